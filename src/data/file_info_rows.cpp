@@ -1,0 +1,33 @@
+#include "data/file_info_rows.h"
+
+#include "data/scan_frame_store.h"
+
+namespace {
+
+QString number(float value) {
+    return QString::number(static_cast<double>(value), 'g', 6);
+}
+
+QString range(float low, float high) {
+    return "[ " + number(low) + " , " + number(high) + " ]";
+}
+
+} // namespace
+
+QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store) {
+    const QVector3D &lo = store.boundingBoxMin, &hi = store.boundingBoxMax, &c = store.centerOfMass;
+    return {
+        {QStringLiteral("File name:"), store.fileName},
+        {QStringLiteral("File path:"), store.filePath},
+        {QStringLiteral("Frame width:"), QString::number(store.width)},
+        {QStringLiteral("Frame height:"), QString::number(store.height)},
+        {QStringLiteral("Frame size:"), QString::number(store.pixelCount)},
+        {QStringLiteral("Valid coordinates:"), QString::number(store.validCoordinateCount)},
+        {QStringLiteral("X Range:"), range(lo.x(), hi.x())},
+        {QStringLiteral("Y Range:"), range(lo.y(), hi.y())},
+        {QStringLiteral("Z Range:"), range(lo.z(), hi.z())},
+        // The table has always written ", " before z here; users compare against it.
+        {QStringLiteral("Center of Mass:"),
+         "[ " + number(c.x()) + " , " + number(c.y()) + ", " + number(c.z()) + " ]"},
+    };
+}

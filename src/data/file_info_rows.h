@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+class ScanFrameStore;
+
+// The ten (label, value) rows of the file information table for the frame in the store, in the
+// order the table shows them.
+QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store);

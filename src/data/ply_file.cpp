@@ -1,0 +1,64 @@
+#include "data/ply_file.h"
+
+#include "data/scan_frame_store.h"
+
+#include <QSaveFile>
+
+#include <cstring>
+#include <vector>
+
+bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error) {
+    const int32_t n = store.pixelCount;
+    std::vector<int32_t> remap(static_cast<size_t>(n), -1);
+    int32_t kept = 0;
+    for (int32_t i = 0; i < n; ++i)
+        if (store.mask[i])
+            remap[static_cast<size_t>(i)] = kept++;
+    const size_t faces = store.indexData.size() / 3;
+
+    const QByteArray header = "ply\nformat binary_little_endian 1.0\ncomment Pelnor Viewer\nelement vertex " +
+                              QByteArray::number(kept) +
+                              "\nproperty float x\nproperty float y\nproperty float z\n"
+                              "property float nx\nproperty float ny\nproperty float nz\n"
+                              "property uchar red\nproperty uchar green\nproperty uchar blue\n"
+                              "element face " +
+                              QByteArray::number(static_cast<qulonglong>(faces)) +
+                              "\nproperty list uchar int vertex_indices\nend_header\n";
+
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly) && file.write(header) == header.size();
+    // Vertices and faces go out through one buffer of whole records, flushed when it fills.
+    std::vector<char> chunk;
+    chunk.reserve(1 << 20);
+    auto flushIfFull = [&](bool last) {
+        if (written && (last || chunk.size() + 64 > chunk.capacity())) {
+            written = file.write(chunk.data(), static_cast<qint64>(chunk.size())) ==
+                      static_cast<qint64>(chunk.size());
+            chunk.clear();
+        }
+    };
+    auto append = [&](const void *data, size_t bytes) {
+        const char *c = static_cast<const char *>(data);
+        chunk.insert(chunk.end(), c, c + bytes);
+    };
+    for (int32_t i = 0; i < n && written; ++i) {
+        if (remap[static_cast<size_t>(i)] < 0)
+            continue;
+        append(&store.xyz[3 * static_cast<size_t>(i)], 12);
+        append(&store.vertexData[10 * static_cast<size_t>(i) + 3], 12);
+        append(&store.rgbTexture[3 * static_cast<size_t>(i)], 3);
+        flushIfFull(false);
+    }
+    const char three = 3;
+    for (size_t f = 0; f < faces && written; ++f) {
+        append(&three, 1);
+        for (size_t k = 0; k < 3; ++k)
+            append(&remap[store.indexData[3 * f + k]], 4);
+        flushIfFull(false);
+    }
+    flushIfFull(true);
+    written = written && file.commit();
+    if (!written && error)
+        *error = file.errorString();
+    return written;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QMatrix3x3>
+#include <QString>
+#include <QVector3D>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "data/default_init_allocator.h"
+
+// Frame kinds: where the frame in the store came from.
+enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
+
+// The record of one loaded frame and everything derived from it: buffers, calibration,
+// statistics and the mesh arrays the view uploads. Plain public members; the operations in
+// src/geometry/ work on them in place.
+class ScanFrameStore {
+  public:
+    ScanFrameStore();
+
+    // Allocates each absent buffer at the size for the current pixelCount; present buffers stay.
+    void allocateFrameBuffers();
+    // Releases every buffer and empties the mesh arrays, so nothing of the old frame survives.
+    void releaseFrameBuffers();
+
+    // Calibration (calibration.cpp). Each takes the first of 12, 12, 9, 9, 5 and 5 doubles.
+    void setCameraProjection(const double *values);
+    void setProjectorProjection(const double *values);
+    void setCameraMatrix(const double *values);
+    void setProjectorMatrix(const double *values);
+    void setCameraCoefficients(const double *values);
+    void setProjectorCoefficients(const double *values);
+
+    // Triangulation (triangulation.cpp), single precision throughout.
+    QVector3D phaseToCoordinate(float u, float v, float phase) const;
+    // The point at (u, v) with the mean phase of the valid pixels of the 4 x 4 window there,
+    // clipped to the frame; not finite when the window holds no valid pixel.
+    QVector3D triangulateAveraged(float u, float v) const;
+    // Fills xyz for the whole frame; pixels without a measurement get (0, 0, 0).
+    void computeCoordinatesFromPhase();
+    static QMatrix3x3 inverse3x3(const QMatrix3x3 &e);
+
+    // Statistics (geometry_statistics.cpp): bounding box and centre of mass of the frame.
+    void computeCoordinateStatistics();
+    void computePhaseStatistics();
+    void resetStatistics();
+
+    // Mesh builders (mesh_builder.cpp): ten floats per pixel and the triangle list.
+    void buildCoordinateMesh();
+    void buildPhaseMesh();
+
+    // Mesh arrays
+    std::vector<float, DefaultInitAllocator<float>> vertexData;
+    std::vector<uint32_t, DefaultInitAllocator<uint32_t>> indexData;
+
+    // Rendering settings
+    int32_t meshType = 0;
+    int32_t materialType = 0;
+    QVector3D materialColor{1.0f, 220.0f / 255.0f, 165.0f / 255.0f};
+
+    // Statistics
+    QVector3D boundingBoxMin;
+    QVector3D boundingBoxMax;
+    QVector3D boundingBoxSize;
+    QVector3D centerOfMass;
+
+    // Single-precision calibration, the working copy for triangulation and the vertex program.
+    QVector3D m_Tc;
+    QVector3D m_Tp;
+    QMatrix3x3 m_Ac;
+    QMatrix3x3 m_Ap;
+
+    // File identity
+    QString fileName;
+    QString filePath;
+
+    // Calibration exactly as the last header held it, written back when saving a PT file.
+    double cameraProjection[12] = {};
+    double projectorProjection[12] = {};
+    double cameraMatrix[9] = {};
+    double projectorMatrix[9] = {};
+    double cameraCoefficients[5] = {};
+    double projectorCoefficients[5] = {};
+
+    // Frame
+    int32_t validCoordinateCount = 0;
+    int32_t width = 640;
+    int32_t height = 480;
+    int32_t pixelCount = 640 * 480;
+    int32_t frameKind = XyzmFrame;
+    uint8_t colorTexture = 0;
+    // How the one-byte texture of a PT frame is to be read: 0 or more a colour mosaic,
+    // negative plain grey. Kept so that saving gives the same frame back.
+    int32_t mosaicCode = 1;
+
+    std::unique_ptr<uint8_t[]> rgbTexture;
+    std::unique_ptr<uint8_t[]> monoTexture;
+    std::unique_ptr<uint8_t[]> mask;
+    std::unique_ptr<float[]> xyz;
+    std::unique_ptr<float[]> phase;
+};

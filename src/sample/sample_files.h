@@ -1,0 +1,12 @@
+#pragma once
+
+#include "sample/virtual_scanner.h"
+
+#include <QString>
+
+// Writes one capture of the virtual scanner as a PT file (one-byte RGGB mosaic, mosaic code 0).
+bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QString *error);
+// Writes the true surface behind a capture as an XYZM file.
+bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QString *error);
+// Writes a sample scan in the format named by the path's ending (.pt or .xyzm) at time 0.
+bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "geometry/calibration.h"
+
+#include <cstdint>
+#include <vector>
+
+// One frame as the virtual scanner sees it, with the truth it was made from.
+struct SyntheticCapture {
+    int32_t width = 0;
+    int32_t height = 0;
+    CalibrationBlocks calibration;
+    std::vector<float> phase;      // projector row of each measured point, 0 elsewhere
+    std::vector<uint8_t> mosaic;   // RGGB camera image, 0 exactly where nothing was measured
+    std::vector<uint8_t> rgb;      // the surface colour behind each pixel, 0 where nothing was measured
+    std::vector<float> xyz;        // the surface point behind each pixel, (0, 0, 0) where none
+    std::vector<uint8_t> measured; // 1 where the camera sees a surface that the projector lights
+};
+
+// A structured-light scanner made of numbers: a camera at the origin looking along +z and a
+// projector 180 units below it, tilted up to the scene, filming smooth shapes in front of a void.
+// The phase of a pixel is the projector row that lights the surface point the pixel sees, so
+// triangulating it with the calibration gives that point back.
+class VirtualScanner {
+  public:
+    VirtualScanner(int32_t width, int32_t height);
+
+    // The scene at the given time in seconds: the shapes turn and breathe as time goes on.
+    SyntheticCapture capture(double time) const;
+    const CalibrationBlocks &calibration() const { return m_calibration; }
+
+  private:
+    int32_t m_width;
+    int32_t m_height;
+    double m_camera[3][4];
+    double m_projector[3][4];
+    double m_projectorCentre[3];
+    CalibrationBlocks m_calibration;
+};

@@ -1,0 +1,207 @@
+#include "data/pt_file.h"
+#include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+#include "test_support.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run pelnor(const QStringList &arguments) {
+    QProcess process;
+    process.start(PELNOR_BIN, arguments);
+    process.waitForFinished(120000);
+    Run run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The vertices and faces of a binary little-endian PLY as the convert command writes it.
+struct Ply {
+    int vertices = -1;
+    int faces = -1;
+    QByteArray body;
+};
+
+Ply readPly(const QString &path) {
+    const QByteArray bytes = readAll(path);
+    Ply ply;
+    const int end = bytes.indexOf("end_header\n");
+    if (end < 0)
+        return ply;
+    for (const QByteArray &line : bytes.left(end).split('\n')) {
+        if (line.startsWith("element vertex "))
+            ply.vertices = line.mid(15).toInt();
+        if (line.startsWith("element face "))
+            ply.faces = line.mid(13).toInt();
+    }
+    ply.body = bytes.mid(end + 11);
+    return ply;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void sampleInfoAndConvertAgreeWithTheScene() {
+        QTemporaryDir dir;
+        const QString pt = dir.filePath("scan.pt"), truth = dir.filePath("truth.xyzm");
+        QCOMPARE(pelnor({"sample", pt, "--size", "160x120"}).status, 0);
+        QCOMPARE(pelnor({"sample", truth, "--size", "160x120"}).status, 0);
+
+        const Run info = pelnor({"info", pt});
+        QCOMPARE(info.status, 0);
+        const QStringList lines = info.out.split('\n');
+        QCOMPARE(lines.at(0), "File name: scan.pt");
+        QCOMPARE(lines.at(2), "Frame width: 160");
+        QCOMPARE(lines.at(4), "Frame size: 19200");
+        QCOMPARE(lines.at(5), "Valid coordinates: 18921"); // (160 - 1) x (120 - 1)
+        QVERIFY(lines.at(9).startsWith("Center of Mass: [ "));
+        QVERIFY(info.out.contains("Format: PT"));
+
+        // Converting the capture to coordinates gives back the surface the scene was made of.
+        const QString xyzm = dir.filePath("scan.xyzm");
+        QCOMPARE(pelnor({"convert", pt, xyzm}).status, 0);
+        ScanFrameStore converted, expected;
+        QString error;
+        QVERIFY(loadXYZMFile(converted, xyzm, &error, nullptr));
+        QVERIFY(loadXYZMFile(expected, truth, &error, nullptr));
+        int valid = 0;
+        for (int i = 0; i < converted.pixelCount; ++i) {
+            QCOMPARE(converted.mask[i] != 0, expected.mask[i] != 0);
+            if (!expected.mask[i])
+                continue;
+            ++valid;
+            for (int a = 0; a < 3; ++a)
+                QVERIFY(std::fabs(converted.xyz[3 * i + a] - expected.xyz[3 * i + a]) <
+                        1e-4f * expected.xyz[3 * i + 2]);
+        }
+        QVERIFY(valid > 5000);
+
+        // PLY: one vertex per measured pixel at its coordinates, triangles renumbered to them.
+        const QString plyPath = dir.filePath("scan.ply");
+        QCOMPARE(pelnor({"convert", pt, plyPath}).status, 0);
+        const Ply ply = readPly(plyPath);
+        QCOMPARE(ply.vertices, valid);
+        QVERIFY(ply.faces > valid); // a closed grid has about two triangles per pixel
+        QCOMPARE(ply.body.size(), ply.vertices * 27 + ply.faces * 13);
+        const char *v = ply.body.constData();
+        int facingCamera = 0;
+        for (int i = 0, k = 0; i < converted.pixelCount; ++i) {
+            if (!converted.mask[i])
+                continue;
+            QVERIFY(std::memcmp(v + 27 * k, &converted.xyz[3 * i], 12) == 0);
+            float n[3];
+            std::memcpy(n, v + 27 * k + 12, 12);
+            const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            QVERIFY(length == 0 || std::fabs(length - 1) < 1e-5f);
+            facingCamera += n[2] < 0;
+            ++k;
+        }
+        QVERIFY(facingCamera > valid * 9 / 10); // surfaces seen by the camera face it
+        const char *f = v + 27 * ply.vertices;
+        for (int k = 0; k < ply.faces; ++k) {
+            QCOMPARE(int(f[13 * k]), 3);
+            int32_t index[3];
+            std::memcpy(index, f + 13 * k + 1, 12);
+            for (int32_t i : index)
+                QVERIFY(i >= 0 && i < ply.vertices);
+        }
+
+        // And back: PT to PT keeps the phase bit for bit.
+        QCOMPARE(pelnor({"convert", pt, dir.filePath("copy.pt")}).status, 0);
+        QCOMPARE(readAll(dir.filePath("copy.pt")).mid(449), readAll(pt).mid(449));
+    }
+
+    void megapixelFrames() {
+        QTemporaryDir dir;
+        const QString pt = dir.filePath("big.pt");
+        QCOMPARE(pelnor({"sample", pt, "--size", "1280x1024"}).status, 0);
+        QCOMPARE(readAll(pt).size(), 449 + 5 * 1280 * 1024);
+        const Run info = pelnor({"info", pt});
+        QCOMPARE(info.status, 0);
+        QVERIFY(info.out.contains("Frame size: 1310720\n"));
+        QCOMPARE(pelnor({"convert", pt, dir.filePath("big.ply")}).status, 0);
+        QVERIFY(readPly(dir.filePath("big.ply")).vertices > 400000);
+    }
+
+    void failuresAndUsage() {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath("missing.pt");
+        Run run = pelnor({"info", missing});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith("pelnor: " + missing + ": "), qPrintable(run.err));
+        QCOMPARE(run.err.count('\n'), 1);
+
+        const QString broken = dir.filePath("broken.xyzm");
+        writeAll(broken, "image size width x height = 4 x 4 and then nothing");
+        run = pelnor({"convert", broken, dir.filePath("out.ply")});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains("expected"));
+        QVERIFY(!QFile::exists(dir.filePath("out.ply")));
+
+        const QString xyzm = dir.filePath("s.xyzm");
+        QCOMPARE(pelnor({"sample", xyzm, "--size", "8x8"}).status, 0);
+        run = pelnor({"convert", xyzm, dir.filePath("s.pt")});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains("no phase"));
+        QCOMPARE(pelnor({"info", dir.filePath("scan.txt")}).status, 1);
+
+        QCOMPARE(pelnor({}).status, 2);
+        QCOMPARE(pelnor({"frobnicate"}).status, 2);
+        QCOMPARE(pelnor({"info"}).status, 2);
+        QCOMPARE(pelnor({"sample", dir.filePath("x.pt"), "--size", "0x5"}).status, 2);
+        QCOMPARE(pelnor({"sample", dir.filePath("x.pt"), "--size", "big"}).status, 2);
+        QCOMPARE(pelnor({"convert", xyzm, dir.filePath("x.txt")}).status, 2);
+        QCOMPARE(pelnor({"info", "--bogus", xyzm}).status, 2);
+        run = pelnor({"--help"});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.contains("convert"));
+        QCOMPARE(pelnor({"info", "--help"}).status, 0);
+        QVERIFY(pelnor({"--version"}).out.startsWith("pelnor "));
+    }
+
+#ifndef PELNOR_SANITIZED
+    // A header that passes every check but asks for more memory than there is.
+    void frameTooLargeForMemory() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("huge.pt");
+        PtHeader header;
+        header.width = 16000;
+        header.height = 16000;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        unsigned char bytes[PtHeader::kSize] = {};
+        std::memcpy(bytes, &header.version, 4);
+        std::memcpy(bytes + 20, &header.width, 4);
+        std::memcpy(bytes + 24, &header.height, 4);
+        file.write(reinterpret_cast<char *>(bytes), sizeof bytes);
+        QVERIFY(file.resize(header.fileSize())); // sparse: no disk is spent
+        file.close();
+        QProcess process;
+        process.start("sh", {"-c", QString("ulimit -v 1500000; exec '%1' info '%2'").arg(PELNOR_BIN, path)});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(
+            QString(process.readAllStandardError()).contains("not enough memory for a 16000 x 16000 frame"));
+    }
+#endif
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"

@@ -1,0 +1,115 @@
+#include "data/demosaicer.h"
+#include "data/image_filter.h"
+
+#include <QtTest>
+
+#include <cstring>
+#include <vector>
+
+class TestImageFilters : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void gaussianKernelWeights() {
+        std::unique_ptr<float[]> kernel;
+        ImageFilter::makeGaussianKernel(kernel, 3);
+        const float centre = 0.2041800f, edge = 0.1238414f, corner = 0.0751136f;
+        const float expected[9] = {corner, edge, corner, edge, centre, edge, corner, edge, corner};
+        float sum = 0;
+        for (int i = 0; i < 9; ++i) {
+            QVERIFY2(std::fabs(kernel[i] - expected[i]) < 5e-7f,
+                     qPrintable(QString::number(kernel[i], 'g', 9)));
+            sum += kernel[i];
+        }
+        QVERIFY(std::fabs(sum - 1.0f) < 1e-6f);
+    }
+
+    void demosaicBlocks() {
+        // One block: green is the halved sum where the pixel has no green sample of its own.
+        Demosaicer two(2, 2);
+        const uint8_t mosaic[4] = {10, 21, 31, 40};
+        uint8_t rgb[12];
+        two.demosaic(mosaic, rgb);
+        const uint8_t expected[12] = {10, 25, 40, 10, 21, 40, 10, 31, 40, 10, 25, 40};
+        QVERIFY(std::memcmp(rgb, expected, 12) == 0);
+
+        const uint8_t bright[4] = {0, 255, 255, 0};
+        two.demosaic(bright, rgb);
+        QCOMPARE(rgb[1], uint8_t(254));
+        QCOMPARE(rgb[10], uint8_t(254));
+
+        // A 3 x 3 mosaic writes the top-left 2 x 2 pixels only.
+        Demosaicer three(3, 3);
+        std::vector<uint8_t> nine(9, 100), out(27, 7);
+        three.demosaic(nine.data(), out.data());
+        for (int i = 0; i < 9; ++i) {
+            const bool written = i == 0 || i == 1 || i == 3 || i == 4;
+            QCOMPARE(out[3 * i], uint8_t(written ? 100 : 7));
+        }
+        fillMosaicEdges(nine.data(), out.data(), 3, 3);
+        QVERIFY(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 100; }));
+    }
+
+    void gaussianSmoothing() {
+        ImageFilter filter(5, 4);
+        std::vector<uint8_t> flat(20, 77);
+        filter.gaussianSmooth(flat.data(), 3);
+        QVERIFY(std::all_of(flat.begin(), flat.end(), [](uint8_t b) { return b == 77; }));
+
+        // One bright pixel spreads by the kernel weights; the border keeps its values.
+        std::vector<uint8_t> spot(20, 0);
+        spot[2 * 5 + 2] = 200;
+        spot[4] = 99;
+        filter.gaussianSmooth(spot.data(), 3);
+        QCOMPARE(spot[2 * 5 + 2], uint8_t(41)); // 200 x 0.20418 = 40.8
+        QCOMPARE(spot[1 * 5 + 2], uint8_t(25)); // 200 x 0.12384 = 24.8
+        QCOMPARE(spot[1 * 5 + 1], uint8_t(15)); // 200 x 0.07511 = 15.0
+        QCOMPARE(spot[4], uint8_t(99));
+
+        ImageFilter tiny(2, 2);
+        std::vector<uint8_t> corners = {1, 200, 3, 250};
+        tiny.gaussianSmooth(corners.data(), 3);
+        QCOMPARE(corners, (std::vector<uint8_t>{1, 200, 3, 250}));
+
+        // The same filter smooths several frames alike: kept scratch memory changes no result.
+        std::vector<uint8_t> again(20, 0);
+        again[2 * 5 + 2] = 200;
+        again[4] = 99;
+        filter.gaussianSmooth(again.data(), 3);
+        QCOMPARE(again, spot);
+    }
+
+    void maskedPhaseSmoothing() {
+        ImageFilter filter(3, 3);
+        std::vector<float> phase = {1, 2, 3, 4, 50, 6, 7, 8, 9};
+        std::vector<uint8_t> mask(9, 0);
+        mask[4] = 1;
+        std::vector<float> lonely = phase;
+        filter.maskedGaussianSmooth(lonely.data(), mask.data(), 3);
+        QCOMPARE(lonely, phase); // a valid pixel among invalid ones keeps its phase
+
+        std::fill(mask.begin(), mask.end(), uint8_t(1));
+        mask[4] = 0;
+        std::vector<float> invalid = phase;
+        filter.maskedGaussianSmooth(invalid.data(), mask.data(), 3);
+        QCOMPARE(invalid, phase); // an invalid pixel keeps its phase among valid ones
+
+        // With every pixel valid the centre becomes the kernel-weighted mean.
+        std::fill(mask.begin(), mask.end(), uint8_t(1));
+        std::vector<float> all = phase;
+        filter.maskedGaussianSmooth(all.data(), mask.data(), 3);
+        const double corner = 0.0751136, edge = 0.1238414, centre = 0.2041800;
+        const double mean = corner * (1 + 3 + 7 + 9) + edge * (2 + 4 + 6 + 8) + centre * 50;
+        QVERIFY(std::fabs(all[4] - mean) < 1e-4);
+        QCOMPARE(all[0], 1.0f);
+
+        // Masked neighbours drop out and the weights renormalise over the rest.
+        mask = {0, 1, 0, 0, 1, 0, 0, 0, 0};
+        std::vector<float> two = phase;
+        filter.maskedGaussianSmooth(two.data(), mask.data(), 3);
+        QVERIFY(std::fabs(two[4] - (edge * 2 + centre * 50) / (edge + centre)) < 1e-4);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImageFilters)
+#include "test_image_filters.moc"

@@ -1,0 +1,30 @@
+# Sourced by the tools: makes sure the Debian packages the project builds and runs with are there.
+# As root it installs what is missing; otherwise it prints the apt-get line and stops.
+
+PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 xvfb xauth libgl1-mesa-dri libgl-dev"
+
+pelnor_install_missing() {
+    local missing=""
+    for p in $PELNOR_PACKAGES "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages:$missing" >&2
+        echo "Install them with: sudo apt-get install -y$missing" >&2
+        exit 1
+    fi
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q >/dev/null && apt-get install -y -q --no-install-recommends $missing >/dev/null || {
+        echo "apt-get could not install:$missing" >&2
+        exit 1
+    }
+}
+
+pelnor_build() {
+    local dir="$1"
+    shift
+    cmake -S "$PELNOR_ROOT" -B "$dir" "$@" >/dev/null || exit 1
+    cmake --build "$dir" -j "$(nproc)" || exit 1
+}
