@@ -1,4 +1,5 @@
 #include "data/pt_file.h"
+#include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "test_support.h"
@@ -137,6 +138,42 @@ class TestCli : public QObject {
         QVERIFY(info.out.contains("Frame size: 1310720\n"));
         QCOMPARE(pelnor({"convert", pt, dir.filePath("big.ply")}).status, 0);
         QVERIFY(readPly(dir.filePath("big.ply")).vertices > 400000);
+    }
+
+    void sequences() {
+        QTemporaryDir dir;
+        const QString ptv = dir.filePath("walk.ptv");
+        QCOMPARE(pelnor({"sample", ptv, "--size", "64x48", "--frames", "6", "--rate", "15"}).status, 0);
+        QCOMPARE(readAll(ptv).size(), 457 + 6 * 5 * 64 * 48);
+        const Run info = pelnor({"info", ptv, "--frame", "4"});
+        QCOMPARE(info.status, 0);
+        QVERIFY(info.out.contains("Frame size: 3072\n"));
+        QVERIFY(info.out.contains("Format: PTV\n"));
+        QVERIFY(info.out.contains("Frame rate: 15\n"));
+        QVERIFY(info.out.contains("Frame count: 6\n"));
+
+        // A frame saved as PT carries the phase playback showed for it.
+        QCOMPARE(pelnor({"convert", ptv, dir.filePath("f4.pt"), "--frame", "4"}).status, 0);
+        PTVReader reader;
+        std::FILE *file = nullptr;
+        PtvHeader header;
+        QString error;
+        QVERIFY(reader.openStream(ptv, file, &error) && reader.readHeader(file, header, &error));
+        ScanFrameStore shown;
+        PtvFrameDecoder decoder;
+        QVERIFY(beginPtvSequence(shown, header, &error) &&
+                decoder.decodeFrame(file, header, 4, shown, &error));
+        reader.closeStream(file);
+        QCOMPARE(readAll(dir.filePath("f4.pt")).mid(449, 4 * 3072),
+                 QByteArray(reinterpret_cast<const char *>(shown.phase.get()), 4 * 3072));
+        QCOMPARE(pelnor({"convert", ptv, dir.filePath("f1.ply")}).status, 0);
+
+        Run beyond = pelnor({"info", ptv, "--frame", "6"});
+        QCOMPARE(beyond.status, 1);
+        QVERIFY(beyond.err.contains("frames 0 to 5"));
+        QCOMPARE(pelnor({"info", ptv, "--frame", "x"}).status, 2);
+        QCOMPARE(pelnor({"sample", ptv, "--frames", "0"}).status, 2);
+        QCOMPARE(pelnor({"sample", ptv, "--rate", "0"}).status, 2);
     }
 
     void failuresAndUsage() {

@@ -11,7 +11,8 @@ const char kUsage[] = "Usage: pelnor COMMAND [OPTIONS]\n"
                       "Commands:\n"
                       "  info FILE [--frame K]          print the facts of a scan frame\n"
                       "  convert IN OUT [--frame K]     write the frame of IN as .xyzm, .pt or .ply\n"
-                      "  sample OUT [--size WxH]        write a synthetic capture (.pt or .xyzm)\n"
+                      "  sample OUT [--size WxH] [--frames N] [--rate FPS]\n"
+                      "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
                       "\n"
                       "Run 'pelnor COMMAND --help' for the options of a command.\n";
 

@@ -1,10 +1,13 @@
 #include "sample/sample_files.h"
 
+#include "data/binary_file.h"
 #include "data/pt_file.h"
+#include "data/ptv_reader.h"
 #include "data/xyzm_file.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cstring>
 
@@ -30,10 +33,54 @@ bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString
     const QString ending = QFileInfo(path).suffix().toLower();
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm")) {
         if (error)
-            *error = QStringLiteral("unknown file ending (expected .pt or .xyzm)");
+            *error = QStringLiteral("unknown file ending (expected .pt, .xyzm or .ptv)");
         return false;
     }
     const SyntheticCapture capture = VirtualScanner(width, height).capture(0.0);
     return ending == QLatin1String("pt") ? writeCapturePt(path, capture, error)
                                          : writeCaptureXyzm(path, capture, error);
+}
+
+QByteArray ptvHeaderBytes(const PtvHeader &header) {
+    unsigned char b[PtvHeader::kSize];
+    writeField<int32_t>(b, 0, header.version);
+    std::memcpy(b + 4, header.captureTime, 16);
+    writeField<float>(b, 20, header.frameRate);
+    writeField<int32_t>(b, 24, header.frameCount);
+    writeField<int32_t>(b, 28, header.width);
+    writeField<int32_t>(b, 32, header.height);
+    b[36] = header.colorTexture;
+    writeField<int32_t>(b, 37, header.mosaicCode);
+    std::memcpy(b + PtvHeader::kCalibrationOffset, &header.calibration, sizeof header.calibration);
+    return QByteArray(reinterpret_cast<const char *>(b), sizeof b);
+}
+
+bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
+                         QString *error) {
+    const VirtualScanner scanner(width, height);
+    PtvHeader header;
+    const QByteArray now =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-hh-mm")).toLatin1();
+    std::memcpy(header.captureTime, now.constData(), std::min<size_t>(16, static_cast<size_t>(now.size())));
+    header.frameRate = rate;
+    header.frameCount = frames;
+    header.width = width;
+    header.height = height;
+    header.colorTexture = 0;
+    header.mosaicCode = 0;
+    header.calibration = scanner.calibration();
+
+    QSaveFile file(path);
+    const QByteArray head = ptvHeaderBytes(header);
+    bool written = file.open(QIODevice::WriteOnly) && file.write(head) == head.size();
+    const qint64 n = static_cast<qint64>(width) * height;
+    for (int32_t k = 0; k < frames && written; ++k) {
+        const SyntheticCapture capture = scanner.capture(k / static_cast<double>(rate));
+        written = file.write(reinterpret_cast<const char *>(capture.phase.data()), 4 * n) == 4 * n &&
+                  file.write(reinterpret_cast<const char *>(capture.mosaic.data()), n) == n;
+    }
+    written = written && file.commit();
+    if (!written && error)
+        *error = file.errorString();
+    return written;
 }

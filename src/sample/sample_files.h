@@ -2,6 +2,7 @@
 
 #include "sample/virtual_scanner.h"
 
+#include <QByteArray>
 #include <QString>
 
 // Writes one capture of the virtual scanner as a PT file (one-byte RGGB mosaic, mosaic code 0).
@@ -10,3 +11,11 @@ bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QStrin
 bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QString *error);
 // Writes a sample scan in the format named by the path's ending (.pt or .xyzm) at time 0.
 bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error);
+
+struct PtvHeader;
+
+// The 457 header bytes of a PTV sequence.
+QByteArray ptvHeaderBytes(const PtvHeader &header);
+// Writes a sequence of the virtual scanner filming its moving scene: frame k at time k / rate.
+bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
+                         QString *error);
