@@ -4,6 +4,7 @@
 #include "data/xyzm_file.h"
 #include "test_support.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QtTest>
 
@@ -174,6 +175,51 @@ class TestCli : public QObject {
         QCOMPARE(pelnor({"info", ptv, "--frame", "x"}).status, 2);
         QCOMPARE(pelnor({"sample", ptv, "--frames", "0"}).status, 2);
         QCOMPARE(pelnor({"sample", ptv, "--rate", "0"}).status, 2);
+    }
+
+    void renderDrawsThroughTheView() {
+        QTemporaryDir dir;
+        const QString pt = dir.filePath("scan.pt"), ptv = dir.filePath("walk.ptv"),
+                      xyzm = dir.filePath("s.xyzm");
+        QCOMPARE(pelnor({"sample", pt, "--size", "160x120"}).status, 0);
+        QCOMPARE(pelnor({"sample", xyzm, "--size", "160x120"}).status, 0);
+        QCOMPARE(pelnor({"sample", ptv, "--size", "64x48", "--frames", "4"}).status, 0);
+
+        const QString solid = dir.filePath("solid.png");
+        Run run = pelnor({"render", pt, solid, "--size", "320x240", "--light", "0"});
+        QCOMPARE(run.status, 0);
+        const QImage image(solid);
+        QCOMPARE(image.size(), QSize(320, 240));
+        QCOMPARE(image.pixelColor(0, 0), QColor(20, 20, 20));
+        QCOMPARE(image.pixelColor(160, 120), QColor(255, 220, 165)); // the surface at the centre of mass
+
+        QCOMPARE(pelnor({"render", pt, dir.filePath("wire.png"), "--size", "320x240", "--style", "wireframe"})
+                     .status,
+                 0);
+        QCOMPARE(pelnor({"render", pt, dir.filePath("lit.jpg"), "--size", "320x240"}).status, 0);
+        QVERIFY(QImage(dir.filePath("wire.png")) != QImage(dir.filePath("solid.png")));
+        QCOMPARE(QImage(dir.filePath("lit.jpg")).size(), QSize(320, 240));
+        QCOMPARE(pelnor({"render", xyzm, dir.filePath("x.png"), "--color", "viridis"}).status, 0);
+        QCOMPARE(QImage(dir.filePath("x.png")).size(), QSize(800, 600));
+        QCOMPARE(pelnor({"render", ptv, dir.filePath("f.png"), "--frame", "2", "--style", "points"}).status,
+                 0);
+
+        QCOMPARE(pelnor({"render", pt, dir.filePath("y.png"), "--style", "glass"}).status, 2);
+        QCOMPARE(pelnor({"render", pt, dir.filePath("y.png"), "--light", "101"}).status, 2);
+        QCOMPARE(pelnor({"render", dir.filePath("none.pt"), dir.filePath("y.png")}).status, 1);
+
+        // Without any display there is no OpenGL: say so, and how to run it on such a machine.
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.remove("QT_QPA_PLATFORM");
+        process.setProcessEnvironment(environment);
+        process.start(PELNOR_BIN, {"render", pt, dir.filePath("z.png")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QString(process.readAllStandardError()).contains("xvfb-run"));
+        QVERIFY(!QFile::exists(dir.filePath("z.png")));
     }
 
     void failuresAndUsage() {

@@ -7,3 +7,8 @@
 int runInfo(const QStringList &arguments);
 int runConvert(const QStringList &arguments);
 int runSample(const QStringList &arguments);
+// Needs a QApplication with an OpenGL-capable platform; see renderNeedsDisplay.
+int runRender(const QStringList &arguments);
+// True when no display is known, so a render cannot get an OpenGL context.
+bool renderNeedsDisplay();
+int reportNoDisplay();

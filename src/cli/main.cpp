@@ -1,8 +1,12 @@
 #include "cli/commands.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QSurfaceFormat>
 #include <QTextStream>
+
+#include <memory>
 
 namespace {
 
@@ -13,19 +17,34 @@ const char kUsage[] = "Usage: pelnor COMMAND [OPTIONS]\n"
                       "  convert IN OUT [--frame K]     write the frame of IN as .xyzm, .pt or .ply\n"
                       "  sample OUT [--size WxH] [--frames N] [--rate FPS]\n"
                       "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
+                      "  render IN OUT.png [--size WxH] [--style S] [--color C] [--light L] [--frame K]\n"
+                      "                                 draw the frame of IN as the viewer does\n"
                       "\n"
                       "Run 'pelnor COMMAND --help' for the options of a command.\n";
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
+    Q_INIT_RESOURCE(icons_and_shaders);
+    // Only rendering needs the GUI platform, and with it a display.
+    const bool render = argc > 1 && qstrcmp(argv[1], "render") == 0;
+    if (render && renderNeedsDisplay())
+        return reportNoDisplay();
+    // Taken before the application object exists: QApplication would remove --style and other
+    // options of its own that render uses.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    QSurfaceFormat::setDefaultFormat(format);
+    std::unique_ptr<QCoreApplication> app(render ? new QApplication(argc, argv)
+                                                 : new QCoreApplication(argc, argv));
     // The core's debug lines serve the viewer's log; a script wants only the answer.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCoreApplication::setApplicationName(QStringLiteral("pelnor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PELNOR_VERSION));
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
     const QString command = arguments.value(0);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         QTextStream(stdout) << kUsage;
@@ -41,6 +60,8 @@ int main(int argc, char *argv[]) {
         return runConvert(arguments);
     if (command == QLatin1String("sample"))
         return runSample(arguments);
+    if (render)
+        return runRender(arguments);
     QTextStream(stderr) << (command.isEmpty() ? QString() : "pelnor: unknown command '" + command + "'\n")
                         << kUsage;
     return 2;

@@ -59,6 +59,8 @@ class ScanFrameStore {
     int32_t meshType = 0;
     int32_t materialType = 0;
     QVector3D materialColor{1.0f, 220.0f / 255.0f, 165.0f / 255.0f};
+    // The view takes its depth colour range from the first frame only; later frames keep it.
+    bool depthRangeTaken = false;
 
     // Statistics
     QVector3D boundingBoxMin;

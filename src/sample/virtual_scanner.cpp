@@ -119,10 +119,10 @@ std::vector<Shape> sceneAt(double time) {
                       {0.45, 0.75, 0.95},
                       0.2});
     shapes.push_back({Shape::Disc,
-                      {40, 40, 860},
+                      {40, 40, 760},
                       {300, 0, 0},
                       0.0,
-                      normalised({0.15, -0.25, -1.0}),
+                      normalised({0.1, -0.15, -1.0}),
                       {0.7, 0.9, 0.5},
                       0.05});
     return shapes;

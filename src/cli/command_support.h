@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+class ScanFrameStore;
+
+// What a file's header said beyond the frame itself, for `info`.
+struct HeaderFacts {
+    QStringList lines;
+};
+
+// The usage text and exit status 2 for wrong arguments.
+int usageError(QCommandLineParser &parser, const QString &message);
+// "pelnor: FILE: reason" and exit status 1 for a file that cannot be read or written.
+int fileError(const QString &path, const QString &reason);
+// Parses a command's arguments (after the command name); returns -1 to go on, else the exit status.
+int parse(QCommandLineParser &parser, const QStringList &arguments, int positionalCount);
+
+extern const QCommandLineOption kFrameOption;
+// --frame as a frame number, -1 when not given; false for a value that is no frame number.
+bool frameNumber(const QCommandLineParser &parser, int *frame);
+// "WxH" with both at least 1.
+bool parseSize(const QString &text, int *width, int *height);
+
+// Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (-1: the
+// first frame playback shows) is decoded as playback does.
+bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts);
+// Statistics and mesh of the loaded frame, as the view builds them.
+void buildScanGeometry(ScanFrameStore &store);

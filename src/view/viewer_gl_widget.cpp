@@ -1,0 +1,395 @@
+#include "view/viewer_gl_widget.h"
+
+#include "data/scan_frame_store.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QOpenGLShader>
+#include <QOpenGLShaderProgram>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Fixed-function names of the compatibility profile that QOpenGLFunctions does not carry.
+constexpr GLenum kSmooth = 0x1D01;
+constexpr GLenum kFrontAndBack = 0x0408;
+constexpr GLenum kLine = 0x1B01;
+constexpr GLenum kFill = 0x1B02;
+constexpr GLenum kProgramPointSize = 0x8642;
+
+} // namespace
+
+ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
+    : QOpenGLWidget(parent), m_store(store), m_ptvTimer(new QTimer(this)) {
+    const float c = m_store.centerOfMass.z();
+    const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
+    m_colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
+    m_mirrorStartTime = QDateTime::currentMSecsSinceEpoch();
+    connect(m_ptvTimer, &QTimer::timeout, this, &ViewerGLWidget::loadPTVFrameForDisplay);
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
+}
+
+ViewerGLWidget::~ViewerGLWidget() {
+    stopPTVPlayback();
+    if (context()) {
+        makeCurrent();
+        m_vertexBuffer.destroy();
+        m_indexBuffer.destroy();
+        delete m_program;
+        doneCurrent();
+    } else {
+        delete m_program;
+    }
+}
+
+void ViewerGLWidget::setControlMethod(ControlMethod method) {
+    m_controlMethod = method;
+}
+
+void ViewerGLWidget::setShouldMirrorGeo(bool on) {
+    m_isAnimatingMirror = true;
+    m_mirrorFrameCount = 0;
+    m_shouldMirrorGeo = on;
+    m_mirrorToggled = true;
+    m_mirrorStartTime = QDateTime::currentMSecsSinceEpoch();
+    update();
+}
+
+void ViewerGLWidget::resetModelRotation() {
+    if (m_store.frameKind == PtvFrame)
+        m_store.computePhaseStatistics();
+    m_rotation = QVector3D();
+    m_translation = QVector3D();
+    update();
+}
+
+void ViewerGLWidget::changeMeshType(int type) {
+    qDebug().noquote() << "mesh type:" << type;
+    m_store.meshType = type;
+    update();
+}
+
+void ViewerGLWidget::changeMaterialType(int type) {
+    qDebug().noquote() << "material type:" << type;
+    m_store.materialType = type;
+    update();
+}
+
+float ViewerGLWidget::depthForSlider(int value) const {
+    const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
+    const float c = m_store.centerOfMass.z();
+    return (0.5f - static_cast<float>(value) / 100.0f) * e + c;
+}
+
+// The depth sliders run from the far end (0) to the near end (100) of the frame's box.
+void ViewerGLWidget::changeMinZ(int minZ) {
+    m_colorZrange.setY(depthForSlider(minZ));
+    if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
+        m_colorZrange.setX(m_colorZrange.y() - 1.0f);
+    update();
+}
+
+void ViewerGLWidget::changeMaxZ(int maxZ) {
+    m_colorZrange.setX(depthForSlider(maxZ));
+    if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
+        m_colorZrange.setY(m_colorZrange.x() + 1.0f);
+    update();
+}
+
+void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
+    qDebug().noquote() << lightIntensitySliderValue;
+    m_lightIntensity = static_cast<float>(lightIntensitySliderValue / 100.0) * 10.0f;
+    update();
+}
+
+// The view takes every key of the application while its own window is active; a dialog or the
+// file information window gets its keys back while it is the active one.
+void ViewerGLWidget::followFocusWindow() {
+    const QWindow *focus = QGuiApplication::focusWindow();
+    if (!focus || !context())
+        return;
+    if (focus == window()->windowHandle())
+        grabKeyboard();
+    else
+        releaseKeyboard();
+}
+
+void ViewerGLWidget::initializeGL() {
+    initializeOpenGLFunctions();
+    QOpenGLContext *ctx = context();
+    const QSurfaceFormat format = ctx->format();
+    m_glShadeModel = reinterpret_cast<void (*)(unsigned int)>(ctx->getProcAddress("glShadeModel"));
+    m_glPolygonMode =
+        reinterpret_cast<void (*)(unsigned int, unsigned int)>(ctx->getProcAddress("glPolygonMode"));
+    if (ctx->isOpenGLES() || format.version() < qMakePair(3, 2) ||
+        format.profile() == QSurfaceFormat::CoreProfile || !m_glShadeModel || !m_glPolygonMode) {
+        m_glProblem =
+            QStringLiteral("OpenGL %1.%2 %3 context: the view needs OpenGL 3.2 or newer with the "
+                           "compatibility profile")
+                .arg(format.majorVersion())
+                .arg(format.minorVersion())
+                .arg(ctx->isOpenGLES()                                 ? QStringLiteral("ES")
+                     : format.profile() == QSurfaceFormat::CoreProfile ? QStringLiteral("core")
+                                                                       : QStringLiteral("compatibility"));
+    }
+
+    m_vertexBuffer.create();
+    m_vertexBuffer.bind();
+    m_indexBuffer.create();
+    followFocusWindow();
+    if (!QGuiApplication::focusWindow() && isVisible())
+        grabKeyboard();
+
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(kProgramPointSize);
+    m_clearColor = QColor::fromRgbF(0.08, 0.08, 0.08, 1.0);
+
+    auto *vertexShader = new QOpenGLShader(QOpenGLShader::Vertex, this);
+    auto *fragmentShader = new QOpenGLShader(QOpenGLShader::Fragment, this);
+    const bool vertexOk = m_glProblem.isEmpty() &&
+                          vertexShader->compileSourceFile(QStringLiteral(":/shaders/vertexshader.vsh"));
+    const bool fragmentOk = m_glProblem.isEmpty() &&
+                            fragmentShader->compileSourceFile(QStringLiteral(":/shaders/fragmentshader.fsh"));
+    if (!m_glProblem.isEmpty()) {
+        qDebug().noquote() << m_glProblem;
+        emit statusMessageRequested(m_glProblem);
+        return;
+    }
+    if (vertexOk && fragmentOk) {
+        m_program = new QOpenGLShaderProgram;
+        m_program->addShader(vertexShader);
+        m_program->addShader(fragmentShader);
+        m_program->bindAttributeLocation("a_position", 0);
+        m_program->bindAttributeLocation("a_normal", 1);
+        m_program->bindAttributeLocation("a_textureColor", 2);
+        m_program->bindAttributeLocation("a_validity", 3);
+        if (!m_program->link()) {
+            qDebug().noquote() << "shader link log:" << m_program->log();
+            delete m_program;
+            m_program = nullptr;
+            m_glProblem = QStringLiteral("Error loading shaders! vertex: 1, frag: 1, link: 0");
+            emit statusMessageRequested(m_glProblem);
+            return;
+        }
+        m_program->bind();
+        m_program->setUniformValue("materialType", m_store.materialType);
+        emit meshTypeWasChanged(m_store.meshType);
+        emit materialTypeWasChanged(m_store.materialType);
+        resetModelRotation();
+    } else {
+        qDebug().noquote() << "vertex shader log:" << vertexShader->log();
+        qDebug().noquote() << "fragment shader log:" << fragmentShader->log();
+        m_glProblem = QStringLiteral("Error loading shaders! vertex: %1, frag: %2")
+                          .arg(vertexOk ? 1 : 0)
+                          .arg(fragmentOk ? 1 : 0);
+        emit statusMessageRequested(m_glProblem);
+    }
+    if (m_geometryPending)
+        uploadGeometry();
+}
+
+void ViewerGLWidget::resizeGL(int w, int h) {
+    glViewport(0, 0, w, h);
+    update();
+}
+
+void ViewerGLWidget::loadFrameGeometry() {
+    if (m_store.frameKind == PtFrame) {
+        m_ptvFrameCounter = 1;
+        m_store.computePhaseStatistics();
+        m_store.buildPhaseMesh();
+    } else if (m_store.frameKind == PtvFrame) {
+        if (m_firstPtvFrame && m_ptvFrameCounter < 3)
+            m_store.computePhaseStatistics();
+        m_firstPtvFrame = false;
+        m_store.buildPhaseMesh();
+    } else {
+        m_ptvFrameCounter = 1;
+        m_store.buildCoordinateMesh();
+    }
+
+    // The eye sits on the axis through the centre of mass, where the larger extent of the box
+    // fills the 45 degree field of view.
+    const QVector3D extent = m_store.boundingBoxSize;
+    const QVector3D c = m_store.centerOfMass;
+    const float t = static_cast<float>(std::tan(M_PI / 8.0));
+    const float d = static_cast<float>(std::max(extent.y() * 0.5 / t, extent.x() * 0.5 / t));
+    m_cameraOrigin = QVector3D(c.x(), c.y(), static_cast<float>(static_cast<double>(c.z()) - d));
+
+    if (context()) {
+        makeCurrent();
+        uploadGeometry();
+        doneCurrent();
+    } else {
+        m_geometryPending = true;
+    }
+
+    if (!m_store.depthRangeTaken) {
+        m_colorZrange.setX(m_store.boundingBoxMin.z());
+        m_colorZrange.setY(m_store.boundingBoxMax.z());
+        m_store.depthRangeTaken = true;
+    }
+    emit meshTypeWasChanged(m_store.meshType);
+    emit materialTypeWasChanged(m_store.materialType);
+    update();
+}
+
+// Sends the mesh arrays to the GPU once per frame; a frame of the size of the last one reuses the
+// buffers' storage instead of allocating it again.
+void ViewerGLWidget::uploadGeometry() {
+    m_geometryPending = false;
+    if (!m_vertexBuffer.isCreated())
+        m_vertexBuffer.create();
+    if (!m_indexBuffer.isCreated())
+        m_indexBuffer.create();
+    const int vertexBytes = static_cast<int>(m_store.vertexData.size() * sizeof(float));
+    const int indexBytes = static_cast<int>(m_store.indexData.size() * sizeof(uint32_t));
+    m_vertexBuffer.bind();
+    if (m_vertexBuffer.size() == vertexBytes && vertexBytes > 0)
+        m_vertexBuffer.write(0, m_store.vertexData.data(), vertexBytes);
+    else
+        m_vertexBuffer.allocate(m_store.vertexData.data(), vertexBytes);
+    m_indexBuffer.bind();
+    if (m_indexBuffer.size() == indexBytes && indexBytes > 0)
+        m_indexBuffer.write(0, m_store.indexData.data(), indexBytes);
+    else
+        m_indexBuffer.allocate(m_store.indexData.data(), indexBytes);
+    m_indexCount = static_cast<int>(m_store.indexData.size());
+}
+
+void ViewerGLWidget::paintGL() {
+    glClearColor(static_cast<GLfloat>(m_clearColor.redF()), static_cast<GLfloat>(m_clearColor.greenF()),
+                 static_cast<GLfloat>(m_clearColor.blueF()), static_cast<GLfloat>(m_clearColor.alphaF()));
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!m_program)
+        return;
+
+    const QVector3D c = m_store.centerOfMass;
+    m_projectionMatrix.setToIdentity();
+    m_projectionMatrix.perspective(45.0f, static_cast<float>(width()) / static_cast<float>(height()), 0.1f,
+                                   10000.0f);
+    m_viewMatrix.setToIdentity();
+    m_viewMatrix.lookAt(m_cameraOrigin, c, QVector3D(0.0f, 1.0f, 0.0f));
+    m_modelMatrix.setToIdentity();
+    m_modelMatrix.translate(m_translation);
+    m_modelMatrix.translate(c);
+    m_modelMatrix.rotate(m_rotation.x(), 1.0f, 0.0f, 0.0f);
+    m_modelMatrix.rotate(m_rotation.y(), 0.0f, 1.0f, 0.0f);
+    m_modelMatrix.rotate(static_cast<float>(static_cast<double>(m_rotation.z()) - 90.0), 0.0f, 0.0f, 1.0f);
+    m_modelMatrix.translate(-c);
+
+    m_vertexBuffer.bind();
+    for (int location = 0; location < 4; ++location)
+        m_program->enableAttributeArray(location);
+    constexpr int stride = 10 * sizeof(float);
+    m_program->setAttributeBuffer(0, GL_FLOAT, 0, 3, stride);
+    m_program->setAttributeBuffer(1, GL_FLOAT, 12, 3, stride);
+    m_program->setAttributeBuffer(2, GL_FLOAT, 24, 3, stride);
+    m_program->setAttributeBuffer(3, GL_FLOAT, 36, 1, stride);
+
+    float blend = 0.0f;
+    bool blendDone = true;
+    if (m_mirrorToggled) {
+        const float elapsed = static_cast<float>(
+            static_cast<float>(QDateTime::currentMSecsSinceEpoch() - m_mirrorStartTime) / 670.0);
+        blend = m_shouldMirrorGeo ? std::min(elapsed, 1.0f) : std::max(1.0f - elapsed, 0.0f);
+        blendDone = elapsed >= 1.0f;
+    }
+    m_percentageMirrored = blend;
+
+    m_program->setUniformValue("u_projectionMatrix", m_projectionMatrix);
+    m_program->setUniformValue("u_viewMatrix", m_viewMatrix);
+    m_program->setUniformValue("u_modelMatrix", m_modelMatrix);
+    m_program->setUniformValue("materialType", m_store.materialType);
+    m_program->setUniformValue("u_lightIntensity", m_lightIntensity);
+    m_program->setUniformValue("u_materialColor", m_store.materialColor);
+    m_program->setUniformValue("u_shouldMirrorGeo", m_shouldMirrorGeo ? 1 : 0);
+    m_program->setUniformValue("u_boundingBoxMin", m_store.boundingBoxMin);
+    m_program->setUniformValue("u_boundingBoxMax", m_store.boundingBoxMax);
+    m_program->setUniformValue("u_centerOfMass", c);
+    m_program->setUniformValue("u_cameraOrigin", m_cameraOrigin);
+    m_program->setUniformValue("u_colorZrange", m_colorZrange);
+    m_program->setUniformValue("u_cameraDistanceScaling", 1.0f);
+    m_program->setUniformValue("m_Ap", m_store.m_Ap);
+    m_program->setUniformValue("m_Ac", m_store.m_Ac);
+    m_program->setUniformValue("m_Tp", m_store.m_Tp);
+    m_program->setUniformValue("m_Tc", m_store.m_Tc);
+    m_program->setUniformValue("m_isCaptured", static_cast<float>(m_store.frameKind));
+    m_program->setUniformValue("u_percentageMirrored", blend);
+
+    m_glShadeModel(kSmooth);
+    if (m_store.meshType == Shaded)
+        m_glPolygonMode(kFrontAndBack, kFill);
+    else if (m_store.meshType == Wireframe)
+        m_glPolygonMode(kFrontAndBack, kLine);
+    m_indexBuffer.bind();
+    glDrawElements(m_store.meshType == PointCloud ? GL_POINTS : GL_TRIANGLES, m_indexCount, GL_UNSIGNED_INT,
+                   nullptr);
+
+    // The paint count alone would end the animation half way where paints come faster than
+    // 122 in 670 ms (no vertical sync), so the blend must also have reached its end.
+    if (m_isAnimatingMirror) {
+        update();
+        if (m_mirrorFrameCount > 120 && blendDone) {
+            m_isAnimatingMirror = false;
+            m_mirrorFrameCount = 0;
+        }
+        ++m_mirrorFrameCount;
+    }
+}
+
+int ViewerGLWidget::ptvInterval() const {
+    return m_ptvTimer->interval();
+}
+
+bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
+    qDebug().noquote() << "open ptv file" << path;
+    std::FILE *file = nullptr;
+    PtvHeader header;
+    if (!m_ptvReader.openStream(path, file, error))
+        return false;
+    if (!m_ptvReader.readHeader(file, header, error) || !beginPtvSequence(m_store, header, error)) {
+        m_ptvReader.closeStream(file);
+        return false;
+    }
+    stopPTVPlayback();
+    m_ptvFile = file;
+    m_ptvHeader = header;
+    m_firstPtvFrame = true;
+    m_ptvFrameCount = header.framesFound;
+    m_ptvHeaderSize = PtvHeader::kSize;
+    m_ptvFrameSize = header.frameSize();
+    m_store.frameKind = PtvFrame;
+    const QString shortBy = shortSequenceMessage(header);
+    if (!shortBy.isEmpty())
+        emit statusMessageRequested(QStringLiteral("Playing %1: %2").arg(path, shortBy));
+    m_ptvTimer->setInterval(static_cast<int>(1000.0 / static_cast<double>(header.frameRate)));
+    m_ptvTimer->start();
+    return true;
+}
+
+void ViewerGLWidget::loadPTVFrameForDisplay() {
+    if (!m_ptvFile)
+        return;
+    m_ptvFrameCounter = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
+    QString error;
+    // A frame that cannot be read leaves the last good one on screen; playback goes on.
+    if (!m_ptvDecoder.decodeFrame(m_ptvFile, m_ptvHeader, m_ptvFrameCounter, m_store, &error)) {
+        qDebug().noquote() << error;
+        emit statusMessageRequested(error);
+        return;
+    }
+    loadFrameGeometry();
+}
+
+void ViewerGLWidget::stopPTVPlayback() {
+    m_ptvTimer->stop();
+    m_ptvReader.closeStream(m_ptvFile);
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "data/ptv_frame_decoder.h"
+#include "data/ptv_reader.h"
+
+#include <QColor>
+#include <QMatrix4x4>
+#include <QOpenGLBuffer>
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+#include <QPoint>
+#include <QVector3D>
+
+#include <cstdio>
+
+class QOpenGLShaderProgram;
+class QTimer;
+class ScanFrameStore;
+
+// The 3D view: uploads the frame held in the store, draws it with the two shader programs
+// (triangulating phase frames on the GPU), turns it with the mouse, switches styles from the
+// keyboard and plays PTV sequences from its timer.
+class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+    Q_OBJECT
+
+  public:
+    enum MeshType { Shaded = 0, Wireframe = 1, PointCloud = 2 };
+    enum MaterialType { Solid = 0, Texture = 1, Depth = 2, Jet = 3, Magma = 4, Viridis = 5 };
+    enum ControlMethod { Rotate = 0, Translate = 1, Zoom = 2 };
+
+    explicit ViewerGLWidget(ScanFrameStore &store, QWidget *parent = nullptr);
+    ~ViewerGLWidget() override;
+
+    void setControlMethod(ControlMethod method);
+    // Starts the 670 ms mirror animation towards mirrored (true) or as loaded (false).
+    void setShouldMirrorGeo(bool on);
+    // Rebuilds statistics and mesh of the frame now in the store, places the camera and uploads.
+    void loadFrameGeometry();
+    void rotateModel(float ax, float ay, float az);
+
+    // Opens a sequence and starts playing it at its frame rate; the frame counter carries on
+    // from the frame shown last. A file that cannot be played leaves the view as it was.
+    bool openPTVFile(const QString &path, QString *error = nullptr);
+    void stopPTVPlayback();
+    bool isPlaying() const { return m_ptvFile != nullptr; }
+
+    // Why the view draws only its background, or empty when it draws normally.
+    QString glProblem() const { return m_glProblem; }
+
+    // State a caller may read; written only by the widget itself.
+    QVector3D rotation() const { return m_rotation; }
+    QVector3D translation() const { return m_translation; }
+    QVector3D colorZrange() const { return m_colorZrange; }
+    QVector3D cameraOrigin() const { return m_cameraOrigin; }
+    float lightIntensity() const { return m_lightIntensity; }
+    float percentageMirrored() const { return m_percentageMirrored; }
+    bool isAnimatingMirror() const { return m_isAnimatingMirror; }
+    int ptvFrameCounter() const { return m_ptvFrameCounter; }
+    int ptvInterval() const;
+    QMatrix4x4 modelMatrix() const { return m_modelMatrix; }
+    QMatrix4x4 viewMatrix() const { return m_viewMatrix; }
+    QMatrix4x4 projectionMatrix() const { return m_projectionMatrix; }
+
+  signals:
+    void clicked();
+    void meshTypeWasChanged(int type);
+    void materialTypeWasChanged(int type);
+    // A text for the status bar: shader failures, a context without what the view needs, and
+    // sequence frames that cannot be read.
+    void statusMessageRequested(const QString &text);
+
+  public slots:
+    void resetModelRotation();
+    void changeMeshType(int type);
+    void changeMaterialType(int type);
+    void changeMinZ(int minZ);
+    void changeMaxZ(int maxZ);
+    void changeLightIntensity(int lightIntensitySliderValue);
+    void loadPTVFrameForDisplay();
+
+  protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+  private:
+    void uploadGeometry();
+    void followFocusWindow();
+    float depthForSlider(int value) const;
+
+    ScanFrameStore &m_store;
+    QOpenGLShaderProgram *m_program = nullptr;
+    QOpenGLBuffer m_vertexBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer m_indexBuffer{QOpenGLBuffer::IndexBuffer};
+    int m_indexCount = 0;
+    std::FILE *m_ptvFile = nullptr;
+    PTVReader m_ptvReader;
+    PtvHeader m_ptvHeader;
+    PtvFrameDecoder m_ptvDecoder;
+    QColor m_clearColor{Qt::black};
+    QPoint m_lastMousePos;
+    QVector3D m_rotation;
+    QVector3D m_translation;
+    QVector3D m_colorZrange;
+    ControlMethod m_controlMethod = Rotate;
+    QMatrix4x4 m_modelMatrix;
+    QMatrix4x4 m_viewMatrix;
+    QMatrix4x4 m_projectionMatrix;
+    QVector3D m_cameraOrigin;
+    qint64 m_mirrorStartTime = 0;
+    QTimer *m_ptvTimer = nullptr;
+    int m_ptvFrameCount = 0;
+    int m_ptvFrameCounter = 1;
+    int m_ptvHeaderSize = PtvHeader::kSize;
+    qint64 m_ptvFrameSize = 0;
+    int m_mirrorFrameCount = 0;
+    bool m_firstPtvFrame = true;
+    bool m_isAnimatingMirror = false;
+    bool m_shouldMirrorGeo = false;
+    bool m_mirrorToggled = false;
+    bool m_geometryPending = false;
+    float m_lightIntensity = 1.3f;
+    float m_percentageMirrored = 0.0f;
+    QString m_glProblem;
+    // Fixed-function calls of the compatibility profile, resolved from the context.
+    void (*m_glShadeModel)(unsigned int) = nullptr;
+    void (*m_glPolygonMode)(unsigned int, unsigned int) = nullptr;
+};

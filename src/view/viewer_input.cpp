@@ -1,0 +1,119 @@
+// Mouse and keyboard of the 3D view: drags turn, pan or zoom the model by the chosen control
+// method, letter keys switch the drawing and colouring styles on release.
+#include "data/scan_frame_store.h"
+#include "view/viewer_gl_widget.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kDegreesPerPixel = 0.375;
+constexpr double kPanPerPixel = 0.33;
+constexpr double kZoomPerPixel = 0.67;
+
+float scaled(int pixels, double factor) {
+    return static_cast<float>(pixels * factor);
+}
+
+bool isDragButton(Qt::MouseButton button) {
+    return button == Qt::LeftButton || button == Qt::RightButton;
+}
+
+} // namespace
+
+void ViewerGLWidget::rotateModel(float ax, float ay, float az) {
+    const float delta[3] = {ax, ay, az};
+    for (int axis = 0; axis < 3; ++axis)
+        m_rotation[axis] =
+            static_cast<float>(std::fmod(static_cast<double>(m_rotation[axis] + delta[axis]), 360.0));
+    update();
+}
+
+void ViewerGLWidget::mousePressEvent(QMouseEvent *event) {
+    m_lastMousePos = event->pos();
+    if (isDragButton(event->button()) && m_controlMethod == Rotate)
+        setCursor(Qt::ClosedHandCursor);
+}
+
+void ViewerGLWidget::mouseMoveEvent(QMouseEvent *event) {
+    const int dx = event->x() - m_lastMousePos.x();
+    const int dy = event->y() - m_lastMousePos.y();
+    m_lastMousePos = event->pos();
+    // Screen right is world -x for an eye looking along +z, so the model follows the pointer.
+    auto panOrZoom = [&] {
+        if (m_controlMethod == Translate) {
+            m_translation.setX(m_translation.x() - scaled(dx, kPanPerPixel));
+            m_translation.setY(m_translation.y() - scaled(dy, kPanPerPixel));
+            update();
+        } else if (m_controlMethod == Zoom) {
+            m_translation.setZ(m_translation.z() - scaled(dy, kZoomPerPixel));
+            update();
+        }
+    };
+    if (event->buttons() & Qt::LeftButton) {
+        if (m_controlMethod == Rotate)
+            rotateModel(scaled(-dy, kDegreesPerPixel), scaled(dx, kDegreesPerPixel), 0.0f);
+        else
+            panOrZoom();
+    }
+    if (event->buttons() & Qt::RightButton) {
+        if (m_controlMethod == Rotate)
+            rotateModel(0.0f, 0.0f, scaled(dx, kDegreesPerPixel));
+        else
+            panOrZoom();
+    }
+}
+
+void ViewerGLWidget::mouseReleaseEvent(QMouseEvent *event) {
+    if (isDragButton(event->button()) && m_controlMethod == Rotate)
+        setCursor(Qt::OpenHandCursor);
+    emit clicked();
+}
+
+// The wheel neither zooms nor scrolls a parent: zoom is a drag, so a stray wheel turn changes nothing.
+void ViewerGLWidget::wheelEvent(QWheelEvent *event) {
+    event->accept();
+}
+
+void ViewerGLWidget::keyReleaseEvent(QKeyEvent *event) {
+    auto material = [this](int type) {
+        changeMaterialType(type);
+        emit materialTypeWasChanged(type);
+    };
+    auto mesh = [this](int type) {
+        changeMeshType(type);
+        emit meshTypeWasChanged(type);
+    };
+    switch (event->key()) {
+    case Qt::Key_C:
+        material(Solid);
+        break;
+    case Qt::Key_T:
+        material(Texture);
+        break;
+    case Qt::Key_D: {
+        const int current = m_store.materialType;
+        material(current == Depth ? Jet : current == Jet ? Magma : current == Magma ? Viridis : Depth);
+        break;
+    }
+    case Qt::Key_S:
+        mesh(Shaded);
+        break;
+    case Qt::Key_W:
+        mesh(Wireframe);
+        break;
+    case Qt::Key_P:
+        mesh(PointCloud);
+        break;
+    case Qt::Key_Escape:
+        QCoreApplication::quit();
+        break;
+    default:
+        event->ignore();
+    }
+}

@@ -1,0 +1,402 @@
+#include "data/pt_file.h"
+#include "data/scan_frame_store.h"
+#include "sample/sample_files.h"
+#include "test_support.h"
+#include "view/viewer_gl_widget.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QSurfaceFormat>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+const QColor kBackground(20, 20, 20);
+
+// A coordinate frame of w x h pixels spaced `step` apart around the origin, every pixel valid,
+// at the depth that depth(x, y) gives.
+template <typename Depth>
+void setCoordinateFrame(ScanFrameStore &store, int w, int h, float step, Depth depth) {
+    resizeStore(store, w, h);
+    store.frameKind = XyzmFrame;
+    for (int v = 0; v < h; ++v) {
+        for (int u = 0; u < w; ++u) {
+            const int i = v * w + u;
+            const float x = (u - (w - 1) / 2.0f) * step, y = (v - (h - 1) / 2.0f) * step;
+            store.xyz[3 * i] = x;
+            store.xyz[3 * i + 1] = y;
+            store.xyz[3 * i + 2] = depth(x, y);
+        }
+    }
+}
+
+bool near(QColor a, QColor b, int tolerance = 1) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+QString describe(QColor c) {
+    return QString("(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+// Where the view draws a model point, with the matrices of its last paint.
+QPoint project(const ViewerGLWidget &view, const QVector3D &point) {
+    const QVector3D ndc = (view.projectionMatrix() * view.viewMatrix() * view.modelMatrix()).map(point);
+    return QPoint(int(std::floor((ndc.x() + 1.0f) / 2.0f * view.width())),
+                  int(std::floor((1.0f - ndc.y()) / 2.0f * view.height())));
+}
+
+} // namespace
+
+class TestView : public QObject {
+    Q_OBJECT
+
+    ScanFrameStore store;
+    ViewerGLWidget *view = nullptr;
+
+    QImage draw() {
+        view->update();
+        return view->grabFramebuffer();
+    }
+
+  private slots:
+    void initTestCase() {
+        Q_INIT_RESOURCE(icons_and_shaders);
+        view = new ViewerGLWidget(store);
+        view->resize(300, 300);
+        view->changeLightIntensity(0);
+        // A frame loaded before the view has a context is uploaded when it gets one.
+        setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
+        view->loadFrameGeometry();
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY2(view->glProblem().isEmpty(), qPrintable(view->glProblem()));
+    }
+
+    void solidFrameOnTheBackground() {
+        const QImage image = draw();
+        QCOMPARE(image.size(), QSize(300, 300));
+        for (QPoint corner : {QPoint(1, 1), QPoint(298, 1), QPoint(1, 298), QPoint(298, 298)})
+            QVERIFY2(near(image.pixelColor(corner), kBackground, 0),
+                     qPrintable(describe(image.pixelColor(corner))));
+        QVERIFY2(near(image.pixelColor(150, 150), QColor(255, 220, 165), 0),
+                 qPrintable(describe(image.pixelColor(150, 150))));
+
+        // A flat first frame gives a depth range without width: the ramp's middle, not garbage.
+        QCOMPARE(view->colorZrange().x(), view->colorZrange().y());
+        view->changeMaterialType(ViewerGLWidget::Depth);
+        QVERIFY(near(draw().pixelColor(150, 150), QColor(128, 128, 128), 1));
+        view->changeMaterialType(ViewerGLWidget::Solid);
+
+        // Light scales the colour: at full intensity the lit surface saturates.
+        view->changeLightIntensity(100);
+        QCOMPARE(view->lightIntensity(), 10.0f);
+        QVERIFY(near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
+        view->changeLightIntensity(0);
+
+        // An empty frame draws only the background.
+        std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(0));
+        view->loadFrameGeometry();
+        QVERIFY(near(draw().pixelColor(150, 150), kBackground, 0));
+    }
+
+    void rampEndsAndTheFirstFramesDepthRange() {
+        // Left half near (z 400), right half far (z 600).
+        setCoordinateFrame(store, 40, 40, 5.0f, [](float x, float) { return x < 0 ? 400.0f : 600.0f; });
+        const QVector3D rangeBefore = view->colorZrange();
+        view->loadFrameGeometry();
+        QCOMPARE(view->colorZrange(), rangeBefore); // only the first frame of the run sets it
+        // Low end 452, high end 552: both halves lie beyond the ends.
+        view->changeMaxZ(62);
+        view->changeMinZ(37);
+        QVERIFY(std::fabs(view->colorZrange().x() - 452.0f) < 0.01f);
+        QVERIFY(std::fabs(view->colorZrange().y() - 552.0f) < 0.01f);
+        draw();
+        const QPoint nearSide = project(*view, QVector3D(-50, 0, 400));
+        const QPoint farSide = project(*view, QVector3D(50, 0, 600));
+        struct Ramp {
+            int material;
+            QColor nearEnd, farEnd;
+        } ramps[] = {{ViewerGLWidget::Depth, QColor(255, 255, 255), QColor(0, 0, 0)},
+                     {ViewerGLWidget::Jet, QColor(128, 0, 0), QColor(0, 0, 131)},
+                     {ViewerGLWidget::Magma, QColor(252, 253, 191), QColor(0, 0, 4)},
+                     {ViewerGLWidget::Viridis, QColor(253, 231, 37), QColor(68, 1, 84)}};
+        for (const Ramp &ramp : ramps) {
+            view->changeMaterialType(ramp.material);
+            const QImage image = draw();
+            QVERIFY2(near(image.pixelColor(nearSide), ramp.nearEnd),
+                     qPrintable(QString::number(ramp.material) + describe(image.pixelColor(nearSide))));
+            QVERIFY2(near(image.pixelColor(farSide), ramp.farEnd),
+                     qPrintable(QString::number(ramp.material) + describe(image.pixelColor(farSide))));
+        }
+
+        // The mirror animation reflects depth about the centre: the near side turns far.
+        view->changeMaterialType(ViewerGLWidget::Depth);
+        QCOMPARE(view->percentageMirrored(), 0.0f);
+        view->setShouldMirrorGeo(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
+        QCOMPARE(view->percentageMirrored(), 1.0f);
+        QVERIFY(near(draw().pixelColor(project(*view, QVector3D(-50, 0, 600))), QColor(0, 0, 0)));
+        view->setShouldMirrorGeo(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
+        QCOMPARE(view->percentageMirrored(), 0.0f);
+        view->changeMaterialType(ViewerGLWidget::Solid);
+    }
+
+    void depthSlidersKeepTheEndsApart() {
+        setCoordinateFrame(store, 4, 4, 5.0f, [](float, float) { return 700.0f; });
+        store.buildCoordinateMesh(); // a box without depth
+        view->changeMaxZ(30);
+        QCOMPARE(view->colorZrange().x(), 700.0f);
+        view->changeMinZ(80);
+        QCOMPARE(view->colorZrange().y(), 700.0f);
+        QCOMPARE(view->colorZrange().x(), 699.0f); // pushed exactly 1.0 below
+        view->changeMaxZ(10);
+        QCOMPARE(view->colorZrange().x(), 700.0f);
+        QCOMPARE(view->colorZrange().y(), 701.0f);
+    }
+
+    void stylesDrawDifferently() {
+        // A coarse mesh: wire and points leave background between the grid lines.
+        setCoordinateFrame(store, 8, 8, 20.0f,
+                           [](float x, float y) { return 500.0f + 0.1f * x * y / 20.0f; });
+        view->loadFrameGeometry();
+        auto covered = [](const QImage &image) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    count += image.pixelColor(x, y) != kBackground;
+            return count;
+        };
+        QSignalSpy meshSpy(view, &ViewerGLWidget::meshTypeWasChanged);
+        const int shaded = covered(draw());
+        view->changeMeshType(ViewerGLWidget::Wireframe);
+        const int wire = covered(draw());
+        view->changeMeshType(ViewerGLWidget::PointCloud);
+        const int points = covered(draw());
+        view->changeMeshType(ViewerGLWidget::Shaded);
+        QCOMPARE(covered(draw()), shaded);
+        QVERIFY2(shaded > 5 * wire && wire > points && points >= 49,
+                 qPrintable(QString("%1 %2 %3").arg(shaded).arg(wire).arg(points)));
+        QCOMPARE(meshSpy.count(), 0); // slots do not echo back to the combo boxes
+    }
+
+    void spikesAreDropped() {
+        view->changeMeshType(ViewerGLWidget::PointCloud);
+        for (float spike : {500.0f, 2500.0f}) {
+            setCoordinateFrame(store, 5, 5, 50.0f,
+                               [spike](float x, float y) { return x == 0 && y == 0 ? spike : 500.0f; });
+            view->loadFrameGeometry();
+            const QImage image = draw();
+            const QPoint centre = project(*view, QVector3D(0, 0, spike));
+            bool drawn = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    drawn |= image.pixelColor(centre + QPoint(dx, dy)) != kBackground;
+            QCOMPARE(drawn, spike == 500.0f);
+        }
+        view->changeMeshType(ViewerGLWidget::Shaded);
+    }
+
+    void phaseFramesAreTriangulatedOnTheGpu() {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(writeCapturePt(dir.filePath("c.pt"), VirtualScanner(96, 72).capture(0.0), &error));
+        QVERIFY(loadPtFile(store, dir.filePath("c.pt"), &error));
+        view->loadFrameGeometry();
+        QCOMPARE(store.frameKind, int32_t(PtFrame));
+        const float low = store.boundingBoxMin.z(), high = store.boundingBoxMax.z();
+        view->changeMaxZ(100); // low end: the near face of the box
+        view->changeMinZ(0);   // high end: its far face
+        QVERIFY(std::fabs(view->colorZrange().x() - low) < 0.01f);
+        view->changeMaterialType(ViewerGLWidget::Depth);
+        const QImage image = draw();
+
+        // Each pixel that the processor triangulates lands where the GPU drew it, in the grey of its
+        // depth. Pixels near an edge of the surface are left out: a pixel's worth of difference in
+        // rasterising would show the surface behind.
+        store.computeCoordinatesFromPhase();
+        int checked = 0;
+        for (int v = 2; v < 70; v += 3) {
+            for (int u = 2; u < 94; u += 3) {
+                const int i = v * 96 + u;
+                bool inside = true;
+                for (int dv = -2; dv <= 2; ++dv) {
+                    for (int du = -2; du <= 2; ++du) {
+                        const int j = (v + dv) * 96 + u + du;
+                        inside &= store.mask[j] != 0 &&
+                                  std::fabs(store.xyz[3 * j + 2] - store.xyz[3 * i + 2]) < 8.0f;
+                    }
+                }
+                const QVector3D p(store.xyz[3 * i], store.xyz[3 * i + 1], store.xyz[3 * i + 2]);
+                if (!inside || std::fabs(p.z() - store.centerOfMass.z()) > 190.0f)
+                    continue;
+                const int grey =
+                    int(std::lround(255.0 * std::clamp(1.0 - (p.z() - low) / (high - low), 0.0, 1.0)));
+                const QColor seen = image.pixelColor(project(*view, p));
+                QVERIFY2(std::abs(seen.red() - grey) <= 8, qPrintable(QString("pixel %1,%2: grey %3, seen %4")
+                                                                          .arg(u)
+                                                                          .arg(v)
+                                                                          .arg(grey)
+                                                                          .arg(describe(seen))));
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 100);
+        view->changeMaterialType(ViewerGLWidget::Solid);
+    }
+
+    void mouseTurnsPansAndZooms() {
+        auto drag = [this](Qt::MouseButtons buttons, QPoint from, QPoint to) {
+            const Qt::MouseButton first = (buttons & Qt::LeftButton) ? Qt::LeftButton : Qt::RightButton;
+            QMouseEvent press(QEvent::MouseButtonPress, from, first, buttons, Qt::NoModifier);
+            QApplication::sendEvent(view, &press);
+            QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(view, &move);
+            QMouseEvent release(QEvent::MouseButtonRelease, to, first, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(view, &release);
+        };
+        view->resetModelRotation();
+        view->setControlMethod(ViewerGLWidget::Rotate);
+        QSignalSpy clicks(view, &ViewerGLWidget::clicked);
+        drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10)); // a full turn about y
+        QCOMPARE(view->rotation(), QVector3D(0, 0, 0));
+        view->rotateModel(0, -10, 0);
+        drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10));
+        QCOMPARE(view->rotation().y(), 350.0f);
+        drag(Qt::LeftButton, QPoint(0, 0), QPoint(0, 40)); // dragging down turns about x the negative way
+        QCOMPARE(view->rotation().x(), -15.0f);
+        drag(Qt::RightButton, QPoint(0, 0), QPoint(8, 30)); // right: horizontal turns about z only
+        QCOMPARE(view->rotation(), QVector3D(-15, 350, 3));
+        QCOMPARE(view->cursor().shape(), Qt::OpenHandCursor);
+        QCOMPARE(clicks.count(), 4);
+
+        view->resetModelRotation();
+        view->setControlMethod(ViewerGLWidget::Translate);
+        drag(Qt::LeftButton, QPoint(0, 0), QPoint(100, -10));
+        QCOMPARE(view->translation(), QVector3D(-33.0f, 3.3f, 0));
+        drag(Qt::RightButton, QPoint(0, 0), QPoint(100, -10));
+        QCOMPARE(view->translation(), QVector3D(-66.0f, 6.6f, 0));
+        drag(Qt::LeftButton | Qt::RightButton, QPoint(0, 0), QPoint(10, 0)); // both buttons: twice as far
+        QVERIFY(std::fabs(view->translation().x() - (-72.6f)) < 1e-4f);
+
+        view->resetModelRotation();
+        view->setControlMethod(ViewerGLWidget::Zoom);
+        drag(Qt::LeftButton, QPoint(0, 0), QPoint(50, 10));
+        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        view->resetModelRotation();
+        view->setControlMethod(ViewerGLWidget::Rotate);
+    }
+
+    void keysSwitchStyles() {
+        QSignalSpy materials(view, &ViewerGLWidget::materialTypeWasChanged);
+        QSignalSpy meshes(view, &ViewerGLWidget::meshTypeWasChanged);
+        auto release = [this](int key) {
+            QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
+            QApplication::sendEvent(view, &event);
+            return event.isAccepted();
+        };
+        release(Qt::Key_C);
+        for (int k = 0; k < 5; ++k)
+            release(Qt::Key_D);
+        QList<int> seen;
+        for (const auto &args : materials)
+            seen << args.at(0).toInt();
+        QCOMPARE(seen, (QList<int>{0, 2, 3, 4, 5, 2}));
+        QCOMPARE(store.materialType, 2);
+        release(Qt::Key_T);
+        QCOMPARE(store.materialType, 1);
+        release(Qt::Key_W);
+        QCOMPARE(store.meshType, 1);
+        release(Qt::Key_P);
+        release(Qt::Key_S);
+        QCOMPARE(meshes.count(), 3);
+        QCOMPARE(store.meshType, 0);
+        QVERIFY(!release(Qt::Key_Q)); // other keys go on to the parent
+        release(Qt::Key_C);
+    }
+
+    void playsSequences() {
+        QTemporaryDir dir;
+        QString error;
+        const QString path = dir.filePath("walk.ptv");
+        QVERIFY(writeSampleSequence(path, 48, 36, 5, 100.0f, &error));
+        QVERIFY2(view->openPTVFile(path, &error), qPrintable(error));
+        QCOMPARE(view->ptvInterval(), 10);
+        QVERIFY(view->isPlaying());
+        QTRY_COMPARE(view->ptvFrameCounter(), 4);
+        QCOMPARE(store.frameKind, int32_t(PtvFrame));
+        QCOMPARE(store.width, 48);
+        QTRY_COMPARE(view->ptvFrameCounter(), 1); // round again, frame 0 skipped
+        view->stopPTVPlayback();
+        QVERIFY(!view->isPlaying());
+        const int shown = view->ptvFrameCounter();
+        QTest::qWait(50);
+        QCOMPARE(view->ptvFrameCounter(), shown);
+        QVERIFY(view->openPTVFile(path, &error)); // resume after the frame shown last
+        view->loadPTVFrameForDisplay();
+        QCOMPARE(view->ptvFrameCounter(), shown % 4 + 1);
+        view->stopPTVPlayback();
+        view->stopPTVPlayback(); // a second stop closes nothing
+
+        // A file that is not a sequence leaves everything as it was.
+        const QByteArray before = storeSnapshot(store);
+        writeAll(dir.filePath("bad.ptv"), QByteArray(600, 'x'));
+        QVERIFY(!view->openPTVFile(dir.filePath("bad.ptv"), &error));
+        QVERIFY(error.contains("version"));
+        QVERIFY(!view->isPlaying());
+        QCOMPARE(storeSnapshot(store), before);
+    }
+
+    void dialogsGetTheirKeys() {
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QCOMPARE(QWidget::keyboardGrabber(), view);
+        QDialog dialog;
+        auto *edit = new QLineEdit(&dialog);
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(QWidget::keyboardGrabber() != view);
+        QTest::keyClicks(edit, "scan");
+        QCOMPARE(edit->text(), QString("scan"));
+        dialog.close();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QCOMPARE(QWidget::keyboardGrabber(), view);
+    }
+
+    // Last: it ends the event loop of the application.
+    void escapeQuits() {
+        QEventLoop loop;
+        QTimer::singleShot(0, this, [this] {
+            QKeyEvent event(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(view, &event);
+        });
+        QTimer::singleShot(5000, &loop, [&loop] { loop.exit(7); });
+        QCOMPARE(loop.exec(), 0);
+    }
+
+    void cleanupTestCase() { delete view; }
+};
+
+int main(int argc, char *argv[]) {
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    TestView test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_view.moc"
