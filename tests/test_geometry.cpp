@@ -221,6 +221,37 @@ class TestGeometry : public QObject {
         QCOMPARE(store.boundingBoxMax, QVector3D(2, 2, 800));
     }
 
+    void valuesThatAreNotFiniteStayOffTheSurface() {
+        ScanFrameStore store;
+        setSimpleCalibration(store);
+        resizeStore(store, 48, 48);
+        store.frameKind = PtFrame;
+        for (int i = 0; i < store.pixelCount; ++i)
+            store.phase[i] = 200.0f + float(i % 48);
+        const int bad = 24 * 48 + 24; // the centre pixel, inside the statistics window
+        store.phase[bad] = NAN;
+        store.computePhaseStatistics();
+        QVERIFY(finite(store.centerOfMass) && finite(store.boundingBoxMin));
+        QVERIFY(store.centerOfMass != QVector3D(0, 0, 700)); // the other window pixels still count
+        store.buildPhaseMesh();
+        QVERIFY(std::find(store.indexData.begin(), store.indexData.end(), uint32_t(bad)) ==
+                store.indexData.end());
+        QCOMPARE(store.indexData.size(), size_t(6 * 47 * 47 - 6 * 3));
+        // Its own vertex and the two whose neighbour phases it supplies get no validity.
+        for (int i : {bad, bad - 48, bad - 49})
+            QCOMPARE(store.vertexData[10 * size_t(i) + 9], 0.0f);
+        QCOMPARE(store.validCoordinateCount, 47 * 47 - 3);
+
+        resizeStore(store, 3, 3);
+        setGrid(store, 10.0f);
+        store.xyz[3 * 4 + 2] = INFINITY;
+        store.buildCoordinateMesh();
+        // Only the two triangles that keep clear of the centre remain.
+        QCOMPARE(std::vector<uint32_t>(store.indexData.begin(), store.indexData.end()),
+                 (std::vector<uint32_t>{1, 5, 2, 3, 6, 7}));
+        QVERIFY(finite(store.centerOfMass));
+    }
+
     void meshOfATwoByTwoFrame() {
         ScanFrameStore store;
         resizeStore(store, 2, 2);

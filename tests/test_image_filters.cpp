@@ -1,5 +1,8 @@
 #include "data/demosaicer.h"
 #include "data/image_filter.h"
+#include "data/row_pool.h"
+#include "data/scan_frame_store.h"
+#include "sample/virtual_scanner.h"
 
 #include <QtTest>
 
@@ -77,6 +80,65 @@ class TestImageFilters : public QObject {
         again[4] = 99;
         filter.gaussianSmooth(again.data(), 3);
         QCOMPARE(again, spot);
+    }
+
+    void smoothingTheTextureEqualsSmoothingItsPlanes() {
+        const int w = 37, h = 23;
+        std::vector<uint8_t> rgb(3 * w * h);
+        for (size_t b = 0; b < rgb.size(); ++b)
+            rgb[b] = uint8_t((b * 7919) % 251);
+        std::vector<uint8_t> planes[3];
+        for (int c = 0; c < 3; ++c)
+            for (int i = 0; i < w * h; ++i)
+                planes[c].push_back(rgb[3 * i + c]);
+        Demosaicer demosaicer(w, h);
+        demosaicer.smoothColor(rgb.data());
+        ImageFilter filter(w, h);
+        for (int c = 0; c < 3; ++c) {
+            filter.gaussianSmooth(planes[c].data(), 3);
+            for (int i = 0; i < w * h; ++i)
+                QCOMPARE(rgb[3 * i + c], planes[c][size_t(i)]);
+        }
+    }
+
+    // Bands of rows go to several threads; the frame must come out the same bit for bit.
+    void threadsChangeNoBit() {
+        const SyntheticCapture capture = VirtualScanner(331, 203).capture(0.3);
+        auto run = [&capture](int threads) {
+            RowPool::instance().setThreadCount(threads);
+            ScanFrameStore store;
+            store.releaseFrameBuffers();
+            store.width = capture.width, store.height = capture.height,
+            store.pixelCount = capture.width * capture.height;
+            store.allocateFrameBuffers();
+            const size_t n = size_t(store.pixelCount);
+            std::memcpy(store.phase.get(), capture.phase.data(), 4 * n);
+            std::memcpy(store.mask.get(), capture.mosaic.data(), n);
+            std::memcpy(store.xyz.get(), capture.xyz.data(), 12 * n);
+            Demosaicer demosaicer(store.width, store.height);
+            demosaicer.demosaic(capture.mosaic.data(), store.rgbTexture.get());
+            fillMosaicEdges(capture.mosaic.data(), store.rgbTexture.get(), store.width, store.height);
+            demosaicer.smoothColor(store.rgbTexture.get());
+            demosaicer.filter.maskedGaussianSmooth(store.phase.get(), store.mask.get(), 3);
+            store.buildPhaseMesh();
+            QByteArray bits(reinterpret_cast<const char *>(store.phase.get()), int(4 * n));
+            bits += QByteArray(reinterpret_cast<const char *>(store.rgbTexture.get()), int(3 * n));
+            bits += QByteArray(reinterpret_cast<const char *>(store.vertexData.data()),
+                               int(4 * store.vertexData.size()));
+            bits += QByteArray(reinterpret_cast<const char *>(store.indexData.data()),
+                               int(4 * store.indexData.size()));
+            store.buildCoordinateMesh();
+            bits += QByteArray(reinterpret_cast<const char *>(store.vertexData.data()),
+                               int(4 * store.vertexData.size()));
+            bits += QByteArray(reinterpret_cast<const char *>(store.indexData.data()),
+                               int(4 * store.indexData.size()));
+            return bits;
+        };
+        const int before = RowPool::instance().threadCount();
+        const QByteArray one = run(1);
+        QCOMPARE(run(2), one);
+        QCOMPARE(run(5), one);
+        RowPool::instance().setThreadCount(before);
     }
 
     void maskedPhaseSmoothing() {

@@ -3,7 +3,6 @@
 #include "data/image_filter.h"
 
 #include <cstdint>
-#include <memory>
 
 // Turns the camera's RGGB mosaic into a colour texture and smooths it. One context serves any
 // number of frames of its size.
@@ -21,9 +20,6 @@ class Demosaicer {
     int32_t width;
     int32_t height;
     int32_t count;
-    std::unique_ptr<uint8_t[]> red;
-    std::unique_ptr<uint8_t[]> green;
-    std::unique_ptr<uint8_t[]> blue;
 };
 
 // Gives the pixels that a mosaic of odd width or height leaves outside every 2 x 2 block the grey

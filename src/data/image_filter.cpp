@@ -1,5 +1,7 @@
 #include "data/image_filter.h"
 
+#include "data/row_pool.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -33,26 +35,60 @@ const float *ImageFilter::kernel(int n) {
 }
 
 void ImageFilter::gaussianSmooth(uint8_t *plane, int n) {
+    smoothInterleaved(plane, 1, n);
+}
+
+// Smooths each of `channels` interleaved byte planes. A pixel's channel has the same channel of
+// its neighbours `channels` bytes apart, so one loop over the bytes of a row serves every channel
+// and vectorises. Sums run in float in kernel order, rows outer, columns inner, and round by
+// adding 0.5 in double.
+void ImageFilter::smoothInterleaved(uint8_t *bytes, int channels, int n) {
     if (n < 3 || width < 1 || height < 1)
         return;
     const int h = n / 2;
     const int k = 2 * h + 1;
     const float *weights = kernel(n);
-    m_planeCopy.resize(static_cast<size_t>(count));
-    std::memcpy(m_planeCopy.data(), plane, static_cast<size_t>(count));
+    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(channels);
+    m_planeCopy.resize(rowBytes * static_cast<size_t>(height));
+    std::memcpy(m_planeCopy.data(), bytes, m_planeCopy.size());
     const uint8_t *src = m_planeCopy.data();
-    for (int v = h; v < height - h; ++v) {
-        for (int u = h; u < width - h; ++u) {
-            float s = 0.0f;
-            const float *w = weights;
-            for (int dy = -h; dy <= h; ++dy) {
-                const uint8_t *row = src + static_cast<int64_t>(v + dy) * width + u - h;
-                for (int dx = 0; dx < k; ++dx)
-                    s += static_cast<float>(row[dx]) * *w++;
+    const int first = h * channels, end = (width - h) * channels;
+    if (first >= end || height <= 2 * h)
+        return;
+    RowPool::instance().forRows(height - 2 * h, [&](int bandFirst, int bandEnd) {
+        for (int v = h + bandFirst; v < h + bandEnd; ++v) {
+            uint8_t *out = bytes + static_cast<size_t>(v) * rowBytes;
+            if (k == 3) {
+                const uint8_t *a = src + static_cast<size_t>(v - 1) * rowBytes;
+                const uint8_t *b = a + rowBytes;
+                const uint8_t *c = b + rowBytes;
+                const int s = channels;
+                for (int x = first; x < end; ++x) {
+                    float sum = static_cast<float>(a[x - s]) * weights[0];
+                    sum += static_cast<float>(a[x]) * weights[1];
+                    sum += static_cast<float>(a[x + s]) * weights[2];
+                    sum += static_cast<float>(b[x - s]) * weights[3];
+                    sum += static_cast<float>(b[x]) * weights[4];
+                    sum += static_cast<float>(b[x + s]) * weights[5];
+                    sum += static_cast<float>(c[x - s]) * weights[6];
+                    sum += static_cast<float>(c[x]) * weights[7];
+                    sum += static_cast<float>(c[x + s]) * weights[8];
+                    out[x] = static_cast<uint8_t>(static_cast<int>(static_cast<double>(sum) + 0.5));
+                }
+                continue;
             }
-            plane[static_cast<int64_t>(v) * width + u] = static_cast<uint8_t>(static_cast<double>(s) + 0.5);
+            for (int x = first; x < end; ++x) {
+                float sum = 0.0f;
+                const float *w = weights;
+                for (int dy = -h; dy <= h; ++dy) {
+                    const uint8_t *row = src + static_cast<size_t>(v + dy) * rowBytes + x - h * channels;
+                    for (int dx = 0; dx < k; ++dx)
+                        sum += static_cast<float>(row[dx * channels]) * *w++;
+                }
+                out[x] = static_cast<uint8_t>(static_cast<int>(static_cast<double>(sum) + 0.5));
+            }
         }
-    }
+    });
 }
 
 void ImageFilter::maskedGaussianSmooth(float *phase, const uint8_t *mask, int n) {
@@ -64,23 +100,29 @@ void ImageFilter::maskedGaussianSmooth(float *phase, const uint8_t *mask, int n)
     m_phaseCopy.resize(static_cast<size_t>(count));
     std::memcpy(m_phaseCopy.data(), phase, sizeof(float) * static_cast<size_t>(count));
     const float *src = m_phaseCopy.data();
-    for (int v = h; v < height - h; ++v) {
-        for (int u = h; u < width - h; ++u) {
-            const int64_t i = static_cast<int64_t>(v) * width + u;
-            if (!mask[i])
-                continue;
-            float weightSum = 0.0f, phaseSum = 0.0f;
-            const float *w = weights;
-            for (int dy = -h; dy <= h; ++dy) {
-                const int64_t rowStart = i + static_cast<int64_t>(dy) * width - h;
-                for (int dx = 0; dx < k; ++dx, ++w) {
-                    if (mask[rowStart + dx]) {
-                        weightSum += *w;
-                        phaseSum += *w * src[rowStart + dx];
+    if (height <= 2 * h || width <= 2 * h)
+        return;
+    const size_t w = static_cast<size_t>(width);
+    RowPool::instance().forRows(height - 2 * h, [&](int bandFirst, int bandEnd) {
+        for (int v = h + bandFirst; v < h + bandEnd; ++v) {
+            for (int u = h; u < width - h; ++u) {
+                const size_t i = static_cast<size_t>(v) * w + static_cast<size_t>(u);
+                if (!mask[i])
+                    continue;
+                // Adding -0.0 changes no float, so an invalid neighbour adds -0.0 instead of being
+                // skipped: the same bits, and a loop without branches.
+                float weightSum = 0.0f, phaseSum = 0.0f;
+                const float *wk = weights;
+                for (int dy = -h; dy <= h; ++dy) {
+                    const size_t rowStart = i + static_cast<size_t>(dy) * w - static_cast<size_t>(h);
+                    for (int dx = 0; dx < k; ++dx, ++wk) {
+                        const bool valid = mask[rowStart + static_cast<size_t>(dx)] != 0;
+                        weightSum += valid ? *wk : -0.0f;
+                        phaseSum += valid ? *wk * src[rowStart + static_cast<size_t>(dx)] : -0.0f;
                     }
                 }
+                phase[i] = phaseSum / weightSum;
             }
-            phase[i] = phaseSum / weightSum;
         }
-    }
+    });
 }

@@ -16,6 +16,9 @@ class ImageFilter {
     // Smooths a byte plane in place with an n x n kernel; the n / 2 pixels at the border keep
     // their values. Does nothing for n below 3.
     void gaussianSmooth(uint8_t *plane, int n);
+    // Smooths each channel of a texture of `channels` interleaved bytes per pixel in place, as
+    // gaussianSmooth would smooth each channel's plane.
+    void smoothInterleaved(uint8_t *bytes, int channels, int n);
     // Smooths valid phases in place over their valid neighbours only; invalid and border pixels
     // keep their phase.
     void maskedGaussianSmooth(float *phase, const uint8_t *mask, int n);

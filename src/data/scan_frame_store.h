@@ -36,7 +36,7 @@ class ScanFrameStore {
     // Triangulation (triangulation.cpp), single precision throughout.
     QVector3D phaseToCoordinate(float u, float v, float phase) const;
     // The point at (u, v) with the mean phase of the valid pixels of the 4 x 4 window there,
-    // clipped to the frame; not finite when the window holds no valid pixel.
+    // clipped to the frame; not finite when the window holds no valid pixel with a finite phase.
     QVector3D triangulateAveraged(float u, float v) const;
     // Fills xyz for the whole frame; pixels without a measurement get (0, 0, 0).
     void computeCoordinatesFromPhase();

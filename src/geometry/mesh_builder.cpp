@@ -1,7 +1,11 @@
+#include "data/row_pool.h"
 #include "data/scan_frame_store.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -20,31 +24,74 @@ bool isFinite(const float *p) {
     return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
 }
 
-// Sizes the arrays for the frame without clearing them: every float and every index up to the
-// final count is written by the build.
-void prepareArrays(ScanFrameStore &store) {
-    const size_t w = static_cast<size_t>(store.width);
-    const size_t h = static_cast<size_t>(store.height);
-    store.vertexData.resize(w * h * 10);
-    store.indexData.resize(w > 1 && h > 1 ? 6 * (w - 1) * (h - 1) : 0);
-    store.validCoordinateCount = 0;
-}
+// Where the bands of one build left their triangles: each band writes from the index slot of its
+// first row on, and the bands are then closed up in row order.
+struct Bands {
+    std::array<std::pair<int, size_t>, 64> firstRowAndCount;
+    std::atomic<int> used{0};
 
-// The two triangles of the grid cell whose top-left pixel is i, each only where all three corners
-// hold a measurement. Both share the diagonal from i to d.
-inline uint32_t *appendCellTriangles(uint32_t *out, const uint8_t *mask, uint32_t i, uint32_t w) {
-    const uint32_t r = i + w, d = i + w + 1, t = i + 1;
-    if (mask[i] && mask[d]) {
-        if (mask[r]) {
-            out[0] = i, out[1] = r, out[2] = d;
-            out += 3;
-        }
-        if (mask[t]) {
-            out[0] = i, out[1] = d, out[2] = t;
-            out += 3;
-        }
+    void record(int firstRow, size_t count) {
+        firstRowAndCount[static_cast<size_t>(used++)] = {firstRow, count};
     }
-    return out;
+
+    // Moves the triangles of every band to follow those of the band before; returns the total.
+    size_t closeUp(uint32_t *indices, size_t slotsPerRow) {
+        const auto begin = firstRowAndCount.begin(), end = begin + used.load();
+        std::sort(begin, end);
+        size_t total = 0;
+        for (auto it = begin; it != end; ++it) {
+            std::memmove(indices + total, indices + slotsPerRow * static_cast<size_t>(it->first),
+                         it->second * sizeof(uint32_t));
+            total += it->second;
+        }
+        return total;
+    }
+};
+
+// Builds the rows of every band in parallel. Per pixel, `cell` appends the triangles of the grid
+// cell the pixel starts (interior pixels only) and `vertex` writes its ten floats; `usable` says
+// whether a pixel can be a triangle corner.
+template <typename Usable, typename Vertex>
+void buildRows(ScanFrameStore &store, Usable usable, Vertex vertex) {
+    const size_t w = static_cast<size_t>(store.width);
+    const int height = store.height;
+    store.vertexData.resize(w * static_cast<size_t>(height) * 10);
+    const size_t slotsPerRow = w > 1 ? 6 * (w - 1) : 0;
+    store.indexData.resize(height > 1 ? slotsPerRow * static_cast<size_t>(height - 1) : 0);
+    Bands bands;
+    std::atomic<int32_t> valid{0};
+    RowPool::instance().forRows(height, [&](int first, int end) {
+        float *out = store.vertexData.data() + 10 * w * static_cast<size_t>(first);
+        uint32_t *const bandStart = store.indexData.data() + slotsPerRow * static_cast<size_t>(first);
+        uint32_t *triangles = bandStart;
+        int32_t bandValid = 0;
+        for (int y = first; y < end; ++y) {
+            const bool interiorRow = y < height - 1;
+            for (size_t x = 0; x < w; ++x, out += 10) {
+                const uint32_t i = static_cast<uint32_t>(static_cast<size_t>(y) * w + x);
+                const bool interior = interiorRow && x + 1 < w;
+                if (interior) {
+                    // The two triangles of the cell share its diagonal from i to d.
+                    const uint32_t r = i + static_cast<uint32_t>(w), d = r + 1, t = i + 1;
+                    if (usable(i) && usable(d)) {
+                        if (usable(r)) {
+                            triangles[0] = i, triangles[1] = r, triangles[2] = d;
+                            triangles += 3;
+                        }
+                        if (usable(t)) {
+                            triangles[0] = i, triangles[1] = d, triangles[2] = t;
+                            triangles += 3;
+                        }
+                    }
+                }
+                bandValid += vertex(out, i, x, y, interior);
+            }
+        }
+        bands.record(first, static_cast<size_t>(triangles - bandStart));
+        valid += bandValid;
+    });
+    store.indexData.resize(bands.closeUp(store.indexData.data(), slotsPerRow));
+    store.validCoordinateCount = valid;
 }
 
 } // namespace
@@ -52,96 +99,71 @@ inline uint32_t *appendCellTriangles(uint32_t *out, const uint8_t *mask, uint32_
 void ScanFrameStore::buildCoordinateMesh() {
     pixelCount = width * height;
     computeCoordinateStatistics();
+    validCoordinateCount = 0;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
-        validCoordinateCount = 0;
         return;
     }
-    prepareArrays(*this);
     const auto &color = byteToColor();
+    const uint8_t *m = mask.get();
+    const float *p = xyz.get();
+    const uint8_t *rgb = rgbTexture.get();
     const uint32_t w = static_cast<uint32_t>(width);
-    float *vertex = vertexData.data();
-    uint32_t *out = indexData.data();
-    int32_t valid = 0;
-    for (int y = 0; y < height; ++y) {
-        const bool interiorRow = y < height - 1;
-        for (int x = 0; x < width; ++x, vertex += 10) {
-            const uint32_t i = static_cast<uint32_t>(y) * w + static_cast<uint32_t>(x);
-            const float *p = xyz.get() + 3 * static_cast<size_t>(i);
-            QVector3D normal;
-            float validity = 0.0f;
-            if (interiorRow && x < width - 1) {
-                out = appendCellTriangles(out, mask.get(), i, w);
-                const uint32_t r = i + w, d = i + w + 1;
-                const float *pr = xyz.get() + 3 * static_cast<size_t>(r);
-                const float *pd = xyz.get() + 3 * static_cast<size_t>(d);
-                // A non-finite corner gives no direction; leave it without a normal.
-                if (mask[i] && mask[r] && mask[d] && isFinite(p) && isFinite(pr) && isFinite(pd)) {
-                    const QVector3D pi(p[0], p[1], p[2]);
-                    normal = QVector3D::crossProduct(QVector3D(pr[0], pr[1], pr[2]) - pi,
-                                                     QVector3D(pd[0], pd[1], pd[2]) - pi);
-                    normal.normalize();
-                    validity = 1.0f;
-                    ++valid;
-                }
-            }
-            const uint8_t *rgb = rgbTexture.get() + 3 * static_cast<size_t>(i);
-            vertex[0] = p[0];
-            vertex[1] = p[1];
-            vertex[2] = p[2];
-            vertex[3] = normal.x();
-            vertex[4] = normal.y();
-            vertex[5] = normal.z();
-            vertex[6] = color[rgb[0]];
-            vertex[7] = color[rgb[1]];
-            vertex[8] = color[rgb[2]];
-            vertex[9] = validity;
+    // A point that is not finite is no corner: it has no place on the surface.
+    auto usable = [m, p](uint32_t i) { return m[i] && isFinite(p + 3 * static_cast<size_t>(i)); };
+    buildRows(*this, usable, [&](float *out, uint32_t i, size_t, int, bool interior) {
+        const float *pi = p + 3 * static_cast<size_t>(i);
+        QVector3D normal;
+        float validity = 0.0f;
+        if (interior && usable(i) && usable(i + w) && usable(i + w + 1)) {
+            const float *pr = p + 3 * static_cast<size_t>(i + w);
+            const float *pd = pr + 3;
+            const QVector3D origin(pi[0], pi[1], pi[2]);
+            normal = QVector3D::crossProduct(QVector3D(pr[0], pr[1], pr[2]) - origin,
+                                             QVector3D(pd[0], pd[1], pd[2]) - origin);
+            normal.normalize();
+            validity = 1.0f;
         }
-    }
-    indexData.resize(static_cast<size_t>(out - indexData.data()));
-    validCoordinateCount = valid;
+        const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
+        out[0] = pi[0], out[1] = pi[1], out[2] = pi[2];
+        out[3] = normal.x(), out[4] = normal.y(), out[5] = normal.z();
+        out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+        out[9] = validity;
+        return validity != 0.0f;
+    });
 }
 
 // Positions stay in image space (column, row, phase); the vertex program triangulates them and
 // takes the normal from the phases of the pixels below and below-right, carried in a_normal.
 void ScanFrameStore::buildPhaseMesh() {
     pixelCount = width * height;
+    validCoordinateCount = 0;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
-        validCoordinateCount = 0;
         return;
     }
-    prepareArrays(*this);
     const auto &color = byteToColor();
+    const uint8_t *m = mask.get();
+    const float *ph = phase.get();
+    const uint8_t *rgb = rgbTexture.get();
     const uint32_t w = static_cast<uint32_t>(width);
-    float *vertex = vertexData.data();
-    uint32_t *out = indexData.data();
-    for (int y = 0; y < height; ++y) {
-        const bool interiorRow = y < height - 1;
-        for (int x = 0; x < width; ++x, vertex += 10) {
-            const uint32_t i = static_cast<uint32_t>(y) * w + static_cast<uint32_t>(x);
-            float below = 0.0f, belowRight = 0.0f, validity = 0.0f;
-            if (interiorRow && x < width - 1) {
-                out = appendCellTriangles(out, mask.get(), i, w);
-                below = phase[i + w];
-                belowRight = phase[i + w + 1];
-                validity = 1.0f;
-            }
-            const uint8_t *rgb = rgbTexture.get() + 3 * static_cast<size_t>(i);
-            vertex[0] = static_cast<float>(x);
-            vertex[1] = static_cast<float>(y);
-            vertex[2] = phase[i];
-            vertex[3] = below;
-            vertex[4] = belowRight;
-            vertex[5] = 0.0f;
-            vertex[6] = color[rgb[0]];
-            vertex[7] = color[rgb[1]];
-            vertex[8] = color[rgb[2]];
-            vertex[9] = validity;
+    auto usable = [m, ph](uint32_t i) { return m[i] && std::isfinite(ph[i]); };
+    buildRows(*this, usable, [&](float *out, uint32_t i, size_t x, int y, bool interior) {
+        float below = 0.0f, belowRight = 0.0f, validity = 0.0f;
+        if (interior) {
+            below = ph[i + w];
+            belowRight = ph[i + w + 1];
+            // A phase that is not finite would give the vertex program no point to draw.
+            validity =
+                std::isfinite(ph[i]) && std::isfinite(below) && std::isfinite(belowRight) ? 1.0f : 0.0f;
         }
-    }
-    indexData.resize(static_cast<size_t>(out - indexData.data()));
-    validCoordinateCount = (width - 1) * (height - 1);
+        const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
+        out[0] = static_cast<float>(x), out[1] = static_cast<float>(y), out[2] = ph[i];
+        out[3] = below, out[4] = belowRight, out[5] = 0.0f;
+        out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+        out[9] = validity;
+        return validity != 0.0f;
+    });
 }

@@ -53,7 +53,8 @@ QVector3D ScanFrameStore::triangulateAveraged(float u, float v) const {
         for (int col = std::max(0, static_cast<int>(u - 2.0f));
              static_cast<float>(col) < u + 2.0f && col < width; ++col) {
             const int64_t i = static_cast<int64_t>(row) * width + col;
-            if (mask[i]) {
+            // A non-finite phase would make the whole window's point NaN.
+            if (mask[i] && std::isfinite(phase[i])) {
                 sum += phase[i];
                 ++count;
             }
