@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSurfaceFormat>
 #include <QtTest>
@@ -337,6 +338,18 @@ class TestView : public QObject {
         QCOMPARE(store.frameKind, int32_t(PtvFrame));
         QCOMPARE(store.width, 48);
         QTRY_COMPARE(view->ptvFrameCounter(), 1); // round again, frame 0 skipped
+
+        // Once a second the log tells how fast frames are shown and what a tick costs.
+        static QStringList log;
+        log.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { log << text; });
+        QTRY_VERIFY_WITH_TIMEOUT(!log.filter("playback: ").isEmpty(), 5000);
+        qInstallMessageHandler(previous);
+        const QString pace = log.filter("playback: ").first();
+        QVERIFY2(pace.contains(QRegularExpression(
+                     "^playback: [0-9.]+ frames per second shown \\(file: 100\\), median tick [0-9.]+ ms")),
+                 qPrintable(pace));
         view->stopPTVPlayback();
         QVERIFY(!view->isPlaying());
         const int shown = view->ptvFrameCounter();

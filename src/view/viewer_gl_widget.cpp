@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 namespace {
 
@@ -22,6 +23,12 @@ constexpr GLenum kFrontAndBack = 0x0408;
 constexpr GLenum kLine = 0x1B01;
 constexpr GLenum kFill = 0x1B02;
 constexpr GLenum kProgramPointSize = 0x8642;
+
+double threadCpuMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
 
 } // namespace
 
@@ -262,6 +269,7 @@ void ViewerGLWidget::uploadGeometry() {
     else
         m_indexBuffer.allocate(m_store.indexData.data(), indexBytes);
     m_indexCount = static_cast<int>(m_store.indexData.size());
+    m_newFrameUploaded = true;
 }
 
 void ViewerGLWidget::paintGL() {
@@ -332,6 +340,10 @@ void ViewerGLWidget::paintGL() {
     m_indexBuffer.bind();
     glDrawElements(m_store.meshType == PointCloud ? GL_POINTS : GL_TRIANGLES, m_indexCount, GL_UNSIGNED_INT,
                    nullptr);
+    if (m_newFrameUploaded) {
+        m_newFrameUploaded = false;
+        ++m_framesPainted;
+    }
 
     // The paint count alone would end the animation half way where paints come faster than
     // 122 in 670 ms (no vertical sync), so the blend must also have reached its end.
@@ -372,12 +384,16 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
         emit statusMessageRequested(QStringLiteral("Playing %1: %2").arg(path, shortBy));
     m_ptvTimer->setInterval(static_cast<int>(1000.0 / static_cast<double>(header.frameRate)));
     m_ptvTimer->start();
+    m_paceClock.start();
+    m_tickCount = 0;
+    m_framesPainted = 0;
     return true;
 }
 
 void ViewerGLWidget::loadPTVFrameForDisplay() {
     if (!m_ptvFile)
         return;
+    const double start = threadCpuMilliseconds();
     m_ptvFrameCounter = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
     QString error;
     // A frame that cannot be read leaves the last good one on screen; playback goes on.
@@ -387,6 +403,28 @@ void ViewerGLWidget::loadPTVFrameForDisplay() {
         return;
     }
     loadFrameGeometry();
+    reportPlaybackPace(threadCpuMilliseconds() - start);
+}
+
+void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
+    if (m_tickCount < static_cast<int>(m_tickTimes.size()))
+        m_tickTimes[static_cast<size_t>(m_tickCount)] = tickMilliseconds;
+    ++m_tickCount;
+    const qint64 elapsed = m_paceClock.elapsed();
+    if (elapsed < 1000)
+        return;
+    const auto begin = m_tickTimes.begin();
+    const auto end = begin + std::min<int>(m_tickCount, static_cast<int>(m_tickTimes.size()));
+    std::nth_element(begin, begin + (end - begin) / 2, end);
+    qDebug().noquote() << QStringLiteral(
+                              "playback: %1 frames per second shown (file: %2), median tick %3 ms of "
+                              "processor time")
+                              .arg(m_framesPainted * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1)
+                              .arg(static_cast<double>(m_ptvHeader.frameRate))
+                              .arg(*(begin + (end - begin) / 2), 0, 'f', 1);
+    m_paceClock.restart();
+    m_tickCount = 0;
+    m_framesPainted = 0;
 }
 
 void ViewerGLWidget::stopPTVPlayback() {

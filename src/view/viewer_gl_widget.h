@@ -4,6 +4,7 @@
 #include "data/ptv_reader.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QMatrix4x4>
 #include <QOpenGLBuffer>
 #include <QOpenGLFunctions>
@@ -11,6 +12,7 @@
 #include <QPoint>
 #include <QVector3D>
 
+#include <array>
 #include <cstdio>
 
 class QOpenGLShaderProgram;
@@ -90,6 +92,9 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
 
   private:
     void uploadGeometry();
+    // Once a second during playback: the frames per second shown and the median processor
+    // time of a tick, so a user can tell whether the machine keeps up with the file.
+    void reportPlaybackPace(double tickMilliseconds);
     void followFocusWindow();
     float depthForSlider(int value) const;
 
@@ -127,6 +132,11 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     float m_lightIntensity = 1.3f;
     float m_percentageMirrored = 0.0f;
     QString m_glProblem;
+    QElapsedTimer m_paceClock;
+    std::array<double, 128> m_tickTimes{};
+    int m_tickCount = 0;
+    int m_framesPainted = 0;
+    bool m_newFrameUploaded = false;
     // Fixed-function calls of the compatibility profile, resolved from the context.
     void (*m_glShadeModel)(unsigned int) = nullptr;
     void (*m_glPolygonMode)(unsigned int, unsigned int) = nullptr;
