@@ -1,3 +1,4 @@
+#include "broken_files.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
@@ -220,6 +221,26 @@ class TestCli : public QObject {
         QCOMPARE(process.exitCode(), 1);
         QVERIFY(QString(process.readAllStandardError()).contains("xvfb-run"));
         QVERIFY(!QFile::exists(dir.filePath("z.png")));
+    }
+
+    // Every broken file is refused with one line and status 1, every odd but legal one loads, and
+    // none brings the tool down or puts NaN into the facts.
+    void brokenFilesAreRefusedCleanly() {
+        QTemporaryDir dir;
+        for (const BrokenFile &file : brokenFiles()) {
+            const QString path = dir.filePath(file.name);
+            writeAll(path, file.bytes);
+            const Run run = pelnor({"info", path});
+            QVERIFY2(run.status == (file.legal ? 0 : 1), qPrintable(file.name + ": " + run.err));
+            if (file.legal) {
+                const QString geometry = run.out.split('\n').mid(6, 4).join('\n');
+                QVERIFY2(geometry.startsWith("X Range:") && !geometry.contains("nan") && !geometry.contains("inf"),
+                         qPrintable(file.name + ": " + geometry));
+            } else {
+                QVERIFY2(run.err.startsWith("pelnor: " + path + ": ") && run.err.count('\n') == 1,
+                         qPrintable(file.name + ": " + run.err));
+            }
+        }
     }
 
     void failuresAndUsage() {

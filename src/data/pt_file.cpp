@@ -17,7 +17,8 @@ bool checkFrameSize(int64_t width, int64_t height, QString *error) {
     QString reason;
     if (width <= 0 || height <= 0)
         reason = QStringLiteral("invalid frame size %1 x %2").arg(width).arg(height);
-    else if (3 * width * height > INT_MAX)
+    // Divided rather than multiplied: two sides near the 32-bit limit overflow even 64 bits.
+    else if (width > INT_MAX / 3 || height > INT_MAX / 3 / width)
         reason = QStringLiteral("frame of %1 x %2 pixels is too large").arg(width).arg(height);
     if (!reason.isEmpty() && error)
         *error = reason;

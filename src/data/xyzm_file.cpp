@@ -78,6 +78,12 @@ bool matchHeader(const char *text, int size, HeaderMatch &m) {
     return true;
 }
 
+// 3 x W x H within 32 bits, tested without forming a product that could overflow: the header
+// allows ten digits for each side.
+bool frameFits(int64_t w, int64_t h) {
+    return w > 0 && h > 0 && w <= INT_MAX / 3 && h <= INT_MAX / 3 / w;
+}
+
 int64_t xyzmFileSize(int64_t headerLength, int64_t w, int64_t h) {
     return headerLength + 16 * w * h;
 }
@@ -114,14 +120,14 @@ bool readXYZMFile(const QString &path, std::unique_ptr<float[]> &xyz, std::uniqu
     int digits = 0;
     for (int n = 1; n <= m.heightDigitCount && !digits; ++n) {
         const int64_t h = sign * digitsValue(text, m.heightDigitsAt, n);
-        if (m.width > 0 && h > 0 && xyzmFileSize(m.heightDigitsAt + n, m.width, h) == fileSize)
+        if (frameFits(m.width, h) && xyzmFileSize(m.heightDigitsAt + n, m.width, h) == fileSize)
             digits = n;
     }
     const int64_t w = m.width;
     const int64_t h = sign * digitsValue(text, m.heightDigitsAt, digits ? digits : m.heightDigitCount);
     if (w <= 0 || h <= 0)
         return fail(QStringLiteral("invalid frame size %1 x %2").arg(w).arg(h));
-    if (3 * w * h > INT_MAX)
+    if (!frameFits(w, h))
         return fail(QStringLiteral("frame of %1 x %2 pixels is too large").arg(w).arg(h));
     if (!digits)
         return fail(sizeMismatchMessage(xyzmFileSize(m.heightDigitsAt + m.heightDigitCount, w, h), fileSize));
