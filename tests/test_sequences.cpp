@@ -8,8 +8,26 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+// Every allocation of this test program is counted, to show that a playback tick makes none.
+static std::atomic<long> allocations{0};
+void *operator new(size_t bytes) {
+    ++allocations;
+    if (void *p = std::malloc(bytes ? bytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept {
+    std::free(p);
+}
+void operator delete(void *p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -191,6 +209,29 @@ class TestSequences : public QObject {
         QVERIFY(seq.ok);
         QCOMPARE(seq.header.framesFound, 3);
         QCOMPARE(shortSequenceMessage(seq.header), "the file holds 3 of the 5 frames its header promises");
+    }
+
+    void aTickAllocatesNothing() {
+        QTemporaryDir dir;
+        const PtvHeader p = header(64, 48, 4);
+        writeAll(dir.filePath("s.ptv"), sequenceBytes(p, 4));
+        OpenSequence seq(dir.filePath("s.ptv"));
+        QVERIFY(seq.ok);
+        ScanFrameStore store;
+        PtvFrameDecoder decoder;
+        QVERIFY(beginPtvSequence(store, seq.header, &seq.error));
+        int frame = 1;
+        auto tick = [&] {
+            frame = nextPtvFrame(frame, seq.header.framesFound);
+            const bool decoded = decoder.decodeFrame(seq.file, seq.header, frame, store, &seq.error);
+            store.buildPhaseMesh();
+            return decoded;
+        };
+        QVERIFY(tick() && tick()); // the first ticks size the arrays and the filters' memory
+        const long before = allocations.load();
+        for (int k = 0; k < 5; ++k)
+            QVERIFY(tick());
+        QCOMPARE(allocations.load() - before, 0L);
     }
 
     void shortReadKeepsTheFrameShown() {
