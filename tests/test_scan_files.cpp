@@ -220,7 +220,7 @@ class TestScanFiles : public QObject {
         };
         auto patched = [&](int offset, int32_t value) {
             QByteArray b = bytes;
-            std::memcpy(b.data() + offset, &value, 4);
+            b.replace(offset, 4, QByteArray(reinterpret_cast<const char *>(&value), 4));
             return b;
         };
         for (int length = 0; length < bytes.size(); ++length)

@@ -185,7 +185,8 @@ class TestSequences : public QObject {
         const QByteArray good = sequenceBytes(header(4, 3, 2), 2);
         auto patched = [&](int offset, auto value) {
             QByteArray b = good;
-            std::memcpy(b.data() + offset, &value, sizeof value);
+            b.replace(offset, int(sizeof value),
+                      QByteArray(reinterpret_cast<const char *>(&value), int(sizeof value)));
             return b;
         };
         for (int length = 0; length < 457; ++length)
