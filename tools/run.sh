@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds in build/, makes a sample scan when no file is given and prints
-# the facts of the scan.
+# Installs what is missing, builds in build/ and starts the viewer on FILE. Without FILE it makes
+# the sample scans under build/samples/ (a raw capture, a finished frame and a 3D video) and
+# opens the raw capture.
 set -u
 PELNOR_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$PELNOR_ROOT/tools/deps.sh"
@@ -9,8 +10,11 @@ pelnor_install_missing
 pelnor_build "$PELNOR_ROOT/build"
 file="${1:-}"
 if [ -z "$file" ]; then
-    mkdir -p "$PELNOR_ROOT/build/samples"
-    file="$PELNOR_ROOT/build/samples/scan.pt"
-    "$PELNOR_ROOT/build/bin/pelnor" sample "$file" || exit 1
+    samples="$PELNOR_ROOT/build/samples"
+    mkdir -p "$samples"
+    for sample in scan.pt scan.xyzm walk.ptv; do
+        [ -f "$samples/$sample" ] || "$PELNOR_ROOT/build/bin/pelnor" sample "$samples/$sample" || exit 1
+    done
+    file="$samples/scan.pt"
 fi
-exec "$PELNOR_ROOT/build/bin/pelnor" info "$file"
+exec "$PELNOR_ROOT/build/bin/pelnor-viewer" "$file"

@@ -1,0 +1,58 @@
+#include "app/scan_file_names.h"
+#include "app/viewer_window.h"
+#include "app/window_placement.h"
+#include "data/scan_frame_store.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFile>
+#include <QSurfaceFormat>
+#include <QTextStream>
+#include <QVector>
+
+namespace {
+
+// The one frame record of the process, built before main and gone after it.
+ScanFrameStore scanFrameStore;
+
+void applyStyleSheet(QApplication &app) {
+    QFile file(QStringLiteral(":qdarkstyle/style.qss"));
+    if (!file.exists()) {
+        qDebug().noquote() << "Style sheet file not found, unable to set stylesheet.";
+        return;
+    }
+    qDebug().noquote() << "Style sheet file found, setting the style.";
+    file.open(QFile::ReadOnly | QFile::Text);
+    QTextStream stream(&file);
+    app.setStyleSheet(stream.readAll());
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    Q_INIT_RESOURCE(icons_and_shaders);
+    Q_INIT_RESOURCE(style);
+    QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);
+    QApplication app(argc, argv);
+    applyStyleSheet(app);
+
+    QSurfaceFormat format;
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    QSurfaceFormat::setDefaultFormat(format);
+
+    qRegisterMetaType<QVector<int>>();
+    qRegisterMetaType<QVector<float>>();
+
+    ViewerWindow window(scanFrameStore);
+    window.show();
+    placeOnPrimaryScreen(window);
+
+    // QApplication has taken its own options out of argv by now.
+    if (argc >= 2) {
+        const QString path = QString::fromUtf8(argv[1]);
+        if (isScanFileEnding(scanFileEnding(path)))
+            window.openFile(path);
+    }
+    return app.exec();
+}

@@ -1,0 +1,367 @@
+#include "app/viewer_window.h"
+
+#include "app/scan_file_names.h"
+#include "app/viewer_window_form.h"
+#include "data/file_info_rows.h"
+#include "data/pt_file.h"
+#include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+#include "view/viewer_gl_widget.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+constexpr int kStatusMessageMs = 2100;
+constexpr int kMirrorMessageMs = 670;
+
+} // namespace
+
+ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
+    : QMainWindow(parent), m_store(store), ui(std::make_unique<ViewerWindowForm>()) {
+    ui->setupUi(this, store);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
+            &ViewerWindow::showStatusMessage);
+    setAcceptDrops(true);
+    instanceId = -1;
+
+    if (ui->actionSetControlMethodRotate->isChecked())
+        controlMethod = ViewerGLWidget::Rotate;
+    else if (ui->actionSetControlMethodTranslate->isChecked())
+        controlMethod = ViewerGLWidget::Translate;
+    else if (ui->actionSetControlMethodZoom->isChecked())
+        controlMethod = ViewerGLWidget::Zoom;
+    qDebug().noquote() << "Current control type:" << controlMethod;
+
+    ui->actionSaveScreenshot->setEnabled(false);
+    ui->actionReplay->setEnabled(false);
+    view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
+    view().setCursor(Qt::OpenHandCursor);
+    // The light slider was set before it was wired to the view, so the view learns its value here.
+    view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
+    ui->sliderMinZ->setValue(1);
+    ui->sliderMaxZ->setValue(100);
+
+    // An expanding spacer pushes File Info to the right end of the tool bar.
+    QAction *fileInfo = ui->mainToolBar->actions().constLast();
+    auto *spacer = new QWidget(ui->mainToolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    ui->mainToolBar->addWidget(spacer);
+    ui->mainToolBar->addAction(fileInfo);
+
+    fileInfoTable = std::make_unique<QTableWidget>(0, 2);
+    m_store.frameKind = PtFrame;
+}
+
+ViewerWindow::~ViewerWindow() = default;
+
+ViewerGLWidget &ViewerWindow::view() {
+    return *ui->viewerOpenGLWidget;
+}
+
+void ViewerWindow::openFile(QString path) {
+    if (path.isEmpty())
+        return;
+    const QString name = lastPathComponent(path);
+    const QString ending = scanFileEnding(path);
+    if (ending == QLatin1String("ptv"))
+        openSequence(path, name);
+    else
+        openSingleFrame(path, name, ending);
+}
+
+void ViewerWindow::openSequence(const QString &path, const QString &name) {
+    QString error;
+    // The view checks the header before it lets go of what it shows, and stops a sequence that
+    // is playing only once the new one can be played.
+    if (!view().openPTVFile(path, &error)) {
+        showFailure(QStringLiteral("Could not open "), name, error);
+        return;
+    }
+    m_store.filePath = path;
+    m_store.fileName = name;
+    m_store.frameKind = PtvFrame;
+    ptvFilePath = path;
+    ui->actionReplay->setEnabled(true);
+    ui->actionSaveScreenshot->setEnabled(false);
+    ui->actionSave3DFile->setEnabled(false);
+    {
+        // The sequence already plays; Play only shows it.
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(true);
+    }
+    setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
+}
+
+void ViewerWindow::openSingleFrame(const QString &path, const QString &name, const QString &ending) {
+    const bool wasPlaying = view().isPlaying();
+    QString error;
+    bool loaded = false;
+    int32_t kind = m_store.frameKind;
+    // The loaders leave the store as it was when they fail, so a broken file costs nothing.
+    if (ending == QLatin1String("xyzm")) {
+        loaded = loadXYZMFile(m_store, path, &error);
+        kind = XyzmFrame;
+    } else if (ending == QLatin1String("pt")) {
+        loaded = loadPtFile(m_store, path, &error);
+        kind = PtFrame;
+    } else {
+        error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
+    }
+    if (!loaded) {
+        showFailure(QStringLiteral("Could not open "), name, error);
+        return;
+    }
+
+    if (wasPlaying) {
+        view().stopPTVPlayback();
+        ui->actionSaveScreenshot->setEnabled(true);
+        ui->actionSave3DFile->setEnabled(true);
+    }
+    ui->actionReplay->setEnabled(false);
+    m_store.frameKind = kind;
+    m_store.filePath = path;
+    m_store.fileName = name;
+    view().loadFrameGeometry();
+    ui->actionViewFileInfo->setEnabled(true);
+    ui->actionSaveScreenshot->setEnabled(true);
+    ui->actionSave3DFile->setEnabled(true);
+    fillFileInfoTable();
+    ui->actionSetControlMethodRotate->setChecked(true);
+    setWindowTitle(name + QStringLiteral(" | Pelnor Viewer"));
+}
+
+void ViewerWindow::showStatusMessage(QString text) {
+    ui->statusBar->showMessage(text, kStatusMessageMs);
+}
+
+void ViewerWindow::showFailure(const QString &what, const QString &name, const QString &reason) {
+    const QString text = what + name + QStringLiteral(": ") + reason;
+    qDebug().noquote() << text;
+    ui->statusBar->showMessage(text, kFailureMessageMs);
+}
+
+// File dialogs open in the folder of the scan on screen, or in the working folder before the
+// first scan. (Qt's own dialog reads ":" as the resource tree, where a typed name cannot be saved.)
+QString ViewerWindow::dialogDirectory() const {
+    if (!m_store.filePath.isEmpty()) {
+        const QFileInfo scan(m_store.filePath);
+        if (scan.absoluteDir().exists())
+            return scan.absolutePath();
+    }
+    return QDir::currentPath();
+}
+
+void ViewerWindow::open3DFile() {
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open 3D File"), dialogDirectory(),
+                                                      tr("3D Files (*.xyzm *.pt *.ptv)"));
+    openFile(path);
+}
+
+void ViewerWindow::save3DFile() {
+    if (m_store.frameKind == XyzmFrame) {
+        const QString name =
+            QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), tr("XYZM Files (*.xyzm)"));
+        if (!name.isEmpty())
+            saveXZYMFile(name);
+        return;
+    }
+
+    // A sequence stops before the dialog, so the frame saved is the one on screen.
+    if (ui->actionReplay->isChecked()) {
+        if (m_store.frameKind == PtvFrame) {
+            view().stopPTVPlayback();
+            ui->actionSaveScreenshot->setEnabled(true);
+            ui->actionSave3DFile->setEnabled(true);
+        }
+        ui->actionReplay->setChecked(false);
+    }
+    const QString name = QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
+                                                      tr("PT Files (*.pt);; XYZM Files (*.xyzm)"));
+    if (name.isEmpty())
+        return;
+    const QString ending = scanFileEnding(name);
+    if (ending == QLatin1String("xyzm"))
+        saveXZYMFile(name);
+    else if (ending == QLatin1String("pt"))
+        savePtFile(name);
+    else
+        showFailure(QStringLiteral("Could not save "), lastPathComponent(name),
+                    QStringLiteral("the name must end in .pt or .xyzm"));
+}
+
+void ViewerWindow::savePtFile(QString fileName) {
+    QString error;
+    if (!::savePtFile(m_store, fileName, &error))
+        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+}
+
+void ViewerWindow::saveXZYMFile(QString fileName) {
+    QString error;
+    if (!::saveXYZMFile(m_store, fileName, &error))
+        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+}
+
+void ViewerWindow::viewFileInfo() {
+    fileInfoTable->show();
+    fileInfoTable->raise();
+    fileInfoTable->activateWindow();
+}
+
+void ViewerWindow::saveScreenshot() {
+    qDebug().noquote() << "User wants to save screenshot...";
+    const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"));
+    QString baseName = QStringLiteral("capture");
+    if (!m_store.fileName.isEmpty())
+        baseName = m_store.fileName.split(QLatin1Char('.')).constFirst();
+    const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
+    const QString name =
+        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"));
+    if (name.isEmpty())
+        return;
+    // The suffix of the name picks the image format.
+    const QImage image = view().grabFramebuffer();
+    if (image.save(name))
+        showStatusMessage(QStringLiteral("Screenshot successfully saved."));
+    else
+        showStatusMessage(QStringLiteral("Error saving screenshot."));
+}
+
+void ViewerWindow::dock_didUndock() {}
+
+// The three control methods act as one exclusive group that can never be left empty: unchecking
+// the active one checks it again.
+void ViewerWindow::setRotation(bool isChecked) {
+    if (!isChecked) {
+        if (!ui->actionSetControlMethodTranslate->isChecked() && !ui->actionSetControlMethodZoom->isChecked())
+            ui->actionSetControlMethodRotate->setChecked(true);
+        return;
+    }
+    controlMethod = ViewerGLWidget::Rotate;
+    ui->actionSetControlMethodTranslate->setChecked(false);
+    ui->actionSetControlMethodZoom->setChecked(false);
+    view().setControlMethod(ViewerGLWidget::Rotate);
+    view().setCursor(Qt::OpenHandCursor);
+}
+
+void ViewerWindow::setTranslation(bool isChecked) {
+    if (!isChecked) {
+        if (!ui->actionSetControlMethodRotate->isChecked() && !ui->actionSetControlMethodZoom->isChecked())
+            ui->actionSetControlMethodTranslate->setChecked(true);
+        return;
+    }
+    controlMethod = ViewerGLWidget::Translate;
+    ui->actionSetControlMethodRotate->setChecked(false);
+    ui->actionSetControlMethodZoom->setChecked(false);
+    view().setControlMethod(ViewerGLWidget::Translate);
+    view().setCursor(Qt::SizeAllCursor);
+}
+
+void ViewerWindow::setZoom(bool isChecked) {
+    if (!isChecked) {
+        if (!ui->actionSetControlMethodRotate->isChecked() &&
+            !ui->actionSetControlMethodTranslate->isChecked())
+            ui->actionSetControlMethodZoom->setChecked(true);
+        return;
+    }
+    controlMethod = ViewerGLWidget::Zoom;
+    ui->actionSetControlMethodRotate->setChecked(false);
+    ui->actionSetControlMethodTranslate->setChecked(false);
+    view().setControlMethod(ViewerGLWidget::Zoom);
+    view().setCursor(Qt::SizeVerCursor);
+}
+
+void ViewerWindow::setMirrorGeometry(bool isChecked) {
+    view().setShouldMirrorGeo(isChecked);
+    ui->statusBar->showMessage(isChecked ? QStringLiteral("Mirroring geometry...")
+                                         : QStringLiteral("Un-mirroring geometry..."),
+                               kMirrorMessageMs);
+}
+
+void ViewerWindow::replayVideo(bool isChecked) {
+    if (m_store.frameKind != PtvFrame)
+        return;
+    if (isChecked) {
+        QString error;
+        // The sequence may have gone from the disk while it was paused: Play then stays off.
+        if (!view().openPTVFile(ptvFilePath, &error)) {
+            const QSignalBlocker blocker(ui->actionReplay);
+            ui->actionReplay->setChecked(false);
+            showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
+            return;
+        }
+        ui->actionSaveScreenshot->setEnabled(false);
+    } else {
+        view().stopPTVPlayback();
+        ui->actionSaveScreenshot->setEnabled(true);
+    }
+    ui->actionSave3DFile->setEnabled(!isChecked);
+}
+
+void ViewerWindow::fillFileInfoTable() {
+    fileInfoTable->clear();
+    fileInfoTable->setWindowTitle(QStringLiteral("About ") + m_store.fileName);
+    const QVector<QPair<QString, QString>> rows = fileInfoRows(m_store);
+    for (int r = 0; r < rows.size(); ++r) {
+        fileInfoTable->setRowCount(r + 1);
+        fileInfoTable->setItem(r, 0, new QTableWidgetItem(rows.at(r).first));
+        fileInfoTable->setItem(r, 1, new QTableWidgetItem(rows.at(r).second));
+    }
+    fileInfoTable->resizeColumnsToContents();
+    fileInfoTable->resizeRowsToContents();
+    fileInfoTable->resize(600, 400);
+}
+
+void ViewerWindow::closeEvent(QCloseEvent *event) {
+    qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
+                              QStringLiteral(" closing...\n");
+    emit viewerWindowDidClose(instanceId);
+    QMainWindow::closeEvent(event);
+}
+
+void ViewerWindow::dragEnterEvent(QDragEnterEvent *event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1) {
+        event->ignore();
+        return;
+    }
+    const QString text = urls.constFirst().toString();
+    qDebug().noquote() << "User drag entered with:" << text;
+    if (isScanFileEnding(scanFileEnding(text)))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ViewerWindow::dropEvent(QDropEvent *event) {
+    const QMimeData *mime = event->mimeData();
+    const QList<QUrl> urls = mime->urls();
+    QString path;
+    if (urls.size() == 1 && urls.constFirst().isLocalFile()) {
+        // Decodes %20 and the like, and keeps the leading "/" of an absolute path.
+        path = urls.constFirst().toLocalFile();
+    } else {
+        path = mime->text();
+        path.remove(QStringLiteral("file:///"));
+        path.remove(QStringLiteral("file:\\\\\\"));
+    }
+    qDebug().noquote() << "User dropped file:" << path;
+    openFile(path);
+    event->acceptProposedAction();
+}

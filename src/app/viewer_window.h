@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QTableWidget;
+class ScanFrameStore;
+class ViewerGLWidget;
+class ViewerWindowForm;
+
+// The one main window: the 3D view in the middle, the tool bar of view commands, the dock of
+// rendering settings, and the commands that open, play and save scans.
+class ViewerWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // The window shows and edits the frame held in `store`, which must outlive it.
+    explicit ViewerWindow(ScanFrameStore &store, QWidget *parent = nullptr);
+    ~ViewerWindow() override;
+
+    // Opens a .xyzm or .pt frame or plays a .ptv sequence. A file that cannot be opened leaves
+    // the frame, the title and the actions as they were and says why in the status bar.
+    void openFile(QString path);
+    void showStatusMessage(QString text);
+
+    ViewerWindowForm &form() { return *ui; }
+    ScanFrameStore &store() { return m_store; }
+    ViewerGLWidget &view();
+    QTableWidget &fileInformationWindow() { return *fileInfoTable; }
+    int currentControlMethod() const { return controlMethod; }
+
+    // How long a message that something failed stays in the status bar.
+    static constexpr int kFailureMessageMs = 8000;
+
+  signals:
+    void viewerWindowDidClose(int closingWindowInstanceId);
+
+  private slots:
+    void open3DFile();
+    void save3DFile();
+    void viewFileInfo();
+    void saveScreenshot();
+    void dock_didUndock();
+    void setRotation(bool isChecked);
+    void setTranslation(bool isChecked);
+    void setZoom(bool isChecked);
+    void setMirrorGeometry(bool isChecked);
+    void replayVideo(bool isChecked);
+    void savePtFile(QString fileName);
+    void saveXZYMFile(QString fileName);
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+  private:
+    void openSequence(const QString &path, const QString &name);
+    void openSingleFrame(const QString &path, const QString &name, const QString &ending);
+    void fillFileInfoTable();
+    QString dialogDirectory() const;
+    void showFailure(const QString &what, const QString &name, const QString &reason);
+
+    ScanFrameStore &m_store;
+    std::unique_ptr<ViewerWindowForm> ui;
+    // A top-level window of its own: closing the main window leaves it open.
+    std::unique_ptr<QTableWidget> fileInfoTable;
+    QString ptvFilePath;
+    int controlMethod = 0;
+    int instanceId = -1;
+};

@@ -1,0 +1,276 @@
+#include "app/viewer_window_form.h"
+
+#include "view/viewer_gl_widget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction *makeAction(QMainWindow *window, const char *objectName, const char *iconPath, bool checkable) {
+    auto *action = new QAction(window);
+    action->setObjectName(QString::fromLatin1(objectName));
+    action->setCheckable(checkable);
+    if (iconPath) {
+        QIcon icon;
+        icon.addFile(QString::fromLatin1(iconPath), QSize(), QIcon::Normal, QIcon::Off);
+        action->setIcon(icon);
+    }
+    return action;
+}
+
+void setTexts(QAction *action, const char *text, const char *toolTip, const char *shortcut) {
+    const char *context = "ViewerWindow";
+    action->setText(QCoreApplication::translate(context, text));
+    if (toolTip)
+        action->setToolTip(QCoreApplication::translate(context, toolTip));
+    if (shortcut)
+        action->setShortcut(QKeySequence(QCoreApplication::translate(context, shortcut)));
+}
+
+QFont pointSizeFont(int pointSize) {
+    QFont font;
+    font.setPointSize(pointSize);
+    return font;
+}
+
+} // namespace
+
+void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store) {
+    if (ViewerWindow->objectName().isEmpty())
+        ViewerWindow->setObjectName(QStringLiteral("ViewerWindow"));
+    ViewerWindow->resize(800, 631);
+    QIcon windowIcon;
+    windowIcon.addFile(QStringLiteral(":/icons/box.svg"), QSize(), QIcon::Normal, QIcon::Off);
+    ViewerWindow->setWindowIcon(windowIcon);
+
+    actionOpen3DFile = makeAction(ViewerWindow, "actionOpen3DFile", ":/icons/file-white.svg", false);
+    actionSaveScreenshot = makeAction(ViewerWindow, "actionSaveScreenshot", ":/icons/image-white.svg", false);
+    actionResetViewer = makeAction(ViewerWindow, "actionResetViewer", ":/icons/home-white.svg", false);
+    actionSetControlMethodRotate =
+        makeAction(ViewerWindow, "actionSetControlMethodRotate", ":/icons/refresh-cw-white.svg", true);
+    actionSetControlMethodRotate->setChecked(true);
+    actionSetControlMethodTranslate =
+        makeAction(ViewerWindow, "actionSetControlMethodTranslate", ":/icons/move-white.svg", true);
+    actionSetControlMethodZoom =
+        makeAction(ViewerWindow, "actionSetControlMethodZoom", ":/icons/search-white.svg", true);
+    actionMirrorModel = makeAction(ViewerWindow, "actionMirrorModel", ":/icons/layers-white.svg", true);
+    actionViewFileInfo = makeAction(ViewerWindow, "actionViewFileInfo", ":/icons/info-white.svg", false);
+    actionReplay = makeAction(ViewerWindow, "actionReplay", ":/icons/play-white.svg", true);
+    actionDepthColor = makeAction(ViewerWindow, "actionDepthColor", nullptr, false);
+    actionSave3DFile = makeAction(ViewerWindow, "actionSave3DFile", ":/icons/save-white.svg", false);
+
+    centralWidget = new QWidget(ViewerWindow);
+    centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    horizontalLayout = new QHBoxLayout(centralWidget);
+    horizontalLayout->setSpacing(6);
+    horizontalLayout->setContentsMargins(11, 11, 11, 11);
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    viewerOpenGLWidget = new ViewerGLWidget(store, centralWidget);
+    viewerOpenGLWidget->setObjectName(QStringLiteral("viewerOpenGLWidget"));
+    QSizePolicy viewPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    viewPolicy.setHorizontalStretch(0);
+    viewPolicy.setVerticalStretch(0);
+    viewPolicy.setHeightForWidth(viewerOpenGLWidget->sizePolicy().hasHeightForWidth());
+    viewerOpenGLWidget->setSizePolicy(viewPolicy);
+    viewerOpenGLWidget->setMinimumSize(QSize(512, 512));
+    horizontalLayout->addWidget(viewerOpenGLWidget);
+    ViewerWindow->setCentralWidget(centralWidget);
+
+    menuBar = new QMenuBar(ViewerWindow);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuBar->setGeometry(QRect(0, 0, 800, 17));
+    menuOpen = new QMenu(menuBar);
+    menuOpen->setObjectName(QStringLiteral("menuOpen"));
+    menuAdvanced = new QMenu(menuBar);
+    menuAdvanced->setObjectName(QStringLiteral("menuAdvanced"));
+    ViewerWindow->setMenuBar(menuBar);
+
+    mainToolBar = new QToolBar(ViewerWindow);
+    mainToolBar->setObjectName(QStringLiteral("mainToolBar"));
+    QSizePolicy toolBarPolicy(QSizePolicy::Preferred, QSizePolicy::MinimumExpanding);
+    toolBarPolicy.setHorizontalStretch(0);
+    toolBarPolicy.setVerticalStretch(0);
+    toolBarPolicy.setHeightForWidth(mainToolBar->sizePolicy().hasHeightForWidth());
+    mainToolBar->setSizePolicy(toolBarPolicy);
+    QFont toolBarFont = pointSizeFont(10);
+    toolBarFont.setBold(false);
+    toolBarFont.setWeight(50);
+    mainToolBar->setFont(toolBarFont);
+    mainToolBar->setMouseTracking(false);
+    mainToolBar->setMovable(false);
+    mainToolBar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+    mainToolBar->setOrientation(Qt::Horizontal);
+    mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    mainToolBar->setFloatable(false);
+    ViewerWindow->addToolBar(Qt::TopToolBarArea, mainToolBar);
+
+    statusBar = new QStatusBar(ViewerWindow);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    ViewerWindow->setStatusBar(statusBar);
+
+    dockWidget = new QDockWidget(ViewerWindow);
+    dockWidget->setObjectName(QStringLiteral("dockWidget"));
+    dockWidget->setMinimumSize(QSize(240, 165));
+    dockWidget->setFont(pointSizeFont(10));
+    dockWidget->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    dockWidgetContents = new QWidget();
+    dockWidgetContents->setObjectName(QStringLiteral("dockWidgetContents"));
+    QSizePolicy contentsPolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
+    contentsPolicy.setHorizontalStretch(0);
+    contentsPolicy.setVerticalStretch(0);
+    contentsPolicy.setHeightForWidth(dockWidgetContents->sizePolicy().hasHeightForWidth());
+    dockWidgetContents->setSizePolicy(contentsPolicy);
+    verticalLayout_2 = new QVBoxLayout(dockWidgetContents);
+    verticalLayout_2->setSpacing(6);
+    verticalLayout_2->setContentsMargins(11, 11, 11, 11);
+    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
+    formLayout = new QFormLayout();
+    formLayout->setSpacing(6);
+    formLayout->setObjectName(QStringLiteral("formLayout"));
+    formLayout->setHorizontalSpacing(12);
+    formLayout->setVerticalSpacing(12);
+
+    meshTypeLabel = new QLabel(dockWidgetContents);
+    meshTypeLabel->setObjectName(QStringLiteral("meshTypeLabel"));
+    formLayout->setWidget(0, QFormLayout::LabelRole, meshTypeLabel);
+    meshTypeComboBox = new QComboBox(dockWidgetContents);
+    meshTypeComboBox->setObjectName(QStringLiteral("meshTypeComboBox"));
+    formLayout->setWidget(0, QFormLayout::FieldRole, meshTypeComboBox);
+
+    materialTypeLabel = new QLabel(dockWidgetContents);
+    materialTypeLabel->setObjectName(QStringLiteral("materialTypeLabel"));
+    formLayout->setWidget(1, QFormLayout::LabelRole, materialTypeLabel);
+    materialTypeComboBox = new QComboBox(dockWidgetContents);
+    materialTypeComboBox->setObjectName(QStringLiteral("materialTypeComboBox"));
+    formLayout->setWidget(1, QFormLayout::FieldRole, materialTypeComboBox);
+
+    lightIntensityLabel = new QLabel(dockWidgetContents);
+    lightIntensityLabel->setObjectName(QStringLiteral("lightIntensityLabel"));
+    formLayout->setWidget(2, QFormLayout::LabelRole, lightIntensityLabel);
+    lightIntensityHorizontalSlider = new QSlider(dockWidgetContents);
+    lightIntensityHorizontalSlider->setObjectName(QStringLiteral("lightIntensityHorizontalSlider"));
+    lightIntensityHorizontalSlider->setMaximum(100);
+    lightIntensityHorizontalSlider->setPageStep(10);
+    lightIntensityHorizontalSlider->setValue(13);
+    lightIntensityHorizontalSlider->setOrientation(Qt::Horizontal);
+    lightIntensityHorizontalSlider->setInvertedAppearance(false);
+    lightIntensityHorizontalSlider->setInvertedControls(false);
+    lightIntensityHorizontalSlider->setTickPosition(QSlider::TicksAbove);
+    formLayout->setWidget(2, QFormLayout::FieldRole, lightIntensityHorizontalSlider);
+
+    sliderMinZ = new QSlider(dockWidgetContents);
+    sliderMinZ->setObjectName(QStringLiteral("sliderMinZ"));
+    sliderMinZ->setOrientation(Qt::Horizontal);
+    formLayout->setWidget(3, QFormLayout::FieldRole, sliderMinZ);
+    label = new QLabel(dockWidgetContents);
+    label->setObjectName(QStringLiteral("label"));
+    formLayout->setWidget(3, QFormLayout::LabelRole, label);
+    label_2 = new QLabel(dockWidgetContents);
+    label_2->setObjectName(QStringLiteral("label_2"));
+    formLayout->setWidget(4, QFormLayout::LabelRole, label_2);
+    sliderMaxZ = new QSlider(dockWidgetContents);
+    sliderMaxZ->setObjectName(QStringLiteral("sliderMaxZ"));
+    sliderMaxZ->setOrientation(Qt::Horizontal);
+    formLayout->setWidget(4, QFormLayout::FieldRole, sliderMaxZ);
+
+    verticalLayout_2->addLayout(formLayout);
+    dockWidget->setWidget(dockWidgetContents);
+    ViewerWindow->addDockWidget(Qt::RightDockWidgetArea, dockWidget);
+
+    menuBar->addAction(menuOpen->menuAction());
+    menuBar->addAction(menuAdvanced->menuAction());
+    menuOpen->addAction(actionOpen3DFile);
+    menuOpen->addAction(actionSaveScreenshot);
+    menuAdvanced->addAction(actionDepthColor);
+    mainToolBar->addAction(actionReplay);
+    mainToolBar->addAction(actionSetControlMethodRotate);
+    mainToolBar->addAction(actionSetControlMethodTranslate);
+    mainToolBar->addAction(actionSetControlMethodZoom);
+    mainToolBar->addAction(actionResetViewer);
+    mainToolBar->addSeparator();
+    mainToolBar->addAction(actionMirrorModel);
+    mainToolBar->addSeparator();
+    mainToolBar->addAction(actionSaveScreenshot);
+    mainToolBar->addAction(actionSave3DFile);
+    mainToolBar->addAction(actionViewFileInfo);
+
+    retranslateUi(ViewerWindow);
+
+    QObject::connect(actionOpen3DFile, SIGNAL(triggered()), ViewerWindow, SLOT(open3DFile()));
+    QObject::connect(actionSaveScreenshot, SIGNAL(triggered()), ViewerWindow, SLOT(saveScreenshot()));
+    QObject::connect(dockWidget, SIGNAL(topLevelChanged(bool)), ViewerWindow, SLOT(dock_didUndock()));
+    QObject::connect(viewerOpenGLWidget, SIGNAL(meshTypeWasChanged(int)), meshTypeComboBox,
+                     SLOT(setCurrentIndex(int)));
+    QObject::connect(viewerOpenGLWidget, SIGNAL(materialTypeWasChanged(int)), materialTypeComboBox,
+                     SLOT(setCurrentIndex(int)));
+    QObject::connect(materialTypeComboBox, SIGNAL(currentIndexChanged(int)), viewerOpenGLWidget,
+                     SLOT(changeMaterialType(int)));
+    QObject::connect(lightIntensityHorizontalSlider, SIGNAL(valueChanged(int)), viewerOpenGLWidget,
+                     SLOT(changeLightIntensity(int)));
+    QObject::connect(meshTypeComboBox, SIGNAL(currentIndexChanged(int)), viewerOpenGLWidget,
+                     SLOT(changeMeshType(int)));
+    QObject::connect(actionResetViewer, SIGNAL(triggered()), viewerOpenGLWidget, SLOT(resetModelRotation()));
+    QObject::connect(sliderMinZ, SIGNAL(valueChanged(int)), viewerOpenGLWidget, SLOT(changeMinZ(int)));
+    QObject::connect(sliderMaxZ, SIGNAL(valueChanged(int)), viewerOpenGLWidget, SLOT(changeMaxZ(int)));
+    QObject::connect(actionMirrorModel, SIGNAL(toggled(bool)), ViewerWindow, SLOT(setMirrorGeometry(bool)));
+    QObject::connect(actionSetControlMethodRotate, SIGNAL(toggled(bool)), ViewerWindow,
+                     SLOT(setRotation(bool)));
+    QObject::connect(actionSetControlMethodTranslate, SIGNAL(toggled(bool)), ViewerWindow,
+                     SLOT(setTranslation(bool)));
+    QObject::connect(actionSetControlMethodZoom, SIGNAL(toggled(bool)), ViewerWindow, SLOT(setZoom(bool)));
+    QObject::connect(actionReplay, SIGNAL(toggled(bool)), ViewerWindow, SLOT(replayVideo(bool)));
+    QObject::connect(actionViewFileInfo, SIGNAL(triggered()), ViewerWindow, SLOT(viewFileInfo()));
+    QObject::connect(actionSave3DFile, SIGNAL(triggered()), ViewerWindow, SLOT(save3DFile()));
+
+    QMetaObject::connectSlotsByName(ViewerWindow);
+}
+
+void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
+    const char *context = "ViewerWindow";
+    ViewerWindow->setWindowTitle(QCoreApplication::translate(context, "Pelnor Viewer"));
+    setTexts(actionOpen3DFile, "Open 3D file...", "Select a 3D file on the disk to load.", "Ctrl+O");
+    setTexts(actionSaveScreenshot, "Snapshot", "Save a screenshot of the current rendering (F10)", "F10");
+    setTexts(actionResetViewer, "Reset", "Reset the camera (4)", "4");
+    setTexts(actionSetControlMethodRotate, "Rotate", "Rotation control method (1)", "1");
+    setTexts(actionSetControlMethodTranslate, "Pan", "Translation control method (2)", "2");
+    setTexts(actionSetControlMethodZoom, "Zoom", "Zoom control method (3)", "3");
+    setTexts(actionMirrorModel, "Mirror", "Mirror the model (5)", "5");
+    setTexts(actionViewFileInfo, "File Info", "Info about current mesh", nullptr);
+    setTexts(actionReplay, "Play", "Play PTV video", nullptr);
+    setTexts(actionDepthColor, "DepthColor", nullptr, nullptr);
+    setTexts(actionSave3DFile, "Save", "Save current 3D frame", nullptr);
+    menuOpen->setTitle(QCoreApplication::translate(context, "File"));
+    menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
+    mainToolBar->setWindowTitle(QCoreApplication::translate(context, "Main Controls"));
+    dockWidget->setWindowTitle(QCoreApplication::translate(context, "Settings"));
+    meshTypeLabel->setText(QCoreApplication::translate(context, "Rendering Style"));
+    meshTypeComboBox->clear();
+    meshTypeComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "Shaded")
+                                                   << QCoreApplication::translate(context, "Wireframe")
+                                                   << QCoreApplication::translate(context, "Point Cloud"));
+    materialTypeLabel->setText(QCoreApplication::translate(context, "Coloring Style"));
+    materialTypeComboBox->clear();
+    materialTypeComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "Solid")
+                                                       << QCoreApplication::translate(context, "Texture")
+                                                       << QCoreApplication::translate(context, "Depth")
+                                                       << QCoreApplication::translate(context, "Jet")
+                                                       << QCoreApplication::translate(context, "Magma")
+                                                       << QCoreApplication::translate(context, "Viridis"));
+    lightIntensityLabel->setText(QCoreApplication::translate(context, "Light Intensity"));
+    label->setText(QCoreApplication::translate(context, "Min Z Color "));
+    label_2->setText(QCoreApplication::translate(context, "Max Z Color"));
+}

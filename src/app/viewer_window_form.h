@@ -1,0 +1,62 @@
+#pragma once
+
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QFormLayout;
+class QHBoxLayout;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QMenuBar;
+class QSlider;
+class QStatusBar;
+class QToolBar;
+class QVBoxLayout;
+class QWidget;
+class ScanFrameStore;
+class ViewerGLWidget;
+
+// The widgets and actions of the main window, one pointer per object, each named by its object
+// name. The window owns them all through Qt's parent chain; the form only points at them.
+class ViewerWindowForm {
+  public:
+    QAction *actionOpen3DFile = nullptr;
+    QAction *actionSaveScreenshot = nullptr;
+    QAction *actionResetViewer = nullptr;
+    QAction *actionSetControlMethodRotate = nullptr;
+    QAction *actionSetControlMethodTranslate = nullptr;
+    QAction *actionSetControlMethodZoom = nullptr;
+    QAction *actionMirrorModel = nullptr;
+    QAction *actionViewFileInfo = nullptr;
+    QAction *actionReplay = nullptr;
+    QAction *actionDepthColor = nullptr;
+    QAction *actionSave3DFile = nullptr;
+    QWidget *centralWidget = nullptr;
+    QHBoxLayout *horizontalLayout = nullptr;
+    ViewerGLWidget *viewerOpenGLWidget = nullptr;
+    QMenuBar *menuBar = nullptr;
+    QMenu *menuOpen = nullptr;
+    QMenu *menuAdvanced = nullptr;
+    QToolBar *mainToolBar = nullptr;
+    QStatusBar *statusBar = nullptr;
+    QDockWidget *dockWidget = nullptr;
+    QWidget *dockWidgetContents = nullptr;
+    QVBoxLayout *verticalLayout_2 = nullptr;
+    QFormLayout *formLayout = nullptr;
+    QLabel *meshTypeLabel = nullptr;
+    QComboBox *meshTypeComboBox = nullptr;
+    QLabel *materialTypeLabel = nullptr;
+    QComboBox *materialTypeComboBox = nullptr;
+    QLabel *lightIntensityLabel = nullptr;
+    QSlider *lightIntensityHorizontalSlider = nullptr;
+    QSlider *sliderMinZ = nullptr;
+    QLabel *label = nullptr;
+    QLabel *label_2 = nullptr;
+    QSlider *sliderMaxZ = nullptr;
+
+    // Builds the widget tree and actions on the window, sets the texts and wires the controls to
+    // the view and to the window's slots. The view draws the frame held in `store`.
+    void setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store);
+    void retranslateUi(QMainWindow *ViewerWindow);
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QRect>
+
+class QWidget;
+
+// Where the main window goes on a screen whose available area is `available`: 5 % in from the
+// desktop origin, 70 % of the available width and height. The area's own offset is not added,
+// so a task bar at the left or top does not push the window along.
+QRect mainWindowGeometry(const QRect &available);
+// Places the window on the primary screen by mainWindowGeometry.
+void placeOnPrimaryScreen(QWidget &window);
