@@ -55,7 +55,7 @@ QByteArray ptv(int w, int h, int frames, int framesWritten, float rate = 15.0f, 
     header.width = w;
     header.height = h;
     QByteArray bytes = ptvHeaderBytes(header);
-    const int n = std::max(0, w * h);
+    const int n = framesWritten ? std::max(0, w * h) : 0;
     for (int k = 0; k < framesWritten; ++k) {
         std::vector<float> phase(size_t(n), 250.0f + float(k));
         if (n > 0)

@@ -40,6 +40,8 @@ struct Bands {
         std::sort(begin, end);
         size_t total = 0;
         for (auto it = begin; it != end; ++it) {
+            if (it->second == 0)
+                continue;
             std::memmove(indices + total, indices + slotsPerRow * static_cast<size_t>(it->first),
                          it->second * sizeof(uint32_t));
             total += it->second;
