@@ -82,6 +82,49 @@ class TestImageFilters : public QObject {
         QCOMPARE(again, spot);
     }
 
+    // The fast paths against the rule written out plainly: a float sum in kernel order, rows
+    // outer, rounded by adding 0.5 in double; valid neighbours only for the phase.
+    void fastPathsFollowThePlainRule() {
+        const int w = 41, h = 29;
+        std::unique_ptr<float[]> kernel;
+        ImageFilter::makeGaussianKernel(kernel, 3);
+        std::vector<uint8_t> plane(w * h), mask(w * h);
+        std::vector<float> phase(w * h);
+        uint32_t seed = 12345;
+        auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+        for (int i = 0; i < w * h; ++i) {
+            plane[i] = uint8_t(next() >> 24);
+            mask[i] = (next() >> 30) ? 1 : 0;
+            phase[i] = float(next() >> 8) / 65536.0f - 100.0f;
+        }
+        std::vector<uint8_t> expectedPlane = plane;
+        std::vector<float> expectedPhase = phase;
+        for (int v = 1; v < h - 1; ++v) {
+            for (int u = 1; u < w - 1; ++u) {
+                float s = 0, ws = 0, ps = 0;
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int j = (v + dy) * w + u + dx;
+                        const float k = kernel[(dy + 1) * 3 + dx + 1];
+                        s += float(plane[j]) * k;
+                        if (mask[j]) {
+                            ws += k;
+                            ps += k * phase[j];
+                        }
+                    }
+                }
+                expectedPlane[v * w + u] = uint8_t(double(s) + 0.5);
+                if (mask[v * w + u])
+                    expectedPhase[v * w + u] = ps / ws;
+            }
+        }
+        ImageFilter filter(w, h);
+        filter.gaussianSmooth(plane.data(), 3);
+        filter.maskedGaussianSmooth(phase.data(), mask.data(), 3);
+        QCOMPARE(plane, expectedPlane);
+        QVERIFY(std::memcmp(phase.data(), expectedPhase.data(), 4 * phase.size()) == 0);
+    }
+
     void smoothingTheTextureEqualsSmoothingItsPlanes() {
         const int w = 37, h = 23;
         std::vector<uint8_t> rgb(3 * w * h);
