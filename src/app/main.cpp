@@ -2,6 +2,7 @@
 #include "app/viewer_window.h"
 #include "app/window_placement.h"
 #include "data/scan_frame_store.h"
+#include "view/allocator_tuning.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,6 +31,7 @@ void applyStyleSheet(QApplication &app) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    keepLargeAllocations();
     Q_INIT_RESOURCE(icons_and_shaders);
     Q_INIT_RESOURCE(style);
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "view/allocator_tuning.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ int main(int argc, char *argv[]) {
     const bool render = argc > 1 && qstrcmp(argv[1], "render") == 0;
     if (render && renderNeedsDisplay())
         return reportNoDisplay();
+    keepLargeAllocations();
     // Taken before the application object exists: QApplication would remove --style and other
     // options of its own that render uses.
     QStringList arguments;
