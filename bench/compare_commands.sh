@@ -21,7 +21,7 @@ sleep 1
 "$PELNOR" convert big.pt big.ply || exit 1
 
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null 2>&1; t1=$(date +%s.%N); echo "$t1 - $t0" | bc; }
-declare -A times
+declare -A times m
 for ((round = 1; round <= ROUNDS; ++round)); do
     times[convert]+="$(seconds "$PELNOR" convert big.pt out.ply) "
     times[meshlab]+="$(seconds meshlabserver -i big.ply -o meshlab.ply) "
