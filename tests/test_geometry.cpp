@@ -242,6 +242,12 @@ class TestGeometry : public QObject {
             QCOMPARE(store.vertexData[10 * size_t(i) + 9], 0.0f);
         QCOMPARE(store.validCoordinateCount, 47 * 47 - 3);
 
+        // Finite but huge: the sums overflow, and the frame falls back to the defaults.
+        resizeStore(store, 4, 3);
+        std::fill(store.xyz.get(), store.xyz.get() + 36, 3e38f);
+        store.computeCoordinateStatistics();
+        QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
+
         resizeStore(store, 3, 3);
         setGrid(store, 10.0f);
         store.xyz[3 * 4 + 2] = INFINITY;

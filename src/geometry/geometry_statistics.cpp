@@ -11,6 +11,14 @@ bool isFinite(const QVector3D &p) {
     return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
 }
 
+// Finite samples near the float limit can still sum to infinity; such a frame gets the defaults
+// rather than a camera placed at infinity.
+void keepFinite(ScanFrameStore &store) {
+    if (!isFinite(store.centerOfMass) || !isFinite(store.boundingBoxMin) || !isFinite(store.boundingBoxMax) ||
+        !isFinite(store.boundingBoxSize))
+        store.resetStatistics();
+}
+
 } // namespace
 
 // A mean and two standard deviations per axis over a grid of at most 255 x 255 valid samples.
@@ -64,6 +72,7 @@ void ScanFrameStore::computeCoordinateStatistics() {
         boundingBoxMax[a] = halfExtent + centerOfMass[a];
     }
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
+    keepFinite(*this);
 }
 
 // The centre is the reconstructed image centre; the box is sized from the pixel spacing there.
@@ -91,6 +100,7 @@ void ScanFrameStore::computePhaseStatistics() {
     boundingBoxMin = QVector3D(-hx, -hy, p0.z() - 100.0f);
     boundingBoxMax = QVector3D(hx, hy, p0.z() + 100.0f);
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
+    keepFinite(*this);
 }
 
 void ScanFrameStore::resetStatistics() {
