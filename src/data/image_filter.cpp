@@ -46,6 +46,14 @@ inline float orMinusZero(float value, uint32_t keep) {
     return value;
 }
 
+// One neighbour of the masked smoothing: its weight and weighted phase where it is valid, -0.0
+// (which changes no sum) where it is not.
+inline void addNeighbour(float &weightSum, float &phaseSum, uint8_t valid, float weight, float phase) {
+    const uint32_t keep = 0u - (valid != 0 ? 1u : 0u);
+    weightSum += orMinusZero(weight, keep);
+    phaseSum += orMinusZero(weight * phase, keep);
+}
+
 // chosen where keep is all ones, otherwise other.
 inline float pick(float chosen, float other, uint32_t keep) {
     uint32_t a, b;
@@ -70,42 +78,15 @@ void maskedRow3(const float *__restrict top, const uint8_t *__restrict maskTop, 
                 w5 = weights[5], w6 = weights[6], w7 = weights[7], w8 = weights[8];
     for (size_t u = 1; u + 1 < w; ++u) {
         float weightSum = 0.0f, phaseSum = 0.0f;
-        const uint32_t keep0 = 0u - (m0[u - 1] != 0);
-        weightSum += orMinusZero(w0, keep0);
-        const float w0p0 = w0 * p0[u - 1];
-        phaseSum += orMinusZero(w0p0, keep0);
-        const uint32_t keep1 = 0u - (m0[u] != 0);
-        weightSum += orMinusZero(w1, keep1);
-        const float w1p0 = w1 * p0[u];
-        phaseSum += orMinusZero(w1p0, keep1);
-        const uint32_t keep2 = 0u - (m0[u + 1] != 0);
-        weightSum += orMinusZero(w2, keep2);
-        const float w2p0 = w2 * p0[u + 1];
-        phaseSum += orMinusZero(w2p0, keep2);
-        const uint32_t keep3 = 0u - (m1[u - 1] != 0);
-        weightSum += orMinusZero(w3, keep3);
-        const float w3p1 = w3 * p1[u - 1];
-        phaseSum += orMinusZero(w3p1, keep3);
-        const uint32_t keep4 = 0u - (m1[u] != 0);
-        weightSum += orMinusZero(w4, keep4);
-        const float w4p1 = w4 * p1[u];
-        phaseSum += orMinusZero(w4p1, keep4);
-        const uint32_t keep5 = 0u - (m1[u + 1] != 0);
-        weightSum += orMinusZero(w5, keep5);
-        const float w5p1 = w5 * p1[u + 1];
-        phaseSum += orMinusZero(w5p1, keep5);
-        const uint32_t keep6 = 0u - (m2[u - 1] != 0);
-        weightSum += orMinusZero(w6, keep6);
-        const float w6p2 = w6 * p2[u - 1];
-        phaseSum += orMinusZero(w6p2, keep6);
-        const uint32_t keep7 = 0u - (m2[u] != 0);
-        weightSum += orMinusZero(w7, keep7);
-        const float w7p2 = w7 * p2[u];
-        phaseSum += orMinusZero(w7p2, keep7);
-        const uint32_t keep8 = 0u - (m2[u + 1] != 0);
-        weightSum += orMinusZero(w8, keep8);
-        const float w8p2 = w8 * p2[u + 1];
-        phaseSum += orMinusZero(w8p2, keep8);
+        addNeighbour(weightSum, phaseSum, m0[u - 1], w0, p0[u - 1]);
+        addNeighbour(weightSum, phaseSum, m0[u], w1, p0[u]);
+        addNeighbour(weightSum, phaseSum, m0[u + 1], w2, p0[u + 1]);
+        addNeighbour(weightSum, phaseSum, m1[u - 1], w3, p1[u - 1]);
+        addNeighbour(weightSum, phaseSum, m1[u], w4, p1[u]);
+        addNeighbour(weightSum, phaseSum, m1[u + 1], w5, p1[u + 1]);
+        addNeighbour(weightSum, phaseSum, m2[u - 1], w6, p2[u - 1]);
+        addNeighbour(weightSum, phaseSum, m2[u], w7, p2[u]);
+        addNeighbour(weightSum, phaseSum, m2[u + 1], w8, p2[u + 1]);
         const float mean = phaseSum / weightSum;
         out[u] = pick(mean, p1[u], 0u - (m1[u] != 0));
     }
