@@ -10,8 +10,10 @@ BinaryFile::~BinaryFile() {
 }
 
 bool BinaryFile::open(const QString &path, const char *mode) {
-    if (m_file)
-        close();
+    if (m_file) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
     if (path.isEmpty()) {
         errno = ENOENT;
         return false;
@@ -35,19 +37,6 @@ bool BinaryFile::seek(int64_t offset) {
 
 bool BinaryFile::read(void *data, size_t bytes) {
     return m_file && std::fread(data, 1, bytes, m_file) == bytes;
-}
-
-bool BinaryFile::write(const void *data, size_t bytes) {
-    return m_file && std::fwrite(data, 1, bytes, m_file) == bytes;
-}
-
-bool BinaryFile::close() {
-    if (!m_file)
-        return false;
-    const bool flushed = std::ferror(m_file) == 0;
-    const bool closed = std::fclose(m_file) == 0;
-    m_file = nullptr;
-    return flushed && closed;
 }
 
 QString BinaryFile::lastError() {

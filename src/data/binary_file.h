@@ -8,8 +8,9 @@
 #include <memory>
 #include <new>
 
-// A buffered binary file that closes itself. Paths are encoded with the file system's own
-// encoding, so every name the system can hold opens.
+// A buffered binary file for reading that closes itself. Paths are encoded with the file system's
+// own encoding, so every name the system can hold opens. (Writers go through QSaveFile, so a failed
+// save never replaces the file that was there.)
 class BinaryFile {
   public:
     BinaryFile() = default;
@@ -23,9 +24,6 @@ class BinaryFile {
     int64_t size();
     bool seek(int64_t offset);
     bool read(void *data, size_t bytes);
-    bool write(const void *data, size_t bytes);
-    // Closes and reports whether everything written reached the file.
-    bool close();
     // The reason of the last failed open, from the operating system.
     static QString lastError();
 
