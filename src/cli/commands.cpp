@@ -96,6 +96,10 @@ int runSample(const QStringList &arguments) {
     parser.addOption({QStringLiteral("rate"),
                       QStringLiteral("Frames per second of a .ptv sequence, default 15."),
                       QStringLiteral("FPS"), QStringLiteral("15")});
+    parser.addOption({QStringLiteral("scene"),
+                      QStringLiteral("studio (default), off-centre (one shape beside the optical axis) or "
+                                     "centre-hole (the studio with nothing measured at the image centre)."),
+                      QStringLiteral("SCENE"), QStringLiteral("studio")});
     const int status = parse(parser, arguments, 1);
     if (status >= 0)
         return status;
@@ -108,13 +112,17 @@ int runSample(const QStringList &arguments) {
     if (!framesOk || frames < 1 || !rateOk || !(rate > 0.0f) || !std::isfinite(rate))
         return usageError(parser,
                           QStringLiteral("--frames takes a count of at least 1 and --rate a rate above 0"));
+    const int scene = QStringList{"studio", "off-centre", "centre-hole"}.indexOf(parser.value("scene"));
+    if (scene < 0)
+        return usageError(parser, QStringLiteral("--scene takes studio, off-centre or centre-hole"));
     const QString path = parser.positionalArguments().at(1);
     const QString ending = QFileInfo(path).suffix().toLower();
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
+    const auto kind = static_cast<VirtualScanner::Scene>(scene);
     const bool written = ending == QLatin1String("ptv")
-                             ? writeSampleSequence(path, width, height, frames, rate, &error)
-                             : writeSampleFile(path, width, height, &error);
+                             ? writeSampleSequence(path, width, height, frames, rate, &error, kind)
+                             : writeSampleFile(path, width, height, &error, kind);
     return written ? 0 : fileError(path, error);
 }

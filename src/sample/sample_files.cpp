@@ -29,14 +29,15 @@ bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QStr
                          capture.height, error, nullptr);
 }
 
-bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error) {
+bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error,
+                     VirtualScanner::Scene scene) {
     const QString ending = QFileInfo(path).suffix().toLower();
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm")) {
         if (error)
             *error = QStringLiteral("unknown file ending (expected .pt, .xyzm or .ptv)");
         return false;
     }
-    const SyntheticCapture capture = VirtualScanner(width, height).capture(0.0);
+    const SyntheticCapture capture = VirtualScanner(width, height, scene).capture(0.0);
     return ending == QLatin1String("pt") ? writeCapturePt(path, capture, error)
                                          : writeCaptureXyzm(path, capture, error);
 }
@@ -56,8 +57,8 @@ QByteArray ptvHeaderBytes(const PtvHeader &header) {
 }
 
 bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
-                         QString *error) {
-    const VirtualScanner scanner(width, height);
+                         QString *error, VirtualScanner::Scene scene) {
+    const VirtualScanner scanner(width, height, scene);
     PtvHeader header;
     const QByteArray now =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-hh-mm")).toLatin1();
@@ -71,6 +72,9 @@ bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int
     header.calibration = scanner.calibration();
 
     QSaveFile file(path);
+    // Atomic where a temporary file can be made beside the target; in a folder that refuses one,
+    // a writable existing file is written in place rather than not at all.
+    file.setDirectWriteFallback(true);
     const QByteArray head = ptvHeaderBytes(header);
     bool written = file.open(QIODevice::WriteOnly) && file.write(head) == head.size();
     const qint64 n = static_cast<qint64>(width) * height;

@@ -10,7 +10,8 @@ bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QStrin
 // Writes the true surface behind a capture as an XYZM file.
 bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QString *error);
 // Writes a sample scan in the format named by the path's ending (.pt or .xyzm) at time 0.
-bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error);
+bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error,
+                     VirtualScanner::Scene scene = VirtualScanner::Studio);
 
 struct PtvHeader;
 
@@ -18,4 +19,4 @@ struct PtvHeader;
 QByteArray ptvHeaderBytes(const PtvHeader &header);
 // Writes a sequence of the virtual scanner filming its moving scene: frame k at time k / rate.
 bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
-                         QString *error);
+                         QString *error, VirtualScanner::Scene scene = VirtualScanner::Studio);

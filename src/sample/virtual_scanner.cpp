@@ -100,7 +100,9 @@ struct Shape {
     }
 };
 
-std::vector<Shape> sceneAt(double time) {
+std::vector<Shape> sceneAt(VirtualScanner::Scene scene, double time) {
+    if (scene == VirtualScanner::OffCentre)
+        return {{Shape::Ellipsoid, {170, 10, 600}, {80, 100, 70}, 0.5, {}, {0.95, 0.72, 0.55}, 0.15}};
     const double breathe = 1.0 + 0.06 * std::sin(2.0 * kPi * time / 2.0);
     const double orbit = 2.0 * kPi * time / 4.0;
     std::vector<Shape> shapes;
@@ -147,7 +149,8 @@ uint8_t toByte(double value) {
 
 } // namespace
 
-VirtualScanner::VirtualScanner(int32_t width, int32_t height) : m_width(width), m_height(height) {
+VirtualScanner::VirtualScanner(int32_t width, int32_t height, Scene scene)
+    : m_width(width), m_height(height), m_scene(scene) {
     const double f = 1.15 * width, cx = (width - 1) / 2.0, cy = (height - 1) / 2.0;
     const double camera[3][4] = {{f, 0, cx, 0}, {0, f, cy, 0}, {0, 0, 1, 0}};
     std::copy(&camera[0][0], &camera[0][0] + 12, &m_camera[0][0]);
@@ -196,11 +199,15 @@ SyntheticCapture VirtualScanner::capture(double time) const {
     out.xyz.assign(3 * n, 0.0f);
     out.measured.assign(n, 0);
 
-    const std::vector<Shape> shapes = sceneAt(time);
+    const std::vector<Shape> shapes = sceneAt(m_scene, time);
     const Vec projector = {m_projectorCentre[0], m_projectorCentre[1], m_projectorCentre[2]};
     const double f = m_camera[0][0], cx = m_camera[0][2], cy = m_camera[1][2];
+    // A dark patch three tenths of the frame height across: too little light comes back from it.
+    const double hole = m_scene == CentreHole ? 0.15 * m_height : 0.0;
     for (int v = 0; v < m_height; ++v) {
         for (int u = 0; u < m_width; ++u) {
+            if ((u - cx) * (u - cx) + (v - cy) * (v - cy) < hole * hole)
+                continue;
             const Vec ray = {(u - cx) / f, (v - cy) / f, 1.0};
             int which = -1;
             const double t = nearestHit(shapes, {0, 0, 0}, ray, 1e-9, which);

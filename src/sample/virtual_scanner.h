@@ -23,7 +23,12 @@ struct SyntheticCapture {
 // triangulating it with the calibration gives that point back.
 class VirtualScanner {
   public:
-    VirtualScanner(int32_t width, int32_t height);
+    // Studio: shapes around the optical axis in front of a tilted backdrop. OffCentre: one shape
+    // 170 units to the right of the axis, nothing behind it. CentreHole: the studio with a dark
+    // patch at the image centre where nothing is measured.
+    enum Scene { Studio, OffCentre, CentreHole };
+
+    VirtualScanner(int32_t width, int32_t height, Scene scene = Studio);
 
     // The scene at the given time in seconds: the shapes turn and breathe as time goes on.
     SyntheticCapture capture(double time) const;
@@ -32,6 +37,7 @@ class VirtualScanner {
   private:
     int32_t m_width;
     int32_t m_height;
+    Scene m_scene;
     double m_camera[3][4];
     double m_projector[3][4];
     double m_projectorCentre[3];
