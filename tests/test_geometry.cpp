@@ -1,4 +1,5 @@
 #include "data/pt_file.h"
+#include "data/row_pool.h"
 #include "data/scan_frame_store.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
@@ -146,18 +147,110 @@ class TestGeometry : public QObject {
             for (int i = 0; i < store.pixelCount; ++i)
                 if (!store.mask[i])
                     QVERIFY(store.xyz[3 * i] == 0 && store.xyz[3 * i + 1] == 0 && store.xyz[3 * i + 2] == 0);
-
-            // The phase statistics centre on the surface seen at the image centre (the window
-            // mean sits half a pixel up and left of it, so only roughly).
-            store.computePhaseStatistics();
-            const int centre = size.height() / 2 * size.width() + size.width() / 2;
-            QVERIFY2(
-                std::fabs(store.centerOfMass.z() - capture.xyz[3 * size_t(centre) + 2]) < 5.0f,
-                qPrintable(
-                    QString("%1 %2").arg(store.centerOfMass.z()).arg(capture.xyz[3 * size_t(centre) + 2])));
-            QCOMPARE(store.boundingBoxMax.z() - store.centerOfMass.z(), 100.0f);
-            QCOMPARE(store.boundingBoxMin.x(), -store.boundingBoxMax.x());
         }
+    }
+
+    // The framing estimates of a phase frame follow the measured surface wherever it lies: the
+    // depth box holds nearly all of it, and an object beside the axis or a frame with nothing
+    // measured at the image centre is framed from a sample of the whole frame.
+    void phaseStatisticsFrameTheSurface_data() {
+        QTest::addColumn<int>("scene");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("studio") << int(VirtualScanner::Studio) << QSize(640, 480);
+        QTest::newRow("studio, odd size") << int(VirtualScanner::Studio) << QSize(333, 201);
+        QTest::newRow("off centre") << int(VirtualScanner::OffCentre) << QSize(640, 480);
+        QTest::newRow("hole at the centre") << int(VirtualScanner::CentreHole) << QSize(320, 240);
+    }
+    void phaseStatisticsFrameTheSurface() {
+        QFETCH(int, scene);
+        QFETCH(QSize, size);
+        const SyntheticCapture capture =
+            VirtualScanner(size.width(), size.height(), VirtualScanner::Scene(scene)).capture(0.0);
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(writeCapturePt(dir.filePath("c.pt"), capture, &error));
+        ScanFrameStore store;
+        QVERIFY(loadPtFile(store, dir.filePath("c.pt"), &error));
+        store.computePhaseStatistics();
+
+        double centroid[3] = {0, 0, 0};
+        int measured = 0, inside[3] = {0, 0, 0};
+        for (size_t i = 0; i < capture.measured.size(); ++i) {
+            if (!capture.measured[i])
+                continue;
+            ++measured;
+            for (int a = 0; a < 3; ++a) {
+                const float t = capture.xyz[3 * i + size_t(a)];
+                centroid[a] += t;
+                inside[a] += t >= store.boundingBoxMin[a] && t <= store.boundingBoxMax[a];
+            }
+        }
+        for (double &c : centroid)
+            c /= measured;
+        const QString facts = QString("centre %1 %2 %3, box z %4 to %5, inside %6 %7 %8 of %9")
+                                  .arg(store.centerOfMass.x())
+                                  .arg(store.centerOfMass.y())
+                                  .arg(store.centerOfMass.z())
+                                  .arg(store.boundingBoxMin.z())
+                                  .arg(store.boundingBoxMax.z())
+                                  .arg(inside[0])
+                                  .arg(inside[1])
+                                  .arg(inside[2])
+                                  .arg(measured);
+        QVERIFY2(inside[2] >= 0.9 * measured, qPrintable(facts));
+        QCOMPARE(store.boundingBoxSize, store.boundingBoxMax - store.boundingBoxMin);
+        if (scene == VirtualScanner::Studio) {
+            // Both centre windows measured: the centre is the surface seen there.
+            const size_t centre = size_t(size.height() / 2 * size.width() + size.width() / 2);
+            QVERIFY2(std::fabs(store.centerOfMass.z() - capture.xyz[3 * centre + 2]) < 5.0f,
+                     qPrintable(facts));
+            QCOMPARE(store.boundingBoxMin.x(), -store.boundingBoxMax.x());
+        } else {
+            const QVector3D truth{float(centroid[0]), float(centroid[1]), float(centroid[2])};
+            QVERIFY2((store.centerOfMass - truth).length() < 0.03f * truth.z(), qPrintable(facts));
+            QVERIFY2(inside[0] >= 0.9 * measured && inside[1] >= 0.9 * measured, qPrintable(facts));
+        }
+    }
+
+    // The file information facts: every measured pixel, triangulated, whatever the thread count.
+    void surfaceFactsOfACapture() {
+        const SyntheticCapture capture = VirtualScanner(200, 150, VirtualScanner::OffCentre).capture(0.0);
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(writeCapturePt(dir.filePath("c.pt"), capture, &error));
+        ScanFrameStore store;
+        QVERIFY(loadPtFile(store, dir.filePath("c.pt"), &error));
+        store.phase[0] = NAN; // measured, but no point: not counted
+        store.mask[0] = 1;
+        const int threads = RowPool::instance().threadCount();
+        RowPool::instance().setThreadCount(4);
+        const SurfaceFacts facts = store.measureSurface();
+        RowPool::instance().setThreadCount(1);
+        const SurfaceFacts single = store.measureSurface();
+        RowPool::instance().setThreadCount(threads);
+        QCOMPARE(single.mean, facts.mean);
+        QCOMPARE(single.min, facts.min);
+
+        int measured = 0;
+        QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
+        for (size_t i = 0; i < capture.measured.size(); ++i) {
+            if (!capture.measured[i])
+                continue;
+            ++measured;
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::min(lo[a], capture.xyz[3 * i + size_t(a)]);
+                hi[a] = std::max(hi[a], capture.xyz[3 * i + size_t(a)]);
+            }
+        }
+        QCOMPARE(facts.validCount, int64_t(measured));
+        QVERIFY((facts.min - lo).length() < 0.05f && (facts.max - hi).length() < 0.05f);
+        QVERIFY(facts.mean.x() > lo.x() && facts.mean.x() < hi.x());
+        // Saved as coordinates, the frame tells the same facts.
+        store.computeCoordinatesFromPhase();
+        store.frameKind = XyzmFrame;
+        const SurfaceFacts asCoordinates = store.measureSurface();
+        QCOMPARE(asCoordinates.validCount, facts.validCount);
+        QCOMPARE(asCoordinates.max, facts.max);
     }
 
     void coordinateStatistics() {
@@ -213,8 +306,9 @@ class TestGeometry : public QObject {
     void phaseStatisticsWithoutMeasurementFallBack() {
         ScanFrameStore store;
         setSimpleCalibration(store);
-        resizeStore(store, 8, 8); // the second window lies outside such a small frame
+        resizeStore(store, 8, 8);
         std::fill(store.phase.get(), store.phase.get() + 64, 3.0f);
+        std::fill(store.mask.get(), store.mask.get() + 64, uint8_t(0));
         store.computePhaseStatistics();
         QVERIFY(finite(store.centerOfMass));
         QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));

@@ -15,14 +15,16 @@ QString range(float low, float high) {
 } // namespace
 
 QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store) {
-    const QVector3D &lo = store.boundingBoxMin, &hi = store.boundingBoxMax, &c = store.centerOfMass;
+    // Facts of every measured pixel, not the view's framing estimates.
+    const SurfaceFacts facts = store.measureSurface();
+    const QVector3D &lo = facts.min, &hi = facts.max, &c = facts.mean;
     return {
         {QStringLiteral("File name:"), store.fileName},
         {QStringLiteral("File path:"), store.filePath},
         {QStringLiteral("Frame width:"), QString::number(store.width)},
         {QStringLiteral("Frame height:"), QString::number(store.height)},
         {QStringLiteral("Frame size:"), QString::number(store.pixelCount)},
-        {QStringLiteral("Valid coordinates:"), QString::number(store.validCoordinateCount)},
+        {QStringLiteral("Valid coordinates:"), QString::number(facts.validCount)},
         {QStringLiteral("X Range:"), range(lo.x(), hi.x())},
         {QStringLiteral("Y Range:"), range(lo.y(), hi.y())},
         {QStringLiteral("Z Range:"), range(lo.z(), hi.z())},

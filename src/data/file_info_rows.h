@@ -7,5 +7,5 @@
 class ScanFrameStore;
 
 // The ten (label, value) rows of the file information table for the frame in the store, in the
-// order the table shows them.
+// order the table shows them; the count, ranges and centre are measured over every measured pixel.
 QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store);

@@ -13,6 +13,15 @@
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
 
+// Facts of the measured surface: the measured pixels with a finite point, the exact extremes of
+// their points and their mean; all zero when nothing was measured.
+struct SurfaceFacts {
+    int64_t validCount = 0;
+    QVector3D min;
+    QVector3D max;
+    QVector3D mean;
+};
+
 // The record of one loaded frame and everything derived from it: buffers, calibration,
 // statistics and the mesh arrays the view uploads. Plain public members; the operations in
 // src/geometry/ work on them in place.
@@ -46,6 +55,9 @@ class ScanFrameStore {
     void computeCoordinateStatistics();
     void computePhaseStatistics();
     void resetStatistics();
+    // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
+    // worker threads. The framing estimates above stay the view's own.
+    SurfaceFacts measureSurface() const;
 
     // Mesh builders (mesh_builder.cpp): ten floats per pixel and the triangle list.
     void buildCoordinateMesh();

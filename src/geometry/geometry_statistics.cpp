@@ -19,16 +19,14 @@ void keepFinite(ScanFrameStore &store) {
         store.resetStatistics();
 }
 
-} // namespace
-
-// A mean and two standard deviations per axis over a grid of at most 255 x 255 valid samples.
-// Coordinates are scaled by 1 / Ny^2 before summing to keep the single-precision sums of squares
-// in range on large frames.
-void ScanFrameStore::computeCoordinateStatistics() {
-    if (width < 1 || height < 1) {
-        resetStatistics();
-        return;
-    }
+// A mean and two standard deviations per axis over a grid of at most 255 x 255 valid samples,
+// each point given by pointAt(pixel, x, y) (false: no point there). Coordinates are scaled by
+// 1 / Ny^2 before summing to keep the single-precision sums of squares in range on large frames.
+// Returns false when no sample holds a finite point.
+template <typename PointAt>
+bool sampleMeanAndSpread(const ScanFrameStore &store, PointAt pointAt, QVector3D &mean,
+                         QVector3D &halfExtent) {
+    const int width = store.width, height = store.height;
     const int ny = std::min(height, 128);
     const int nx = std::min(width, 128);
     const int stepY = height / ny;
@@ -42,9 +40,9 @@ void ScanFrameStore::computeCoordinateStatistics() {
     for (int y = 0; y < height; y += stepY) {
         for (int x = 0; x < width; x += stepX) {
             const int64_t i = static_cast<int64_t>(y) * width + x;
-            if (!mask[i])
+            float p[3];
+            if (!store.mask[i] || !pointAt(i, x, y, p))
                 continue;
-            const float *p = xyz.get() + 3 * i;
             // One non-finite sample would place the camera at NaN and show nothing.
             if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
                 continue;
@@ -56,50 +54,78 @@ void ScanFrameStore::computeCoordinateStatistics() {
             ++n;
         }
     }
-    if (n == 0) {
+    if (n == 0)
+        return false;
+    const float count = static_cast<float>(n);
+    for (int a = 0; a < 3; ++a) {
+        const float scaledMean = sum[a] / count;
+        // Cancellation can leave a tiny negative variance for a flat axis.
+        const float variance = std::max(0.0f, sumSquares[a] / count - scaledMean * scaledMean);
+        mean[a] = (sum[a] * nySquared) / count;
+        halfExtent[a] = (std::sqrt(variance) * 2.0f) * nySquared;
+    }
+    return true;
+}
+
+} // namespace
+
+void ScanFrameStore::computeCoordinateStatistics() {
+    QVector3D mean, halfExtent;
+    const auto pointAt = [this](int64_t i, int, int, float *p) {
+        std::copy(xyz.get() + 3 * i, xyz.get() + 3 * i + 3, p);
+        return true;
+    };
+    if (width < 1 || height < 1 || !sampleMeanAndSpread(*this, pointAt, mean, halfExtent)) {
         resetStatistics();
         return;
     }
-    const float count = static_cast<float>(n);
-    for (int a = 0; a < 3; ++a) {
-        const float mean = sum[a] / count;
-        // Cancellation can leave a tiny negative variance for a flat axis.
-        const float variance = std::max(0.0f, sumSquares[a] / count - mean * mean);
-        const float deviation = std::sqrt(variance);
-        centerOfMass[a] = (sum[a] * nySquared) / count;
-        const float halfExtent = (deviation * 2.0f) * nySquared;
-        boundingBoxMin[a] = centerOfMass[a] - halfExtent;
-        boundingBoxMax[a] = halfExtent + centerOfMass[a];
-    }
+    centerOfMass = mean;
+    boundingBoxMin = mean - halfExtent;
+    boundingBoxMax = halfExtent + mean;
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
     keepFinite(*this);
 }
 
-// The centre is the reconstructed image centre; the box is sized from the pixel spacing there.
+// The depth extent always comes from a triangulated sample of the frame, so the vertex program's
+// depth cut and the first colour ramp follow the measured surface. The centre and the x and y
+// extents come from the image centre (reconstructed there, the box sized from the pixel spacing)
+// when both windows there hold measurements; an object beside the axis, or a hole or shadow at the
+// centre, takes them from the sample too.
 void ScanFrameStore::computePhaseStatistics() {
-    if (width < 1 || height < 1) {
+    QVector3D mean, halfExtent;
+    const auto pointAt = [this](int64_t i, int x, int y, float *p) {
+        if (!std::isfinite(phase[i]))
+            return false;
+        const QVector3D q = phaseToCoordinate(static_cast<float>(x), static_cast<float>(y), phase[i]);
+        p[0] = q.x(), p[1] = q.y(), p[2] = q.z();
+        return true;
+    };
+    if (width < 1 || height < 1 || !sampleMeanAndSpread(*this, pointAt, mean, halfExtent)) {
         resetStatistics();
         return;
     }
     const QVector3D p0 = triangulateAveraged(static_cast<float>(width / 2), static_cast<float>(height / 2));
     const QVector3D p1 =
         triangulateAveraged(static_cast<float>(width / 2 + 20), static_cast<float>(height / 2 + 20));
-    if (!isFinite(p0) || !isFinite(p1)) {
-        resetStatistics();
-        return;
+    if (isFinite(p0) && isFinite(p1)) {
+        centerOfMass = p0;
+        const float dx = p0.x() - p1.x();
+        const float dy = p0.y() - p1.y();
+        const float spacing =
+            static_cast<float>(static_cast<double>(std::sqrt(dx * dx + dy * dy)) / (std::sqrt(2.0) * 20.0));
+        const float hx = (static_cast<float>(width) * spacing) * 0.5f;
+        const float hy = (static_cast<float>(height) * spacing) * 0.5f;
+        boundingBoxMin = QVector3D(-hx, -hy, 0.0f);
+        boundingBoxMax = QVector3D(hx, hy, 0.0f);
+    } else {
+        centerOfMass = mean;
+        boundingBoxMin = mean - halfExtent;
+        boundingBoxMax = halfExtent + mean;
     }
-    centerOfMass = p0;
-    qDebug().noquote() << "mass center" << centerOfMass;
-
-    const float dx = p0.x() - p1.x();
-    const float dy = p0.y() - p1.y();
-    const float spacing =
-        static_cast<float>(static_cast<double>(std::sqrt(dx * dx + dy * dy)) / (std::sqrt(2.0) * 20.0));
-    const float hx = (static_cast<float>(width) * spacing) * 0.5f;
-    const float hy = (static_cast<float>(height) * spacing) * 0.5f;
-    boundingBoxMin = QVector3D(-hx, -hy, p0.z() - 100.0f);
-    boundingBoxMax = QVector3D(hx, hy, p0.z() + 100.0f);
+    boundingBoxMin.setZ(mean.z() - halfExtent.z());
+    boundingBoxMax.setZ(halfExtent.z() + mean.z());
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
+    qDebug().noquote() << "mass center" << centerOfMass;
     keepFinite(*this);
 }
 

@@ -89,9 +89,9 @@ void ViewerGLWidget::changeMaterialType(int type) {
 }
 
 float ViewerGLWidget::depthForSlider(int value) const {
+    // From the box's far face down to its near face; a phase frame's centre need not lie midway.
     const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
-    const float c = m_store.centerOfMass.z();
-    return (0.5f - static_cast<float>(value) / 100.0f) * e + c;
+    return m_store.boundingBoxMax.z() - static_cast<float>(value) / 100.0f * e;
 }
 
 // The depth sliders run from the far end (0) to the near end (100) of the frame's box.
