@@ -308,22 +308,47 @@ class TestScanFiles : public QObject {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
     }
 
-    void fileInfoRowsFormatNumbersAsTheTableDoes() {
+    // The facts come from the measured pixels, not the framing estimates; numbers as the table
+    // writes them.
+    void fileInfoRowsTellMeasuredFacts() {
         ScanFrameStore store;
         store.fileName = "scan.pt";
-        store.boundingBoxMin = QVector3D(-12.5f, 0.000123f, -3.0f);
-        store.boundingBoxMax = QVector3D(250.0f, 1234567.0f, 1e-5f);
-        store.centerOfMass = QVector3D(1, 2, 3);
+        resizeStore(store, 4, 1);
+        const float points[12] = {-12.5f, 0.000123f, -3, 250, 1234567, 0.5f, 1e9f, 1e9f, 1e9f, NAN, 0, 0};
+        std::copy(points, points + 12, store.xyz.get());
+        store.mask[2] = 0; // far away, but not measured
+        store.centerOfMass = QVector3D(7, 7, 7);
         store.validCoordinateCount = 42;
         const auto rows = fileInfoRows(store);
         QCOMPARE(rows.size(), 10);
         QCOMPARE(rows[0], qMakePair(QString("File name:"), QString("scan.pt")));
-        QCOMPARE(rows[4], qMakePair(QString("Frame size:"), QString("307200")));
-        QCOMPARE(rows[5].second, QString("42"));
+        QCOMPARE(rows[4], qMakePair(QString("Frame size:"), QString("4")));
+        QCOMPARE(rows[5], qMakePair(QString("Valid coordinates:"), QString("2")));
         QCOMPARE(rows[6], qMakePair(QString("X Range:"), QString("[ -12.5 , 250 ]")));
         QCOMPARE(rows[7].second, QString("[ 0.000123 , 1.23457e+06 ]"));
-        QCOMPARE(rows[8].second, QString("[ -3 , 1e-05 ]"));
-        QCOMPARE(rows[9], qMakePair(QString("Center of Mass:"), QString("[ 1 , 2, 3 ]")));
+        QCOMPARE(rows[8].second, QString("[ -3 , 0.5 ]"));
+        QCOMPARE(rows[9], qMakePair(QString("Center of Mass:"), QString("[ 118.75 , 617284, -1.25 ]")));
+    }
+
+    // Before any file the store holds an empty frame, never what the allocator left there.
+    void startUpFrameIsEmpty() {
+        for (int round = 0; round < 3; ++round) {
+            auto store = std::make_unique<ScanFrameStore>();
+            const int64_t n = store->pixelCount;
+            QVERIFY(std::all_of(store->mask.get(), store->mask.get() + n, [](uint8_t b) { return b == 0; }));
+            QVERIFY(std::all_of(store->monoTexture.get(), store->monoTexture.get() + n,
+                                [](uint8_t b) { return b == 0; }));
+            QVERIFY(std::all_of(store->rgbTexture.get(), store->rgbTexture.get() + 3 * n,
+                                [](uint8_t b) { return b == 0; }));
+            QVERIFY(std::all_of(store->phase.get(), store->phase.get() + n, [](float f) { return f == 0; }));
+            QVERIFY(std::all_of(store->xyz.get(), store->xyz.get() + 3 * n, [](float f) { return f == 0; }));
+            // Leave litter for the next store to be built in the same memory.
+            std::fill_n(store->mask.get(), n, uint8_t(0x5a));
+            std::fill_n(store->monoTexture.get(), n, uint8_t(0x5a));
+            std::fill_n(store->rgbTexture.get(), 3 * n, uint8_t(0x5a));
+            std::fill_n(store->phase.get(), n, 1.5f);
+            std::fill_n(store->xyz.get(), 3 * n, 1.5f);
+        }
     }
 };
 

@@ -171,6 +171,21 @@ class TestSequences : public QObject {
             QCOMPARE(store.mask[i], rgb[3 * i]);
             QCOMPARE(store.monoTexture[i] != 0, rgb[3 * i] != 0);
         }
+
+        // Saved as a single capture (the viewer's Save and convert --frame), the frame keeps its
+        // three colour bytes as read, and reloads with the same colours and mask.
+        const QString saved = dir.filePath("f1.pt");
+        QVERIFY2(savePtFile(store, saved, &seq.error), qPrintable(seq.error));
+        std::unique_ptr<float[]> phase;
+        std::unique_ptr<uint8_t[]> texture;
+        PtHeader written;
+        QVERIFY(readPtFile(saved, phase, texture, written, &seq.error));
+        QCOMPARE(written.colorTexture, uint8_t(1));
+        QVERIFY(std::memcmp(texture.get(), rgb, 60) == 0);
+        ScanFrameStore reloaded;
+        QVERIFY(loadPtFile(reloaded, saved, &seq.error));
+        QVERIFY(std::memcmp(reloaded.rgbTexture.get(), store.rgbTexture.get(), 60) == 0);
+        QVERIFY(std::memcmp(reloaded.mask.get(), store.mask.get(), 20) == 0);
     }
 
     void brokenSequencesAreRefused() {

@@ -26,6 +26,9 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
                               "\nproperty list uchar int vertex_indices\nend_header\n";
 
     QSaveFile file(path);
+    // Atomic where a temporary file can be made beside the target; in a folder that refuses one,
+    // a writable existing file is written in place rather than not at all.
+    file.setDirectWriteFallback(true);
     bool written = file.open(QIODevice::WriteOnly) && file.write(header) == header.size();
     // Vertices and faces go out through one buffer of whole records, flushed when it fills.
     std::vector<char> chunk;

@@ -86,6 +86,9 @@ bool writePtFile(const QString &path, const float *phase, const uint8_t *texture
 
     const int64_t n = static_cast<int64_t>(header.width) * header.height;
     QSaveFile file(path);
+    // Atomic where a temporary file can be made beside the target; in a folder that refuses one,
+    // a writable existing file is written in place rather than not at all.
+    file.setDirectWriteFallback(true);
     const bool written =
         file.open(QIODevice::WriteOnly) &&
         file.write(reinterpret_cast<const char *>(bytes), sizeof bytes) == sizeof bytes &&
@@ -187,8 +190,9 @@ bool savePtFile(ScanFrameStore &store, const QString &path, QString *error) {
     header.height = store.height;
     header.calibration = storedCalibration(store);
 
-    // A three-byte PT frame is written back as read; everything else as its one-byte texture.
-    const bool threeBytes = store.frameKind == PtFrame && store.colorTexture != 0;
+    // A three-byte frame, captured alone or in a sequence, keeps its colour bytes as read; a
+    // one-byte frame is written as its one-byte texture.
+    const bool threeBytes = store.colorTexture != 0;
     header.colorTexture = threeBytes ? 1 : 0;
     header.mosaicCode = store.frameKind == PtFrame ? store.mosaicCode : 1;
     if (threeBytes)

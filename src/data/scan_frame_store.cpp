@@ -1,7 +1,16 @@
 #include "data/scan_frame_store.h"
 
+#include <algorithm>
+
 ScanFrameStore::ScanFrameStore() {
     allocateFrameBuffers();
+    // The start-up frame is an empty one, never whatever the allocator held.
+    const size_t n = static_cast<size_t>(pixelCount);
+    std::fill_n(monoTexture.get(), n, uint8_t(0));
+    std::fill_n(rgbTexture.get(), 3 * n, uint8_t(0));
+    std::fill_n(mask.get(), n, uint8_t(0));
+    std::fill_n(phase.get(), n, 0.0f);
+    std::fill_n(xyz.get(), 3 * n, 0.0f);
     resetStatistics();
 }
 

@@ -155,6 +155,9 @@ bool readXYZMFile(const QString &path, std::unique_ptr<float[]> &xyz, std::uniqu
 bool writeXYZMFile(const QString &path, const float *xyz, const uint8_t *texture, const uint8_t *mask,
                    int32_t width, int32_t height, QString *error, std::FILE *log) {
     QSaveFile file(path);
+    // Atomic where a temporary file can be made beside the target; in a folder that refuses one,
+    // a writable existing file is written in place rather than not at all.
+    file.setDirectWriteFallback(true);
     const QByteArray header = QByteArrayLiteral("image size width x height = ") + QByteArray::number(width) +
                               " x " + QByteArray::number(height);
     const int64_t n = static_cast<int64_t>(width) * height;
