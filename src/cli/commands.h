@@ -7,8 +7,6 @@
 int runInfo(const QStringList &arguments);
 int runConvert(const QStringList &arguments);
 int runSample(const QStringList &arguments);
-// Needs a QApplication with an OpenGL-capable platform; see renderNeedsDisplay.
-int runRender(const QStringList &arguments);
-// True when no display is known, so a render cannot get an OpenGL context.
-bool renderNeedsDisplay();
-int reportNoDisplay();
+// Reads its input first, then starts a GUI application (given only the program name, so none of
+// the command's options reach the toolkit) with an OpenGL-capable platform and draws.
+int runRender(const QStringList &arguments, char *program);

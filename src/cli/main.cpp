@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "view/allocator_tuning.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QSurfaceFormat>
@@ -16,7 +15,7 @@ const char kUsage[] = "Usage: pelnor COMMAND [OPTIONS]\n"
                       "Commands:\n"
                       "  info FILE [--frame K]          print the facts of a scan frame\n"
                       "  convert IN OUT [--frame K]     write the frame of IN as .xyzm, .pt or .ply\n"
-                      "  sample OUT [--size WxH] [--frames N] [--rate FPS]\n"
+                      "  sample OUT [--size WxH] [--frames N] [--rate FPS] [--scene S]\n"
                       "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
                       "  render IN OUT.png [--size WxH] [--style S] [--color C] [--light L] [--frame K]\n"
                       "                                 draw the frame of IN as the viewer does\n"
@@ -27,13 +26,9 @@ const char kUsage[] = "Usage: pelnor COMMAND [OPTIONS]\n"
 
 int main(int argc, char *argv[]) {
     Q_INIT_RESOURCE(icons_and_shaders);
-    // Only rendering needs the GUI platform, and with it a display.
-    const bool render = argc > 1 && qstrcmp(argv[1], "render") == 0;
-    if (render && renderNeedsDisplay())
-        return reportNoDisplay();
     keepLargeAllocations();
-    // Taken before the application object exists: QApplication would remove --style and other
-    // options of its own that render uses.
+    // Taken before any application object exists: the toolkit would take --style and other
+    // options of its own from them.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -41,13 +36,14 @@ int main(int argc, char *argv[]) {
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
     QSurfaceFormat::setDefaultFormat(format);
-    std::unique_ptr<QCoreApplication> app(render ? new QApplication(argc, argv)
-                                                 : new QCoreApplication(argc, argv));
+    const QString command = arguments.value(0);
+    // Rendering starts its GUI application itself, once its input has been read.
+    std::unique_ptr<QCoreApplication> app(
+        command == QLatin1String("render") ? nullptr : new QCoreApplication(argc, argv));
     // The core's debug lines serve the viewer's log; a script wants only the answer.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     QCoreApplication::setApplicationName(QStringLiteral("pelnor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PELNOR_VERSION));
-    const QString command = arguments.value(0);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         QTextStream(stdout) << kUsage;
         return 0;
@@ -62,8 +58,8 @@ int main(int argc, char *argv[]) {
         return runConvert(arguments);
     if (command == QLatin1String("sample"))
         return runSample(arguments);
-    if (render)
-        return runRender(arguments);
+    if (command == QLatin1String("render"))
+        return runRender(arguments, argv[0]);
     QTextStream(stderr) << (command.isEmpty() ? QString() : "pelnor: unknown command '" + command + "'\n")
                         << kUsage;
     return 2;

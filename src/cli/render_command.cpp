@@ -8,6 +8,11 @@
 #include <QImage>
 #include <QTextStream>
 
+#include <memory>
+
+namespace {
+
+// True when no display is known, so a render cannot get an OpenGL context.
 bool renderNeedsDisplay() {
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -21,7 +26,14 @@ int reportNoDisplay() {
     return 1;
 }
 
-int runRender(const QStringList &arguments) {
+} // namespace
+
+int runRender(const QStringList &arguments, char *program) {
+    // The toolkit gets the program name only. A plain application serves the usage text while
+    // the input is checked; the GUI one, which needs a display, starts once the input is read.
+    int toolkitArgc = 1;
+    char *toolkitArgv[] = {program, nullptr};
+    auto core = std::make_unique<QCoreApplication>(toolkitArgc, toolkitArgv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Renders the frame of IN through the viewer's 3D view, off screen, into an image."));
@@ -68,6 +80,10 @@ int runRender(const QStringList &arguments) {
     QString error;
     if (!loadScan(store, in, frame, &error, nullptr))
         return fileError(in, error);
+    if (renderNeedsDisplay())
+        return reportNoDisplay();
+    core.reset();
+    QApplication app(toolkitArgc, toolkitArgv);
     store.meshType = style;
     store.materialType = color;
 
