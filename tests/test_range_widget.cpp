@@ -3,6 +3,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 // Signals as (name, values) in the order they came.
@@ -60,11 +63,23 @@ class TestRangeWidget : public QObject {
         QCOMPARE(swapped.firstValue(), 10);
     }
 
+    // The widest range spans more than an int holds: it paints and drags like any other.
+    void orientationAndDragging_data() {
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::newRow("0 to 100") << 0 << 100;
+        QTest::newRow("whole int range")
+            << std::numeric_limits<int>::min() << std::numeric_limits<int>::max();
+    }
+
     void orientationAndDragging() {
+        QFETCH(int, low);
+        QFETCH(int, high);
+        const int middle = int(low + std::llround(0.5 * (double(high) - low)));
         RangeWidget w(Qt::Horizontal);
-        w.setRange(0, 100);
-        w.setFirstValue(0);
-        w.setSecondValue(100);
+        w.setRange(low, high);
+        w.setFirstValue(low);
+        w.setSecondValue(high);
         w.resize(212, 30); // 200 pixels of groove between the handle halves
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -83,15 +98,15 @@ class TestRangeWidget : public QObject {
         QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(106, 15));
         QCOMPARE(pressed.count(), 1);
         QCOMPARE(released.count(), 1);
-        QCOMPARE(w.secondValue(), 50);
-        QCOMPARE(w.firstValue(), 0);
+        QCOMPARE(w.secondValue(), middle);
+        QCOMPARE(w.firstValue(), low);
 
         // The nearer handle moves; the values go through the setters, so they stay in range.
         QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, QPoint(10, 15));
         QMouseEvent past(QEvent::MouseMove, QPoint(-80, 15), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &past);
         QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(-80, 15));
-        QCOMPARE(w.firstValue(), 0);
+        QCOMPARE(w.firstValue(), low);
 
         w.setOrientation(Qt::Vertical);
         QCOMPARE(w.orientation(), Qt::Vertical);

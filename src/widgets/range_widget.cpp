@@ -92,16 +92,22 @@ int RangeWidget::grooveLength() const {
     return std::max(1, (m_orientation == Qt::Horizontal ? width() : height()) - kHandleSize);
 }
 
+// Spans and offsets in 64 bits: from INT_MIN to INT_MAX is more than an int holds.
+int64_t RangeWidget::span() const {
+    return static_cast<int64_t>(m_maximum) - m_minimum;
+}
+
 int RangeWidget::position(int value) const {
-    const int span = m_maximum - m_minimum;
-    const double fraction = span == 0 ? 0.0 : static_cast<double>(value - m_minimum) / span;
+    const double fraction = span() == 0 ? 0.0
+                                        : static_cast<double>(static_cast<int64_t>(value) - m_minimum) /
+                                              static_cast<double>(span());
     return kHandleSize / 2 + static_cast<int>(fraction * grooveLength() + 0.5);
 }
 
 int RangeWidget::valueAt(const QPoint &point) const {
     const int along = (m_orientation == Qt::Horizontal ? point.x() : point.y()) - kHandleSize / 2;
     const double fraction = std::clamp(static_cast<double>(along) / grooveLength(), 0.0, 1.0);
-    return m_minimum + static_cast<int>(fraction * (m_maximum - m_minimum) + 0.5);
+    return static_cast<int>(m_minimum + static_cast<int64_t>(fraction * static_cast<double>(span()) + 0.5));
 }
 
 QRect RangeWidget::handleRect(int value) const {

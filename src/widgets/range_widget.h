@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <cstdint>
+
 // A slider with two handles over one range, for choosing a span such as a depth window. The
 // handles are not ordered: the first may sit above the second.
 class RangeWidget : public QWidget {
@@ -43,6 +45,7 @@ class RangeWidget : public QWidget {
     enum Handle { NoHandle, FirstHandle, SecondHandle };
     // Length of the groove in pixels along the orientation, and the pixel of a value on it.
     int grooveLength() const;
+    int64_t span() const;
     int position(int value) const;
     int valueAt(const QPoint &point) const;
     QRect handleRect(int value) const;
