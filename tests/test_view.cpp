@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -100,6 +101,11 @@ class TestView : public QObject {
         QVERIFY(near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
         view->changeLightIntensity(0);
 
+        // Arrays beyond one GL buffer are refused, never allocated at a wrapped size.
+        QCOMPARE(glBufferBytes(53687091, 40), 2147483640);
+        QCOMPARE(glBufferBytes(53687092, 40), -1);
+        QCOMPARE(glBufferBytes(uint64_t(1) << 32, 4), -1);
+
         // An empty frame draws only the background.
         std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(0));
         view->loadFrameGeometry();
@@ -146,6 +152,11 @@ class TestView : public QObject {
         view->setShouldMirrorGeo(false);
         QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
         QCOMPARE(view->percentageMirrored(), 0.0f);
+        // Whatever time passes, or seems to, the blend stays between its two ends.
+        for (qint64 ms : {Q_INT64_C(-100000), Q_INT64_C(-1), Q_INT64_C(335), Q_INT64_C(1) << 40}) {
+            QVERIFY(mirrorBlend(true, ms) >= 0.0f && mirrorBlend(true, ms) <= 1.0f);
+            QCOMPARE(mirrorBlend(true, ms) + mirrorBlend(false, ms), 1.0f);
+        }
         view->changeMaterialType(ViewerGLWidget::Solid);
     }
 
@@ -334,9 +345,13 @@ class TestView : public QObject {
         QVERIFY2(view->openPTVFile(path, &error), qPrintable(error));
         QCOMPARE(view->ptvInterval(), 10);
         QVERIFY(view->isPlaying());
-        QTRY_COMPARE(view->ptvFrameCounter(), 4);
+        // The first frame is in the store and on the GPU before any tick: never the arrays of the
+        // frame before under the sequence's calibration.
+        QCOMPARE(view->ptvFrameCounter(), 2);
         QCOMPARE(store.frameKind, int32_t(PtvFrame));
         QCOMPARE(store.width, 48);
+        QCOMPARE(store.vertexData.size(), size_t(10 * 48 * 36));
+        QTRY_COMPARE(view->ptvFrameCounter(), 4);
         QTRY_COMPARE(view->ptvFrameCounter(), 1); // round again, frame 0 skipped
 
         // Once a second the log tells how fast frames are shown and what a tick costs.
@@ -355,11 +370,17 @@ class TestView : public QObject {
         const int shown = view->ptvFrameCounter();
         QTest::qWait(50);
         QCOMPARE(view->ptvFrameCounter(), shown);
-        QVERIFY(view->openPTVFile(path, &error)); // resume after the frame shown last
-        view->loadPTVFrameForDisplay();
+        QVERIFY(view->openPTVFile(path, &error)); // resume: at once the frame after the one shown last
         QCOMPARE(view->ptvFrameCounter(), shown % 4 + 1);
         view->stopPTVPlayback();
         view->stopPTVPlayback(); // a second stop closes nothing
+
+        // A rate far below a frame a second waits the longest interval the timer takes.
+        QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));
+        QVERIFY2(view->openPTVFile(dir.filePath("still.ptv"), &error), qPrintable(error));
+        QCOMPARE(view->ptvInterval(), std::numeric_limits<int>::max());
+        QCOMPARE(store.vertexData.size(), size_t(10 * 40 * 30));
+        view->stopPTVPlayback();
 
         // A file that is not a sequence leaves everything as it was.
         const QByteArray before = storeSnapshot(store);
@@ -386,14 +407,26 @@ class TestView : public QObject {
         view->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(view));
         QCOMPARE(QWidget::keyboardGrabber(), view);
+
+        // With no focus window at all (a native dialog or another application has the keys), the
+        // grab is let go as well.
+        view->hide();
+        QTRY_VERIFY(!QGuiApplication::focusWindow());
+        QCOMPARE(QWidget::keyboardGrabber(), nullptr);
+        view->show();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QCOMPARE(QWidget::keyboardGrabber(), view);
     }
 
     // Last: it ends the event loop of the application.
     void escapeQuits() {
         QEventLoop loop;
         QTimer::singleShot(0, this, [this] {
-            QKeyEvent event(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(view, &event);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(view, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(view, &release);
         });
         QTimer::singleShot(5000, &loop, [&loop] { loop.exit(7); });
         QCOMPARE(loop.exec(), 0);

@@ -37,6 +37,19 @@ bool beginPtvSequence(ScanFrameStore &store, const PtvHeader &header, QString *e
 
 bool PtvFrameDecoder::decodeFrame(std::FILE *file, const PtvHeader &header, int32_t frame,
                                   ScanFrameStore &store, QString *error) {
+    if (store.pixelCount != header.pixelCount() || store.width != header.width || !store.phase ||
+        !store.monoTexture) {
+        if (error)
+            *error = QStringLiteral("the sequence was not opened for this frame size");
+        return false;
+    }
+    if (!readFrame(file, header, frame, error))
+        return false;
+    commitFrame(header, store);
+    return true;
+}
+
+bool PtvFrameDecoder::readFrame(std::FILE *file, const PtvHeader &header, int32_t frame, QString *error) {
     auto fail = [&](const QString &reason) {
         if (error)
             *error = reason;
@@ -47,8 +60,6 @@ bool PtvFrameDecoder::decodeFrame(std::FILE *file, const PtvHeader &header, int3
         return fail(QStringLiteral("frame %1 is not in the file, which holds frames 0 to %2")
                         .arg(frame)
                         .arg(header.framesFound - 1));
-    if (store.pixelCount != n || store.width != header.width || !store.phase || !store.monoTexture)
-        return fail(QStringLiteral("the sequence was not opened for this frame size"));
     try {
         if (m_pixelCount != n || m_textureBytes != header.textureBytes() ||
             m_demosaicer->width != header.width) {
@@ -64,12 +75,16 @@ bool PtvFrameDecoder::decodeFrame(std::FILE *file, const PtvHeader &header, int3
     }
     // Read into the decoder's own buffers, so a short read leaves the shown frame whole.
     if (fseeko(file, header.frameOffset(frame), SEEK_SET) != 0 ||
-        !m_reader.readFrame(file, m_phase.get(), m_texture.get(), header.colorTexture, store.pixelCount))
+        !m_reader.readFrame(file, m_phase.get(), m_texture.get(), header.colorTexture,
+                            static_cast<int32_t>(n)))
         return fail(QStringLiteral("frame %1 could not be read completely").arg(frame));
+    return true;
+}
 
+void PtvFrameDecoder::commitFrame(const PtvHeader &header, ScanFrameStore &store) {
     // The read buffers become the store's and the store's old ones take the next frame.
     std::swap(m_phase, store.phase);
-    const size_t count = static_cast<size_t>(n);
+    const size_t count = static_cast<size_t>(header.pixelCount());
     if (header.colorTexture) {
         std::swap(m_texture, store.rgbTexture);
         const uint8_t *rgb = store.rgbTexture.get();
@@ -86,5 +101,4 @@ bool PtvFrameDecoder::decodeFrame(std::FILE *file, const PtvHeader &header, int3
     }
     m_demosaicer->filter.maskedGaussianSmooth(store.phase.get(), store.mask.get(), 3);
     store.frameKind = PtvFrame;
-    return true;
 }

@@ -25,6 +25,11 @@ class PtvFrameDecoder {
     // header. A frame that cannot be read completely is reported and leaves the store untouched.
     bool decodeFrame(std::FILE *file, const PtvHeader &header, int32_t frame, ScanFrameStore &store,
                      QString *error);
+    // The two halves of decodeFrame, for a caller that must know the frame can be read before it
+    // sets the store up for a new sequence: readFrame touches only the decoder, and commitFrame
+    // (which cannot fail) moves the frame read last into a store set up for the same header.
+    bool readFrame(std::FILE *file, const PtvHeader &header, int32_t frame, QString *error);
+    void commitFrame(const PtvHeader &header, ScanFrameStore &store);
 
   private:
     PTVReader m_reader;

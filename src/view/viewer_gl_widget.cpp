@@ -2,7 +2,6 @@
 
 #include "data/scan_frame_store.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QOpenGLContext>
@@ -14,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -23,6 +23,16 @@ constexpr GLenum kFrontAndBack = 0x0408;
 constexpr GLenum kLine = 0x1B01;
 constexpr GLenum kFill = 0x1B02;
 constexpr GLenum kProgramPointSize = 0x8642;
+
+// The timer takes whole milliseconds in an int: a rate far below one frame a second waits the
+// longest interval the timer takes instead of overflowing.
+int ptvTimerInterval(float frameRate) {
+    constexpr int kLongest = std::numeric_limits<int>::max();
+    const double ms = 1000.0 / static_cast<double>(frameRate);
+    if (!(ms < static_cast<double>(kLongest)))
+        return kLongest;
+    return ms > 0.0 ? static_cast<int>(ms) : 0;
+}
 
 double threadCpuMilliseconds() {
     timespec t{};
@@ -37,7 +47,6 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
     const float c = m_store.centerOfMass.z();
     const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
     m_colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
-    m_mirrorStartTime = QDateTime::currentMSecsSinceEpoch();
     connect(m_ptvTimer, &QTimer::timeout, this, &ViewerGLWidget::loadPTVFrameForDisplay);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
 }
@@ -63,8 +72,7 @@ void ViewerGLWidget::setShouldMirrorGeo(bool on) {
     m_isAnimatingMirror = true;
     m_mirrorFrameCount = 0;
     m_shouldMirrorGeo = on;
-    m_mirrorToggled = true;
-    m_mirrorStartTime = QDateTime::currentMSecsSinceEpoch();
+    m_mirrorClock.start();
     update();
 }
 
@@ -115,13 +123,13 @@ void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
     update();
 }
 
-// The view takes every key of the application while its own window is active; a dialog or the
-// file information window gets its keys back while it is the active one.
+// The view takes every key of the application while its own window is active. Whenever another
+// window has the keys (a dialog, the file information window, a native dialog or another
+// application, for which there is no focus window at all) the grab is let go.
 void ViewerGLWidget::followFocusWindow() {
-    const QWindow *focus = QGuiApplication::focusWindow();
-    if (!focus || !context())
+    if (!context())
         return;
-    if (focus == window()->windowHandle())
+    if (QGuiApplication::focusWindow() && QGuiApplication::focusWindow() == window()->windowHandle())
         grabKeyboard();
     else
         releaseKeyboard();
@@ -150,8 +158,6 @@ void ViewerGLWidget::initializeGL() {
     m_vertexBuffer.bind();
     m_indexBuffer.create();
     followFocusWindow();
-    if (!QGuiApplication::focusWindow() && isVisible())
-        grabKeyboard();
 
     glDisable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
@@ -256,8 +262,26 @@ void ViewerGLWidget::uploadGeometry() {
         m_vertexBuffer.create();
     if (!m_indexBuffer.isCreated())
         m_indexBuffer.create();
-    const int vertexBytes = static_cast<int>(m_store.vertexData.size() * sizeof(float));
-    const int indexBytes = static_cast<int>(m_store.indexData.size() * sizeof(uint32_t));
+    const int vertexBytes = glBufferBytes(m_store.vertexData.size(), sizeof(float));
+    const int indexBytes = glBufferBytes(m_store.indexData.size(), sizeof(uint32_t));
+    if (vertexBytes < 0 || indexBytes < 0) {
+        // Better the background alone than the last frame's arrays under this frame's calibration.
+        m_vertexBuffer.bind();
+        m_vertexBuffer.allocate(0);
+        m_indexBuffer.bind();
+        m_indexBuffer.allocate(0);
+        m_indexCount = 0;
+        const double mib = static_cast<double>(m_store.vertexData.size() * sizeof(float) +
+                                               m_store.indexData.size() * sizeof(uint32_t)) /
+                           1048576.0;
+        const QString text = QStringLiteral("Could not draw %1: its %2 MiB of vertices and triangles do not "
+                                            "fit GL buffers of at most 2 GiB each")
+                                 .arg(m_store.fileName)
+                                 .arg(mib, 0, 'f', 0);
+        qDebug().noquote() << text;
+        emit statusMessageRequested(text);
+        return;
+    }
     m_vertexBuffer.bind();
     if (m_vertexBuffer.size() == vertexBytes && vertexBytes > 0)
         m_vertexBuffer.write(0, m_store.vertexData.data(), vertexBytes);
@@ -304,11 +328,10 @@ void ViewerGLWidget::paintGL() {
 
     float blend = 0.0f;
     bool blendDone = true;
-    if (m_mirrorToggled) {
-        const float elapsed = static_cast<float>(
-            static_cast<float>(QDateTime::currentMSecsSinceEpoch() - m_mirrorStartTime) / 670.0);
-        blend = m_shouldMirrorGeo ? std::min(elapsed, 1.0f) : std::max(1.0f - elapsed, 0.0f);
-        blendDone = elapsed >= 1.0f;
+    if (m_mirrorClock.isValid()) {
+        const qint64 elapsed = m_mirrorClock.elapsed();
+        blend = mirrorBlend(m_shouldMirrorGeo, elapsed);
+        blendDone = elapsed >= kMirrorMilliseconds;
     }
     m_percentageMirrored = blend;
 
@@ -357,6 +380,20 @@ void ViewerGLWidget::paintGL() {
     }
 }
 
+int glBufferBytes(uint64_t count, uint64_t elementBytes) {
+    constexpr uint64_t kMost = static_cast<uint64_t>(std::numeric_limits<int>::max());
+    if (elementBytes == 0)
+        return 0;
+    return count > kMost / elementBytes ? -1 : static_cast<int>(count * elementBytes);
+}
+
+float mirrorBlend(bool towardsMirrored, qint64 elapsedMs) {
+    const float t = std::clamp(
+        static_cast<float>(static_cast<float>(elapsedMs) / static_cast<double>(kMirrorMilliseconds)), 0.0f,
+        1.0f);
+    return towardsMirrored ? t : 1.0f - t;
+}
+
 int ViewerGLWidget::ptvInterval() const {
     return m_ptvTimer->interval();
 }
@@ -367,10 +404,17 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     PtvHeader header;
     if (!m_ptvReader.openStream(path, file, error))
         return false;
-    if (!m_ptvReader.readHeader(file, header, error) || !beginPtvSequence(m_store, header, error)) {
+    // The frame to show is read before the store lets go of the one on screen, so the view never
+    // draws one file's arrays with another's calibration, and a refused file changes nothing.
+    auto refuse = [&] {
         m_ptvReader.closeStream(file);
         return false;
-    }
+    };
+    if (!m_ptvReader.readHeader(file, header, error))
+        return refuse();
+    const int32_t first = nextPtvFrame(m_ptvFrameCounter, header.framesFound);
+    if (!m_ptvDecoder.readFrame(file, header, first, error) || !beginPtvSequence(m_store, header, error))
+        return refuse();
     stopPTVPlayback();
     m_ptvFile = file;
     m_ptvHeader = header;
@@ -378,11 +422,13 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     m_ptvFrameCount = header.framesFound;
     m_ptvHeaderSize = PtvHeader::kSize;
     m_ptvFrameSize = header.frameSize();
-    m_store.frameKind = PtvFrame;
+    m_ptvDecoder.commitFrame(header, m_store);
+    m_ptvFrameCounter = first;
+    loadFrameGeometry();
     const QString shortBy = shortSequenceMessage(header);
     if (!shortBy.isEmpty())
         emit statusMessageRequested(QStringLiteral("Playing %1: %2").arg(path, shortBy));
-    m_ptvTimer->setInterval(static_cast<int>(1000.0 / static_cast<double>(header.frameRate)));
+    m_ptvTimer->setInterval(ptvTimerInterval(header.frameRate));
     m_ptvTimer->start();
     m_paceClock.start();
     m_tickCount = 0;

@@ -13,11 +13,20 @@
 #include <QVector3D>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 class QOpenGLShaderProgram;
 class QTimer;
 class ScanFrameStore;
+
+// How long the mirror animation takes to turn the model over.
+constexpr int kMirrorMilliseconds = 670;
+// The mirror blend `elapsedMs` after a toggle: 0 as loaded, 1 mirrored, never beyond either.
+float mirrorBlend(bool towardsMirrored, qint64 elapsedMs);
+// Bytes of `count` elements of `elementBytes` each as one GL buffer takes them (an int), or -1 when
+// they do not fit.
+int glBufferBytes(uint64_t count, uint64_t elementBytes);
 
 // The 3D view: uploads the frame held in the store, draws it with the two shader programs
 // (triangulating phase frames on the GPU), turns it with the mouse, switches styles from the
@@ -40,8 +49,9 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void loadFrameGeometry();
     void rotateModel(float ax, float ay, float az);
 
-    // Opens a sequence and starts playing it at its frame rate; the frame counter carries on
-    // from the frame shown last. A file that cannot be played leaves the view as it was.
+    // Opens a sequence, shows at once the frame after the one shown last (the counter carries on)
+    // and plays on at its frame rate. A file whose header or first frame cannot be read leaves the
+    // view and the store as they were.
     bool openPTVFile(const QString &path, QString *error = nullptr);
     void stopPTVPlayback();
     bool isPlaying() const { return m_ptvFile != nullptr; }
@@ -85,6 +95,8 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
@@ -117,7 +129,8 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     QMatrix4x4 m_viewMatrix;
     QMatrix4x4 m_projectionMatrix;
     QVector3D m_cameraOrigin;
-    qint64 m_mirrorStartTime = 0;
+    // Started by each mirror toggle; a clock step of the wall clock cannot stall the animation.
+    QElapsedTimer m_mirrorClock;
     QTimer *m_ptvTimer = nullptr;
     int m_ptvFrameCount = 0;
     int m_ptvFrameCounter = 1;
@@ -127,7 +140,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     bool m_firstPtvFrame = true;
     bool m_isAnimatingMirror = false;
     bool m_shouldMirrorGeo = false;
-    bool m_mirrorToggled = false;
+    bool m_escapePressed = false;
     bool m_geometryPending = false;
     float m_lightIntensity = 1.3f;
     float m_percentageMirrored = 0.0f;

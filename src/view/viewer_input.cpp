@@ -3,7 +3,7 @@
 #include "data/scan_frame_store.h"
 #include "view/viewer_gl_widget.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -80,6 +80,27 @@ void ViewerGLWidget::wheelEvent(QWheelEvent *event) {
     event->accept();
 }
 
+// The view holds the keyboard grab, so the keys meant for an open menu or other popup arrive here
+// first: they go on to the popup, which closes on Escape.
+bool ViewerGLWidget::event(QEvent *event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            QApplication::sendEvent(popup->focusWidget() ? popup->focusWidget() : popup, event);
+            event->accept();
+            return true;
+        }
+    }
+    return QOpenGLWidget::event(event);
+}
+
+// Escape quits on its release only when its press reached the view too, with no dialog open: the
+// press that closed a menu or a dialog must not end the program with its release.
+void ViewerGLWidget::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape)
+        m_escapePressed = !QApplication::activeModalWidget();
+    QOpenGLWidget::keyPressEvent(event);
+}
+
 void ViewerGLWidget::keyReleaseEvent(QKeyEvent *event) {
     auto material = [this](int type) {
         changeMaterialType(type);
@@ -111,7 +132,9 @@ void ViewerGLWidget::keyReleaseEvent(QKeyEvent *event) {
         mesh(PointCloud);
         break;
     case Qt::Key_Escape:
-        QCoreApplication::quit();
+        if (m_escapePressed && !QApplication::activeModalWidget())
+            QApplication::quit();
+        m_escapePressed = false;
         break;
     default:
         event->ignore();
