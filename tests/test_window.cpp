@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QImageReader>
@@ -33,6 +34,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -189,7 +191,7 @@ class TestWindow : public QObject {
             {ui.actionDepthColor, "actionDepthColor", "DepthColor", "DepthColor", "", false, false, false,
              true},
             {ui.actionSave3DFile, "actionSave3DFile", "Save", "Save current 3D frame", "", true, false, false,
-             true},
+             false},
         };
         for (const Expected &e : actions) {
             QVERIFY2(e.action, e.name);
@@ -451,6 +453,11 @@ class TestWindow : public QObject {
     void failedOpenKeepsEverything() {
         Viewer v;
         ViewerWindowForm &ui = v.ui;
+        // Before any frame there is nothing to save, also after a failed first open.
+        const ActionStates fresh = actionStates(ui);
+        v.window.openFile(path("missing.pt"));
+        QCOMPARE(actionStates(ui), fresh);
+        QVERIFY(!fresh.save && !fresh.snapshot);
         v.window.openFile(pt);
         const QByteArray frame = storeSnapshot(v.store);
         const ActionStates states = actionStates(ui);
@@ -567,12 +574,12 @@ class TestWindow : public QObject {
         QCOMPARE(reread.width, kWidth);
         QCOMPARE(reread.height, kHeight);
 
-        // Opening a single frame during playback stops it; Play stays checked but disabled.
+        // Opening a single frame during playback stops it; Play is off and disabled.
         ui.actionReplay->trigger();
         QVERIFY(v.view().isPlaying());
         v.window.openFile(xyzm);
         QVERIFY(!v.view().isPlaying());
-        QCOMPARE(actionStates(ui), (ActionStates{true, true, false, true, true}));
+        QCOMPARE(actionStates(ui), (ActionStates{true, true, false, false, true}));
         QCOMPARE(v.store.frameKind, int32_t(XyzmFrame));
         QCOMPARE(v.window.windowTitle(), QStringLiteral("scan.xyzm | Pelnor Viewer"));
         const int counter = v.view().ptvFrameCounter();
@@ -580,20 +587,70 @@ class TestWindow : public QObject {
         QCOMPARE(v.view().ptvFrameCounter(), counter);
     }
 
-    void savingThroughDialogs() {
-        // With nothing loaded the frame kind is PT, so Save offers both formats.
-        {
-            Viewer v;
-            QStringList filters;
-            auto answered = answerFileDialog([&](QFileDialog *dialog) {
-                filters = dialog->nameFilters();
-                dialog->reject();
-            });
-            v.ui.actionSave3DFile->trigger();
-            QVERIFY(*answered);
-            QCOMPARE(filters, (QStringList{"PT Files (*.pt)", "XYZM Files (*.xyzm)"}));
-        }
+    void sequenceStartsOnARealFrame() {
+        // Slow enough that no tick comes during the test, and of another size than the frame before.
+        const QString slow = path("slow.ptv");
+        QString error;
+        QVERIFY2(writeSampleSequence(slow, 64, 48, 4, 0.05f, &error), qPrintable(error));
+        Viewer v;
+        v.window.openFile(xyzm);
+        v.window.openFile(slow);
+        QCOMPARE(v.view().ptvFrameCounter(), 2);
+        QCOMPARE(v.store.frameKind, int32_t(PtvFrame));
+        QCOMPARE(v.store.vertexData.size(), size_t(10 * 64 * 48));
+        const QImage shown = v.view().grabFramebuffer();
+        QVERIFY(shown.pixel(shown.width() / 2, shown.height() / 2) != shown.pixel(1, 1));
 
+        // Paused at once, Save writes the frame on screen, not empty buffers.
+        v.ui.actionReplay->trigger();
+        auto answered = chooseFile(path("paused.pt"));
+        v.ui.actionSave3DFile->trigger();
+        QVERIFY(*answered);
+        ScanFrameStore reread;
+        QVERIFY2(loadPtFile(reread, path("paused.pt"), &error), qPrintable(error));
+        QCOMPARE(reread.width, 64);
+        QVERIFY(std::count(reread.mask.get(), reread.mask.get() + reread.pixelCount, 0) <
+                reread.pixelCount / 2);
+    }
+
+    // Escape ends the program only when it reaches the view with nothing else open: the press that
+    // closes a menu or a dialog must not quit with its release.
+    void escapeClosesWhatIsOpenFirst_data() {
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("Advanced menu") << true;
+        QTest::newRow("dialog") << false;
+    }
+
+    void escapeClosesWhatIsOpenFirst() {
+        QFETCH(bool, menu);
+        Viewer v;
+        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        QDialog dialog(&v.window);
+        QWidget *open = &dialog;
+        if (menu) {
+            open = v.ui.menuAdvanced;
+            QMenuBar *bar = v.window.menuBar();
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                              bar->actionGeometry(v.ui.menuAdvanced->menuAction()).center());
+        } else {
+            dialog.setModal(true);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(open));
+        QTest::keyPress(open->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!open->isVisible());
+        // The release reaches the main window once it has the keys back.
+        v.window.activateWindow();
+        QVERIFY(hasKeyboardFocus(&v.window));
+        QTest::keyRelease(v.window.windowHandle(), Qt::Key_Escape);
+        // A quit would end the next event loop at once.
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, [&loop] { loop.exit(7); });
+        QCOMPARE(loop.exec(), 7);
+    }
+
+    void savingThroughDialogs() {
         Viewer v;
         const QDir folder(dir.path());
         v.window.openFile(xyzm);
@@ -654,16 +711,27 @@ class TestWindow : public QObject {
         QVERIFY(*answered);
         QVERIFY(v.status().startsWith(QStringLiteral("Could not save copy.pt: ")));
 
-        // The dialog starts beside the scan, so a typed bare name lands there.
-        answered = answerFileDialog([&](QFileDialog *dialog) {
-            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            QVERIFY(edit);
-            edit->setText(QStringLiteral("typed.pt"));
-            static_cast<QDialog *>(dialog)->accept();
-        });
-        v.ui.actionSave3DFile->trigger();
-        QVERIFY(*answered);
-        QVERIFY(QFile::exists(path("typed.pt")));
+        // The dialog starts beside the scan, so a typed bare name lands there, and a name typed
+        // without an ending takes the ending of the file type chosen.
+        const struct {
+            const char *typed, *filter, *saved;
+        } typedNames[] = {{"typed.pt", "PT Files (*.pt)", "typed.pt"},
+                          {"bare", "PT Files (*.pt)", "bare.pt"},
+                          {"bare", "XYZM Files (*.xyzm)", "bare.xyzm"}};
+        for (const auto &t : typedNames) {
+            answered = answerFileDialog([&](QFileDialog *dialog) {
+                dialog->selectNameFilter(QString::fromLatin1(t.filter));
+                auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                QVERIFY(edit);
+                edit->setText(QString::fromLatin1(t.typed));
+                static_cast<QDialog *>(dialog)->accept();
+            });
+            v.ui.actionSave3DFile->trigger();
+            QVERIFY(*answered);
+            QVERIFY2(QFile::exists(path(t.saved)), t.saved);
+        }
+        QVERIFY(loadXYZMFile(reread, path("bare.xyzm"), &error, nullptr));
+        QVERIFY(!QFile::exists(path("bare")));
     }
 
     void screenshots() {

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -30,6 +31,15 @@ namespace {
 
 constexpr int kStatusMessageMs = 2100;
 constexpr int kMirrorMessageMs = 670;
+
+// A name typed without an ending gets the ending of the file type chosen in the dialog, taken
+// from its filter ("PT Files (*.pt)" gives ".pt").
+QString withChosenEnding(const QString &name, const QString &filter) {
+    if (name.isEmpty() || QFileInfo(name).fileName().contains(QLatin1Char('.')))
+        return name;
+    const QRegularExpressionMatch ending = QRegularExpression(QStringLiteral(R"(\*(\.\w+))")).match(filter);
+    return ending.hasMatch() ? name + ending.captured(1) : name;
+}
 
 } // namespace
 
@@ -49,7 +59,9 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
         controlMethod = ViewerGLWidget::Zoom;
     qDebug().noquote() << "Current control type:" << controlMethod;
 
+    // Until a frame is loaded there is nothing to take a picture of or to save.
     ui->actionSaveScreenshot->setEnabled(false);
+    ui->actionSave3DFile->setEnabled(false);
     ui->actionReplay->setEnabled(false);
     view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
     view().setCursor(Qt::OpenHandCursor);
@@ -135,6 +147,11 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name, con
         ui->actionSave3DFile->setEnabled(true);
     }
     ui->actionReplay->setEnabled(false);
+    {
+        // Play shows no sequence now; it is off, not lit while it cannot be pressed.
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(false);
+    }
     m_store.frameKind = kind;
     m_store.filePath = path;
     m_store.fileName = name;
@@ -176,8 +193,11 @@ void ViewerWindow::open3DFile() {
 
 void ViewerWindow::save3DFile() {
     if (m_store.frameKind == XyzmFrame) {
+        QString chosen;
         const QString name =
-            QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), tr("XYZM Files (*.xyzm)"));
+            withChosenEnding(QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
+                                                          tr("XYZM Files (*.xyzm)"), &chosen),
+                             chosen);
         if (!name.isEmpty())
             saveXZYMFile(name);
         return;
@@ -192,8 +212,11 @@ void ViewerWindow::save3DFile() {
         }
         ui->actionReplay->setChecked(false);
     }
-    const QString name = QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
-                                                      tr("PT Files (*.pt);; XYZM Files (*.xyzm)"));
+    QString chosen;
+    const QString name =
+        withChosenEnding(QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
+                                                      tr("PT Files (*.pt);; XYZM Files (*.xyzm)"), &chosen),
+                         chosen);
     if (name.isEmpty())
         return;
     const QString ending = scanFileEnding(name);
