@@ -1,6 +1,8 @@
 #include "data/pt_file.h"
 #include "data/row_pool.h"
 #include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+#include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
 #include "test_support.h"
@@ -251,6 +253,52 @@ class TestGeometry : public QObject {
         const SurfaceFacts asCoordinates = store.measureSurface();
         QCOMPARE(asCoordinates.validCount, facts.validCount);
         QCOMPARE(asCoordinates.max, facts.max);
+    }
+
+    // A point read back from the drawn surface finds the pixel that measured it, and that pixel's
+    // measured point is the surface point the capture was made of.
+    void pixelsGiveTheirMeasuredPoints_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("phase") << "pt";
+        QTest::newRow("coordinates") << "xyzm";
+    }
+    void pixelsGiveTheirMeasuredPoints() {
+        QFETCH(QString, ending);
+        QTemporaryDir dir;
+        const SyntheticCapture capture = VirtualScanner(160, 120).capture(0.0);
+        const QString path = dir.filePath("capture." + ending);
+        QString error;
+        ScanFrameStore store;
+        if (ending == "pt")
+            QVERIFY(writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error));
+        else
+            QVERIFY(writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr));
+        store.frameKind = ending == "pt" ? PtFrame : XyzmFrame;
+        int found = 0;
+        for (int v = 1; v < 119; v += 7) {
+            for (int u = 1; u < 159; u += 5) {
+                const size_t i = size_t(v * 160 + u);
+                const std::optional<QVector3D> p = measuredPoint(store, u, v);
+                QCOMPARE(bool(p), capture.measured[i] != 0);
+                if (!p)
+                    continue;
+                const QVector3D truth(capture.xyz[3 * i], capture.xyz[3 * i + 1], capture.xyz[3 * i + 2]);
+                QVERIFY((*p - truth).length() < 1e-4f * truth.z());
+                // The depth buffer gives back a point a fraction of a unit off the surface.
+                const std::optional<QPoint> pixel =
+                    nearestMeasuredPixel(store, truth + QVector3D(0, 0, 0.3f));
+                QVERIFY(pixel);
+                QCOMPARE(*pixel, QPoint(u, v));
+                ++found;
+            }
+        }
+        QVERIFY(found > 200);
+        for (QPoint outside : {QPoint(-1, 5), QPoint(160, 5), QPoint(5, 120)})
+            QVERIFY(!measuredPoint(store, outside.x(), outside.y()));
+        store.mask[0] = 1;
+        store.xyz[2] = NAN;
+        store.phase[0] = NAN;
+        QVERIFY(!measuredPoint(store, 0, 0));
     }
 
     void coordinateStatistics() {
