@@ -1,5 +1,7 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+#include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
@@ -160,6 +162,57 @@ class TestView : public QObject {
         view->changeMaterialType(ViewerGLWidget::Solid);
     }
 
+    // The legend tells the depth of a colour: the surface drawn at a depth has the colour the
+    // legend shows at that depth, for every ramp; Solid and Texture draw no legend at all.
+    void legendMatchesTheSurface_data() {
+        QTest::addColumn<int>("material");
+        QTest::newRow("depth") << int(ViewerGLWidget::Depth);
+        QTest::newRow("jet") << int(ViewerGLWidget::Jet);
+        QTest::newRow("magma") << int(ViewerGLWidget::Magma);
+        QTest::newRow("viridis") << int(ViewerGLWidget::Viridis);
+        QTest::newRow("solid") << int(ViewerGLWidget::Solid);
+        QTest::newRow("texture") << int(ViewerGLWidget::Texture);
+    }
+    void legendMatchesTheSurface() {
+        QFETCH(int, material);
+        // Depth grows from 450 on the left to 550 on the right, rounded to whole units per column.
+        setCoordinateFrame(store, 60, 40, 4.0f, [](float x, float) { return 500.0f + std::round(x / 1.2f); });
+        view->loadFrameGeometry();
+        view->changeMaxZ(100);
+        view->changeMinZ(0);
+        view->changeMaterialType(material);
+        const QImage plain = draw();
+        view->setLegendShown(true);
+        const QImage withLegend = draw();
+        view->setLegendShown(false);
+        view->changeMaterialType(ViewerGLWidget::Solid);
+        const bool byDepth = material != ViewerGLWidget::Solid && material != ViewerGLWidget::Texture;
+        QCOMPARE(withLegend == plain, !byDepth);
+        if (!byDepth)
+            return;
+        const ColorLegend &legend = view->colorLegend();
+        QCOMPARE(legend.bottomDepth(), view->colorZrange().x());
+        QCOMPARE(legend.topDepth(), view->colorZrange().y());
+        // The legend changes its own corner and nothing else.
+        const QRect ramp = ColorLegend::rampRect(view->size());
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                if (withLegend.pixel(x, y) != plain.pixel(x, y))
+                    QVERIFY2(x > ramp.left() - 120 && y < ramp.bottom() + 30,
+                             qPrintable(QString("%1,%2").arg(x).arg(y)));
+        int compared = 0;
+        for (float x = -100.0f; x <= 100.0f; x += 12.5f) {
+            const float depth = 500.0f + std::round(x / 1.2f);
+            const QColor surface = plain.pixelColor(project(*view, QVector3D(x, 0.0f, depth)));
+            const QColor shown = withLegend.pixelColor(ramp.center().x(), legend.rowOf(depth, view->size()));
+            QVERIFY2(near(surface, shown, 10), qPrintable(QString("depth %1: surface %2, legend %3")
+                                                              .arg(depth)
+                                                              .arg(describe(surface), describe(shown))));
+            ++compared;
+        }
+        QCOMPARE(compared, 17);
+    }
+
     void depthSlidersKeepTheEndsApart() {
         setCoordinateFrame(store, 4, 4, 5.0f, [](float, float) { return 700.0f; });
         store.buildCoordinateMesh(); // a box without depth
@@ -261,6 +314,114 @@ class TestView : public QObject {
         }
         QVERIFY(checked > 100);
         view->changeMaterialType(ViewerGLWidget::Solid);
+    }
+
+    // Shift + left click reports the point measured at the pixel under the cursor, a second one the
+    // distance between the two; a click beside the surface picks nothing and keeps what stands.
+    void picksReportTheMeasuredPoint_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<bool>("mirrored");
+        QTest::addColumn<float>("turn");
+        QTest::newRow("phase") << "pt" << false << 0.0f;
+        QTest::newRow("coordinates") << "xyzm" << false << 0.0f;
+        QTest::newRow("phase mirrored and turned") << "pt" << true << 25.0f;
+        QTest::newRow("coordinates turned") << "xyzm" << false << -20.0f;
+    }
+    void picksReportTheMeasuredPoint() {
+        QFETCH(QString, ending);
+        QFETCH(bool, mirrored);
+        QFETCH(float, turn);
+        QTemporaryDir dir;
+        QString error;
+        const SyntheticCapture capture = VirtualScanner(96, 72).capture(0.0);
+        const QString path = dir.filePath("c." + ending);
+        if (ending == "pt")
+            QVERIFY(writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error));
+        else
+            QVERIFY(writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr));
+        store.frameKind = ending == "pt" ? PtFrame : XyzmFrame;
+        view->loadFrameGeometry();
+        view->clearPicks();
+        view->resetModelRotation();
+        view->rotateModel(turn, turn, 0);
+        if (mirrored) {
+            view->setShouldMirrorGeo(true);
+            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
+        }
+        draw();
+        QSignalSpy texts(view, &ViewerGLWidget::pickTextChanged);
+        QSignalSpy nothing(view, &ViewerGLWidget::statusMessageRequested);
+        const float c = store.centerOfMass.z();
+        auto truth = [&](QPoint pixel) {
+            const size_t i = size_t(pixel.y() * 96 + pixel.x());
+            return QVector3D(capture.xyz[3 * i], capture.xyz[3 * i + 1], capture.xyz[3 * i + 2]);
+        };
+        // Where the true point is drawn, mirrored about the centre's depth when the model is.
+        auto click = [&](QPoint pixel) {
+            QVector3D drawn = truth(pixel);
+            if (mirrored)
+                drawn.setZ(2.0f * c - drawn.z());
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, project(*view, drawn));
+        };
+        // The fronts of two shapes, well inside smooth surface: nothing hides them when turned.
+        QVector<QPoint> targets;
+        for (int k = 0; k < 2; ++k) {
+            QPoint best(-1, -1);
+            for (int v = 18; v < 54; ++v) {
+                for (int u = 24; u < 72; ++u) {
+                    if (k == 1 && (QPoint(u, v) - targets[0]).manhattanLength() < 30)
+                        continue;
+                    bool smooth = true;
+                    for (int dv = -3; dv <= 3 && smooth; ++dv)
+                        for (int du = -3; du <= 3 && smooth; ++du)
+                            smooth = capture.measured[size_t((v + dv) * 96 + u + du)] &&
+                                     std::fabs(truth(QPoint(u + du, v + dv)).z() - truth(QPoint(u, v)).z()) <
+                                         10.0f;
+                    if (smooth && (best.x() < 0 || truth(QPoint(u, v)).z() < truth(best).z()))
+                        best = QPoint(u, v);
+                }
+            }
+            targets << best;
+        }
+        QCOMPARE(targets.size(), 2);
+        for (int k = 0; k < 2; ++k) {
+            click(targets[k]);
+            QCOMPARE(view->picker().count(), k + 1);
+            const SurfacePicker::Pick &pick = view->picker().pick(k);
+            QVERIFY2((pick.pixel - targets[k]).manhattanLength() <= 1,
+                     qPrintable(QString("%1,%2 target %3,%4")
+                                    .arg(pick.pixel.x())
+                                    .arg(pick.pixel.y())
+                                    .arg(targets[k].x())
+                                    .arg(targets[k].y())));
+            QVERIFY(pick.point);
+            QVERIFY((*pick.point - truth(pick.pixel)).length() < 1e-3f * truth(pick.pixel).z());
+        }
+        const double expected =
+            double((truth(view->picker().pick(1).pixel) - truth(view->picker().pick(0).pixel)).length());
+        QVERIFY(std::fabs(view->picker().distance() - expected) < 1e-3 * c);
+        QCOMPARE(texts.count(), 2);
+        QVERIFY2(texts.last().at(0).toString().startsWith("Distance "),
+                 qPrintable(texts.last().at(0).toString()));
+
+        // The background: nothing picked, said so, the measurement stands.
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 2));
+        QCOMPARE(view->picker().count(), 2);
+        QCOMPARE(nothing.count(), 1);
+        QVERIFY(nothing.last().at(0).toString().startsWith("Nothing picked"));
+        // A third pick starts again; Shift + right click clears and leaves the model where it was.
+        const QVector3D rotation = view->rotation();
+        click(targets[0]);
+        QCOMPARE(view->picker().count(), 1);
+        QTest::mouseClick(view, Qt::RightButton, Qt::ShiftModifier, QPoint(150, 150));
+        QCOMPARE(view->picker().count(), 0);
+        QCOMPARE(texts.last().at(0).toString(), QString());
+        QCOMPARE(view->rotation(), rotation);
+        if (mirrored) {
+            view->setShouldMirrorGeo(false);
+            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
+        }
+        view->resetModelRotation();
     }
 
     void mouseTurnsPansAndZooms() {

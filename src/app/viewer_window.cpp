@@ -6,10 +6,13 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "view/color_legend.h"
+#include "view/scene_numbers.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -18,6 +21,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -48,6 +52,11 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->setupUi(this, store);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
             &ViewerWindow::showStatusMessage);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::pickTextChanged, ui->pickStatusLabel, &QLabel::setText);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::colorRangeChanged, this, &ViewerWindow::showDepthRange);
+    connect(ui->materialTypeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ViewerWindow::followColouring);
+    view().setLegendShown(true);
     setAcceptDrops(true);
     instanceId = -1;
 
@@ -69,6 +78,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
     ui->sliderMinZ->setValue(1);
     ui->sliderMaxZ->setValue(100);
+    followColouring(ui->materialTypeComboBox->currentIndex());
 
     // An expanding spacer pushes File Info to the right end of the tool bar.
     QAction *fileInfo = ui->mainToolBar->actions().constLast();
@@ -110,6 +120,7 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     m_store.fileName = name;
     m_store.frameKind = PtvFrame;
     ptvFilePath = path;
+    view().clearPicks();
     ui->actionReplay->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(false);
     ui->actionSave3DFile->setEnabled(false);
@@ -155,6 +166,7 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name, con
     m_store.frameKind = kind;
     m_store.filePath = path;
     m_store.fileName = name;
+    view().clearPicks();
     view().loadFrameGeometry();
     ui->actionViewFileInfo->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(true);
@@ -335,6 +347,21 @@ void ViewerWindow::replayVideo(bool isChecked) {
         ui->actionSaveScreenshot->setEnabled(true);
     }
     ui->actionSave3DFile->setEnabled(!isChecked);
+}
+
+// The depth sliders and their depths mean something only while the colouring follows depth.
+void ViewerWindow::followColouring(int materialType) {
+    const bool byDepth = ColorLegend::coloursByDepth(materialType);
+    for (QWidget *widget : std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth,
+                                                            ui->label_2, ui->sliderMaxZ, ui->labelMaxZDepth})
+        widget->setEnabled(byDepth);
+}
+
+// Min Z Color sets the depth that gets the ramp's first colour, the high end; Max Z Color the low end.
+void ViewerWindow::showDepthRange(float lowEnd, float highEnd) {
+    const int decimals = view().sceneDecimals();
+    ui->labelMinZDepth->setText(sceneNumber(highEnd, decimals));
+    ui->labelMaxZDepth->setText(sceneNumber(lowEnd, decimals));
 }
 
 void ViewerWindow::fillFileInfoTable() {

@@ -60,6 +60,9 @@ class ViewerWindow : public QMainWindow {
     void openSequence(const QString &path, const QString &name);
     void openSingleFrame(const QString &path, const QString &name, const QString &ending);
     void fillFileInfoTable();
+    // Plain functions, not slots: the window's slot list stays as the form connects it by name.
+    void followColouring(int materialType);
+    void showDepthRange(float lowEnd, float highEnd);
     QString dialogDirectory() const;
     void showFailure(const QString &what, const QString &name, const QString &reason);
 

@@ -121,6 +121,9 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     statusBar = new QStatusBar(ViewerWindow);
     statusBar->setObjectName(QStringLiteral("statusBar"));
     ViewerWindow->setStatusBar(statusBar);
+    pickStatusLabel = new QLabel(statusBar);
+    pickStatusLabel->setObjectName(QStringLiteral("pickStatusLabel"));
+    statusBar->addWidget(pickStatusLabel, 1);
 
     dockWidget = new QDockWidget(ViewerWindow);
     dockWidget->setObjectName(QStringLiteral("dockWidget"));
@@ -172,20 +175,29 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     lightIntensityHorizontalSlider->setTickPosition(QSlider::TicksAbove);
     formLayout->setWidget(2, QFormLayout::FieldRole, lightIntensityHorizontalSlider);
 
-    sliderMinZ = new QSlider(dockWidgetContents);
-    sliderMinZ->setObjectName(QStringLiteral("sliderMinZ"));
-    sliderMinZ->setOrientation(Qt::Horizontal);
-    formLayout->setWidget(3, QFormLayout::FieldRole, sliderMinZ);
+    // Each depth slider with the depth it stands for beside it, wide enough for "-1234.5".
+    auto depthRow = [&](int row, const char *sliderName, const char *depthName, QLabel **depth) {
+        auto *slider = new QSlider(dockWidgetContents);
+        slider->setObjectName(QString::fromLatin1(sliderName));
+        slider->setOrientation(Qt::Horizontal);
+        *depth = new QLabel(dockWidgetContents);
+        (*depth)->setObjectName(QString::fromLatin1(depthName));
+        (*depth)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        (*depth)->setMinimumWidth((*depth)->fontMetrics().horizontalAdvance(QStringLiteral("-1234.56")));
+        auto *pair = new QHBoxLayout();
+        pair->addWidget(slider);
+        pair->addWidget(*depth);
+        formLayout->setLayout(row, QFormLayout::FieldRole, pair);
+        return slider;
+    };
+    sliderMinZ = depthRow(3, "sliderMinZ", "labelMinZDepth", &labelMinZDepth);
     label = new QLabel(dockWidgetContents);
     label->setObjectName(QStringLiteral("label"));
     formLayout->setWidget(3, QFormLayout::LabelRole, label);
     label_2 = new QLabel(dockWidgetContents);
     label_2->setObjectName(QStringLiteral("label_2"));
     formLayout->setWidget(4, QFormLayout::LabelRole, label_2);
-    sliderMaxZ = new QSlider(dockWidgetContents);
-    sliderMaxZ->setObjectName(QStringLiteral("sliderMaxZ"));
-    sliderMaxZ->setOrientation(Qt::Horizontal);
-    formLayout->setWidget(4, QFormLayout::FieldRole, sliderMaxZ);
+    sliderMaxZ = depthRow(4, "sliderMaxZ", "labelMaxZDepth", &labelMaxZDepth);
 
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);

@@ -54,6 +54,11 @@ class ViewerWindowForm {
     QLabel *label = nullptr;
     QLabel *label_2 = nullptr;
     QSlider *sliderMaxZ = nullptr;
+    // The depth each depth slider stands for, beside it.
+    QLabel *labelMinZDepth = nullptr;
+    QLabel *labelMaxZDepth = nullptr;
+    // What the picks on the surface say, for as long as they stand.
+    QLabel *pickStatusLabel = nullptr;
 
     // Builds the widget tree and actions on the window, sets the texts and wires the controls to
     // the view and to the window's slots. The view draws the frame held in `store`.

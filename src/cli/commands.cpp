@@ -8,6 +8,7 @@
 #include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 
 #include <QCommandLineParser>
@@ -23,24 +24,48 @@ int runInfo(const QStringList &arguments) {
     parser.addPositionalArgument(QStringLiteral("info"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addOption(kFrameOption);
+    const QCommandLineOption pixelOption(QStringLiteral("pixel"),
+                                         QStringLiteral("Also print the point measured at column U, row V."),
+                                         QStringLiteral("U,V"));
+    parser.addOption(pixelOption);
     const int status = parse(parser, arguments, 1);
     if (status >= 0)
         return status;
     int frame = -1;
     if (!frameNumber(parser, &frame))
         return usageError(parser, QStringLiteral("--frame takes a frame number"));
+    const QRegularExpressionMatch pixel =
+        QRegularExpression(QStringLiteral("^(\\d{1,9}),(\\d{1,9})$")).match(parser.value(pixelOption));
+    if (parser.isSet(pixelOption) && !pixel.hasMatch())
+        return usageError(parser, QStringLiteral("--pixel takes a column and a row, for example 320,240"));
     const QString path = parser.positionalArguments().at(1);
     ScanFrameStore store;
     QString error;
     HeaderFacts facts;
     if (!loadScan(store, path, frame, &error, &facts))
         return fileError(path, error);
+    const int u = pixel.captured(1).toInt(), v = pixel.captured(2).toInt();
+    if (pixel.hasMatch() && (u >= store.width || v >= store.height))
+        return usageError(parser, QStringLiteral("--pixel %1,%2 lies outside the %3 x %4 frame")
+                                      .arg(u)
+                                      .arg(v)
+                                      .arg(store.width)
+                                      .arg(store.height));
     buildScanGeometry(store);
     QTextStream out(stdout);
     for (const auto &row : fileInfoRows(store))
         out << row.first << ' ' << row.second << '\n';
     for (const QString &line : facts.lines)
         out << line << '\n';
+    if (pixel.hasMatch()) {
+        // Nine digits give every float back exactly.
+        out << QStringLiteral("Point at pixel (%1, %2): ").arg(u).arg(v);
+        if (const std::optional<QVector3D> p = measuredPoint(store, u, v))
+            out << QString::number(double(p->x()), 'g', 9) << ' ' << QString::number(double(p->y()), 'g', 9)
+                << ' ' << QString::number(double(p->z()), 'g', 9) << '\n';
+        else
+            out << "nothing measured\n";
+    }
     return 0;
 }
 

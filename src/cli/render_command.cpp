@@ -51,6 +51,9 @@ int runRender(const QStringList &arguments, char *program) {
     parser.addOption({QStringLiteral("light"), QStringLiteral("Light intensity 0 to 100, default 13."),
                       QStringLiteral("LIGHT"), QStringLiteral("13")});
     parser.addOption(kFrameOption);
+    parser.addOption(
+        {QStringLiteral("legend"),
+         QStringLiteral("Draw the colour legend of a depth colouring, as the viewer shows it.")});
     const int status = parse(parser, arguments, 2);
     if (status >= 0)
         return status;
@@ -91,6 +94,7 @@ int runRender(const QStringList &arguments, char *program) {
     view.resize(width, height);
     view.setControlMethod(ViewerGLWidget::Rotate);
     view.changeLightIntensity(light);
+    view.setLegendShown(parser.isSet(QStringLiteral("legend")));
     view.loadFrameGeometry();
     // A top-level view that is never shown still gets its context and draws into its framebuffer.
     const QImage image = view.grabFramebuffer();

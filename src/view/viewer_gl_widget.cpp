@@ -1,12 +1,15 @@
 #include "view/viewer_gl_widget.h"
 
 #include "data/scan_frame_store.h"
+#include "geometry/measured_point.h"
+#include "view/scene_numbers.h"
 
 #include <QDebug>
 #include <QGuiApplication>
 #include <QOpenGLContext>
 #include <QOpenGLShader>
 #include <QOpenGLShaderProgram>
+#include <QPainter>
 #include <QTimer>
 #include <QWindow>
 
@@ -47,6 +50,7 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
     const float c = m_store.centerOfMass.z();
     const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
     m_colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
+    m_legend.setRange(m_colorZrange.x(), m_colorZrange.y());
     connect(m_ptvTimer, &QTimer::timeout, this, &ViewerGLWidget::loadPTVFrameForDisplay);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
 }
@@ -107,14 +111,107 @@ void ViewerGLWidget::changeMinZ(int minZ) {
     m_colorZrange.setY(depthForSlider(minZ));
     if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
         m_colorZrange.setX(m_colorZrange.y() - 1.0f);
-    update();
+    colorRangeWasSet();
 }
 
 void ViewerGLWidget::changeMaxZ(int maxZ) {
     m_colorZrange.setX(depthForSlider(maxZ));
     if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
         m_colorZrange.setY(m_colorZrange.x() + 1.0f);
+    colorRangeWasSet();
+}
+
+void ViewerGLWidget::colorRangeWasSet() {
+    m_legend.setRange(m_colorZrange.x(), m_colorZrange.y());
+    emit colorRangeChanged(m_colorZrange.x(), m_colorZrange.y());
     update();
+}
+
+void ViewerGLWidget::setLegendShown(bool shown) {
+    m_legendShown = shown;
+    update();
+}
+
+bool ViewerGLWidget::legendVisible() const {
+    return m_legendShown && m_frameLoaded && ColorLegend::coloursByDepth(m_store.materialType);
+}
+
+int ViewerGLWidget::sceneDecimals() const {
+    const QVector3D size = m_store.boundingBoxSize;
+    return decimalsForSpan(std::max({std::fabs(size.x()), std::fabs(size.y()), std::fabs(size.z())}));
+}
+
+void ViewerGLWidget::clearPicks() {
+    m_picker.clear();
+    emit pickTextChanged(QString());
+    update();
+}
+
+// Reads the depth the last paint left under the cursor, turns it back into a model point with that
+// paint's matrices, and picks the pixel whose measurement lies there.
+void ViewerGLWidget::pickAt(const QPoint &position) {
+    const QString nothing = QStringLiteral("Nothing picked: no surface under the cursor");
+    if (!m_program || !context() || m_indexCount == 0) {
+        emit statusMessageRequested(nothing);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QSize framebuffer(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+    const int x = static_cast<int>(position.x() * ratio), y = static_cast<int>(position.y() * ratio);
+    if (x < 0 || y < 0 || x >= framebuffer.width() || y >= framebuffer.height())
+        return;
+    float depth = 1.0f;
+    makeCurrent();
+    glReadPixels(x, framebuffer.height() - 1 - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    doneCurrent();
+    std::optional<QVector3D> drawn = SurfacePicker::unproject(
+        QPointF(x, y), depth, framebuffer, m_projectionMatrix, m_viewMatrix, m_modelMatrix);
+    // Undo the mirror blend about the centre's depth; half way through it every depth is the same.
+    const float p = m_percentageMirrored, c = m_store.centerOfMass.z();
+    if (drawn && std::fabs(1.0f - 2.0f * p) > 0.05f)
+        drawn->setZ((drawn->z() - 2.0f * p * c) / (1.0f - 2.0f * p));
+    else
+        drawn.reset();
+    const std::optional<QPoint> pixel = drawn ? nearestMeasuredPixel(m_store, *drawn) : std::nullopt;
+    if (!pixel) {
+        emit statusMessageRequested(nothing);
+        return;
+    }
+    m_picker.add(*pixel, m_store);
+    emit pickTextChanged(m_picker.text(sceneDecimals()));
+    update();
+}
+
+std::optional<QPointF> ViewerGLWidget::screenPoint(const QVector3D &point) const {
+    const float p = m_percentageMirrored, c = m_store.centerOfMass.z();
+    const QVector4D drawn(point.x(), point.y(), p * (2.0f * c - point.z()) + (1.0f - p) * point.z(), 1.0f);
+    const QVector4D clip = m_projectionMatrix * m_viewMatrix * m_modelMatrix * drawn;
+    if (!(clip.w() > 0.0f))
+        return std::nullopt;
+    return QPointF((clip.x() / clip.w() + 1.0f) / 2.0f * width(),
+                   (1.0f - clip.y() / clip.w()) / 2.0f * height());
+}
+
+// Picks and the legend are painted over the GL picture. The painter leaves the GL state its own
+// way, so the next paint sets again what the drawing needs.
+void ViewerGLWidget::paintOverlay() {
+    const bool legend = legendVisible();
+    if (!legend && m_picker.count() == 0)
+        return;
+    // The painter draws from client memory with attributes of its own: nothing of ours may stay bound.
+    m_glPolygonMode(kFrontAndBack, kFill);
+    for (int location = 0; location < 4; ++location)
+        m_program->disableAttributeArray(location);
+    m_vertexBuffer.release();
+    m_indexBuffer.release();
+    m_program->release();
+    QPainter painter(this);
+    const int decimals = sceneDecimals();
+    if (m_picker.count() > 0)
+        m_picker.paint(
+            painter, [this](const QVector3D &point) { return screenPoint(point); }, decimals);
+    if (legend)
+        m_legend.paint(painter, size(), m_store.materialType, decimals);
 }
 
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
@@ -249,6 +346,14 @@ void ViewerGLWidget::loadFrameGeometry() {
         m_colorZrange.setY(m_store.boundingBoxMax.z());
         m_store.depthRangeTaken = true;
     }
+    // Also for a range that stays: its numbers are written with the digits of the new frame.
+    colorRangeWasSet();
+    m_frameLoaded = true;
+    // A pick stays on its pixel: a sequence frame gives it the point measured there now.
+    if (m_picker.count() > 0) {
+        m_picker.refresh(m_store);
+        emit pickTextChanged(m_picker.text(sceneDecimals()));
+    }
     emit meshTypeWasChanged(m_store.meshType);
     emit materialTypeWasChanged(m_store.materialType);
     update();
@@ -302,6 +407,10 @@ void ViewerGLWidget::paintGL() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!m_program)
         return;
+    // Undone by the painter of the overlay at the end of the last paint.
+    m_program->bind();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(kProgramPointSize);
 
     const QVector3D c = m_store.centerOfMass;
     m_projectionMatrix.setToIdentity();
@@ -367,6 +476,7 @@ void ViewerGLWidget::paintGL() {
         m_newFrameUploaded = false;
         ++m_framesPainted;
     }
+    paintOverlay();
 
     // The paint count alone would end the animation half way where paints come faster than
     // 122 in 670 ms (no vertical sync), so the blend must also have reached its end.

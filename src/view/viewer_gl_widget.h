@@ -2,6 +2,8 @@
 
 #include "data/ptv_frame_decoder.h"
 #include "data/ptv_reader.h"
+#include "view/color_legend.h"
+#include "view/surface_picker.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -73,6 +75,17 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     QMatrix4x4 viewMatrix() const { return m_viewMatrix; }
     QMatrix4x4 projectionMatrix() const { return m_projectionMatrix; }
 
+    // The colour legend over the picture, for the depth colourings of a loaded frame. Off until
+    // the owner turns it on, so a plain render shows the surface alone.
+    void setLegendShown(bool shown);
+    bool legendVisible() const;
+    const ColorLegend &colorLegend() const { return m_legend; }
+    // Shift + left click picks, Shift + right click clears; the window clears for a new file.
+    const SurfacePicker &picker() const { return m_picker; }
+    void clearPicks();
+    // Decimals that suit lengths in the frame now shown.
+    int sceneDecimals() const;
+
   signals:
     void clicked();
     void meshTypeWasChanged(int type);
@@ -80,6 +93,11 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     // A text for the status bar: shader failures, a context without what the view needs, and
     // sequence frames that cannot be read.
     void statusMessageRequested(const QString &text);
+    // What the picks say (empty without picks), whenever a pick or the frame under it changes.
+    void pickTextChanged(const QString &text);
+    // The depth range of the colour ramps (lowEnd gets the ramp's last colour, highEnd its first),
+    // when it changes and when a frame is loaded.
+    void colorRangeChanged(float lowEnd, float highEnd);
 
   public slots:
     void resetModelRotation();
@@ -109,6 +127,11 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void reportPlaybackPace(double tickMilliseconds);
     void followFocusWindow();
     float depthForSlider(int value) const;
+    void colorRangeWasSet();
+    void pickAt(const QPoint &position);
+    // Where the view draws a measured point, in widget coordinates, with the mirror blend applied.
+    std::optional<QPointF> screenPoint(const QVector3D &point) const;
+    void paintOverlay();
 
     ScanFrameStore &m_store;
     QOpenGLShaderProgram *m_program = nullptr;
@@ -145,6 +168,12 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     float m_lightIntensity = 1.3f;
     float m_percentageMirrored = 0.0f;
     QString m_glProblem;
+    SurfacePicker m_picker;
+    ColorLegend m_legend;
+    bool m_legendShown = false;
+    bool m_frameLoaded = false;
+    // A Shift click picks; the drag that may follow it turns nothing.
+    bool m_pickGesture = false;
     QElapsedTimer m_paceClock;
     std::array<double, 128> m_tickTimes{};
     int m_tickCount = 0;

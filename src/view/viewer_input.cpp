@@ -36,6 +36,14 @@ void ViewerGLWidget::rotateModel(float ax, float ay, float az) {
 
 void ViewerGLWidget::mousePressEvent(QMouseEvent *event) {
     m_lastMousePos = event->pos();
+    if ((event->modifiers() & Qt::ShiftModifier) && isDragButton(event->button())) {
+        m_pickGesture = true;
+        if (event->button() == Qt::LeftButton)
+            pickAt(event->pos());
+        else
+            clearPicks();
+        return;
+    }
     if (isDragButton(event->button()) && m_controlMethod == Rotate)
         setCursor(Qt::ClosedHandCursor);
 }
@@ -44,6 +52,8 @@ void ViewerGLWidget::mouseMoveEvent(QMouseEvent *event) {
     const int dx = event->x() - m_lastMousePos.x();
     const int dy = event->y() - m_lastMousePos.y();
     m_lastMousePos = event->pos();
+    if (m_pickGesture)
+        return;
     // Screen right is world -x for an eye looking along +z, so the model follows the pointer.
     auto panOrZoom = [&] {
         if (m_controlMethod == Translate) {
@@ -70,7 +80,9 @@ void ViewerGLWidget::mouseMoveEvent(QMouseEvent *event) {
 }
 
 void ViewerGLWidget::mouseReleaseEvent(QMouseEvent *event) {
-    if (isDragButton(event->button()) && m_controlMethod == Rotate)
+    if (m_pickGesture && event->buttons() == Qt::NoButton)
+        m_pickGesture = false;
+    else if (isDragButton(event->button()) && m_controlMethod == Rotate)
         setCursor(Qt::OpenHandCursor);
     emit clicked();
 }
