@@ -119,6 +119,26 @@ class TestCli : public QObject {
         QVERIFY2(std::fabs(lines.at(9).split(' ').value(7).toDouble() - depthSum / valid) < 0.01,
                  qPrintable(lines.at(9)));
 
+        // --pixel: the point measured there, or word that nothing was; outside the frame is misuse.
+        for (int i : {60 * 160 + 80, 0, 119 * 160 + 159, 30 * 160 + 100}) {
+            const Run at = pelnor({"info", pt, "--pixel", QString("%1,%2").arg(i % 160).arg(i / 160)});
+            QCOMPARE(at.status, 0);
+            const QString line = at.out.split('\n', Qt::SkipEmptyParts).last();
+            QVERIFY2(line.startsWith(QString("Point at pixel (%1, %2): ").arg(i % 160).arg(i / 160)),
+                     qPrintable(line));
+            if (!expected.mask[i]) {
+                QVERIFY(line.endsWith(": nothing measured"));
+                continue;
+            }
+            const QStringList xyz = line.section(": ", 1).split(' ');
+            QCOMPARE(xyz.size(), 3);
+            for (int a = 0; a < 3; ++a)
+                QVERIFY(std::fabs(xyz[a].toFloat() - expected.xyz[3 * i + a]) <
+                        1e-4f * expected.xyz[3 * i + 2]);
+        }
+        QCOMPARE(pelnor({"info", pt, "--pixel", "160,0"}).status, 2);
+        QCOMPARE(pelnor({"info", pt, "--pixel", "3;4"}).status, 2);
+
         // PLY: one vertex per measured pixel at its coordinates, triangles renumbered to them.
         const QString plyPath = dir.filePath("scan.ply");
         QCOMPARE(pelnor({"convert", pt, plyPath}).status, 0);
@@ -226,6 +246,28 @@ class TestCli : public QObject {
         QCOMPARE(QImage(dir.filePath("lit.jpg")).size(), QSize(320, 240));
         QCOMPARE(pelnor({"render", xyzm, dir.filePath("x.png"), "--color", "viridis"}).status, 0);
         QCOMPARE(QImage(dir.filePath("x.png")).size(), QSize(800, 600));
+        // --legend adds the legend in the top-right corner and changes nothing else; a colouring
+        // that is not by depth has none.
+        QCOMPARE(pelnor({"render", xyzm, dir.filePath("xl.png"), "--color", "viridis", "--legend"}).status,
+                 0);
+        const QImage plain(dir.filePath("x.png")), legend(dir.filePath("xl.png"));
+        QRect changed;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x)
+                if (plain.pixel(x, y) != legend.pixel(x, y))
+                    changed |= QRect(x, y, 1, 1);
+        QVERIFY2(changed.width() > 40 && changed.height() > 200 && changed.left() > 600 &&
+                     changed.right() < 800 && changed.top() >= 0 && changed.bottom() < 320,
+                 qPrintable(QString("%1,%2 %3x%4")
+                                .arg(changed.x())
+                                .arg(changed.y())
+                                .arg(changed.width())
+                                .arg(changed.height())));
+        QCOMPARE(
+            pelnor({"render", pt, dir.filePath("sl.png"), "--size", "320x240", "--light", "0", "--legend"})
+                .status,
+            0);
+        QCOMPARE(QImage(dir.filePath("sl.png")), image);
         QCOMPARE(pelnor({"render", ptv, dir.filePath("f.png"), "--frame", "2", "--style", "points"}).status,
                  0);
 

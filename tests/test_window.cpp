@@ -5,6 +5,7 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
@@ -775,6 +776,58 @@ class TestWindow : public QObject {
         v.ui.actionSaveScreenshot->trigger();
         QVERIFY(*answered);
         QCOMPARE(v.status(), QStringLiteral("Error saving screenshot."));
+    }
+
+    // Picks stand through style and colour changes, follow their pixel through a playing
+    // sequence and go with a new file; the depth sliders show the legend's ends and rest while the
+    // colouring does not use them.
+    void inspectingTheSurface() {
+        Viewer v;
+        v.window.openFile(pt);
+        QVERIFY(!v.view().legendVisible());
+        for (QWidget *w :
+             {(QWidget *)v.ui.sliderMinZ, (QWidget *)v.ui.sliderMaxZ, (QWidget *)v.ui.labelMinZDepth})
+            QVERIFY(!w->isEnabled());
+        v.ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Jet);
+        QVERIFY(v.view().legendVisible() && v.ui.sliderMinZ->isEnabled() && v.ui.labelMaxZDepth->isEnabled());
+        v.ui.sliderMinZ->setValue(20);
+        v.ui.sliderMaxZ->setValue(70);
+        const float e = v.store.boundingBoxMax.z() - v.store.boundingBoxMin.z(), c = v.store.centerOfMass.z();
+        const float far = 0.3f * e + c, nearer = -0.2f * e + c;
+        const ColorLegend &legend = v.view().colorLegend();
+        QVERIFY(std::fabs(legend.topDepth() - far) < 1e-3f * c &&
+                std::fabs(legend.bottomDepth() - nearer) < 1e-3f * c);
+        QVERIFY(std::fabs(v.ui.labelMinZDepth->text().toDouble() - far) < 0.01 * e);
+        QVERIFY(std::fabs(v.ui.labelMaxZDepth->text().toDouble() - nearer) < 0.01 * e);
+
+        const QPoint centre(v.view().width() / 2, v.view().height() / 2);
+        v.view().grabFramebuffer();
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, centre);
+        QCOMPARE(v.view().picker().count(), 1);
+        const QString said = v.ui.pickStatusLabel->text();
+        QVERIFY2(said.contains(" units at pixel ("), qPrintable(said));
+        v.ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Wireframe);
+        v.ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Texture);
+        QVERIFY(!v.view().legendVisible() && !v.ui.sliderMaxZ->isEnabled());
+        QCOMPARE(v.view().picker().count(), 1);
+        QCOMPARE(v.ui.pickStatusLabel->text(), said);
+        v.ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Shaded);
+
+        v.window.openFile(ptv);
+        QCOMPARE(v.view().picker().count(), 0);
+        QCOMPARE(v.ui.pickStatusLabel->text(), QString());
+        QVERIFY(sequenceAdvances(v.view()));
+        v.view().grabFramebuffer();
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, centre);
+        QCOMPARE(v.view().picker().count(), 1);
+        const QPoint pixel = v.view().picker().pick(0).pixel;
+        const std::optional<QVector3D> first = v.view().picker().pick(0).point;
+        QVERIFY(first);
+        QTRY_VERIFY(v.view().picker().pick(0).point != first);
+        QCOMPARE(v.view().picker().pick(0).pixel, pixel);
+        QCOMPARE(v.view().picker().pick(0).point, measuredPoint(v.store, pixel.x(), pixel.y()));
+        v.window.openFile(xyzm);
+        QCOMPARE(v.view().picker().count(), 0);
     }
 
     void fileInformationWindow() {
