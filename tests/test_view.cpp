@@ -322,15 +322,19 @@ class TestView : public QObject {
         QTest::addColumn<QString>("ending");
         QTest::addColumn<bool>("mirrored");
         QTest::addColumn<float>("turn");
-        QTest::newRow("phase") << "pt" << false << 0.0f;
-        QTest::newRow("coordinates") << "xyzm" << false << 0.0f;
-        QTest::newRow("phase mirrored and turned") << "pt" << true << 25.0f;
-        QTest::newRow("coordinates turned") << "xyzm" << false << -20.0f;
+        QTest::addColumn<int>("style");
+        QTest::newRow("phase") << "pt" << false << 0.0f << int(ViewerGLWidget::Shaded);
+        QTest::newRow("coordinates") << "xyzm" << false << 0.0f << int(ViewerGLWidget::Shaded);
+        QTest::newRow("phase mirrored and turned") << "pt" << true << 25.0f << int(ViewerGLWidget::Shaded);
+        QTest::newRow("coordinates turned, points")
+            << "xyzm" << false << -20.0f << int(ViewerGLWidget::PointCloud);
+        QTest::newRow("phase wireframe") << "pt" << false << 10.0f << int(ViewerGLWidget::Wireframe);
     }
     void picksReportTheMeasuredPoint() {
         QFETCH(QString, ending);
         QFETCH(bool, mirrored);
         QFETCH(float, turn);
+        QFETCH(int, style);
         QTemporaryDir dir;
         QString error;
         const SyntheticCapture capture = VirtualScanner(96, 72).capture(0.0);
@@ -344,6 +348,7 @@ class TestView : public QObject {
         view->clearPicks();
         view->resetModelRotation();
         view->rotateModel(turn, turn, 0);
+        view->changeMeshType(style);
         if (mirrored) {
             view->setShouldMirrorGeo(true);
             QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
@@ -422,6 +427,7 @@ class TestView : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
         }
         view->resetModelRotation();
+        view->changeMeshType(ViewerGLWidget::Shaded);
     }
 
     void mouseTurnsPansAndZooms() {

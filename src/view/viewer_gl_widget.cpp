@@ -160,12 +160,35 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     const int x = static_cast<int>(position.x() * ratio), y = static_cast<int>(position.y() * ratio);
     if (x < 0 || y < 0 || x >= framebuffer.width() || y >= framebuffer.height())
         return;
-    float depth = 1.0f;
+    // A wireframe or a point cloud leaves background between its lines and points: the drawn texel
+    // nearest the cursor within a few pixels is taken.
+    constexpr int kReach = 4;
+    const QRect block = QRect(x - kReach, y - kReach, 2 * kReach + 1, 2 * kReach + 1)
+                            .intersected(QRect(QPoint(0, 0), framebuffer));
+    std::array<float, (2 * kReach + 1) * (2 * kReach + 1)> depths;
+    depths.fill(1.0f);
     makeCurrent();
-    glReadPixels(x, framebuffer.height() - 1 - y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    glReadPixels(block.left(), framebuffer.height() - 1 - block.bottom(), block.width(), block.height(),
+                 GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
     doneCurrent();
+    QPoint nearest;
+    float depth = 1.0f;
+    int nearestDistance = std::numeric_limits<int>::max();
+    for (int row = 0; row < block.height(); ++row) {
+        for (int column = 0; column < block.width(); ++column) {
+            const float d = depths[static_cast<size_t>(row * block.width() + column)];
+            // Rows come bottom up from GL.
+            const QPoint at(block.left() + column, block.bottom() - row);
+            const int distance = (at - QPoint(x, y)).manhattanLength();
+            if (d < 1.0f && distance < nearestDistance) {
+                nearestDistance = distance;
+                nearest = at;
+                depth = d;
+            }
+        }
+    }
     std::optional<QVector3D> drawn = SurfacePicker::unproject(
-        QPointF(x, y), depth, framebuffer, m_projectionMatrix, m_viewMatrix, m_modelMatrix);
+        QPointF(nearest), depth, framebuffer, m_projectionMatrix, m_viewMatrix, m_modelMatrix);
     // Undo the mirror blend about the centre's depth; half way through it every depth is the same.
     const float p = m_percentageMirrored, c = m_store.centerOfMass.z();
     if (drawn && std::fabs(1.0f - 2.0f * p) > 0.05f)
