@@ -347,6 +347,10 @@ class TestView : public QObject {
         view->loadFrameGeometry();
         view->clearPicks();
         view->resetModelRotation();
+        if (view->percentageMirrored() > 0.0f) { // left so by a failed row
+            view->setShouldMirrorGeo(false);
+            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
+        }
         view->rotateModel(turn, turn, 0);
         view->changeMeshType(style);
         if (mirrored) {
