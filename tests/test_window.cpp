@@ -792,8 +792,9 @@ class TestWindow : public QObject {
         QVERIFY(v.view().legendVisible() && v.ui.sliderMinZ->isEnabled() && v.ui.labelMaxZDepth->isEnabled());
         v.ui.sliderMinZ->setValue(20);
         v.ui.sliderMaxZ->setValue(70);
-        const float e = v.store.boundingBoxMax.z() - v.store.boundingBoxMin.z(), c = v.store.centerOfMass.z();
-        const float far = 0.3f * e + c, nearer = -0.2f * e + c;
+        // The sliders run from the box's far face (0) to its near face (100).
+        const float top = v.store.boundingBoxMax.z(), e = top - v.store.boundingBoxMin.z();
+        const float c = v.store.centerOfMass.z(), far = top - 0.2f * e, nearer = top - 0.7f * e;
         const ColorLegend &legend = v.view().colorLegend();
         QVERIFY(std::fabs(legend.topDepth() - far) < 1e-3f * c &&
                 std::fabs(legend.bottomDepth() - nearer) < 1e-3f * c);
