@@ -1,10 +1,10 @@
 #include "data/pt_file.h"
-#include "data/row_pool.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
+#include "support/row_pool.h"
 #include "test_support.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 #include "data/demosaicer.h"
 #include "data/image_filter.h"
-#include "data/row_pool.h"
 #include "data/scan_frame_store.h"
 #include "sample/virtual_scanner.h"
+#include "support/row_pool.h"
 
 #include <QtTest>
 

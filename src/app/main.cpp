@@ -2,7 +2,7 @@
 #include "app/viewer_window.h"
 #include "app/window_placement.h"
 #include "data/scan_frame_store.h"
-#include "view/allocator_tuning.h"
+#include "support/allocator_tuning.h"
 
 #include <QApplication>
 #include <QDebug>

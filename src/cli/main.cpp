@@ -1,5 +1,5 @@
 #include "cli/commands.h"
-#include "view/allocator_tuning.h"
+#include "support/allocator_tuning.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

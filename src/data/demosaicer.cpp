@@ -1,6 +1,6 @@
 #include "data/demosaicer.h"
 
-#include "data/row_pool.h"
+#include "support/row_pool.h"
 
 Demosaicer::Demosaicer(int32_t w, int32_t h) : filter(w, h), width(w), height(h), count(w * h) {}
 

@@ -1,6 +1,6 @@
 #include "data/image_filter.h"
 
-#include "data/row_pool.h"
+#include "support/row_pool.h"
 
 #include <cmath>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "data/default_init_allocator.h"
+#include "support/default_init_allocator.h"
 
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };

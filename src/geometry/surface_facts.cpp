@@ -1,5 +1,5 @@
-#include "data/row_pool.h"
 #include "data/scan_frame_store.h"
+#include "support/row_pool.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "geometry/calibration.h"
+#include "data/calibration.h"
 
 #include <cstdint>
 #include <vector>

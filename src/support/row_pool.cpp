@@ -1,4 +1,4 @@
-#include "data/row_pool.h"
+#include "support/row_pool.h"
 
 #include <algorithm>
 

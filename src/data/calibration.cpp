@@ -1,4 +1,4 @@
-#include "geometry/calibration.h"
+#include "data/calibration.h"
 
 #include "data/scan_frame_store.h"
 

@@ -1,4 +1,4 @@
-#include "view/allocator_tuning.h"
+#include "support/allocator_tuning.h"
 
 #include <malloc.h>
 
