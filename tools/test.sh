@@ -2,7 +2,8 @@
 # Installs what is missing, builds in build/ and runs every test; then builds build-sanitize/ with
 # AddressSanitizer and UndefinedBehaviorSanitizer (leak checks on) and runs every test again.
 # Without a display the tests run under xvfb-run, where Mesa gives a real OpenGL context.
-# PELNOR_SKIP_SANITIZE=1 skips the second pass.
+# Before building it checks that every source is formatted by .clang-format; both builds treat
+# warnings as errors. PELNOR_SKIP_SANITIZE=1 skips the second pass.
 set -u
 PELNOR_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$PELNOR_ROOT/tools/deps.sh"
@@ -18,12 +19,28 @@ run_tests() {
     fi
 }
 
-pelnor_build "$PELNOR_ROOT/build"
+# A dry run of clang-format on every tracked source: any difference fails, naming the files.
+check_format() {
+    local bad="" f
+    cd "$PELNOR_ROOT" || exit 1
+    for f in $(git ls-files '*.cpp' '*.h'); do
+        clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || bad="$bad $f"
+    done
+    cd - >/dev/null || exit 1
+    [ -z "$bad" ] && return 0
+    echo "These files are not formatted as .clang-format says:" >&2
+    printf '  %s\n' $bad >&2
+    echo "Fix them with: clang-format -i$bad" >&2
+    exit 1
+}
+
+check_format
+pelnor_build "$PELNOR_ROOT/build" -DPELNOR_WERROR=ON
 run_tests "$PELNOR_ROOT/build" || exit 1
 [ "${PELNOR_SKIP_SANITIZE:-0}" = 1 ] && exit 0
 
 echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
-pelnor_build "$PELNOR_ROOT/build-sanitize" -DPELNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+pelnor_build "$PELNOR_ROOT/build-sanitize" -DPELNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELNOR_WERROR=ON
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_tests "$PELNOR_ROOT/build-sanitize" -L "core|cli" || exit 1
