@@ -8,6 +8,7 @@
 #include "data/xyzm_file.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
+#include "test_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,6 +56,12 @@ int64_t pixels(const benchmark::State &state) {
 void report(benchmark::State &state, int64_t bytesPerFrame) {
     state.SetBytesProcessed(state.iterations() * bytesPerFrame);
     state.SetItemsProcessed(state.iterations() * pixels(state));
+}
+
+// A pipeline that failed on its input times its error path: the run reports that, not a figure.
+void requireDrawable(benchmark::State &state, const ScanFrameStore &store) {
+    if (const char *fault = drawableFrameFault(store))
+        state.SkipWithError(fault);
 }
 
 // An open sequence with a store set up for it, as playback has it.
@@ -139,6 +146,7 @@ void BM_BuildPhaseMesh(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
     for (auto _ : state)
         playback.store.buildPhaseMesh();
+    requireDrawable(state, playback.store);
     report(state, int64_t(4 * playback.store.vertexData.size() + 4 * playback.store.indexData.size()));
 }
 
@@ -148,6 +156,7 @@ void BM_BuildCoordinateMesh(benchmark::State &state) {
     loadXYZMFile(store, s.xyzm, nullptr, nullptr);
     for (auto _ : state)
         store.buildCoordinateMesh();
+    requireDrawable(state, store);
     report(state, int64_t(4 * store.vertexData.size() + 4 * store.indexData.size()));
 }
 
@@ -168,6 +177,7 @@ void BM_PlaybackTick(benchmark::State &state) {
         playback.decoder.decodeFrame(playback.file, playback.header, frame, playback.store, nullptr);
         playback.store.buildPhaseMesh();
     }
+    requireDrawable(state, playback.store);
     report(state, playback.header.frameSize() +
                       int64_t(4 * playback.store.vertexData.size() + 4 * playback.store.indexData.size()));
 }

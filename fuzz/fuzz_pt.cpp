@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static ScanFrameStore store;
-    fuzz::resetStore(store);
+    showSmallFrame(store);
     const QString path = fuzz::writeInput(data, size, "pt");
-    const QByteArray before = fuzz::storeSnapshot(store);
+    const QByteArray before = fuzz::snapshot(store);
     QString error;
     PtHeader header;
     if (!loadPtFile(store, path, &error, &header)) {

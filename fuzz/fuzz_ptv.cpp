@@ -12,7 +12,7 @@ namespace {
 // Decodes one frame and builds what the view draws from it; false when the frame was refused.
 bool showFrame(PtvFrameDecoder &decoder, std::FILE *file, const PtvHeader &header, int32_t frame,
                ScanFrameStore &store) {
-    const QByteArray before = fuzz::storeSnapshot(store);
+    const QByteArray before = fuzz::snapshot(store);
     QString error;
     if (!decoder.decodeFrame(file, header, frame, store, &error)) {
         fuzz::requireRefusedCleanly(store, before, error);
@@ -34,9 +34,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static ScanFrameStore store;
-    fuzz::resetStore(store);
+    showSmallFrame(store);
     const QString path = fuzz::writeInput(data, size, "ptv");
-    const QByteArray before = fuzz::storeSnapshot(store);
+    const QByteArray before = fuzz::snapshot(store);
     PTVReader reader;
     std::FILE *file = nullptr;
     QString error;

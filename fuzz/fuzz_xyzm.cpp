@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static ScanFrameStore store;
-    fuzz::resetStore(store);
+    showSmallFrame(store);
     const QString path = fuzz::writeInput(data, size, "xyzm");
-    const QByteArray before = fuzz::storeSnapshot(store);
+    const QByteArray before = fuzz::snapshot(store);
     QString error;
     if (!loadXYZMFile(store, path, &error, nullptr)) {
         fuzz::requireRefusedCleanly(store, before, error);

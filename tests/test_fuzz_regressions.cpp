@@ -38,19 +38,6 @@ QString tooLarge(qint64 width, qint64 height) {
     return QStringLiteral("frame of %1 x %2 pixels is too large").arg(width).arg(height);
 }
 
-// The frame on screen before the broken file was opened.
-void showSmallFrame(ScanFrameStore &store) {
-    resizeStore(store, 3, 2);
-    setSimpleCalibration(store);
-    for (int i = 0; i < store.pixelCount; ++i) {
-        store.phase[i] = float(i);
-        store.monoTexture[i] = uint8_t(i + 1);
-        for (int a = 0; a < 3; ++a)
-            store.xyz[3 * i + a] = float(i + a);
-    }
-    store.buildCoordinateMesh();
-}
-
 } // namespace
 
 class FuzzRegressions : public QObject {

@@ -1,0 +1,110 @@
+#include "test_support.h"
+
+#include "data/file_info_rows.h"
+
+#include <QFile>
+#include <QtGlobal>
+
+#include <algorithm>
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
+
+void resizeStore(ScanFrameStore &store, int width, int height) {
+    store.releaseFrameBuffers();
+    store.width = width;
+    store.height = height;
+    store.pixelCount = width * height;
+    store.allocateFrameBuffers();
+    std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(1));
+    std::fill(store.rgbTexture.get(), store.rgbTexture.get() + 3 * store.pixelCount, uint8_t(0));
+}
+
+void setSimpleCalibration(ScanFrameStore &store) {
+    const double camera[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    const double projector[12] = {1, 0, 0, 0, 0, 1, 0, -100, 0, 0, 1, 0};
+    store.setCameraProjection(camera);
+    store.setProjectorProjection(projector);
+}
+
+void showSmallFrame(ScanFrameStore &store) {
+    resizeStore(store, 4, 3);
+    store.frameKind = XyzmFrame;
+    store.colorTexture = 0;
+    store.mosaicCode = 1;
+    setSimpleCalibration(store);
+    for (int i = 0; i < store.pixelCount; ++i) {
+        store.xyz[3 * i] = float(i % 4);
+        store.xyz[3 * i + 1] = float(i / 4);
+        store.xyz[3 * i + 2] = 700.0f;
+        store.phase[i] = float(i);
+        std::fill(&store.rgbTexture[3 * i], &store.rgbTexture[3 * i] + 3, uint8_t(128));
+        store.monoTexture[i] = uint8_t(i + 1);
+    }
+    store.buildCoordinateMesh();
+}
+
+QByteArray storeSnapshot(const ScanFrameStore &store) {
+    QByteArray s;
+    auto add = [&s](const void *data, size_t bytes) {
+        s.append(static_cast<const char *>(data), int(bytes));
+    };
+    const size_t n = size_t(store.pixelCount);
+    add(&store.width, 4);
+    add(&store.height, 4);
+    add(&store.pixelCount, 4);
+    add(&store.frameKind, 4);
+    add(&store.colorTexture, 1);
+    add(&store.mosaicCode, 4);
+    add(&store.validCoordinateCount, 4);
+    add(store.cameraProjection, sizeof store.cameraProjection);
+    add(store.projectorProjection, sizeof store.projectorProjection);
+    add(store.m_Ac.constData(), 36);
+    add(&store.boundingBoxMin, 12);
+    add(&store.centerOfMass, 12);
+    add(store.xyz.get(), 12 * n);
+    add(store.phase.get(), 4 * n);
+    add(store.rgbTexture.get(), 3 * n);
+    add(store.monoTexture.get(), n);
+    add(store.mask.get(), n);
+    add(store.vertexData.data(), 4 * store.vertexData.size());
+    add(store.indexData.data(), 4 * store.indexData.size());
+    return s;
+}
+
+QByteArray bufferAddresses(const ScanFrameStore &store) {
+    const void *buffers[] = {store.xyz.get(), store.phase.get(), store.rgbTexture.get(),
+                             store.monoTexture.get(), store.mask.get()};
+    return QByteArray(reinterpret_cast<const char *>(buffers), int(sizeof buffers));
+}
+
+const char *drawableFrameFault(const ScanFrameStore &store) {
+    if (store.width < 1 || store.height < 1)
+        return "frame without size";
+    if (int64_t(store.width) * store.height != store.pixelCount)
+        return "pixel count off";
+    if (!store.xyz || !store.rgbTexture || !store.mask)
+        return "frame buffer missing";
+    if (store.vertexData.size() != 10 * size_t(store.pixelCount))
+        return "vertex array size off";
+    if (store.indexData.size() % 3 != 0)
+        return "index array holds a partial triangle";
+    for (uint32_t index : store.indexData)
+        if (index >= uint32_t(store.pixelCount))
+            return "triangle index outside the frame";
+    if (store.validCoordinateCount < 0 || store.validCoordinateCount > store.pixelCount)
+        return "valid coordinate count outside the frame";
+    if (fileInfoRows(store).size() != 10)
+        return "file information table is not ten rows";
+    return nullptr;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// What the tests, the fuzz targets and the benchmarks share: files of bytes, small stores in a
+// known state, a snapshot that tells whether a store was left alone, and the checks that a frame
+// is one the view can draw. Built without QtTest and without linking the core, so that each user
+// links the core it needs (the fuzz targets link their instrumented copy).
+
+#include "data/scan_frame_store.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The whole file, or empty when it cannot be read.
+QByteArray readAll(const QString &path);
+// Writes the bytes or stops the process: a test or run that cannot write its input is void.
+void writeAll(const QString &path, const QByteArray &bytes);
+
+// A store holding a frame of the given size with every pixel valid and the given content unset.
+void resizeStore(ScanFrameStore &store, int width, int height);
+
+// Camera rows (1 0 0 0) (0 1 0 0) (0 0 1 0) and projector rows (1 0 0 0) (0 1 0 -100) (0 0 1 0).
+void setSimpleCalibration(ScanFrameStore &store);
+
+// The frame on screen before a file is opened: 4 x 3, every pixel measured, with its mesh.
+void showSmallFrame(ScanFrameStore &store);
+
+// Everything a failed load must leave as it was: the frame, its calibration, statistics and mesh.
+QByteArray storeSnapshot(const ScanFrameStore &store);
+// Where the frame buffers live; a refused file must not even swap them.
+QByteArray bufferAddresses(const ScanFrameStore &store);
+
+// Why the frame in the store is not one the view can draw, or nullptr when it is: a size, its
+// buffers, mesh arrays that stay inside it and a file information table of ten rows.
+const char *drawableFrameFault(const ScanFrameStore &store);
