@@ -3,6 +3,7 @@
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
+#include "sequence_frames.h"
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
 
@@ -545,6 +546,32 @@ class TestView : public QObject {
         QCOMPARE(view->ptvFrameCounter(), shown % 4 + 1);
         view->stopPTVPlayback();
         view->stopPTVPlayback(); // a second stop closes nothing
+
+        // A seek shows exactly frame K, frame 0 included, paused (the file is opened for the read)
+        // or playing; playing goes on from K.
+        QVERIFY(decodedPtvFrame(path, 1) != decodedPtvFrame(path, 2));
+        QSignalSpy shownFrames(view, &ViewerGLWidget::ptvFrameShown);
+        for (bool playing : {false, true}) {
+            if (playing)
+                QVERIFY(view->openPTVFile(path, &error));
+            for (int k = 0; k < 5; ++k) {
+                QVERIFY2(view->seekPtvFrame(k, &error), qPrintable(error));
+                QCOMPARE(view->ptvFrameCounter(), k);
+                QVERIFY(shownPixels(store) == decodedPtvFrame(path, k));
+                QCOMPARE(shownFrames.takeLast().at(0).toInt(), k);
+                QCOMPARE(view->isPlaying(), playing);
+            }
+        }
+        shownFrames.clear();
+        QVERIFY(view->seekPtvFrame(2, &error));
+        QTRY_VERIFY(shownFrames.count() >= 2);
+        QCOMPARE(shownFrames.at(1).at(0).toInt(), 3);
+        view->stopPTVPlayback();
+        const QByteArray onScreen = shownPixels(store);
+        for (int outside : {-1, 5}) {
+            QVERIFY(!view->seekPtvFrame(outside, &error));
+            QVERIFY(shownPixels(store) == onScreen);
+        }
 
         // A rate far below a frame a second waits the longest interval the timer takes.
         QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));

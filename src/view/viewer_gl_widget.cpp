@@ -550,6 +550,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
         return refuse();
     stopPTVPlayback();
     m_ptvFile = file;
+    m_ptvPath = path;
     m_ptvHeader = header;
     m_firstPtvFrame = true;
     m_ptvFrameCount = header.framesFound;
@@ -570,7 +571,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
 }
 
 void ViewerGLWidget::loadPTVFrameForDisplay() {
-    if (!m_ptvFile)
+    if (!m_ptvFile || m_playbackHeld)
         return;
     const double start = threadCpuMilliseconds();
     m_ptvFrameCounter = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
@@ -582,7 +583,46 @@ void ViewerGLWidget::loadPTVFrameForDisplay() {
         return;
     }
     loadFrameGeometry();
+    emit ptvFrameShown(m_ptvFrameCounter);
     reportPlaybackPace(threadCpuMilliseconds() - start);
+}
+
+bool ViewerGLWidget::seekPtvFrame(int frame, QString *error) {
+    if (m_store.frameKind != PtvFrame || m_ptvPath.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no sequence is on screen");
+        return false;
+    }
+    std::FILE *file = m_ptvFile;
+    PtvHeader header = m_ptvHeader;
+    if (!file) {
+        // Paused: the file is opened for this one read, and its frames must still fit the store.
+        if (!m_ptvReader.openStream(m_ptvPath, file, error))
+            return false;
+        bool fits = m_ptvReader.readHeader(file, header, error);
+        if (fits && (header.width != m_ptvHeader.width || header.height != m_ptvHeader.height ||
+                     header.colorTexture != m_ptvHeader.colorTexture)) {
+            fits = false;
+            if (error)
+                *error = QStringLiteral("the file has changed since it was opened");
+        }
+        if (!fits) {
+            m_ptvReader.closeStream(file);
+            return false;
+        }
+    }
+    const bool decoded = m_ptvDecoder.decodeFrame(file, header, frame, m_store, error);
+    if (file != m_ptvFile)
+        m_ptvReader.closeStream(file);
+    if (!decoded)
+        return false;
+    m_ptvFrameCounter = frame;
+    loadFrameGeometry();
+    // The frame sought stays a whole interval before playback moves on.
+    if (m_ptvTimer->isActive())
+        m_ptvTimer->start();
+    emit ptvFrameShown(frame);
+    return true;
 }
 
 void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
@@ -595,12 +635,14 @@ void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
     const auto begin = m_tickTimes.begin();
     const auto end = begin + std::min<int>(m_tickCount, static_cast<int>(m_tickTimes.size()));
     std::nth_element(begin, begin + (end - begin) / 2, end);
+    const double shown = m_framesPainted * 1000.0 / static_cast<double>(elapsed);
     qDebug().noquote() << QStringLiteral(
                               "playback: %1 frames per second shown (file: %2), median tick %3 ms of "
                               "processor time")
-                              .arg(m_framesPainted * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1)
+                              .arg(shown, 0, 'f', 1)
                               .arg(static_cast<double>(m_ptvHeader.frameRate))
                               .arg(*(begin + (end - begin) / 2), 0, 'f', 1);
+    emit playbackPaceMeasured(shown);
     m_paceClock.restart();
     m_tickCount = 0;
     m_framesPainted = 0;

@@ -11,8 +11,10 @@
 #include <QOpenGLBuffer>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
+#include <QPair>
 #include <QPoint>
 #include <QVector3D>
+#include <QVector>
 
 #include <array>
 #include <cstdint>
@@ -57,6 +59,15 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     bool openPTVFile(const QString &path, QString *error = nullptr);
     void stopPTVPlayback();
     bool isPlaying() const { return m_ptvFile != nullptr; }
+    // Shows frame `frame` of the sequence at once, decoded exactly as playback decodes it; a
+    // playing sequence goes on from there. A paused one opens its file for the one read.
+    bool seekPtvFrame(int frame, QString *error = nullptr);
+    // While held (the user drags the timeline) timer ticks show no frame of their own.
+    void holdPlayback(bool hold) { m_playbackHeld = hold; }
+    // The header of the sequence opened last; framesFound is the number of frames it holds.
+    const PtvHeader &ptvHeader() const { return m_ptvHeader; }
+    // The keys the view answers and what its drags do, as (key or drag, effect) rows.
+    static QVector<QPair<QString, QString>> keysAndMouse();
 
     // Why the view draws only its background, or empty when it draws normally.
     QString glProblem() const { return m_glProblem; }
@@ -98,6 +109,10 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     // The depth range of the colour ramps (lowEnd gets the ramp's last colour, highEnd its first),
     // when it changes and when a frame is loaded.
     void colorRangeChanged(float lowEnd, float highEnd);
+    // A sequence frame is on screen: after each tick and each seek.
+    void ptvFrameShown(int frame);
+    // Once a second during playback: the frames per second actually shown.
+    void playbackPaceMeasured(double framesPerSecond);
 
   public slots:
     void resetModelRotation();
@@ -140,6 +155,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     int m_indexCount = 0;
     std::FILE *m_ptvFile = nullptr;
     PTVReader m_ptvReader;
+    QString m_ptvPath;
     PtvHeader m_ptvHeader;
     PtvFrameDecoder m_ptvDecoder;
     QColor m_clearColor{Qt::black};
@@ -165,6 +181,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     bool m_shouldMirrorGeo = false;
     bool m_escapePressed = false;
     bool m_geometryPending = false;
+    bool m_playbackHeld = false;
     float m_lightIntensity = 1.3f;
     float m_percentageMirrored = 0.0f;
     QString m_glProblem;

@@ -152,3 +152,23 @@ void ViewerGLWidget::keyReleaseEvent(QKeyEvent *event) {
         event->ignore();
     }
 }
+
+QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
+    return {
+        {QStringLiteral("C"), QStringLiteral("Solid colour")},
+        {QStringLiteral("T"), QStringLiteral("Camera texture")},
+        {QStringLiteral("D"), QStringLiteral("Depth colours: grey, jet, magma, viridis in turn")},
+        {QStringLiteral("S"), QStringLiteral("Shaded surface")},
+        {QStringLiteral("W"), QStringLiteral("Wireframe")},
+        {QStringLiteral("P"), QStringLiteral("Point cloud")},
+        {QStringLiteral("Esc"), QStringLiteral("Quit")},
+        {QStringLiteral("Rotate: left drag"),
+         QStringLiteral("Turn the model about the horizontal and vertical axes")},
+        {QStringLiteral("Rotate: right drag"), QStringLiteral("Turn the model about the viewing axis")},
+        {QStringLiteral("Pan: left or right drag"), QStringLiteral("Move the model with the pointer")},
+        {QStringLiteral("Zoom: left or right drag"),
+         QStringLiteral("Drag down to bring the model nearer, up to move it away")},
+        {QStringLiteral("Both buttons"), QStringLiteral("Pan and zoom twice as fast")},
+        {QStringLiteral("Wheel"), QStringLiteral("Nothing: zoom is a drag")},
+    };
+}
