@@ -99,11 +99,7 @@ int runConvert(const QStringList &arguments) {
     } else if (ending == QLatin1String("pt")) {
         written = savePtFile(store, out, &error);
     } else {
-        // PLY carries 3D points with normals: a phase frame is triangulated as the XYZM save does.
-        if (store.frameKind != XyzmFrame)
-            store.computeCoordinatesFromPhase();
-        store.buildCoordinateMesh();
-        written = writePlyFile(out, store, &error);
+        written = savePlyFile(store, out, &error);
     }
     return written ? 0 : fileError(out, error);
 }

@@ -65,3 +65,28 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
         *error = file.errorString();
     return written;
 }
+
+bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error) {
+    // The coordinate mesh is built into the store's arrays and statistics, so the view's are kept.
+    decltype(store.vertexData) vertices;
+    decltype(store.indexData) indices;
+    std::swap(vertices, store.vertexData);
+    std::swap(indices, store.indexData);
+    const int32_t valid = store.validCoordinateCount;
+    const QVector3D low = store.boundingBoxMin, high = store.boundingBoxMax, size = store.boundingBoxSize,
+                    centre = store.centerOfMass;
+
+    if (store.frameKind != XyzmFrame)
+        store.computeCoordinatesFromPhase();
+    store.buildCoordinateMesh();
+    const bool written = writePlyFile(path, store, error);
+
+    std::swap(vertices, store.vertexData);
+    std::swap(indices, store.indexData);
+    store.validCoordinateCount = valid;
+    store.boundingBoxMin = low;
+    store.boundingBoxMax = high;
+    store.boundingBoxSize = size;
+    store.centerOfMass = centre;
+    return written;
+}

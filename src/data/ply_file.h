@@ -8,3 +8,7 @@ class ScanFrameStore;
 // them) as binary little-endian PLY: only vertices with a measurement, with normal and colour, and
 // the triangles renumbered to them.
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error);
+
+// Writes the frame in the store as PLY as `pelnor convert` does: a phase frame is triangulated and
+// meshed as coordinates first. The mesh arrays and statistics the view draws with stay as they were.
+bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error);
