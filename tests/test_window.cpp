@@ -1,12 +1,15 @@
+#include "app/keys_and_mouse_window.h"
 #include "app/scan_file_names.h"
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
+#include "data/file_info_rows.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
+#include "sequence_frames.h"
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
 
@@ -114,6 +117,16 @@ char *toString(const ActionStates &s) {
                        .constData());
 }
 
+// The arrays and the statistics the view draws a frame with.
+QByteArray meshAndFraming(const ScanFrameStore &store) {
+    QByteArray s(reinterpret_cast<const char *>(store.vertexData.data()), int(4 * store.vertexData.size()));
+    s.append(reinterpret_cast<const char *>(store.indexData.data()), int(4 * store.indexData.size()));
+    for (const QVector3D &v : {store.boundingBoxMin, store.boundingBoxMax, store.centerOfMass})
+        s.append(reinterpret_cast<const char *>(&v), sizeof v);
+    s.append(QByteArray::number(store.validCoordinateCount));
+    return s;
+}
+
 // Waits until the window system has given the widget's window the keyboard focus.
 bool hasKeyboardFocus(QWidget *widget) {
     return QTest::qWaitFor([widget] { return QGuiApplication::focusWindow() == widget->windowHandle(); });
@@ -131,7 +144,7 @@ class TestWindow : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QString pt, xyzm, ptv, ptv2;
+    QString pt, xyzm, ptv, ptv2, twoFps;
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
@@ -153,6 +166,9 @@ class TestWindow : public QObject {
         QVERIFY2(writeSampleFile(xyzm, kWidth, kHeight, &error), qPrintable(error));
         QVERIFY2(writeSampleSequence(ptv, kWidth, kHeight, 6, 30.0f, &error), qPrintable(error));
         QVERIFY2(writeSampleSequence(ptv2, kWidth, kHeight, 4, 30.0f, &error), qPrintable(error));
+        // Two frames a second leave time for a key between ticks.
+        twoFps = path("two-fps.ptv");
+        QVERIFY2(writeSampleSequence(twoFps, kWidth, kHeight, 6, 2.0f, &error), qPrintable(error));
     }
 
     void constructionState() {
@@ -188,7 +204,8 @@ class TestWindow : public QObject {
              false, true},
             {ui.actionViewFileInfo, "actionViewFileInfo", "File Info", "Info about current mesh", "", true,
              false, false, true},
-            {ui.actionReplay, "actionReplay", "Play", "Play PTV video", "", true, true, false, false},
+            {ui.actionReplay, "actionReplay", "Play", "Play or pause the sequence (Space)", "Space", true,
+             true, false, false},
             {ui.actionDepthColor, "actionDepthColor", "DepthColor", "DepthColor", "", false, false, false,
              true},
             {ui.actionSave3DFile, "actionSave3DFile", "Save", "Save current 3D frame", "", true, false, false,
@@ -235,7 +252,8 @@ class TestWindow : public QObject {
         }
 
         QCOMPARE(v.window.menuBar()->actions(),
-                 (QList<QAction *>{ui.menuOpen->menuAction(), ui.menuAdvanced->menuAction()}));
+                 (QList<QAction *>{ui.menuOpen->menuAction(), ui.menuAdvanced->menuAction(),
+                                   ui.menuHelp->menuAction()}));
         QCOMPARE(ui.menuOpen->title(), QStringLiteral("File"));
         QCOMPARE(ui.menuAdvanced->title(), QStringLiteral("Advanced"));
         QCOMPARE(ui.menuOpen->actions(), (QList<QAction *>{ui.actionOpen3DFile, ui.actionSaveScreenshot}));
@@ -306,7 +324,13 @@ class TestWindow : public QObject {
                                      "setMirrorGeometry(bool)",
                                      "replayVideo(bool)",
                                      "savePtFile(QString)",
-                                     "saveXZYMFile(QString)"};
+                                     "saveXZYMFile(QString)",
+                                     "savePlyFile(QString)",
+                                     "stepBack()",
+                                     "stepForward()",
+                                     "firstFrame()",
+                                     "lastFrame()",
+                                     "showKeysAndMouse()"};
         QCOMPARE(meta->methodCount() - meta->methodOffset(), methods.size());
         for (int i = 0; i < methods.size(); ++i)
             QCOMPARE(QString::fromLatin1(meta->method(meta->methodOffset() + i).methodSignature()),
@@ -666,7 +690,7 @@ class TestWindow : public QObject {
         v.ui.actionSave3DFile->trigger();
         QVERIFY(*answered);
         QCOMPARE(caption, QStringLiteral("Save File"));
-        QCOMPARE(filters, QStringList{"XYZM Files (*.xyzm)"});
+        QCOMPARE(filters, (QStringList{"XYZM Files (*.xyzm)", "PLY Files (*.ply)"}));
         ScanFrameStore reread;
         QString error;
         QVERIFY2(loadXYZMFile(reread, path("copy.xyzm"), &error, nullptr), qPrintable(error));
@@ -693,6 +717,25 @@ class TestWindow : public QObject {
         QVERIFY(*answered);
         QVERIFY2(loadXYZMFile(reread, path("triangulated.xyzm"), &error, nullptr), qPrintable(error));
 
+        // And as PLY: a vertex per measured pixel and the triangles of the coordinate mesh, while
+        // the mesh and the framing the view draws with stay as they were.
+        const QByteArray drawn = meshAndFraming(v.store);
+        answered = chooseFile(path("mesh.ply"));
+        v.ui.actionSave3DFile->trigger();
+        QVERIFY(*answered);
+        QCOMPARE(meshAndFraming(v.store), drawn);
+        const QByteArray ply = readAll(path("mesh.ply"));
+        const int body = ply.indexOf("end_header\n") + 11;
+        const QRegularExpressionMatch counts =
+            QRegularExpression(R"(element vertex (\d+)\n(?:.*\n)*element face (\d+)\n)")
+                .match(ply.left(body));
+        QVERIFY(body > 11 && counts.hasMatch());
+        const int vertices = counts.captured(1).toInt(), faces = counts.captured(2).toInt();
+        QCOMPARE(vertices, int(std::count_if(v.store.mask.get(), v.store.mask.get() + v.store.pixelCount,
+                                             [](uint8_t m) { return m != 0; })));
+        QVERIFY(faces > 0);
+        QCOMPARE(ply.size() - body, vertices * 27 + faces * 13);
+
         const QStringList beforeCancel = folder.entryList(QDir::Files);
         answered = cancelDialog();
         v.ui.actionSave3DFile->trigger();
@@ -718,7 +761,8 @@ class TestWindow : public QObject {
             const char *typed, *filter, *saved;
         } typedNames[] = {{"typed.pt", "PT Files (*.pt)", "typed.pt"},
                           {"bare", "PT Files (*.pt)", "bare.pt"},
-                          {"bare", "XYZM Files (*.xyzm)", "bare.xyzm"}};
+                          {"bare", "XYZM Files (*.xyzm)", "bare.xyzm"},
+                          {"bare", "PLY Files (*.ply)", "bare.ply"}};
         for (const auto &t : typedNames) {
             answered = answerFileDialog([&](QFileDialog *dialog) {
                 dialog->selectNameFilter(QString::fromLatin1(t.filter));
@@ -885,6 +929,171 @@ class TestWindow : public QObject {
         v.window.close();
         QVERIFY(table.isVisible());
         table.close();
+    }
+
+    void sequenceKeys_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("playing");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("repeats");
+        QTest::addColumn<int>("expected"); // -1: whatever playback shows
+        QTest::addColumn<bool>("playingAfter");
+        QTest::newRow("Right steps forward and pauses") << 2 << true << int(Qt::Key_Right) << 0 << 3 << false;
+        QTest::newRow("Left steps back") << 2 << false << int(Qt::Key_Left) << 0 << 1 << false;
+        QTest::newRow("Left stops at frame 0") << 0 << false << int(Qt::Key_Left) << 0 << 0 << false;
+        QTest::newRow("Right stops at the last frame") << 5 << false << int(Qt::Key_Right) << 0 << 5 << false;
+        QTest::newRow("Right held repeats") << 0 << false << int(Qt::Key_Right) << 2 << 3 << false;
+        QTest::newRow("Left held repeats while playing") << 4 << true << int(Qt::Key_Left) << 3 << 0 << false;
+        QTest::newRow("Home keeps playing") << 3 << true << int(Qt::Key_Home) << 0 << 0 << true;
+        QTest::newRow("End keeps a pause") << 0 << false << int(Qt::Key_End) << 0 << 5 << false;
+        QTest::newRow("Space plays") << 4 << false << int(Qt::Key_Space) << 0 << -1 << true;
+        QTest::newRow("Space pauses") << 4 << true << int(Qt::Key_Space) << 0 << 4 << false;
+    }
+
+    void sequenceKeys() {
+        QFETCH(int, start);
+        QFETCH(bool, playing);
+        QFETCH(int, key);
+        QFETCH(int, repeats);
+        QFETCH(int, expected);
+        QFETCH(bool, playingAfter);
+        Viewer v;
+        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        v.window.openFile(twoFps);
+        if (!playing)
+            v.ui.actionReplay->trigger();
+        auto *slider = v.window.findChild<QSlider *>(QStringLiteral("timelineSlider"));
+        QVERIFY(slider && slider->isVisible());
+        slider->setValue(start);
+        QCOMPARE(v.view().ptvFrameCounter(), start);
+
+        QWindow *window = v.window.windowHandle();
+        QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
+        QTest::keyPress(window, Qt::Key(key));
+        for (int r = 0; r < repeats; ++r)
+            QTest::simulateEvent(window, true, key, Qt::NoModifier, QString(), true);
+        QTest::keyRelease(window, Qt::Key(key));
+
+        QCOMPARE(v.view().isPlaying(), playingAfter);
+        QCOMPARE(v.ui.actionReplay->isChecked(), playingAfter);
+        if (expected < 0 && shownFrames.isEmpty())
+            QVERIFY(shownFrames.wait(2000));
+        const int shown = v.view().ptvFrameCounter();
+        if (expected >= 0)
+            QCOMPARE(shown, expected);
+        QVERIFY(shownPixels(v.store) == decodedPtvFrame(twoFps, shown));
+        QCOMPARE(slider->value(), shown);
+        QCOMPARE(v.window.findChild<QLabel *>(QStringLiteral("frameLabel"))->text(),
+                 QStringLiteral("Frame %1 / 6").arg(shown));
+        // Paused, File Info tells the facts of the frame on screen and its number.
+        if (!playingAfter) {
+            QTableWidget &table = v.window.fileInformationWindow();
+            QCOMPARE(table.rowCount(), 11);
+            QCOMPARE(table.item(10, 1)->text(), QStringLiteral("%1 / 6").arg(shown));
+            const auto rows = fileInfoRows(v.store);
+            for (int r = 0; r < rows.size(); ++r)
+                QCOMPARE(table.item(r, 1)->text(), rows.at(r).second);
+        }
+    }
+
+    void timelineFollowsPlayback() {
+        Viewer v;
+        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        auto *slider = v.window.findChild<QSlider *>(QStringLiteral("timelineSlider"));
+        auto label = [&](const char *name) {
+            return v.window.findChild<QLabel *>(QString::fromLatin1(name))->text();
+        };
+        QVERIFY(slider);
+        v.window.openFile(pt);
+        QVERIFY(!slider->isVisible());
+        QVERIFY(!v.ui.actionStepForward->isEnabled() && !v.ui.actionLastFrame->isEnabled());
+
+        // The timeline reaches every frame of the file and follows playback.
+        v.window.openFile(ptv);
+        QVERIFY(slider->isVisible());
+        QCOMPARE(slider->minimum(), 0);
+        QCOMPARE(slider->maximum(), 5);
+        QVERIFY(!v.window.findChild<QLabel *>(QStringLiteral("shortLabel"))->isVisible());
+        for (int tick = 0; tick < 3; ++tick) {
+            QVERIFY(sequenceAdvances(v.view()));
+            QCOMPARE(slider->value(), v.view().ptvFrameCounter());
+            QCOMPARE(label("frameLabel"), QStringLiteral("Frame %1 / 6").arg(v.view().ptvFrameCounter()));
+        }
+        // Once a second the readout tells the pace shown against the file's rate.
+        QTRY_VERIFY_WITH_TIMEOUT(QRegularExpression(QStringLiteral(R"(^\d+\.\d fps shown / 30 fps$)"))
+                                     .match(label("paceLabel"))
+                                     .hasMatch(),
+                                 3000);
+
+        // A click shows that frame at once and playing goes on from it; paused stays paused.
+        QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
+        const int middle = slider->height() / 2;
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(1, middle));
+        QCOMPARE(v.view().ptvFrameCounter(), 0);
+        QVERIFY(shownPixels(v.store) == decodedPtvFrame(ptv, 0));
+        QTRY_VERIFY(shownFrames.count() >= 2);
+        QCOMPARE(shownFrames.at(1).at(0).toInt(), 1);
+        QVERIFY(v.view().isPlaying());
+
+        v.ui.actionReplay->trigger();
+        QCOMPARE(label("paceLabel"), QStringLiteral("30 fps"));
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 2, middle));
+        QCOMPARE(v.view().ptvFrameCounter(), 5);
+        QVERIFY(!v.view().isPlaying());
+        QCOMPARE(label("frameLabel"), QStringLiteral("Frame 5 / 6"));
+        QCOMPARE(label("timeLabel"), QStringLiteral("0.17 s / 0.20 s"));
+
+        // Dragging shows each frame passed.
+        QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(1, middle));
+        QCOMPARE(v.view().ptvFrameCounter(), 0);
+        QMouseEvent move(QEvent::MouseMove, QPoint(slider->width() / 2, middle), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(slider, &move);
+        QVERIFY(slider->value() > 0 && slider->value() < 5);
+        QCOMPARE(v.view().ptvFrameCounter(), slider->value());
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, middle));
+        QVERIFY(!v.view().isPlaying());
+
+        // A file cut short says so beside the timeline while it is open.
+        QByteArray bytes = readAll(ptv);
+        const int frameBytes = (bytes.size() - 457) / 6;
+        bytes.chop(frameBytes + frameBytes / 2);
+        writeAll(path("cut.ptv"), bytes);
+        v.window.openFile(path("cut.ptv"));
+        QCOMPARE(slider->maximum(), 3);
+        QCOMPARE(label("shortLabel"), QStringLiteral("4 of 6 frames complete"));
+        QVERIFY(v.window.findChild<QLabel *>(QStringLiteral("shortLabel"))->isVisible());
+    }
+
+    void keysAndMouseWindow() {
+        Viewer v;
+        QVERIFY(!v.window.keysAndMouseWindow());
+        v.ui.actionKeysAndMouse->trigger();
+        KeysAndMouseWindow *help = v.window.keysAndMouseWindow();
+        QVERIFY(help);
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        QStringList listed;
+        for (int r = 0; r < help->table().rowCount(); ++r)
+            listed << help->table().item(r, 0)->text();
+        // Every key of the window is listed, so a new shortcut cannot be left out.
+        for (QAction *action : v.window.findChildren<QAction *>())
+            if (!action->shortcut().isEmpty())
+                QVERIFY2(listed.contains(action->shortcut().toString(QKeySequence::NativeText)),
+                         qPrintable(action->text()));
+        // The view's rows are listed, and every letter among them is one the view answers.
+        for (const auto &row : ViewerGLWidget::keysAndMouse()) {
+            QVERIFY(listed.contains(row.first));
+            if (row.first.size() != 1)
+                continue;
+            QKeyEvent release(QEvent::KeyRelease, QKeySequence(row.first)[0], Qt::NoModifier);
+            QApplication::sendEvent(&v.view(), &release);
+            QVERIFY2(release.isAccepted(), qPrintable(row.first));
+        }
+        // Escape closes it, as any dialog. (A dialog counts as active while its parent is, so the
+        // test waits for the keyboard itself.)
+        QVERIFY(hasKeyboardFocus(help));
+        QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
+        QVERIFY(!help->isVisible());
     }
 
     void dragAndDrop() {

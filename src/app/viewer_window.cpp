@@ -1,8 +1,11 @@
 #include "app/viewer_window.h"
 
+#include "app/keys_and_mouse_window.h"
 #include "app/scan_file_names.h"
+#include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
 #include "data/file_info_rows.h"
+#include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
@@ -57,6 +60,11 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     connect(ui->materialTypeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ViewerWindow::followColouring);
     view().setLegendShown(true);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::ptvFrameShown, this, &ViewerWindow::sequenceFrameShown);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaceMeasured, ui->timelineBar,
+            &TimelineBar::showPace);
+    connect(ui->timelineBar, &TimelineBar::frameRequested, this, &ViewerWindow::showSequenceFrame);
+    connect(ui->timelineBar, &TimelineBar::scrubbing, ui->viewerOpenGLWidget, &ViewerGLWidget::holdPlayback);
     setAcceptDrops(true);
     instanceId = -1;
 
@@ -72,6 +80,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->actionSaveScreenshot->setEnabled(false);
     ui->actionSave3DFile->setEnabled(false);
     ui->actionReplay->setEnabled(false);
+    setSequenceControlsEnabled(false);
     view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
     view().setCursor(Qt::OpenHandCursor);
     // The light slider was set before it was wired to the view, so the view learns its value here.
@@ -121,6 +130,11 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     m_store.frameKind = PtvFrame;
     ptvFilePath = path;
     view().clearPicks();
+    const PtvHeader &header = view().ptvHeader();
+    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
+                                 static_cast<double>(header.frameRate));
+    ui->timelineBar->showFrame(view().ptvFrameCounter());
+    setSequenceControlsEnabled(true);
     ui->actionReplay->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(false);
     ui->actionSave3DFile->setEnabled(false);
@@ -163,6 +177,7 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name, con
         const QSignalBlocker blocker(ui->actionReplay);
         ui->actionReplay->setChecked(false);
     }
+    setSequenceControlsEnabled(false);
     m_store.frameKind = kind;
     m_store.filePath = path;
     m_store.fileName = name;
@@ -204,19 +219,10 @@ void ViewerWindow::open3DFile() {
 }
 
 void ViewerWindow::save3DFile() {
-    if (m_store.frameKind == XyzmFrame) {
-        QString chosen;
-        const QString name =
-            withChosenEnding(QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
-                                                          tr("XYZM Files (*.xyzm)"), &chosen),
-                             chosen);
-        if (!name.isEmpty())
-            saveXZYMFile(name);
-        return;
-    }
-
+    // A coordinate frame has no phase to write as PT.
+    const bool coordinates = m_store.frameKind == XyzmFrame;
     // A sequence stops before the dialog, so the frame saved is the one on screen.
-    if (ui->actionReplay->isChecked()) {
+    if (!coordinates && ui->actionReplay->isChecked()) {
         if (m_store.frameKind == PtvFrame) {
             view().stopPTVPlayback();
             ui->actionSaveScreenshot->setEnabled(true);
@@ -225,20 +231,22 @@ void ViewerWindow::save3DFile() {
         ui->actionReplay->setChecked(false);
     }
     QString chosen;
-    const QString name =
-        withChosenEnding(QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(),
-                                                      tr("PT Files (*.pt);; XYZM Files (*.xyzm)"), &chosen),
-                         chosen);
+    const QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
+                                       : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
+    const QString name = withChosenEnding(
+        QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
     if (name.isEmpty())
         return;
     const QString ending = scanFileEnding(name);
-    if (ending == QLatin1String("xyzm"))
+    if (ending == QLatin1String("ply"))
+        savePlyFile(name);
+    else if (coordinates || ending == QLatin1String("xyzm"))
         saveXZYMFile(name);
     else if (ending == QLatin1String("pt"))
         savePtFile(name);
     else
         showFailure(QStringLiteral("Could not save "), lastPathComponent(name),
-                    QStringLiteral("the name must end in .pt or .xyzm"));
+                    QStringLiteral("the name must end in .pt, .xyzm or .ply"));
 }
 
 void ViewerWindow::savePtFile(QString fileName) {
@@ -250,6 +258,12 @@ void ViewerWindow::savePtFile(QString fileName) {
 void ViewerWindow::saveXZYMFile(QString fileName) {
     QString error;
     if (!::saveXYZMFile(m_store, fileName, &error))
+        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+}
+
+void ViewerWindow::savePlyFile(QString fileName) {
+    QString error;
+    if (!::savePlyFile(m_store, fileName, &error))
         showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
 }
 
@@ -345,6 +359,8 @@ void ViewerWindow::replayVideo(bool isChecked) {
     } else {
         view().stopPTVPlayback();
         ui->actionSaveScreenshot->setEnabled(true);
+        ui->timelineBar->showPace(-1.0);
+        fillFileInfoTable();
     }
     ui->actionSave3DFile->setEnabled(!isChecked);
 }
@@ -364,6 +380,65 @@ void ViewerWindow::showDepthRange(float lowEnd, float highEnd) {
     ui->labelMaxZDepth->setText(sceneNumber(lowEnd, decimals));
 }
 
+void ViewerWindow::setSequenceControlsEnabled(bool enabled) {
+    ui->timelineBar->setVisible(enabled);
+    for (QAction *action :
+         {ui->actionStepBack, ui->actionStepForward, ui->actionFirstFrame, ui->actionLastFrame})
+        action->setEnabled(enabled);
+}
+
+void ViewerWindow::seekSequence(int frame, bool pause) {
+    if (m_store.frameKind != PtvFrame || ui->timelineBar->isHidden())
+        return;
+    frame = qBound(0, frame, ui->timelineBar->frameCount() - 1);
+    if (pause && ui->actionReplay->isChecked())
+        ui->actionReplay->setChecked(false);
+    QString error;
+    if (!view().seekPtvFrame(frame, &error)) {
+        ui->timelineBar->showFrame(view().ptvFrameCounter());
+        showFailure(QStringLiteral("Could not show frame %1 of ").arg(frame), m_store.fileName, error);
+    }
+}
+
+void ViewerWindow::showSequenceFrame(int frame) {
+    seekSequence(frame, false);
+}
+
+// Stepping pauses, as in video players; the first and last frame keep playback as it was.
+void ViewerWindow::stepBack() {
+    seekSequence(view().ptvFrameCounter() - 1, true);
+}
+
+void ViewerWindow::stepForward() {
+    seekSequence(view().ptvFrameCounter() + 1, true);
+}
+
+void ViewerWindow::firstFrame() {
+    seekSequence(0, false);
+}
+
+void ViewerWindow::lastFrame() {
+    seekSequence(ui->timelineBar->frameCount() - 1, false);
+}
+
+void ViewerWindow::sequenceFrameShown(int frame) {
+    ui->timelineBar->showFrame(frame);
+    // While playing, the facts would be stale at once; they follow the frame a user stops at.
+    if (!view().isPlaying())
+        fillFileInfoTable();
+}
+
+void ViewerWindow::showKeysAndMouse() {
+    if (!keysAndMouse) {
+        // Every action of the window with a shortcut, in the order they were made.
+        keysAndMouse = new KeysAndMouseWindow(findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly),
+                                              ViewerGLWidget::keysAndMouse(), this);
+    }
+    keysAndMouse->show();
+    keysAndMouse->raise();
+    keysAndMouse->activateWindow();
+}
+
 void ViewerWindow::fillFileInfoTable() {
     fileInfoTable->clear();
     fileInfoTable->setWindowTitle(QStringLiteral("About ") + m_store.fileName);
@@ -372,6 +447,15 @@ void ViewerWindow::fillFileInfoTable() {
         fileInfoTable->setRowCount(r + 1);
         fileInfoTable->setItem(r, 0, new QTableWidgetItem(rows.at(r).first));
         fileInfoTable->setItem(r, 1, new QTableWidgetItem(rows.at(r).second));
+    }
+    if (m_store.frameKind == PtvFrame) {
+        const int r = fileInfoTable->rowCount();
+        fileInfoTable->setRowCount(r + 1);
+        fileInfoTable->setItem(r, 0, new QTableWidgetItem(QStringLiteral("Frame:")));
+        fileInfoTable->setItem(
+            r, 1,
+            new QTableWidgetItem(
+                QStringLiteral("%1 / %2").arg(view().ptvFrameCounter()).arg(view().ptvHeader().framesFound)));
     }
     fileInfoTable->resizeColumnsToContents();
     fileInfoTable->resizeRowsToContents();

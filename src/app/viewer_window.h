@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class KeysAndMouseWindow;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -29,6 +30,7 @@ class ViewerWindow : public QMainWindow {
     ScanFrameStore &store() { return m_store; }
     ViewerGLWidget &view();
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
+    KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
     int currentControlMethod() const { return controlMethod; }
 
     // How long a message that something failed stays in the status bar.
@@ -50,6 +52,12 @@ class ViewerWindow : public QMainWindow {
     void replayVideo(bool isChecked);
     void savePtFile(QString fileName);
     void saveXZYMFile(QString fileName);
+    void savePlyFile(QString fileName);
+    void stepBack();
+    void stepForward();
+    void firstFrame();
+    void lastFrame();
+    void showKeysAndMouse();
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,6 +71,12 @@ class ViewerWindow : public QMainWindow {
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);
     void showDepthRange(float lowEnd, float highEnd);
+    // Shows frame `frame` of the open sequence (clamped to the file); `pause` stops playback first.
+    void seekSequence(int frame, bool pause);
+    void setSequenceControlsEnabled(bool enabled);
+    void showSequenceFrame(int frame);
+    // Follows each sequence frame shown with the timeline, and with File Info while paused.
+    void sequenceFrameShown(int frame);
     QString dialogDirectory() const;
     void showFailure(const QString &what, const QString &name, const QString &reason);
 
@@ -70,6 +84,7 @@ class ViewerWindow : public QMainWindow {
     std::unique_ptr<ViewerWindowForm> ui;
     // A top-level window of its own: closing the main window leaves it open.
     std::unique_ptr<QTableWidget> fileInfoTable;
+    KeysAndMouseWindow *keysAndMouse = nullptr;
     QString ptvFilePath;
     int controlMethod = 0;
     int instanceId = -1;

@@ -1,5 +1,6 @@
 #include "app/viewer_window_form.h"
 
+#include "app/timeline_bar.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
@@ -72,10 +73,26 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     actionReplay = makeAction(ViewerWindow, "actionReplay", ":/icons/play-white.svg", true);
     actionDepthColor = makeAction(ViewerWindow, "actionDepthColor", nullptr, false);
     actionSave3DFile = makeAction(ViewerWindow, "actionSave3DFile", ":/icons/save-white.svg", false);
+    // A checked Play shows the pause sign: pressing it then pauses.
+    QIcon playIcon = actionReplay->icon();
+    playIcon.addFile(QStringLiteral(":/icons/pause-white.svg"), QSize(), QIcon::Normal, QIcon::On);
+    actionReplay->setIcon(playIcon);
+    actionReplay->setAutoRepeat(false);
+    actionStepBack = makeAction(ViewerWindow, "actionStepBack", nullptr, false);
+    actionStepForward = makeAction(ViewerWindow, "actionStepForward", nullptr, false);
+    actionFirstFrame = makeAction(ViewerWindow, "actionFirstFrame", nullptr, false);
+    actionLastFrame = makeAction(ViewerWindow, "actionLastFrame", nullptr, false);
+    actionKeysAndMouse = makeAction(ViewerWindow, "actionKeysAndMouse", nullptr, false);
+    ViewerWindow->addActions({actionStepBack, actionStepForward, actionFirstFrame, actionLastFrame});
 
     centralWidget = new QWidget(ViewerWindow);
     centralWidget->setObjectName(QStringLiteral("centralWidget"));
-    horizontalLayout = new QHBoxLayout(centralWidget);
+    centralLayout = new QVBoxLayout(centralWidget);
+    centralLayout->setObjectName(QStringLiteral("centralLayout"));
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    horizontalLayout = new QHBoxLayout();
+    centralLayout->addLayout(horizontalLayout);
     horizontalLayout->setSpacing(6);
     horizontalLayout->setContentsMargins(11, 11, 11, 11);
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
@@ -88,6 +105,10 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     viewerOpenGLWidget->setSizePolicy(viewPolicy);
     viewerOpenGLWidget->setMinimumSize(QSize(512, 512));
     horizontalLayout->addWidget(viewerOpenGLWidget);
+    timelineBar = new TimelineBar(centralWidget);
+    timelineBar->setObjectName(QStringLiteral("timelineBar"));
+    timelineBar->hide();
+    centralLayout->addWidget(timelineBar);
     ViewerWindow->setCentralWidget(centralWidget);
 
     menuBar = new QMenuBar(ViewerWindow);
@@ -97,6 +118,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuOpen->setObjectName(QStringLiteral("menuOpen"));
     menuAdvanced = new QMenu(menuBar);
     menuAdvanced->setObjectName(QStringLiteral("menuAdvanced"));
+    menuHelp = new QMenu(menuBar);
+    menuHelp->setObjectName(QStringLiteral("menuHelp"));
     ViewerWindow->setMenuBar(menuBar);
 
     mainToolBar = new QToolBar(ViewerWindow);
@@ -205,9 +228,11 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
 
     menuBar->addAction(menuOpen->menuAction());
     menuBar->addAction(menuAdvanced->menuAction());
+    menuBar->addAction(menuHelp->menuAction());
     menuOpen->addAction(actionOpen3DFile);
     menuOpen->addAction(actionSaveScreenshot);
     menuAdvanced->addAction(actionDepthColor);
+    menuHelp->addAction(actionKeysAndMouse);
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
     mainToolBar->addAction(actionSetControlMethodTranslate);
@@ -247,6 +272,11 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     QObject::connect(actionReplay, SIGNAL(toggled(bool)), ViewerWindow, SLOT(replayVideo(bool)));
     QObject::connect(actionViewFileInfo, SIGNAL(triggered()), ViewerWindow, SLOT(viewFileInfo()));
     QObject::connect(actionSave3DFile, SIGNAL(triggered()), ViewerWindow, SLOT(save3DFile()));
+    QObject::connect(actionStepBack, SIGNAL(triggered()), ViewerWindow, SLOT(stepBack()));
+    QObject::connect(actionStepForward, SIGNAL(triggered()), ViewerWindow, SLOT(stepForward()));
+    QObject::connect(actionFirstFrame, SIGNAL(triggered()), ViewerWindow, SLOT(firstFrame()));
+    QObject::connect(actionLastFrame, SIGNAL(triggered()), ViewerWindow, SLOT(lastFrame()));
+    QObject::connect(actionKeysAndMouse, SIGNAL(triggered()), ViewerWindow, SLOT(showKeysAndMouse()));
 
     QMetaObject::connectSlotsByName(ViewerWindow);
 }
@@ -262,11 +292,17 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     setTexts(actionSetControlMethodZoom, "Zoom", "Zoom control method (3)", "3");
     setTexts(actionMirrorModel, "Mirror", "Mirror the model (5)", "5");
     setTexts(actionViewFileInfo, "File Info", "Info about current mesh", nullptr);
-    setTexts(actionReplay, "Play", "Play PTV video", nullptr);
+    setTexts(actionReplay, "Play", "Play or pause the sequence (Space)", "Space");
     setTexts(actionDepthColor, "DepthColor", nullptr, nullptr);
     setTexts(actionSave3DFile, "Save", "Save current 3D frame", nullptr);
+    setTexts(actionStepBack, "Step one frame back", nullptr, "Left");
+    setTexts(actionStepForward, "Step one frame forward", nullptr, "Right");
+    setTexts(actionFirstFrame, "First frame", nullptr, "Home");
+    setTexts(actionLastFrame, "Last frame", nullptr, "End");
+    setTexts(actionKeysAndMouse, "Keys and mouse", "Every key and mouse drag of the viewer", nullptr);
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
+    menuHelp->setTitle(QCoreApplication::translate(context, "Help"));
     mainToolBar->setWindowTitle(QCoreApplication::translate(context, "Main Controls"));
     dockWidget->setWindowTitle(QCoreApplication::translate(context, "Settings"));
     meshTypeLabel->setText(QCoreApplication::translate(context, "Rendering Style"));

@@ -15,6 +15,7 @@ class QToolBar;
 class QVBoxLayout;
 class QWidget;
 class ScanFrameStore;
+class TimelineBar;
 class ViewerGLWidget;
 
 // The widgets and actions of the main window, one pointer per object, each named by its object
@@ -32,12 +33,21 @@ class ViewerWindowForm {
     QAction *actionReplay = nullptr;
     QAction *actionDepthColor = nullptr;
     QAction *actionSave3DFile = nullptr;
+    // Sequence keys: they act on the window as a whole and sit in no menu or tool bar.
+    QAction *actionStepBack = nullptr;
+    QAction *actionStepForward = nullptr;
+    QAction *actionFirstFrame = nullptr;
+    QAction *actionLastFrame = nullptr;
+    QAction *actionKeysAndMouse = nullptr;
     QWidget *centralWidget = nullptr;
+    QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
     ViewerGLWidget *viewerOpenGLWidget = nullptr;
+    TimelineBar *timelineBar = nullptr;
     QMenuBar *menuBar = nullptr;
     QMenu *menuOpen = nullptr;
     QMenu *menuAdvanced = nullptr;
+    QMenu *menuHelp = nullptr;
     QToolBar *mainToolBar = nullptr;
     QStatusBar *statusBar = nullptr;
     QDockWidget *dockWidget = nullptr;

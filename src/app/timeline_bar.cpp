@@ -1,0 +1,94 @@
+#include "app/timeline_bar.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+TimelineSlider::TimelineSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent) {}
+
+void TimelineSlider::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::LeftButton && maximum() > minimum()) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect groove =
+            style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+        const QRect handle =
+            style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        if (!handle.contains(event->pos())) {
+            // The handle's centre goes to the pointer, so the base class then drags it from there.
+            const int span = groove.width() - handle.width();
+            const int x = event->pos().x() - groove.x() - handle.width() / 2;
+            setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), x, span, option.upsideDown));
+        }
+    }
+    QSlider::mousePressEvent(event);
+}
+
+TimelineBar::TimelineBar(QWidget *parent)
+    : QWidget(parent), m_slider(new TimelineSlider(this)), m_frameLabel(new QLabel(this)),
+      m_timeLabel(new QLabel(this)), m_paceLabel(new QLabel(this)), m_shortLabel(new QLabel(this)) {
+    m_slider->setObjectName(QStringLiteral("timelineSlider"));
+    m_frameLabel->setObjectName(QStringLiteral("frameLabel"));
+    m_timeLabel->setObjectName(QStringLiteral("timeLabel"));
+    m_paceLabel->setObjectName(QStringLiteral("paceLabel"));
+    m_shortLabel->setObjectName(QStringLiteral("shortLabel"));
+    m_slider->setPageStep(1);
+    // The window's Left and Right step the frames; the slider itself never takes the keys.
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(11, 0, 11, 6);
+    layout->setSpacing(12);
+    layout->addWidget(m_slider, 1);
+    layout->addWidget(m_frameLabel);
+    layout->addWidget(m_timeLabel);
+    layout->addWidget(m_paceLabel);
+    layout->addWidget(m_shortLabel);
+    connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
+        showFrame(value);
+        emit frameRequested(value);
+    });
+    connect(m_slider, &QSlider::sliderPressed, this, [this] { emit scrubbing(true); });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] { emit scrubbing(false); });
+}
+
+void TimelineBar::setSequence(int frames, int promised, double rate) {
+    m_frames = frames;
+    m_rate = rate;
+    {
+        const QSignalBlocker blocker(m_slider);
+        m_slider->setRange(0, qMax(0, frames - 1));
+    }
+    m_shortLabel->setText(QStringLiteral("%1 of %2 frames complete").arg(frames).arg(promised));
+    m_shortLabel->setVisible(frames < promised);
+    showPace(-1.0);
+    showFrame(m_slider->value());
+}
+
+void TimelineBar::showFrame(int frame) {
+    // While the user holds the handle it stays under the pointer; the readout still follows.
+    if (!m_slider->isSliderDown()) {
+        const QSignalBlocker blocker(m_slider);
+        m_slider->setValue(frame);
+    }
+    m_frameLabel->setText(QStringLiteral("Frame %1 / %2").arg(frame).arg(m_frames));
+    // Frame k is on screen from k / rate seconds into the sequence.
+    const double seconds = m_rate > 0.0 ? frame / m_rate : 0.0;
+    const double total = m_rate > 0.0 ? m_frames / m_rate : 0.0;
+    m_timeLabel->setText(QStringLiteral("%1 s / %2 s").arg(seconds, 0, 'f', 2).arg(total, 0, 'f', 2));
+}
+
+void TimelineBar::showPace(double shownPerSecond) {
+    const QString rate = QString::number(m_rate, 'g', 4);
+    if (shownPerSecond < 0.0)
+        m_paceLabel->setText(QStringLiteral("%1 fps").arg(rate));
+    else
+        m_paceLabel->setText(
+            QStringLiteral("%1 fps shown / %2 fps").arg(shownPerSecond, 0, 'f', 1).arg(rate));
+}
+
+int TimelineBar::frame() const {
+    return m_slider->value();
+}
