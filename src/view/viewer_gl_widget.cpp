@@ -551,6 +551,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     stopPTVPlayback();
     m_ptvFile = file;
     m_ptvPath = path;
+    m_playbackHeld = false;
     m_ptvHeader = header;
     m_firstPtvFrame = true;
     m_ptvFrameCount = header.framesFound;
