@@ -560,6 +560,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     m_ptvDecoder.commitFrame(header, m_store);
     m_ptvFrameCounter = first;
     loadFrameGeometry();
+    emit ptvFrameShown(first);
     const QString shortBy = shortSequenceMessage(header);
     if (!shortBy.isEmpty())
         emit statusMessageRequested(QStringLiteral("Playing %1: %2").arg(path, shortBy));

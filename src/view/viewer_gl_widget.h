@@ -109,7 +109,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     // The depth range of the colour ramps (lowEnd gets the ramp's last colour, highEnd its first),
     // when it changes and when a frame is loaded.
     void colorRangeChanged(float lowEnd, float highEnd);
-    // A sequence frame is on screen: after each tick and each seek.
+    // A sequence frame is on screen: on opening or resuming, after each tick and each seek.
     void ptvFrameShown(int frame);
     // Once a second during playback: the frames per second actually shown.
     void playbackPaceMeasured(double framesPerSecond);
