@@ -660,7 +660,8 @@ class TestWindow : public QObject {
         } else {
             dialog.setModal(true);
             dialog.show();
-            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            // A dialog counts as active while its parent is: wait until it has the keyboard.
+            QVERIFY(hasKeyboardFocus(&dialog));
         }
         QVERIFY(QTest::qWaitForWindowExposed(open));
         QTest::keyPress(open->windowHandle(), Qt::Key_Escape);
