@@ -169,6 +169,9 @@ QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
         {QStringLiteral("Zoom: left or right drag"),
          QStringLiteral("Drag down to bring the model nearer, up to move it away")},
         {QStringLiteral("Both buttons"), QStringLiteral("Pan and zoom twice as fast")},
+        {QStringLiteral("Shift + left click"),
+         QStringLiteral("Pick a point of the surface; a second pick measures the distance to the first")},
+        {QStringLiteral("Shift + right click"), QStringLiteral("Clear the picks")},
         {QStringLiteral("Wheel"), QStringLiteral("Nothing: zoom is a drag")},
     };
 }
