@@ -573,6 +573,17 @@ class TestView : public QObject {
             QVERIFY(shownPixels(store) == onScreen);
         }
 
+        // Another sequence opened with the counter past its first frames is framed on its own surface.
+        QVERIFY(view->seekPtvFrame(4, &error));
+        view->stopPTVPlayback();
+        QVERIFY(writeSampleSequence(dir.filePath("aside.ptv"), 48, 36, 7, 100.0f, &error,
+                                    VirtualScanner::OffCentre));
+        QVERIFY2(view->openPTVFile(dir.filePath("aside.ptv"), &error), qPrintable(error));
+        view->stopPTVPlayback();
+        const QVector3D framed = store.centerOfMass;
+        store.computePhaseStatistics();
+        QCOMPARE(framed, store.centerOfMass);
+
         // A rate far below a frame a second waits the longest interval the timer takes.
         QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));
         QVERIFY2(view->openPTVFile(dir.filePath("still.ptv"), &error), qPrintable(error));

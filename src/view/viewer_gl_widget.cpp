@@ -339,7 +339,7 @@ void ViewerGLWidget::loadFrameGeometry() {
         m_store.computePhaseStatistics();
         m_store.buildPhaseMesh();
     } else if (m_store.frameKind == PtvFrame) {
-        if (m_firstPtvFrame && m_ptvFrameCounter < 3)
+        if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
             m_store.computePhaseStatistics();
         m_firstPtvFrame = false;
         m_store.buildPhaseMesh();
@@ -548,6 +548,9 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     const int32_t first = nextPtvFrame(m_ptvFrameCounter, header.framesFound);
     if (!m_ptvDecoder.readFrame(file, header, first, error) || !beginPtvSequence(m_store, header, error))
         return refuse();
+    // Resuming keeps the framing of the sequence on screen; another file is framed on its own
+    // first frame, wherever the counter stands.
+    m_framingNewSequence = m_store.frameKind != PtvFrame || path != m_ptvPath;
     stopPTVPlayback();
     m_ptvFile = file;
     m_ptvPath = path;

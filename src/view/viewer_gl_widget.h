@@ -177,6 +177,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     qint64 m_ptvFrameSize = 0;
     int m_mirrorFrameCount = 0;
     bool m_firstPtvFrame = true;
+    bool m_framingNewSequence = true;
     bool m_isAnimatingMirror = false;
     bool m_shouldMirrorGeo = false;
     bool m_escapePressed = false;
