@@ -289,6 +289,16 @@ class TestCli : public QObject {
                                 .arg(drawn.x())
                                 .arg(drawn.y())));
 
+        // A thumbnail: a square asked for by its edge, clear where no surface is, the surface as opaque
+        // as on the dark background.
+        const QString clear = dir.filePath("clear.png");
+        QCOMPARE(pelnor({"render", pt, clear, "--size", "240", "--light", "0", "--transparent"}).status, 0);
+        const QImage thumbnail(clear);
+        QCOMPARE(thumbnail.size(), QSize(240, 240));
+        QCOMPARE(thumbnail.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(thumbnail.pixelColor(120, 120), QColor(255, 220, 165));
+
+        QCOMPARE(pelnor({"render", pt, dir.filePath("y.png"), "--size", "240x"}).status, 2);
         QCOMPARE(pelnor({"render", pt, dir.filePath("y.png"), "--style", "glass"}).status, 2);
         QCOMPARE(pelnor({"render", pt, dir.filePath("y.png"), "--light", "101"}).status, 2);
         QCOMPARE(pelnor({"render", dir.filePath("none.pt"), dir.filePath("y.png")}).status, 1);

@@ -41,7 +41,8 @@ int runRender(const QStringList &arguments, char *program) {
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addPositionalArgument(QStringLiteral("OUT"),
                                  QStringLiteral("The image; its ending names the format."));
-    parser.addOption({QStringLiteral("size"), QStringLiteral("Image size, default 800x600."),
+    parser.addOption({QStringLiteral("size"),
+                      QStringLiteral("Image size WxH, or N for a square N pixels wide; default 800x600."),
                       QStringLiteral("WxH"), QStringLiteral("800x600")});
     parser.addOption({QStringLiteral("style"), QStringLiteral("shaded (default), wireframe or points."),
                       QStringLiteral("STYLE"), QStringLiteral("shaded")});
@@ -54,13 +55,19 @@ int runRender(const QStringList &arguments, char *program) {
     parser.addOption(
         {QStringLiteral("legend"),
          QStringLiteral("Draw the colour legend of a depth colouring, as the viewer shows it.")});
+    parser.addOption({QStringLiteral("transparent"),
+                      QStringLiteral("Leave the background transparent where no surface is drawn.")});
     const int status = parse(parser, arguments, 2);
     if (status >= 0)
         return status;
 
     int width = 0, height = 0, frame = -1;
-    if (!parseSize(parser.value(QStringLiteral("size")), &width, &height))
-        return usageError(parser, QStringLiteral("--size takes WxH, for example 1024x768"));
+    // A file manager asks for a thumbnail by one edge.
+    QString size = parser.value(QStringLiteral("size"));
+    if (!size.contains(QLatin1Char('x')))
+        size += QLatin1Char('x') + size;
+    if (!parseSize(size, &width, &height))
+        return usageError(parser, QStringLiteral("--size takes WxH or N, for example 1024x768 or 256"));
     const QStringList styles = {"shaded", "wireframe", "points"};
     const QStringList colors = {"solid", "texture", "depth", "jet", "magma", "viridis"};
     const int style = styles.indexOf(parser.value(QStringLiteral("style")));
@@ -95,6 +102,7 @@ int runRender(const QStringList &arguments, char *program) {
     view.setControlMethod(ViewerGLWidget::Rotate);
     view.changeLightIntensity(light);
     view.setLegendShown(parser.isSet(QStringLiteral("legend")));
+    view.setTransparentBackground(parser.isSet(QStringLiteral("transparent")));
     view.loadFrameGeometry();
     // A top-level view that is never shown still gets its context and draws into its framebuffer.
     const QImage image = view.grabFramebuffer();

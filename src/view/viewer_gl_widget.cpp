@@ -237,6 +237,17 @@ void ViewerGLWidget::paintOverlay() {
         m_legend.paint(painter, size(), m_store.materialType, decimals);
 }
 
+void ViewerGLWidget::setTransparentBackground(bool on) {
+    m_transparentBackground = on;
+    // A grab keeps the alpha channel only when the surface was asked for one.
+    if (on && !context()) {
+        QSurfaceFormat withAlpha = format();
+        withAlpha.setAlphaBufferSize(8);
+        setFormat(withAlpha);
+    }
+    update();
+}
+
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
     qDebug().noquote() << lightIntensitySliderValue;
     m_lightIntensity = static_cast<float>(lightIntensitySliderValue / 100.0) * 10.0f;
@@ -426,7 +437,8 @@ void ViewerGLWidget::uploadGeometry() {
 
 void ViewerGLWidget::paintGL() {
     glClearColor(static_cast<GLfloat>(m_clearColor.redF()), static_cast<GLfloat>(m_clearColor.greenF()),
-                 static_cast<GLfloat>(m_clearColor.blueF()), static_cast<GLfloat>(m_clearColor.alphaF()));
+                 static_cast<GLfloat>(m_clearColor.blueF()),
+                 m_transparentBackground ? 0.0f : static_cast<GLfloat>(m_clearColor.alphaF()));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (!m_program)
         return;

@@ -69,6 +69,9 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     // The keys the view answers and what its drags do, as (key or drag, effect) rows.
     static QVector<QPair<QString, QString>> keysAndMouse();
 
+    // Clears to no colour at all where no surface is drawn, so a grabbed image can lie on any page.
+    void setTransparentBackground(bool on);
+
     // Why the view draws only its background, or empty when it draws normally.
     QString glProblem() const { return m_glProblem; }
 
@@ -197,6 +200,7 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     int m_tickCount = 0;
     int m_framesPainted = 0;
     bool m_newFrameUploaded = false;
+    bool m_transparentBackground = false;
     // Fixed-function calls of the compatibility profile, resolved from the context.
     void (*m_glShadeModel)(unsigned int) = nullptr;
     void (*m_glPolygonMode)(unsigned int, unsigned int) = nullptr;
