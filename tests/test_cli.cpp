@@ -446,7 +446,7 @@ class TestCli : public QObject {
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("convert"));
         QCOMPARE(pelnor({"info", "--help"}).status, 0);
-        QVERIFY(pelnor({"--version"}).out.startsWith("pelnor "));
+        QCOMPARE(pelnor({"--version"}).out, QStringLiteral("pelnor " PELNOR_VERSION "\n"));
     }
 
 #ifndef PELNOR_SANITIZED

@@ -178,6 +178,9 @@ class TestWindow : public QObject {
         QCOMPARE(v.window.objectName(), QStringLiteral("ViewerWindow"));
         QVERIFY(v.window.acceptDrops());
         QVERIFY(!v.window.windowIcon().pixmap(32, 32).isNull());
+        const QLabel *version = v.window.findChild<QLabel *>("versionLabel");
+        QVERIFY(version && version->isVisible());
+        QCOMPARE(version->text(), QStringLiteral("Pelnor Viewer " PELNOR_VERSION));
         QCOMPARE(v.store.frameKind, int32_t(PtFrame));
         QCOMPARE(v.window.currentControlMethod(), 0);
 

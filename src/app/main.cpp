@@ -36,6 +36,9 @@ int main(int argc, char *argv[]) {
     Q_INIT_RESOURCE(style);
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(PELNOR_VERSION));
+    // Lets the desktop match the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pelnor-viewer"));
     applyStyleSheet(app);
 
     QSurfaceFormat format;

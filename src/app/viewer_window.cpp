@@ -96,6 +96,12 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->mainToolBar->addWidget(spacer);
     ui->mainToolBar->addAction(fileInfo);
 
+    // The version at the right end of the status bar, where messages never cover it.
+    auto *version = new QLabel(QStringLiteral("Pelnor Viewer " PELNOR_VERSION), ui->statusBar);
+    version->setObjectName(QStringLiteral("versionLabel"));
+    version->setEnabled(false);
+    ui->statusBar->addPermanentWidget(version);
+
     fileInfoTable = std::make_unique<QTableWidget>(0, 2);
     m_store.frameKind = PtFrame;
 }
