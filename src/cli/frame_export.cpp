@@ -7,6 +7,43 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <csignal>
+
+namespace {
+
+volatile std::sig_atomic_t interruptedBy = 0;
+
+void noteInterrupt(int signal) {
+    interruptedBy = signal;
+}
+
+// While an export runs, Ctrl+C or a polite kill ends it between two frames, so that the file in
+// hand is dropped whole instead of leaving its temporary behind. A second signal ends the process
+// at once.
+class InterruptBetweenFrames {
+  public:
+    InterruptBetweenFrames() {
+        interruptedBy = 0;
+        struct sigaction action = {};
+        action.sa_handler = noteInterrupt;
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_int);
+        sigaction(SIGTERM, &action, &m_term);
+    }
+    ~InterruptBetweenFrames() {
+        sigaction(SIGINT, &m_int, nullptr);
+        sigaction(SIGTERM, &m_term, nullptr);
+    }
+    int signal() const { return interruptedBy; }
+
+  private:
+    struct sigaction m_int = {};
+    struct sigaction m_term = {};
+};
+
+} // namespace
+
 const QCommandLineOption kFramesOption(
     QStringLiteral("frames"),
     QStringLiteral("Frames A to B, by index in the file from 0, for an OUT with a frame number or a "
@@ -60,12 +97,17 @@ bool fitFrameSpan(const FrameSource &source, FrameSpan *span, QString *error) {
 int exportFrames(const FrameSpan &span, const FramePipeline::Stage &prepare,
                  const FramePipeline::Stage &consume, const QString &oneFile) {
     ProgressLine progress(span.count());
+    InterruptBetweenFrames interrupt;
     int32_t done = 0;
     FramePipeline pipeline;
     QString error;
     const bool ok = pipeline.run(
         span.first, span.last, prepare,
         [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+            if (interrupt.signal()) {
+                *reason = QStringLiteral("interrupted before frame %1").arg(frame);
+                return false;
+            }
             if (!consume(frame, store, reason))
                 return false;
             progress.step(frame, ++done);
@@ -85,5 +127,5 @@ int exportFrames(const FrameSpan &span, const FramePipeline::Stage &prepare,
                                 .arg(span.first)
                                 .arg(span.first + done - 1));
     err << "\n";
-    return 1;
+    return interrupt.signal() ? 128 + interrupt.signal() : 1;
 }
