@@ -14,8 +14,15 @@ bool FrameSource::open(const QString &path, QString *error) {
     m_reader.closeStream(m_file);
     m_path = path;
     const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending == QLatin1String("pt") || ending == QLatin1String("xyzm"))
-        return true; // read whole by readFrame, which tells what is wrong with it
+    m_single.reset();
+    if (ending == QLatin1String("pt") || ending == QLatin1String("xyzm")) {
+        auto single = std::make_unique<ScanFrameStore>();
+        if (!(ending == QLatin1String("pt") ? loadPtFile(*single, path, error)
+                                            : loadXYZMFile(*single, path, error, nullptr)))
+            return false;
+        m_single = std::move(single);
+        return true;
+    }
     if (ending != QLatin1String("ptv")) {
         if (error)
             *error = QStringLiteral("unknown file ending (expected .xyzm, .pt or .ptv)");
@@ -36,6 +43,11 @@ bool FrameSource::readFrame(int32_t frame, ScanFrameStore &store, QString *error
             if (error)
                 *error = QStringLiteral("frame %1 is not in the file, which holds one frame, 0").arg(frame);
             return false;
+        }
+        if (m_single) {
+            store = std::move(*m_single);
+            m_single.reset();
+            return true;
         }
         return QFileInfo(m_path).suffix().toLower() == QLatin1String("pt")
                    ? loadPtFile(store, m_path, error)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 class ScanFrameStore;
 
@@ -20,7 +21,8 @@ class FrameSource {
     FrameSource &operator=(const FrameSource &) = delete;
     ~FrameSource();
 
-    // Opens the file by its ending; a sequence's header is read and checked here.
+    // Opens the file by its ending: a sequence's header is read and checked here, and a single
+    // frame is read whole, so a broken file is told before any work starts.
     bool open(const QString &path, QString *error);
     bool isSequence() const { return m_file != nullptr; }
     // Frames the file should hold (a sequence's header count; 1 for a single frame) and those it
@@ -38,6 +40,8 @@ class FrameSource {
 
   private:
     QString m_path;
+    // A single frame, read by open() and handed over by the first readFrame.
+    std::unique_ptr<ScanFrameStore> m_single;
     std::FILE *m_file = nullptr;
     PTVReader m_reader;
     PtvHeader m_header;
