@@ -18,29 +18,38 @@ cd "$work" || exit 1
 "$PELNOR" sample walk.ptv --size 1280x1024 --frames "$FRAMES" --rate 15 || exit 1
 last=$((FRAMES - 1))
 
-now() { date +%s.%N; }
-elapsed() { echo "$(now) - $1" | bc; }
+# Wall and processor seconds (user + system, every thread) of a command: "REAL CPU".
+measure() {
+    local TIMEFORMAT='%R %U %S' out
+    out=$({ time "$@" >/dev/null 2>&1; } 2>&1) || return 1
+    echo "$out" | awk '{print $1, $2 + $3}'
+}
+each() { # runs "$@" with {} replaced by every frame index, one command after another
+    local k
+    for k in $(seq 0 "$last"); do "${@//\{\}/$k}" || return 1; done
+}
+ratio() { echo "$1 / $2" | bc -l; }
+fail() { echo "export_commands.sh: $1 failed" >&2; exit 1; }
 
 mkdir ply one
-t=$(now)
-"$PELNOR" convert walk.ptv 'ply/walk_%04d.ply' 2>/dev/null || exit 1
-pattern=$(elapsed "$t")
-t=$(now)
-for k in $(seq 0 $last); do "$PELNOR" convert walk.ptv "one/walk_$k.ply" --frame "$k" || exit 1; done
-separate=$(elapsed "$t")
-cmp -s ply/walk_0007.ply one/walk_7.ply || echo "warning: frame 7 differs between the two exports"
+read -r pattern patternCpu < <(measure "$PELNOR" convert walk.ptv 'ply/walk_%04d.ply') || fail "convert"
+read -r separate separateCpu < <(measure each "$PELNOR" convert walk.ptv 'one/walk_{}.ply' --frame '{}') ||
+    fail "convert --frame K"
+[ "$FRAMES" -gt 7 ] && { cmp -s ply/walk_0007.ply one/walk_7.ply || fail "comparing frame 7"; }
 rm -rf ply one
 
-t=$(now)
-"$PELNOR" render walk.ptv walk.mp4 --size 1280x720 2>/dev/null || exit 1
-video=$(elapsed "$t")
-t=$(now)
-for k in $(seq 0 $last); do
-    "$PELNOR" render walk.ptv "frame_$k.png" --size 1280x720 --frame "$k" 2>/dev/null || exit 1
-done
-images=$(elapsed "$t")
+read -r video videoCpu < <(measure "$PELNOR" render walk.ptv walk.mp4 --size 1280x720) || fail "render to MP4"
+read -r images imagesCpu < <(measure each "$PELNOR" render walk.ptv 'frame_{}.png' --size 1280x720 --frame '{}') ||
+    fail "render --frame K"
 
-printf 'PLY, %d frames:   one pattern export %6.2f s   %d separate converts %6.2f s   %.2fx faster\n' \
-    "$FRAMES" "$pattern" "$FRAMES" "$separate" "$(echo "$separate / $pattern" | bc -l)"
-printf 'Video 1280x720:   MP4 export %6.2f frames/s   one PNG render per frame %6.2f frames/s   %.2fx\n' \
-    "$(echo "$FRAMES / $video" | bc -l)" "$(echo "$FRAMES / $images" | bc -l)" "$(echo "$images / $video" | bc -l)"
+printf 'PLY, %d frames of 1280x1024\n' "$FRAMES"
+printf '  one numbered export        %7.2f s  (%6.2f s of processor time)\n' "$pattern" "$patternCpu"
+printf '  %2d convert --frame K runs  %7.2f s  (%6.2f s of processor time)\n' "$FRAMES" "$separate" "$separateCpu"
+printf '  the numbered export is %.2fx as fast (%.2fx in processor time)\n' \
+    "$(ratio "$separate" "$pattern")" "$(ratio "$separateCpu" "$patternCpu")"
+printf 'Rendering at 1280x720\n'
+printf '  one MP4 export             %7.2f frames/s\n' "$(ratio "$FRAMES" "$video")"
+printf '  one render --frame K each  %7.2f frames/s\n' "$(ratio "$FRAMES" "$images")"
+printf '  the MP4 export is %.2fx as fast (%.2fx in processor time)\n' \
+    "$(ratio "$images" "$video")" "$(ratio "$imagesCpu" "$videoCpu")"
+echo "load average while measuring: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) processors"
