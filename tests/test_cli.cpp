@@ -222,6 +222,94 @@ class TestCli : public QObject {
         QCOMPARE(pelnor({"sample", ptv, "--rate", "0"}).status, 2);
     }
 
+    // One file per frame, named by the frame's index, each the same as a conversion of that frame
+    // alone; a sequence cut short stops at its first missing frame with every earlier file whole.
+    void sequenceExports_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name"); // %1: the frame's index, zero-padded to `digits`
+        QTest::addColumn<int>("digits");
+        QTest::addColumn<QStringList>("range");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("cutShort");
+        QTest::newRow("ply, every frame") << "walk_%04d.ply"
+                                          << "walk_%1.ply" << 4 << QStringList() << 0 << 3 << false;
+        QTest::newRow("xyzm, a range")
+            << "w%d.xyzm"
+            << "w%1.xyzm" << 0 << QStringList{"--frames", "1-2"} << 1 << 2 << false;
+        QTest::newRow("pt, one frame") << "%%w_%02d.pt"
+                                       << "%w_%1.pt" << 2 << QStringList{"--frames", "3"} << 3 << 3 << false;
+        QTest::newRow("ply, cut short") << "walk_%04d.ply"
+                                        << "walk_%1.ply" << 4 << QStringList() << 0 << 1 << true;
+        QTest::newRow("pt, cut short in range")
+            << "w%d.pt"
+            << "w%1.pt" << 0 << QStringList{"--frames", "1-3"} << 1 << 1 << true;
+    }
+    void sequenceExports() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(int, digits);
+        QFETCH(QStringList, range);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(bool, cutShort);
+        QTemporaryDir dir;
+        const QString ptv = dir.filePath("walk.ptv");
+        QCOMPARE(pelnor({"sample", ptv, "--size", "64x48", "--frames", "4"}).status, 0);
+        if (cutShort) // frame 2 is half there
+            QVERIFY(QFile::resize(ptv, 457 + 2 * 5 * 64 * 48 + 100));
+        QVERIFY(QDir(dir.path()).mkdir("out"));
+        const Run run = pelnor(QStringList{"convert", ptv, dir.filePath("out/" + pattern)} + range);
+        QCOMPARE(run.status, cutShort ? 1 : 0);
+        if (cutShort)
+            QVERIFY2(run.err.contains("frame 2 ") && run.err.count('\n') == 1, qPrintable(run.err));
+
+        QStringList expected;
+        for (int k = first; k <= last; ++k) {
+            expected << name.arg(k, digits, 10, QChar('0'));
+            const QString one = dir.filePath("one." + QFileInfo(pattern).suffix());
+            QCOMPARE(pelnor({"convert", ptv, one, "--frame", QString::number(k)}).status, 0);
+            QByteArray single = readAll(one), numbered = readAll(dir.filePath("out/" + expected.last()));
+            if (pattern.endsWith(".pt")) // the capture time says when the file was written
+                single.remove(4, 16), numbered.remove(4, 16);
+            QVERIFY2(!numbered.isEmpty() && numbered == single, qPrintable(expected.last()));
+        }
+        // Nothing else: no frame beyond the range or the cut, no temporary left behind.
+        QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    }
+
+    // Progress is one line rewritten in place on a terminal, and nothing at all for a pipe or a log.
+    void progressOnlyOnATerminal_data() {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("terminal") << true;
+        QTest::newRow("pipe") << false;
+    }
+    void progressOnlyOnATerminal() {
+        QFETCH(bool, terminal);
+        QTemporaryDir dir;
+        const QString ptv = dir.filePath("walk.ptv"), out = dir.filePath("w_%d.ply");
+        QCOMPARE(pelnor({"sample", ptv, "--size", "64x48", "--frames", "5"}).status, 0);
+        QProcess process;
+        if (terminal) // script runs the tool on a pseudo terminal and copies what it shows
+            process.start("script",
+                          {"-qec", QString("'%1' convert '%2' '%3'").arg(PELNOR_BIN, ptv, out), "/dev/null"});
+        else
+            process.start(PELNOR_BIN, {"convert", ptv, out});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString shown = process.readAllStandardOutput() + process.readAllStandardError();
+        QVERIFY(QFile::exists(dir.filePath("w_4.ply")));
+        if (!terminal) {
+            QCOMPARE(shown, QString());
+            return;
+        }
+        QCOMPARE(shown.count("\rframe "), 5);
+        QCOMPARE(shown.count('\n'), 1); // the line ends once, when the export does
+        QVERIFY2(shown.contains(QRegularExpression("\rframe 2  3/5  60%  [0-9.]+ frames/s  0:[0-9]{2} left")),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains("5/5  100%"), qPrintable(shown));
+    }
+
     void renderDrawsThroughTheView() {
         QTemporaryDir dir;
         const QString pt = dir.filePath("scan.pt"), ptv = dir.filePath("walk.ptv"),

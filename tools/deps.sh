@@ -1,9 +1,11 @@
 # Sourced by the tools: makes sure the Debian packages the project builds and runs with are there.
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 
-# The second line serves installing and packaging: menu entries, file types, and the Debian package.
+# The second line serves installing and packaging (menu entries, file types, the Debian package);
+# the third, video export.
 PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 xvfb xauth libgl1-mesa-dri libgl-dev clang-format
-    desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file"
+    desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file
+    pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev"
 # Extras that tools/coverage.sh installs for itself; CI does not need them.
 PELNOR_COVERAGE_PACKAGES="gcovr"
 

@@ -21,12 +21,12 @@ int fileError(const QString &path, const QString &reason) {
 
 const QCommandLineOption
     kFrameOption(QStringLiteral("frame"),
-                 QStringLiteral("Frame K of a .ptv sequence (default 1), decoded as playback does."),
+                 QStringLiteral("Frame K of a .ptv sequence, by its index in the file from 0 (default 0, "
+                                "the first frame), decoded as playback decodes it."),
                  QStringLiteral("K"));
 
-// --frame as a frame number, -1 when not given; false for a value that is no frame number.
 bool frameNumber(const QCommandLineParser &parser, int *frame) {
-    *frame = -1;
+    *frame = 0;
     if (!parser.isSet(kFrameOption))
         return true;
     bool ok = false;
@@ -78,8 +78,7 @@ QStringList calibrationFacts(const CalibrationBlocks &calibration) {
             "Projector projection: " + numbers(calibration.projectorProjection, 12)};
 }
 
-// Opens a sequence and decodes one of its frames as playback does. frame -1 picks the first frame
-// playback shows.
+// Opens a sequence and decodes one of its frames as playback does.
 bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QString *error,
                        HeaderFacts *facts) {
     PTVReader reader;
@@ -88,10 +87,8 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
         return false;
     PtvHeader header;
     PtvFrameDecoder decoder;
-    const bool loaded =
-        reader.readHeader(file, header, error) && beginPtvSequence(store, header, error) &&
-        decoder.decodeFrame(file, header, frame < 0 ? nextPtvFrame(0, header.framesFound) : frame, store,
-                            error);
+    const bool loaded = reader.readHeader(file, header, error) && beginPtvSequence(store, header, error) &&
+                        decoder.decodeFrame(file, header, frame, store, error);
     reader.closeStream(file);
     if (loaded && facts) {
         facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
@@ -112,6 +109,11 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
 
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts) {
     const QString ending = QFileInfo(path).suffix().toLower();
+    if (frame != 0 && ending != QLatin1String("ptv")) {
+        if (error)
+            *error = QStringLiteral("frame %1 is not in the file, which holds one frame, 0").arg(frame);
+        return false;
+    }
     if (ending == QLatin1String("xyzm")) {
         if (!loadXYZMFile(store, path, error, nullptr))
             return false;

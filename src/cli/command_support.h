@@ -20,13 +20,13 @@ int fileError(const QString &path, const QString &reason);
 int parse(QCommandLineParser &parser, const QStringList &arguments, int positionalCount);
 
 extern const QCommandLineOption kFrameOption;
-// --frame as a frame number, -1 when not given; false for a value that is no frame number.
+// --frame as a frame's index in the file, 0 when not given; false for a value that is no index.
 bool frameNumber(const QCommandLineParser &parser, int *frame);
 // "WxH" with both at least 1.
 bool parseSize(const QString &text, int *width, int *height);
 
-// Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (-1: the
-// first frame playback shows) is decoded as playback does.
+// Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (its index
+// in the file) is decoded as playback decodes it. A single-frame file holds frame 0 only.
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts);
 // Statistics and mesh of the loaded frame, as the view builds them.
 void buildScanGeometry(ScanFrameStore &store);

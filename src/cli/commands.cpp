@@ -1,8 +1,11 @@
 #include "cli/commands.h"
 
 #include "cli/command_support.h"
+#include "cli/frame_export.h"
+#include "cli/output_name.h"
 
 #include "data/file_info_rows.h"
+#include "data/frame_source.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
@@ -31,9 +34,9 @@ int runInfo(const QStringList &arguments) {
     const int status = parse(parser, arguments, 1);
     if (status >= 0)
         return status;
-    int frame = -1;
+    int frame = 0;
     if (!frameNumber(parser, &frame))
-        return usageError(parser, QStringLiteral("--frame takes a frame number"));
+        return usageError(parser, QStringLiteral("--frame takes a frame number, from 0"));
     const QRegularExpressionMatch pixel =
         QRegularExpression(QStringLiteral("^(\\d{1,9}),(\\d{1,9})$")).match(parser.value(pixelOption));
     if (parser.isSet(pixelOption) && !pixel.hasMatch())
@@ -71,37 +74,60 @@ int runInfo(const QStringList &arguments) {
 
 int runConvert(const QStringList &arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes the frame of IN in the format of OUT's ending."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes frames of IN in the format of OUT's ending. Frames are numbered by their index in the "
+        "file, from 0. An OUT with a frame number, such as 'frames/walk_%04d.ply', writes one file per "
+        "frame, named by that index."));
     parser.addPositionalArgument(QStringLiteral("convert"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
-    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("A .xyzm, .pt or .ply file."));
+    parser.addPositionalArgument(
+        QStringLiteral("OUT"), QStringLiteral("A .xyzm, .pt or .ply file; %d or %04d in it numbers frames."));
     parser.addOption(kFrameOption);
+    parser.addOption(kFramesOption);
     const int status = parse(parser, arguments, 2);
     if (status >= 0)
         return status;
-    int frame = -1;
-    if (!frameNumber(parser, &frame))
-        return usageError(parser, QStringLiteral("--frame takes a frame number"));
     const QString in = parser.positionalArguments().at(1);
-    const QString out = parser.positionalArguments().at(2);
-    const QString ending = QFileInfo(out).suffix().toLower();
+    OutputName out;
+    QString error;
+    if (!out.parse(parser.positionalArguments().at(2), &error))
+        return usageError(parser, error);
+    const QString ending = out.ending();
     if (ending != QLatin1String("xyzm") && ending != QLatin1String("pt") && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("OUT must end in .xyzm, .pt or .ply"));
+    FrameSpan span;
+    error = frameSpanArguments(parser, out.numbered(), &span);
+    if (!error.isEmpty())
+        return usageError(parser, error);
 
-    ScanFrameStore store;
-    QString error;
-    if (!loadScan(store, in, frame, &error, nullptr))
+    FrameSource source;
+    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
         return fileError(in, error);
-    buildScanGeometry(store);
-    bool written = false;
-    if (ending == QLatin1String("xyzm")) {
-        written = saveXYZMFile(store, out, &error, nullptr);
-    } else if (ending == QLatin1String("pt")) {
-        written = savePtFile(store, out, &error);
-    } else {
-        written = savePlyFile(store, out, &error);
-    }
-    return written ? 0 : fileError(out, error);
+    // Reading, decoding and triangulating run a frame ahead of the writing.
+    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        if (!source.readFrame(frame, store, reason)) {
+            *reason = in + ": " + *reason;
+            return false;
+        }
+        // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
+        if (ending != QLatin1String("pt") && store.frameKind != XyzmFrame)
+            store.computeCoordinatesFromPhase();
+        if (ending == QLatin1String("ply"))
+            store.buildCoordinateMesh();
+        return true;
+    };
+    const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        const QString path = out.pathFor(frame);
+        const bool written = ending == QLatin1String("xyzm")
+                                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(),
+                                                 store.mask.get(), store.width, store.height, reason, nullptr)
+                             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
+                                                             : writePlyFile(path, store, reason);
+        if (!written)
+            *reason = path + ": " + *reason;
+        return written;
+    };
+    return exportFrames(span, prepare, write);
 }
 
 int runSample(const QStringList &arguments) {

@@ -10,19 +10,25 @@
 
 namespace {
 
-const char kUsage[] = "Usage: pelnor COMMAND [OPTIONS]\n"
-                      "\n"
-                      "Commands:\n"
-                      "  info FILE [--frame K] [--pixel U,V]\n"
-                      "                                 print the facts of a scan frame\n"
-                      "  convert IN OUT [--frame K]     write the frame of IN as .xyzm, .pt or .ply\n"
-                      "  sample OUT [--size WxH] [--frames N] [--rate FPS] [--scene S]\n"
-                      "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
-                      "  render IN OUT.png [--size WxH|N] [--style S] [--color C] [--light L] [--frame K]\n"
-                      "                    [--legend] [--transparent]\n"
-                      "                                 draw the frame of IN as the viewer does\n"
-                      "\n"
-                      "Run 'pelnor COMMAND --help' for the options of a command.\n";
+const char kUsage[] =
+    "Usage: pelnor COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  info FILE [--frame K] [--pixel U,V]\n"
+    "                                 print the facts of a scan frame\n"
+    "  convert IN OUT [--frame K | --frames A-B]\n"
+    "                                 write frames of IN as .xyzm, .pt or .ply\n"
+    "  sample OUT [--size WxH] [--frames N] [--rate FPS] [--scene S]\n"
+    "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
+    "  render IN OUT [--size WxH|N] [--style S] [--color C] [--light L] [--legend]\n"
+    "                [--transparent] [--frame K | --frames A-B]\n"
+    "                                 draw frames of IN as the viewer does, into images or an .mp4 video\n"
+    "\n"
+    "Frames are numbered by their index in the file, from 0; --frame defaults to 0, the first frame.\n"
+    "An OUT with a frame number, such as 'frames/walk_%04d.ply', writes one file per frame, named by\n"
+    "that index, for every frame of the file or those --frames picks.\n"
+    "\n"
+    "Run 'pelnor COMMAND --help' for the options of a command.\n";
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "data/scan_frame_store.h"
 
 #include <algorithm>
+#include <utility>
 
 ScanFrameStore::ScanFrameStore() {
     allocateFrameBuffers();
@@ -36,4 +37,21 @@ void ScanFrameStore::releaseFrameBuffers() {
     xyz.reset();
     vertexData.clear();
     indexData.clear();
+}
+
+void ScanFrameStore::swapFrame(ScanFrameStore &other) {
+    std::swap(width, other.width);
+    std::swap(height, other.height);
+    std::swap(pixelCount, other.pixelCount);
+    std::swap(frameKind, other.frameKind);
+    std::swap(colorTexture, other.colorTexture);
+    std::swap(mosaicCode, other.mosaicCode);
+    std::swap(validCoordinateCount, other.validCoordinateCount);
+    rgbTexture.swap(other.rgbTexture);
+    monoTexture.swap(other.monoTexture);
+    mask.swap(other.mask);
+    xyz.swap(other.xyz);
+    phase.swap(other.phase);
+    vertexData.swap(other.vertexData);
+    indexData.swap(other.indexData);
 }

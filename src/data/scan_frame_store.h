@@ -33,6 +33,9 @@ class ScanFrameStore {
     void allocateFrameBuffers();
     // Releases every buffer and empties the mesh arrays, so nothing of the old frame survives.
     void releaseFrameBuffers();
+    // Exchanges the frame with another store's: size, kind, buffers, mesh arrays and valid count.
+    // Calibration, statistics, file identity and render settings stay where they are.
+    void swapFrame(ScanFrameStore &other);
 
     // Calibration (calibration.cpp). Each takes the first of 12, 12, 9, 9, 5 and 5 doubles.
     void setCameraProjection(const double *values);

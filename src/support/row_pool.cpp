@@ -45,6 +45,7 @@ void RowPool::run(int rows, void (*call)(void *, int, int), void *context) {
         call(context, 0, rows);
         return;
     }
+    std::lock_guard<std::mutex> pass(m_passMutex);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_call = call;

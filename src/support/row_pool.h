@@ -35,6 +35,8 @@ class RowPool {
     int m_threadCount = 1;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
+    // One pass at a time: threads other than the caller's (an export's worker) may start passes too.
+    std::mutex m_passMutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
     // The pass in progress, read by the workers under the mutex.

@@ -358,7 +358,10 @@ void ViewerGLWidget::loadFrameGeometry() {
         m_ptvFrameCounter = 1;
         m_store.buildCoordinateMesh();
     }
+    presentFrameGeometry();
+}
 
+void ViewerGLWidget::presentFrameGeometry() {
     // The eye sits on the axis through the centre of mass, where the larger extent of the box
     // fills the 45 degree field of view.
     const QVector3D extent = m_store.boundingBoxSize;

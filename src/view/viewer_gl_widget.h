@@ -51,6 +51,9 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void setShouldMirrorGeo(bool on);
     // Rebuilds statistics and mesh of the frame now in the store, places the camera and uploads.
     void loadFrameGeometry();
+    // Places the camera from the store's statistics and uploads the arrays already built there (by
+    // an export's worker thread, say), without building them again.
+    void presentFrameGeometry();
     void rotateModel(float ax, float ay, float az);
 
     // Opens a sequence, shows at once the frame after the one shown last (the counter carries on)

@@ -1,0 +1,69 @@
+#include "data/frame_source.h"
+
+#include "data/pt_file.h"
+#include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+
+#include <QFileInfo>
+
+FrameSource::~FrameSource() {
+    m_reader.closeStream(m_file);
+}
+
+bool FrameSource::open(const QString &path, QString *error) {
+    m_reader.closeStream(m_file);
+    m_path = path;
+    const QString ending = QFileInfo(path).suffix().toLower();
+    m_single.reset();
+    if (ending == QLatin1String("pt") || ending == QLatin1String("xyzm")) {
+        auto single = std::make_unique<ScanFrameStore>();
+        if (!(ending == QLatin1String("pt") ? loadPtFile(*single, path, error)
+                                            : loadXYZMFile(*single, path, error, nullptr)))
+            return false;
+        m_single = std::move(single);
+        return true;
+    }
+    if (ending != QLatin1String("ptv")) {
+        if (error)
+            *error = QStringLiteral("unknown file ending (expected .xyzm, .pt or .ptv)");
+        return false;
+    }
+    if (!m_reader.openStream(path, m_file, error))
+        return false;
+    if (!m_reader.readHeader(m_file, m_header, error)) {
+        m_reader.closeStream(m_file);
+        return false;
+    }
+    return true;
+}
+
+bool FrameSource::readFrame(int32_t frame, ScanFrameStore &store, QString *error) {
+    if (!isSequence()) {
+        if (frame != 0) {
+            if (error)
+                *error = QStringLiteral("frame %1 is not in the file, which holds one frame, 0").arg(frame);
+            return false;
+        }
+        if (m_single) {
+            store = std::move(*m_single);
+            m_single.reset();
+            return true;
+        }
+        return QFileInfo(m_path).suffix().toLower() == QLatin1String("pt")
+                   ? loadPtFile(store, m_path, error)
+                   : loadXYZMFile(store, m_path, error, nullptr);
+    }
+    // A store set up for another file or size gets this sequence's calibration and buffers.
+    if (store.frameKind != PtvFrame || store.width != m_header.width || store.height != m_header.height ||
+        !store.phase || !store.monoTexture) {
+        if (!beginPtvSequence(store, m_header, error))
+            return false;
+    }
+    if (!m_decoder.decodeFrame(m_file, m_header, frame, store, error)) {
+        const QString shortBy = shortfall();
+        if (error && frame >= m_header.framesFound && !shortBy.isEmpty())
+            *error += QStringLiteral(" (%1)").arg(shortBy);
+        return false;
+    }
+    return true;
+}
