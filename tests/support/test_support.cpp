@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 
 QByteArray readAll(const QString &path) {
     QFile file(path);
@@ -104,6 +105,9 @@ const char *drawableFrameFault(const ScanFrameStore &store) {
             return "triangle index outside the frame";
     if (store.validCoordinateCount < 0 || store.validCoordinateCount > store.pixelCount)
         return "valid coordinate count outside the frame";
+    for (const QVector3D &p : {store.centerOfMass, store.boundingBoxMin, store.boundingBoxMax})
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z()))
+            return "framing estimates not finite";
     if (fileInfoRows(store).size() != 10)
         return "file information table is not ten rows";
     return nullptr;

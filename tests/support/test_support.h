@@ -30,5 +30,6 @@ QByteArray storeSnapshot(const ScanFrameStore &store);
 QByteArray bufferAddresses(const ScanFrameStore &store);
 
 // Why the frame in the store is not one the view can draw, or nullptr when it is: a size, its
-// buffers, mesh arrays that stay inside it and a file information table of ten rows.
+// buffers, mesh arrays that stay inside it, finite framing estimates and a file information table
+// of ten rows.
 const char *drawableFrameFault(const ScanFrameStore &store);
