@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -18,38 +19,59 @@ bool finite(const QVector3D &p) {
     return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
 }
 
-void setPoints(ScanFrameStore &store, std::initializer_list<QVector3D> points) {
-    int i = 0;
-    for (const QVector3D &p : points) {
-        store.xyz[3 * i] = p.x(), store.xyz[3 * i + 1] = p.y(), store.xyz[3 * i + 2] = p.z();
-        ++i;
-    }
+QVector3D pointAt(const float *xyz, size_t i) {
+    return QVector3D(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
 }
 
-// Each pixel at (column, row, depth).
-void setGrid(ScanFrameStore &store, float depth) {
-    for (int i = 0; i < store.pixelCount; ++i) {
-        store.xyz[3 * i] = float(i % store.width);
-        store.xyz[3 * i + 1] = float(i / store.width);
-        store.xyz[3 * i + 2] = depth;
-    }
+template <typename Array> QByteArray bytesOf(const Array &a) {
+    return QByteArray(reinterpret_cast<const char *>(a.data()), int(sizeof a[0] * a.size()));
 }
 
-// Largest distance between a triangulated and a true point, relative to its depth.
-double worstRelativeError(const ScanFrameStore &store, const SyntheticCapture &truth, int *compared) {
-    double worst = 0;
-    *compared = 0;
-    for (int i = 0; i < store.pixelCount; ++i) {
-        if (!truth.measured[size_t(i)])
-            continue;
-        const float *p = &store.xyz[3 * i];
-        const float *t = &truth.xyz[3 * size_t(i)];
-        const double d = std::sqrt(double(p[0] - t[0]) * (p[0] - t[0]) + double(p[1] - t[1]) * (p[1] - t[1]) +
-                                   double(p[2] - t[2]) * (p[2] - t[2]));
-        worst = std::max(worst, d / t[2]);
-        ++*compared;
+// The mesh the builders must give, written out pixel by pixel: ten floats per pixel, and for each
+// cell the triangles (i, below, below right) and (i, below right, right) wherever their corners
+// are usable. A coordinate vertex carries its normal, a phase vertex the phases below it.
+QByteArray plainMesh(const ScanFrameStore &s, bool phaseMesh, int *valid) {
+    auto usable = [&](size_t i) {
+        return s.mask[i] && (phaseMesh ? std::isfinite(s.phase[i]) : finite(pointAt(s.xyz.get(), i)));
+    };
+    std::vector<float> vertices;
+    std::vector<uint32_t> triangles;
+    *valid = 0;
+    const size_t w = size_t(s.width);
+    for (size_t y = 0; y < size_t(s.height); ++y) {
+        for (size_t x = 0; x < w; ++x) {
+            const size_t i = y * w + x, r = i + w, d = r + 1, t = i + 1;
+            const bool interior = x + 1 < w && y + 1 < size_t(s.height);
+            if (interior && usable(i) && usable(d)) {
+                if (usable(r))
+                    triangles.insert(triangles.end(), {uint32_t(i), uint32_t(r), uint32_t(d)});
+                if (usable(t))
+                    triangles.insert(triangles.end(), {uint32_t(i), uint32_t(d), uint32_t(t)});
+            }
+            float v[10] = {};
+            if (phaseMesh) {
+                v[0] = float(x), v[1] = float(y), v[2] = s.phase[i];
+                if (interior) {
+                    v[3] = s.phase[r], v[4] = s.phase[d];
+                    v[9] = std::isfinite(v[2]) && std::isfinite(v[3]) && std::isfinite(v[4]);
+                }
+            } else {
+                const QVector3D p = pointAt(s.xyz.get(), i);
+                v[0] = p.x(), v[1] = p.y(), v[2] = p.z();
+                if (interior && usable(i) && usable(r) && usable(d)) {
+                    QVector3D n =
+                        QVector3D::crossProduct(pointAt(s.xyz.get(), r) - p, pointAt(s.xyz.get(), d) - p);
+                    n.normalize();
+                    v[3] = n.x(), v[4] = n.y(), v[5] = n.z(), v[9] = 1;
+                }
+            }
+            for (int c = 0; c < 3; ++c)
+                v[6 + c] = float(s.rgbTexture[3 * i + size_t(c)] / 255.0);
+            *valid += v[9] != 0;
+            vertices.insert(vertices.end(), v, v + 10);
+        }
     }
-    return worst;
+    return bytesOf(vertices) + bytesOf(triangles);
 }
 
 } // namespace
@@ -58,65 +80,143 @@ class TestGeometry : public QObject {
     Q_OBJECT
 
   private slots:
-    void calibrationSplitsTheProjection() {
+    // A capture of the virtual scanner, loaded as phases or as coordinates, gives back the surface
+    // it was made of: its points, the file facts, the framing of the view and the pixel that
+    // measured a point read back from the drawn surface. The framing follows the surface wherever
+    // it lies: an object beside the axis or a hole at the image centre is framed from a sample.
+    void capturesGiveBackTheirSurface_data() {
+        QTest::addColumn<int>("scene");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("studio") << int(VirtualScanner::Studio) << QSize(640, 480) << "pt";
+        QTest::newRow("studio, odd size") << int(VirtualScanner::Studio) << QSize(333, 201) << "pt";
+        QTest::newRow("off centre") << int(VirtualScanner::OffCentre) << QSize(200, 150) << "pt";
+        QTest::newRow("hole at the centre") << int(VirtualScanner::CentreHole) << QSize(320, 240) << "pt";
+        QTest::newRow("studio, coordinates") << int(VirtualScanner::Studio) << QSize(160, 120) << "xyzm";
+        QTest::newRow("off centre, coordinates")
+            << int(VirtualScanner::OffCentre) << QSize(160, 120) << "xyzm";
+    }
+    void capturesGiveBackTheirSurface() {
+        QFETCH(int, scene);
+        QFETCH(QSize, size);
+        QFETCH(QString, ending);
+        const int w = size.width(), h = size.height();
+        const SyntheticCapture capture = VirtualScanner(w, h, VirtualScanner::Scene(scene)).capture(0.0);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("c." + ending);
+        const bool phaseFrame = ending == "pt";
         ScanFrameStore store;
-        QCOMPARE(store.m_Ac, QMatrix3x3()); // identity until a capture sets it
-        const double camera[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-        store.setCameraProjection(camera);
-        const float storage[9] = {1, 5, 9, 2, 6, 10, 3, 7, 11};
-        QVERIFY(std::memcmp(store.m_Ac.constData(), storage, sizeof storage) == 0);
-        QCOMPARE(store.m_Tc, QVector3D(4, 8, 12));
+        QString error;
+        QVERIFY(phaseFrame
+                    ? writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error)
+                    : writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr));
 
-        const double tenth[12] = {0.1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-        store.setProjectorProjection(tenth);
-        QCOMPARE(store.m_Ap(0, 0), 0.1f);
-        QCOMPARE(store.projectorProjection[0], 0.1);
-        QCOMPARE(store.m_Tp, QVector3D());
+        QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f), centroid;
+        int measured = 0;
+        for (size_t i = 0; i < capture.measured.size(); ++i) {
+            QCOMPARE(store.mask[i] != 0, capture.measured[i] != 0);
+            if (!capture.measured[i])
+                continue;
+            const QVector3D t = pointAt(capture.xyz.data(), i);
+            ++measured, centroid += t;
+            for (int a = 0; a < 3; ++a)
+                lo[a] = std::min(lo[a], t[a]), hi[a] = std::max(hi[a], t[a]);
+        }
+        centroid /= float(measured);
+        QVERIFY2(measured > w * h / 10 && measured < w * h,
+                 "the scene fills part of the frame and leaves a void");
+
+        // The facts of every measured pixel, the same whatever the thread count.
+        const int threads = RowPool::instance().threadCount();
+        RowPool::instance().setThreadCount(4);
+        const SurfaceFacts facts = store.measureSurface();
+        RowPool::instance().setThreadCount(1);
+        const SurfaceFacts single = store.measureSurface();
+        RowPool::instance().setThreadCount(threads);
+        QVERIFY(single.mean == facts.mean && single.min == facts.min && single.max == facts.max);
+        QCOMPARE(facts.validCount, int64_t(measured));
+        QVERIFY((facts.min - lo).length() < 0.05f && (facts.max - hi).length() < 0.05f);
+        QVERIFY((facts.mean - centroid).length() < 1e-3f * centroid.z());
+
+        // Every measured pixel triangulates back to the surface point behind it; the rest to zero.
+        if (phaseFrame)
+            store.computeCoordinatesFromPhase();
+        for (size_t i = 0; i < capture.measured.size(); ++i) {
+            const QVector3D p = pointAt(store.xyz.get(), i), t = pointAt(capture.xyz.data(), i);
+            QVERIFY2((p - t).length() < 1e-4f * std::max(1.0f, t.z()), qPrintable(QString::number(i)));
+        }
+
+        // The depth box holds nearly all of the surface. With both centre windows measured, a phase
+        // frame is centred on the surface seen there; otherwise on the surface's centroid.
+        phaseFrame ? store.computePhaseStatistics() : store.computeCoordinateStatistics();
+        QCOMPARE(store.boundingBoxSize, store.boundingBoxMax - store.boundingBoxMin);
+        int inside[3] = {0, 0, 0};
+        for (size_t i = 0; i < capture.measured.size(); ++i)
+            for (int a = 0; a < 3 && capture.measured[i]; ++a)
+                inside[a] += capture.xyz[3 * i + size_t(a)] >= store.boundingBoxMin[a] &&
+                             capture.xyz[3 * i + size_t(a)] <= store.boundingBoxMax[a];
+        const QString framing = QString("centre %1 %2 %3, inside %4 %5 %6 of %7")
+                                    .arg(store.centerOfMass.x())
+                                    .arg(store.centerOfMass.y())
+                                    .arg(store.centerOfMass.z())
+                                    .arg(inside[0])
+                                    .arg(inside[1])
+                                    .arg(inside[2])
+                                    .arg(measured);
+        QVERIFY2(inside[2] >= 0.9 * measured, qPrintable(framing));
+        if (phaseFrame && scene == VirtualScanner::Studio) {
+            const size_t centre = size_t(h / 2 * w + w / 2);
+            QVERIFY2(std::fabs(store.centerOfMass.z() - capture.xyz[3 * centre + 2]) < 5.0f,
+                     qPrintable(framing));
+            QCOMPARE(store.boundingBoxMin.x(), -store.boundingBoxMax.x());
+        } else {
+            QVERIFY2((store.centerOfMass - centroid).length() < 0.03f * centroid.z(), qPrintable(framing));
+            QVERIFY2(inside[0] >= 0.9 * measured && inside[1] >= 0.9 * measured, qPrintable(framing));
+        }
+
+        // A pixel gives its measured point, and the point read back a fraction of a unit off the
+        // surface (as the depth buffer gives it) finds that pixel again.
+        int found = 0;
+        for (int v = 1; v < h - 1; v += h / 17) {
+            for (int u = 1; u < w - 1; u += w / 23) {
+                const size_t i = size_t(v * w + u);
+                const std::optional<QVector3D> p = measuredPoint(store, u, v);
+                QCOMPARE(bool(p), capture.measured[i] != 0);
+                if (!p)
+                    continue;
+                const QVector3D t = pointAt(capture.xyz.data(), i);
+                QVERIFY((*p - t).length() < 1e-4f * t.z());
+                QCOMPARE(nearestMeasuredPixel(store, t + QVector3D(0, 0, 0.3f)),
+                         std::optional<QPoint>(QPoint(u, v)));
+                ++found;
+            }
+        }
+        QVERIFY(found > 20);
+        for (QPoint outside : {QPoint(-1, 5), QPoint(w, 5), QPoint(5, h)})
+            QVERIFY(!measuredPoint(store, outside.x(), outside.y()));
+        // Measured, but with no finite point: no point, and not counted.
+        store.mask[0] = 1;
+        store.xyz[2] = store.phase[0] = NAN;
+        QVERIFY(!measuredPoint(store, 0, 0));
+        QCOMPARE(store.measureSurface().validCount, int64_t(measured - capture.measured[0]));
     }
 
-    void phaseToCoordinateSolvesTheProjection() {
+    void triangulationAtTheEdges() {
         ScanFrameStore store;
         setSimpleCalibration(store);
-        const QVector3D p = store.phaseToCoordinate(3, 10, 5);
-        QVERIFY(qFuzzyCompare(p, QVector3D(60, 200, 20)));
+        QVERIFY(qFuzzyCompare(store.phaseToCoordinate(3, 10, 5), QVector3D(60, 200, 20)));
         QVERIFY(!finite(store.phaseToCoordinate(3, 10, 10))); // phase equal to the row: singular
 
-        // The point projects back to the pixel and phase it came from.
-        const double camera[12] = {700, 0, 320, 0, 0, 700, 240, 0, 0, 0, 1, 0};
-        const double projector[12] = {900, -50, 500, 4000, 30, 850, 400, -150000, 0.01, -0.2, 0.97, 60};
-        store.setCameraProjection(camera);
-        store.setProjectorProjection(projector);
-        const QVector3D q = store.phaseToCoordinate(100, 300, 420.5f);
-        auto project = [&q](const double *m, int row) {
-            return (m[4 * row] * q.x() + m[4 * row + 1] * q.y() + m[4 * row + 2] * q.z() + m[4 * row + 3]) /
-                   (m[8] * q.x() + m[9] * q.y() + m[10] * q.z() + m[11]);
-        };
-        QVERIFY(std::fabs(project(camera, 0) - 100) < 1e-3);
-        QVERIFY(std::fabs(project(camera, 1) - 300) < 1e-3);
-        QVERIFY(std::fabs(project(projector, 1) - 420.5) < 1e-3);
-
-        QMatrix3x3 e;
-        const float values[9] = {2, -1, 0.5f, 3, 4, -2, 1, 0, 7};
-        std::memcpy(e.data(), values, sizeof values);
-        const QMatrix3x3 product = ScanFrameStore::inverse3x3(e) * e;
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                QVERIFY(std::fabs(product(r, c) - (r == c ? 1.0f : 0.0f)) < 1e-6f);
-    }
-
-    void triangulateAveragedWindow() {
-        ScanFrameStore store;
-        setSimpleCalibration(store);
+        // The window of (320, 240) is rows 238 to 241 and columns 318 to 321; its masked pixel
+        // does not count.
         std::fill(store.phase.get(), store.phase.get() + store.pixelCount, 1000.0f);
         std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(1));
-        // Rows 238 to 241 and columns 318 to 321 are the window of (320, 240).
         for (int v = 238; v <= 241; ++v)
             for (int u = 318; u <= 321; ++u)
                 store.phase[v * 640 + u] = 10.0f + (v == 238 && u == 318 ? 5000.0f : 0.0f);
         store.mask[238 * 640 + 318] = 0;
         QCOMPARE(store.triangulateAveraged(320, 240), store.phaseToCoordinate(320, 240, 10));
-
-        // At the corner the window is clipped to the frame instead of reading outside it.
+        // At the corners the window is clipped to the frame instead of reading outside it.
         store.phase[0] = store.phase[1] = store.phase[640] = store.phase[641] = 30.0f;
         QCOMPARE(store.triangulateAveraged(0, 0), store.phaseToCoordinate(0, 0, 30));
         QCOMPARE(store.triangulateAveraged(639, 479), store.phaseToCoordinate(639, 479, 1000));
@@ -128,356 +228,106 @@ class TestGeometry : public QObject {
                             [](float f) { return f == 0; }));
     }
 
-    void syntheticCaptureTriangulatesBackToItsSurface() {
-        QTemporaryDir dir;
-        for (QSize size : {QSize(640, 480), QSize(333, 201)}) {
-            const SyntheticCapture capture = VirtualScanner(size.width(), size.height()).capture(0.0);
-            const QString path = dir.filePath("capture.pt");
-            QString error;
-            QVERIFY(writeCapturePt(path, capture, &error));
-            ScanFrameStore store;
-            QVERIFY(loadPtFile(store, path, &error));
-            // The mosaic is zero exactly where nothing was measured.
-            for (int i = 0; i < store.pixelCount; ++i)
-                QCOMPARE(store.mask[i] != 0, capture.measured[size_t(i)] != 0);
-            store.computeCoordinatesFromPhase();
-            int compared = 0;
-            const double worst = worstRelativeError(store, capture, &compared);
-            QVERIFY2(compared > store.pixelCount / 3, "the scene should fill much of the frame");
-            QVERIFY2(compared < store.pixelCount, "the scene should leave a void");
-            QVERIFY2(worst < 1e-4, qPrintable(QString::number(worst)));
-            for (int i = 0; i < store.pixelCount; ++i)
-                if (!store.mask[i])
-                    QVERIFY(store.xyz[3 * i] == 0 && store.xyz[3 * i + 1] == 0 && store.xyz[3 * i + 2] == 0);
-        }
-    }
-
-    // The framing estimates of a phase frame follow the measured surface wherever it lies: the
-    // depth box holds nearly all of it, and an object beside the axis or a frame with nothing
-    // measured at the image centre is framed from a sample of the whole frame.
-    void phaseStatisticsFrameTheSurface_data() {
-        QTest::addColumn<int>("scene");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("studio") << int(VirtualScanner::Studio) << QSize(640, 480);
-        QTest::newRow("studio, odd size") << int(VirtualScanner::Studio) << QSize(333, 201);
-        QTest::newRow("off centre") << int(VirtualScanner::OffCentre) << QSize(640, 480);
-        QTest::newRow("hole at the centre") << int(VirtualScanner::CentreHole) << QSize(320, 240);
-    }
-    void phaseStatisticsFrameTheSurface() {
-        QFETCH(int, scene);
-        QFETCH(QSize, size);
-        const SyntheticCapture capture =
-            VirtualScanner(size.width(), size.height(), VirtualScanner::Scene(scene)).capture(0.0);
-        QTemporaryDir dir;
-        QString error;
-        QVERIFY(writeCapturePt(dir.filePath("c.pt"), capture, &error));
-        ScanFrameStore store;
-        QVERIFY(loadPtFile(store, dir.filePath("c.pt"), &error));
-        store.computePhaseStatistics();
-
-        double centroid[3] = {0, 0, 0};
-        int measured = 0, inside[3] = {0, 0, 0};
-        for (size_t i = 0; i < capture.measured.size(); ++i) {
-            if (!capture.measured[i])
-                continue;
-            ++measured;
-            for (int a = 0; a < 3; ++a) {
-                const float t = capture.xyz[3 * i + size_t(a)];
-                centroid[a] += t;
-                inside[a] += t >= store.boundingBoxMin[a] && t <= store.boundingBoxMax[a];
-            }
-        }
-        for (double &c : centroid)
-            c /= measured;
-        const QString facts = QString("centre %1 %2 %3, box z %4 to %5, inside %6 %7 %8 of %9")
-                                  .arg(store.centerOfMass.x())
-                                  .arg(store.centerOfMass.y())
-                                  .arg(store.centerOfMass.z())
-                                  .arg(store.boundingBoxMin.z())
-                                  .arg(store.boundingBoxMax.z())
-                                  .arg(inside[0])
-                                  .arg(inside[1])
-                                  .arg(inside[2])
-                                  .arg(measured);
-        QVERIFY2(inside[2] >= 0.9 * measured, qPrintable(facts));
-        QCOMPARE(store.boundingBoxSize, store.boundingBoxMax - store.boundingBoxMin);
-        if (scene == VirtualScanner::Studio) {
-            // Both centre windows measured: the centre is the surface seen there.
-            const size_t centre = size_t(size.height() / 2 * size.width() + size.width() / 2);
-            QVERIFY2(std::fabs(store.centerOfMass.z() - capture.xyz[3 * centre + 2]) < 5.0f,
-                     qPrintable(facts));
-            QCOMPARE(store.boundingBoxMin.x(), -store.boundingBoxMax.x());
-        } else {
-            const QVector3D truth{float(centroid[0]), float(centroid[1]), float(centroid[2])};
-            QVERIFY2((store.centerOfMass - truth).length() < 0.03f * truth.z(), qPrintable(facts));
-            QVERIFY2(inside[0] >= 0.9 * measured && inside[1] >= 0.9 * measured, qPrintable(facts));
-        }
-    }
-
-    // The file information facts: every measured pixel, triangulated, whatever the thread count.
-    void surfaceFactsOfACapture() {
-        const SyntheticCapture capture = VirtualScanner(200, 150, VirtualScanner::OffCentre).capture(0.0);
-        QTemporaryDir dir;
-        QString error;
-        QVERIFY(writeCapturePt(dir.filePath("c.pt"), capture, &error));
-        ScanFrameStore store;
-        QVERIFY(loadPtFile(store, dir.filePath("c.pt"), &error));
-        store.phase[0] = NAN; // measured, but no point: not counted
-        store.mask[0] = 1;
-        const int threads = RowPool::instance().threadCount();
-        RowPool::instance().setThreadCount(4);
-        const SurfaceFacts facts = store.measureSurface();
-        RowPool::instance().setThreadCount(1);
-        const SurfaceFacts single = store.measureSurface();
-        RowPool::instance().setThreadCount(threads);
-        QCOMPARE(single.mean, facts.mean);
-        QCOMPARE(single.min, facts.min);
-
-        int measured = 0;
-        QVector3D lo(1e9f, 1e9f, 1e9f), hi(-1e9f, -1e9f, -1e9f);
-        for (size_t i = 0; i < capture.measured.size(); ++i) {
-            if (!capture.measured[i])
-                continue;
-            ++measured;
-            for (int a = 0; a < 3; ++a) {
-                lo[a] = std::min(lo[a], capture.xyz[3 * i + size_t(a)]);
-                hi[a] = std::max(hi[a], capture.xyz[3 * i + size_t(a)]);
-            }
-        }
-        QCOMPARE(facts.validCount, int64_t(measured));
-        QVERIFY((facts.min - lo).length() < 0.05f && (facts.max - hi).length() < 0.05f);
-        QVERIFY(facts.mean.x() > lo.x() && facts.mean.x() < hi.x());
-        // Saved as coordinates, the frame tells the same facts.
-        store.computeCoordinatesFromPhase();
-        store.frameKind = XyzmFrame;
-        const SurfaceFacts asCoordinates = store.measureSurface();
-        QCOMPARE(asCoordinates.validCount, facts.validCount);
-        QCOMPARE(asCoordinates.max, facts.max);
-    }
-
-    // A point read back from the drawn surface finds the pixel that measured it, and that pixel's
-    // measured point is the surface point the capture was made of.
-    void pixelsGiveTheirMeasuredPoints_data() {
-        QTest::addColumn<QString>("ending");
-        QTest::newRow("phase") << "pt";
-        QTest::newRow("coordinates") << "xyzm";
-    }
-    void pixelsGiveTheirMeasuredPoints() {
-        QFETCH(QString, ending);
-        QTemporaryDir dir;
-        const SyntheticCapture capture = VirtualScanner(160, 120).capture(0.0);
-        const QString path = dir.filePath("capture." + ending);
-        QString error;
-        ScanFrameStore store;
-        if (ending == "pt")
-            QVERIFY(writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error));
-        else
-            QVERIFY(writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr));
-        store.frameKind = ending == "pt" ? PtFrame : XyzmFrame;
-        int found = 0;
-        for (int v = 1; v < 119; v += 7) {
-            for (int u = 1; u < 159; u += 5) {
-                const size_t i = size_t(v * 160 + u);
-                const std::optional<QVector3D> p = measuredPoint(store, u, v);
-                QCOMPARE(bool(p), capture.measured[i] != 0);
-                if (!p)
-                    continue;
-                const QVector3D truth(capture.xyz[3 * i], capture.xyz[3 * i + 1], capture.xyz[3 * i + 2]);
-                QVERIFY((*p - truth).length() < 1e-4f * truth.z());
-                // The depth buffer gives back a point a fraction of a unit off the surface.
-                const std::optional<QPoint> pixel =
-                    nearestMeasuredPixel(store, truth + QVector3D(0, 0, 0.3f));
-                QVERIFY(pixel);
-                QCOMPARE(*pixel, QPoint(u, v));
-                ++found;
-            }
-        }
-        QVERIFY(found > 200);
-        for (QPoint outside : {QPoint(-1, 5), QPoint(160, 5), QPoint(5, 120)})
-            QVERIFY(!measuredPoint(store, outside.x(), outside.y()));
-        store.mask[0] = 1;
-        store.xyz[2] = NAN;
-        store.phase[0] = NAN;
-        QVERIFY(!measuredPoint(store, 0, 0));
-    }
-
-    void coordinateStatistics() {
+    // The framing estimates stay finite whatever the frame holds, and fall back to defaults for the
+    // frame's size when nothing measured is left.
+    void framingStaysFinite() {
         ScanFrameStore store;
         QCOMPARE(store.boundingBoxMin, QVector3D(-160, -120, 600));
         QCOMPARE(store.boundingBoxMax, QVector3D(160, 120, 800));
         QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
+        setSimpleCalibration(store);
 
-        resizeStore(store, 2, 2);
-        setPoints(store, {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {2, 2, 0}});
+        // A masked pixel and a non-finite one count as nothing at all.
+        resizeStore(store, 3, 1);
+        const float points[9] = {0, 0, 0, 2, 0, 4, 1, 1, 1};
+        std::copy(points, points + 9, store.xyz.get());
+        store.mask[2] = 0;
         store.computeCoordinateStatistics();
-        QCOMPARE(store.centerOfMass, QVector3D(1, 1, 0));
-        QCOMPARE(store.boundingBoxMin, QVector3D(-1, -1, 0));
-        QCOMPARE(store.boundingBoxMax, QVector3D(3, 3, 0));
-        QCOMPARE(store.boundingBoxSize, QVector3D(4, 4, 0));
-
-        // A masked pixel and a non-finite one contribute nothing.
-        setPoints(store, {{0, 0, 0}, {2, 0, 0}, {NAN, 0, 0}, {1e30f, 5, 5}});
-        store.mask[3] = 0;
+        const QVector3D centre = store.centerOfMass, min = store.boundingBoxMin;
+        QCOMPARE(centre, QVector3D(1, 0, 2));
+        store.mask[2] = 1;
+        store.xyz[6] = NAN;
         store.computeCoordinateStatistics();
-        QCOMPARE(store.centerOfMass, QVector3D(1, 0, 0));
-
-        // Nothing valid: the defaults for this frame's size, never NaN.
-        std::fill(store.mask.get(), store.mask.get() + 4, uint8_t(0));
+        QVERIFY(store.centerOfMass == centre && store.boundingBoxMin == min);
+        // Finite but huge: the sums overflow, and the frame falls back.
+        std::fill(store.xyz.get(), store.xyz.get() + 9, 3e38f);
         store.computeCoordinateStatistics();
         QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
-        QCOMPARE(store.boundingBoxMax, QVector3D(0.5f, 0.5f, 800));
-
-        resizeStore(store, 1, 1);
-        setPoints(store, {{1, 2, 3}});
-        store.computeCoordinateStatistics();
-        QCOMPARE(store.boundingBoxMin, QVector3D(1, 2, 3));
-        QCOMPARE(store.boundingBoxMax, QVector3D(1, 2, 3));
+        // Nothing measured, as coordinates or as phases.
+        for (bool phases : {false, true}) {
+            resizeStore(store, 8, 8);
+            std::fill(store.mask.get(), store.mask.get() + 64, uint8_t(0));
+            phases ? store.computePhaseStatistics() : store.computeCoordinateStatistics();
+            QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
+            QCOMPARE(store.boundingBoxMax, QVector3D(2, 2, 800));
+        }
 
         // A large flat frame: cancellation must not make the deviation NaN.
         resizeStore(store, 1000, 1000);
-        setGrid(store, 733.3f);
+        for (int i = 0; i < store.pixelCount; ++i)
+            store.xyz[3 * i] = float(i % 1000), store.xyz[3 * i + 1] = float(i / 1000),
+                          store.xyz[3 * i + 2] = 733.3f;
         store.computeCoordinateStatistics();
         QVERIFY(finite(store.boundingBoxMin) && finite(store.boundingBoxMax));
         QVERIFY(std::fabs(store.centerOfMass.z() - 733.3f) < 1.0f); // single-precision sums
-        QVERIFY(std::fabs(store.centerOfMass.x() - 497.5f) < 1.0f); // columns 0, 7, ..., 994 sampled
 
-        // A 100 x 100 frame is sampled completely.
+        // A 100 x 100 frame is sampled completely, its last pixel too.
         resizeStore(store, 100, 100);
-        std::fill(store.xyz.get(), store.xyz.get() + 3 * 10000, 0.0f);
         std::fill(store.mask.get(), store.mask.get() + 10000, uint8_t(0));
-        store.mask[99 * 100 + 99] = 1;
+        store.mask[9999] = 1;
         store.xyz[3 * 9999] = 5;
         store.computeCoordinateStatistics();
         QCOMPARE(store.centerOfMass.x(), 5.0f);
-    }
 
-    void phaseStatisticsWithoutMeasurementFallBack() {
-        ScanFrameStore store;
-        setSimpleCalibration(store);
-        resizeStore(store, 8, 8);
-        std::fill(store.phase.get(), store.phase.get() + 64, 3.0f);
-        std::fill(store.mask.get(), store.mask.get() + 64, uint8_t(0));
-        store.computePhaseStatistics();
-        QVERIFY(finite(store.centerOfMass));
-        QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
-        QCOMPARE(store.boundingBoxMax, QVector3D(2, 2, 800));
-    }
-
-    void valuesThatAreNotFiniteStayOffTheSurface() {
-        ScanFrameStore store;
-        setSimpleCalibration(store);
+        // A phase that is not finite inside the centre window: the others there still count.
         resizeStore(store, 48, 48);
-        store.frameKind = PtFrame;
         for (int i = 0; i < store.pixelCount; ++i)
             store.phase[i] = 200.0f + float(i % 48);
-        const int bad = 24 * 48 + 24; // the centre pixel, inside the statistics window
-        store.phase[bad] = NAN;
+        store.phase[24 * 48 + 24] = NAN;
         store.computePhaseStatistics();
         QVERIFY(finite(store.centerOfMass) && finite(store.boundingBoxMin));
-        QVERIFY(store.centerOfMass != QVector3D(0, 0, 700)); // the other window pixels still count
-        store.buildPhaseMesh();
-        QVERIFY(std::find(store.indexData.begin(), store.indexData.end(), uint32_t(bad)) ==
-                store.indexData.end());
-        QCOMPARE(store.indexData.size(), size_t(6 * 47 * 47 - 6 * 3));
-        // Its own vertex and the two whose neighbour phases it supplies get no validity.
-        for (int i : {bad, bad - 48, bad - 49})
-            QCOMPARE(store.vertexData[10 * size_t(i) + 9], 0.0f);
-        QCOMPARE(store.validCoordinateCount, 47 * 47 - 3);
-
-        // Finite but huge: the sums overflow, and the frame falls back to the defaults.
-        resizeStore(store, 4, 3);
-        std::fill(store.xyz.get(), store.xyz.get() + 36, 3e38f);
-        store.computeCoordinateStatistics();
-        QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
-
-        resizeStore(store, 3, 3);
-        setGrid(store, 10.0f);
-        store.xyz[3 * 4 + 2] = INFINITY;
-        store.buildCoordinateMesh();
-        // Only the two triangles that keep clear of the centre remain.
-        QCOMPARE(std::vector<uint32_t>(store.indexData.begin(), store.indexData.end()),
-                 (std::vector<uint32_t>{1, 5, 2, 3, 6, 7}));
-        QVERIFY(finite(store.centerOfMass));
+        QVERIFY(store.centerOfMass != QVector3D(0, 0, 700));
     }
 
-    void meshOfATwoByTwoFrame() {
-        ScanFrameStore store;
-        resizeStore(store, 2, 2);
-        setPoints(store, {{0, 0, 5}, {1, 0, 5}, {0, 1, 6}, {1, 1, 6}});
-        const uint8_t rgb[12] = {255, 128, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-        std::memcpy(store.rgbTexture.get(), rgb, 12);
-        store.buildCoordinateMesh();
-        QCOMPARE(store.vertexData.size(), size_t(40));
-        QCOMPARE(std::vector<uint32_t>(store.indexData.begin(), store.indexData.end()),
-                 (std::vector<uint32_t>{0, 2, 3, 0, 3, 1}));
-        QCOMPARE(store.validCoordinateCount, 1);
-        const float *v = store.vertexData.data();
-        const QVector3D normal = QVector3D::crossProduct(QVector3D(0, 1, 1), QVector3D(1, 1, 1)).normalized();
-        QCOMPARE(QVector3D(v[3], v[4], v[5]), normal);
-        QCOMPARE(v[6], 1.0f);
-        QCOMPARE(v[7], float(128 / 255.0));
-        QCOMPARE(v[8], 0.0f);
-        QCOMPARE(v[9], 1.0f);
-        for (int k = 1; k < 4; ++k)
-            QCOMPARE(v[10 * k + 9], 0.0f);
-
-        store.frameKind = PtFrame;
-        const float phases[4] = {10, 11, 12, 13};
-        std::memcpy(store.phase.get(), phases, sizeof phases);
-        store.buildPhaseMesh();
-        QCOMPARE(std::vector<uint32_t>(store.indexData.begin(), store.indexData.end()),
-                 (std::vector<uint32_t>{0, 2, 3, 0, 3, 1}));
-        const std::vector<float> first(v, v + 10);
-        QCOMPARE(first, (std::vector<float>{0, 0, 10, 12, 13, 0, 1, float(128 / 255.0), 0, 1}));
-        const std::vector<float> last(v + 30, v + 40);
-        QCOMPARE(last,
-                 (std::vector<float>{1, 1, 13, 0, 0, 0, 7 / 255.0f, float(8 / 255.0), float(9 / 255.0), 0}));
-    }
-
-    void meshTrianglesFollowTheMask() {
-        ScanFrameStore store;
-        resizeStore(store, 5, 5);
-        setGrid(store, 0.0f);
-        store.buildCoordinateMesh();
-        QCOMPARE(store.indexData.size(), size_t(6 * 16));
-        QCOMPARE(store.validCoordinateCount, 16);
-
-        // An interior pixel is a corner of six triangles; masking it removes exactly those.
-        store.mask[12] = 0;
-        store.buildCoordinateMesh();
-        QCOMPARE(store.indexData.size(), size_t(6 * 16 - 18));
-        QVERIFY(std::find(store.indexData.begin(), store.indexData.end(), 12u) == store.indexData.end());
-        QCOMPARE(store.vertexData.size(), size_t(250));
-        // Pixel 7 lost its first triangle (7, 12, 13) but keeps (7, 13, 8): no normal.
-        QCOMPARE(store.vertexData[10 * 7 + 9], 0.0f);
-        const uint32_t second[3] = {7, 13, 8};
-        QVERIFY(std::search(store.indexData.begin(), store.indexData.end(), second, second + 3) !=
-                store.indexData.end());
-        QCOMPARE(store.validCoordinateCount, 16 - 3); // cells of pixels 6, 7 and 12
-
-        // A flat cell whose corners are collinear gets a zero normal but counts as computed.
-        std::fill(store.mask.get(), store.mask.get() + 25, uint8_t(1));
-        setPoints(store, {{0, 0, 0}, {1, 1, 1}});
-        for (int i : {5, 6})
-            store.xyz[3 * i] = store.xyz[3 * i + 1] = store.xyz[3 * i + 2] = float(i - 4);
-        store.buildCoordinateMesh();
-        QCOMPARE(QVector3D(store.vertexData[3], store.vertexData[4], store.vertexData[5]), QVector3D());
-        QCOMPARE(store.vertexData[9], 1.0f);
-
-        // One pixel wide or high: vertices but no triangles; phase frames count interior pixels.
-        for (QSize size : {QSize(1, 7), QSize(7, 1)}) {
+    // Both mesh builders against the rule written out plainly, on frames with unmeasured pixels,
+    // values that are not finite and a flat cell, on one thread and on several.
+    void meshesFollowThePlainRule() {
+        std::mt19937 random(7);
+        const int threads = RowPool::instance().threadCount();
+        for (QSize size :
+             {QSize(2, 2), QSize(5, 5), QSize(1, 7), QSize(7, 1), QSize(48, 48), QSize(131, 97)}) {
+            ScanFrameStore store;
             resizeStore(store, size.width(), size.height());
-            store.buildCoordinateMesh();
-            QCOMPARE(store.vertexData.size(), size_t(70));
-            QVERIFY(store.indexData.empty());
-            store.buildPhaseMesh();
-            QVERIFY(store.indexData.empty());
-            QCOMPARE(store.validCoordinateCount, 0);
+            for (int i = 0; i < store.pixelCount; ++i) {
+                const uint32_t r = random();
+                store.mask[i] = r % 5 != 0;
+                store.phase[i] = r % 31 == 0 ? NAN : 100.0f + float(r % 1000) / 10.0f;
+                store.xyz[3 * i] = float(i % size.width());
+                store.xyz[3 * i + 1] = float(i / size.width());
+                store.xyz[3 * i + 2] = r % 37 == 0 ? INFINITY : 500.0f + float(r % 777) / 7.0f;
+                for (int c = 0; c < 3; ++c)
+                    store.rgbTexture[3 * i + c] = uint8_t(random());
+            }
+            if (size.width() > 1 && size.height() > 1) { // a cell whose corners lie on one line
+                const int w = size.width();
+                store.mask[0] = store.mask[w] = store.mask[w + 1] = 1;
+                for (int i : {0, w, w + 1})
+                    std::fill_n(&store.xyz[3 * i], 3, float(i == 0 ? 0 : i == w ? 1 : 2));
+            }
+            for (bool phaseMesh : {false, true}) {
+                int valid = 0;
+                const QByteArray expected = plainMesh(store, phaseMesh, &valid);
+                for (int t : {1, 5}) {
+                    RowPool::instance().setThreadCount(t);
+                    phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
+                    QVERIFY2(bytesOf(store.vertexData) + bytesOf(store.indexData) == expected,
+                             qPrintable(
+                                 QString("%1 x %2, %3 threads").arg(size.width()).arg(size.height()).arg(t)));
+                    QCOMPARE(store.validCoordinateCount, valid);
+                }
+            }
         }
-        resizeStore(store, 4, 3);
-        std::fill(store.phase.get(), store.phase.get() + 12, 1.0f);
-        store.buildPhaseMesh();
-        QCOMPARE(store.validCoordinateCount, 6);
+        RowPool::instance().setThreadCount(threads);
     }
 };
 
