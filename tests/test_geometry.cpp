@@ -155,23 +155,14 @@ class TestGeometry : public QObject {
             for (int a = 0; a < 3 && capture.measured[i]; ++a)
                 inside[a] += capture.xyz[3 * i + size_t(a)] >= store.boundingBoxMin[a] &&
                              capture.xyz[3 * i + size_t(a)] <= store.boundingBoxMax[a];
-        const QString framing = QString("centre %1 %2 %3, inside %4 %5 %6 of %7")
-                                    .arg(store.centerOfMass.x())
-                                    .arg(store.centerOfMass.y())
-                                    .arg(store.centerOfMass.z())
-                                    .arg(inside[0])
-                                    .arg(inside[1])
-                                    .arg(inside[2])
-                                    .arg(measured);
-        QVERIFY2(inside[2] >= 0.9 * measured, qPrintable(framing));
+        QVERIFY2(inside[2] >= 0.9 * measured, "framing");
         if (phaseFrame && scene == VirtualScanner::Studio) {
             const size_t centre = size_t(h / 2 * w + w / 2);
-            QVERIFY2(std::fabs(store.centerOfMass.z() - capture.xyz[3 * centre + 2]) < 5.0f,
-                     qPrintable(framing));
+            QVERIFY2(std::fabs(store.centerOfMass.z() - capture.xyz[3 * centre + 2]) < 5.0f, "framing");
             QCOMPARE(store.boundingBoxMin.x(), -store.boundingBoxMax.x());
         } else {
-            QVERIFY2((store.centerOfMass - centroid).length() < 0.03f * centroid.z(), qPrintable(framing));
-            QVERIFY2(inside[0] >= 0.9 * measured && inside[1] >= 0.9 * measured, qPrintable(framing));
+            QVERIFY2((store.centerOfMass - centroid).length() < 0.03f * centroid.z(), "framing");
+            QVERIFY2(inside[0] >= 0.9 * measured && inside[1] >= 0.9 * measured, "framing");
         }
 
         // A pixel gives its measured point, and the point read back a fraction of a unit off the
@@ -232,9 +223,6 @@ class TestGeometry : public QObject {
     // frame's size when nothing measured is left.
     void framingStaysFinite() {
         ScanFrameStore store;
-        QCOMPARE(store.boundingBoxMin, QVector3D(-160, -120, 600));
-        QCOMPARE(store.boundingBoxMax, QVector3D(160, 120, 800));
-        QCOMPARE(store.centerOfMass, QVector3D(0, 0, 700));
         setSimpleCalibration(store);
 
         // A masked pixel and a non-finite one count as nothing at all.

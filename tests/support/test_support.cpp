@@ -56,31 +56,19 @@ void showSmallFrame(ScanFrameStore &store) {
 }
 
 QByteArray storeSnapshot(const ScanFrameStore &store) {
-    QByteArray s;
-    auto add = [&s](const void *data, size_t bytes) {
-        s.append(static_cast<const char *>(data), int(bytes));
+    auto raw = [](const void *data, size_t bytes) {
+        return QByteArray(static_cast<const char *>(data), int(bytes));
     };
+    auto of = [&raw](const auto &value) { return raw(&value, sizeof value); };
     const size_t n = size_t(store.pixelCount);
-    add(&store.width, 4);
-    add(&store.height, 4);
-    add(&store.pixelCount, 4);
-    add(&store.frameKind, 4);
-    add(&store.colorTexture, 1);
-    add(&store.mosaicCode, 4);
-    add(&store.validCoordinateCount, 4);
-    add(store.cameraProjection, sizeof store.cameraProjection);
-    add(store.projectorProjection, sizeof store.projectorProjection);
-    add(store.m_Ac.constData(), 36);
-    add(&store.boundingBoxMin, 12);
-    add(&store.centerOfMass, 12);
-    add(store.xyz.get(), 12 * n);
-    add(store.phase.get(), 4 * n);
-    add(store.rgbTexture.get(), 3 * n);
-    add(store.monoTexture.get(), n);
-    add(store.mask.get(), n);
-    add(store.vertexData.data(), 4 * store.vertexData.size());
-    add(store.indexData.data(), 4 * store.indexData.size());
-    return s;
+    return of(store.width) + of(store.height) + of(store.pixelCount) + of(store.frameKind) +
+           of(store.colorTexture) + of(store.mosaicCode) + of(store.validCoordinateCount) +
+           of(store.cameraProjection) + of(store.projectorProjection) + raw(store.m_Ac.constData(), 36) +
+           of(store.boundingBoxMin) + of(store.centerOfMass) + raw(store.xyz.get(), 12 * n) +
+           raw(store.phase.get(), 4 * n) + raw(store.rgbTexture.get(), 3 * n) +
+           raw(store.monoTexture.get(), n) + raw(store.mask.get(), n) +
+           raw(store.vertexData.data(), 4 * store.vertexData.size()) +
+           raw(store.indexData.data(), 4 * store.indexData.size());
 }
 
 QByteArray bufferAddresses(const ScanFrameStore &store) {
