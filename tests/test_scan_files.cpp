@@ -13,19 +13,6 @@
 
 namespace {
 
-PtHeader ptHeader(int w, int h, uint8_t colorTexture, int32_t mosaicCode) {
-    PtHeader header;
-    std::memcpy(header.captureTime, "2026-03-14-09-05", 16);
-    header.width = w;
-    header.height = h;
-    header.colorTexture = colorTexture;
-    header.mosaicCode = mosaicCode;
-    auto *blocks = reinterpret_cast<double *>(&header.calibration);
-    for (int i = 0; i < 52; ++i)
-        blocks[i] = 0.1 * (i + 1);
-    return header;
-}
-
 bool same(const void *a, const void *b, size_t bytes) {
     return std::memcmp(a, b, bytes) == 0;
 }
@@ -36,30 +23,19 @@ class TestScanFiles : public QObject {
     Q_OBJECT
 
   private slots:
-    void xyzmLayoutAndRoundTrip() {
+    // A failed save leaves what was there: a folder of that name, or no file at all.
+    void failedSaveKeepsWhatWasThere() {
         QTemporaryDir dir;
-        const QString path = dir.filePath("two.xyzm");
-        const float xyz[6] = {1.5f, -2.0f, 300.25f, 4.0f, 5.0f, -6.5f};
-        const uint8_t texture[6] = {10, 20, 30, 40, 50, 60}, mask[2] = {1, 7};
-        QString error;
-        QVERIFY(writeXYZMFile(path, xyz, texture, mask, 2, 1, &error, nullptr));
-        QCOMPARE(readAll(path), "image size width x height = 2 x 1" +
-                                    QByteArray(reinterpret_cast<const char *>(xyz), 24) +
-                                    QByteArray(reinterpret_cast<const char *>(texture), 6) + "\x01\x07");
         ScanFrameStore store;
-        store.frameKind = PtFrame;
-        QVERIFY2(loadXYZMFile(store, path, &error, nullptr), qPrintable(error));
-        QCOMPARE(store.frameKind, int32_t(XyzmFrame));
-        QCOMPARE(QSize(store.width, store.height), QSize(2, 1));
-        QVERIFY(same(store.xyz.get(), xyz, 24) && same(store.rgbTexture.get(), texture, 6) &&
-                same(store.mask.get(), mask, 2));
-
-        // A failed save leaves what was there: a folder of that name, or no file at all.
+        QString error;
         QVERIFY(QDir(dir.path()).mkdir("taken.xyzm"));
-        QVERIFY(!writeXYZMFile(dir.filePath("taken.xyzm"), xyz, texture, mask, 2, 1, &error, nullptr));
-        QVERIFY(!error.isEmpty() && QFileInfo(dir.filePath("taken.xyzm")).isDir());
-        QVERIFY(!writeXYZMFile(dir.filePath("no/such.xyzm"), xyz, texture, mask, 2, 1, &error, nullptr));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"two.xyzm"});
+        for (const char *name : {"taken.xyzm", "no/such.xyzm"}) {
+            QVERIFY(!writeXYZMFile(dir.filePath(name), store.xyz.get(), store.rgbTexture.get(),
+                                   store.mask.get(), store.width, store.height, &error, nullptr));
+            QVERIFY(!error.isEmpty());
+        }
+        QVERIFY(QFileInfo(dir.filePath("taken.xyzm")).isDir());
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     }
 
     // Each kind of texture loads as the viewer shows it.
@@ -74,23 +50,18 @@ class TestScanFiles : public QObject {
         QFETCH(int, colour);
         QFETCH(int, mosaicCode);
         const int w = 6, h = 4, n = w * h, bytesPerPixel = colour ? 3 : 1;
-        std::vector<float> phase(n);
+        const std::vector<float> phase(n, 100.25f);
         std::vector<uint8_t> texture(size_t(n * bytesPerPixel));
-        for (int i = 0; i < n; ++i)
-            phase[size_t(i)] = 100.25f + float(i);
         for (size_t b = 0; b < texture.size(); ++b)
             texture[b] = b % 7 == 3 ? 0 : uint8_t(b * 37 + 5); // some pixels unmeasured
-        const PtHeader header = ptHeader(w, h, uint8_t(colour), mosaicCode);
+        PtHeader header;
+        header.width = w, header.height = h, header.colorTexture = uint8_t(colour),
+        header.mosaicCode = mosaicCode;
         QTemporaryDir dir;
         QString error;
         QVERIFY(writePtFile(dir.filePath("in.pt"), phase.data(), texture.data(), header, &error));
         ScanFrameStore store;
         QVERIFY2(loadPtFile(store, dir.filePath("in.pt"), &error), qPrintable(error));
-        QCOMPARE(store.frameKind, int32_t(PtFrame));
-        const CalibrationBlocks calibration = storedCalibration(store);
-        QVERIFY(same(&calibration, &header.calibration, sizeof calibration));
-        QCOMPARE(store.m_Tc[2], 1.2f);
-
         // The mask is the texture byte, or the red byte of three; the colour is the mosaic
         // demosaiced and smoothed, the grey byte three times, or the three bytes as they are.
         std::vector<uint8_t> rgb(3 * size_t(n));
@@ -134,18 +105,28 @@ class TestScanFiles : public QObject {
             const bool loaded = loadScanFile(store, path, &error);
             QVERIFY2(loaded == file.legal, qPrintable(file.name + ": " + error));
             if (loaded) {
+                const FrameKind kind = file.name.endsWith(".xyzm") ? XyzmFrame
+                                       : file.name.endsWith(".pt") ? PtFrame
+                                                                   : PtvFrame;
+                QCOMPARE(store.frameKind, int32_t(kind));
                 const char *fault = drawableFrameFault(store);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
                 // Saved again, a capture gives its own bytes back but for the time of the save.
-                if (file.name.endsWith(".pt")) {
-                    QVERIFY(savePtFile(store, dir.filePath("saved.pt"), &error));
-                    QByteArray saved = readAll(dir.filePath("saved.pt"));
+                const bool pt = file.name.endsWith(".pt");
+                if (file.name.endsWith(".ptv") || file.name.startsWith("lenient"))
+                    continue;
+                const QString saved = dir.filePath(pt ? "saved.pt" : "saved.xyzm");
+                QVERIFY(pt ? savePtFile(store, saved, &error)
+                           : writeXYZMFile(saved, store.xyz.get(), store.rgbTexture.get(), store.mask.get(),
+                                           store.width, store.height, &error, nullptr));
+                QByteArray bytes = readAll(saved);
+                if (pt) {
                     QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d$")
-                                .match(QString::fromLatin1(saved.mid(4, 16)))
+                                .match(QString::fromLatin1(bytes.mid(4, 16)))
                                 .hasMatch());
-                    QVERIFY2(saved.replace(4, 16, file.bytes.mid(4, 16)) == file.bytes,
-                             qPrintable(file.name));
+                    bytes.replace(4, 16, file.bytes.mid(4, 16));
                 }
+                QVERIFY2(bytes == file.bytes, qPrintable(file.name));
             } else {
                 QVERIFY2(!error.isEmpty() && error.contains(file.reason),
                          qPrintable(file.name + ": " + error));
@@ -177,18 +158,14 @@ class TestScanFiles : public QObject {
         for (int round = 0; round < 3; ++round) {
             auto store = std::make_unique<ScanFrameStore>();
             const size_t n = size_t(store->pixelCount);
-            const std::vector<uint8_t> zeros(12 * n, 0);
-            QVERIFY(same(store->mask.get(), zeros.data(), n) &&
-                    same(store->monoTexture.get(), zeros.data(), n) &&
-                    same(store->rgbTexture.get(), zeros.data(), 3 * n) &&
-                    same(store->phase.get(), zeros.data(), 4 * n) &&
-                    same(store->xyz.get(), zeros.data(), 12 * n));
-            // Leave litter for the next store to be built in the same memory.
-            std::fill_n(store->mask.get(), n, uint8_t(0x5a));
-            std::fill_n(store->monoTexture.get(), n, uint8_t(0x5a));
-            std::fill_n(store->rgbTexture.get(), 3 * n, uint8_t(0x5a));
-            std::fill_n(store->phase.get(), n, 1.5f);
-            std::fill_n(store->xyz.get(), 3 * n, 1.5f);
+            for (auto [data, bytes] : {std::pair<void *, size_t>{store->mask.get(), n},
+                                       {store->monoTexture.get(), n},
+                                       {store->rgbTexture.get(), 3 * n},
+                                       {store->phase.get(), 4 * n},
+                                       {store->xyz.get(), 12 * n}}) {
+                QVERIFY(QByteArray(static_cast<char *>(data), int(bytes)) == QByteArray(int(bytes), '\0'));
+                std::memset(data, 0x5a, bytes); // litter for the next store built in the same memory
+            }
         }
     }
 };
