@@ -121,6 +121,8 @@ QVector<BrokenFile> brokenFiles(bool everyCut) {
     }
     add("unmeasured.xyzm", xyzm(3, 2, 1.0f, 0), true);
     add("unmeasured.pt", pt(3, 2, 300.0f, 0), true);
+    // Finite values whose sums overflow.
+    add("hugevalues.xyzm", xyzmText(2, 1) + floats(std::vector<float>(6, 3e38f)) + "cccccc\1\1", true);
     // Sizes and versions no reader takes.
     for (QSize size : {QSize(0, 2), QSize(-3, 2), QSize(3, -2)}) {
         const QString name = QString("%1x%2.").arg(size.width()).arg(size.height());
