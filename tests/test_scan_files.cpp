@@ -94,12 +94,12 @@ class TestScanFiles : public QObject {
         QTemporaryDir dir;
         ScanFrameStore store;
         auto brokenFilesAndMissing = brokenFiles(true);
-        brokenFilesAndMissing.push_back({"missing.pt", {}, false, "No such file"});
+        brokenFilesAndMissing.push_back({"missing.xyzm", {}, false, "No such file"});
         for (const BrokenFile &file : brokenFilesAndMissing) {
             showSmallFrame(store);
             const QByteArray before = bufferAddresses(store) + storeSnapshot(store);
             const QString path = dir.filePath(file.name);
-            if (file.name != "missing.pt")
+            if (file.name != "missing.xyzm")
                 writeAll(path, file.bytes);
             QString error;
             const bool loaded = loadScanFile(store, path, &error);
