@@ -29,7 +29,6 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableWidget>
-#include <QTextStream>
 #include <QToolBar>
 #include <QUrl>
 #include <QtTest>
@@ -62,24 +61,13 @@ std::shared_ptr<bool> answerFileDialog(std::function<void(QFileDialog *)> answer
     return answered;
 }
 
-// Types `name` in the next file dialog, with the file type `filter` when given, and accepts it;
-// an empty name cancels.
-std::shared_ptr<bool> typeFileName(const QString &name, const QString &filter = QString()) {
-    return answerFileDialog([name, filter](QFileDialog *dialog) {
-        if (name.isEmpty())
-            return dialog->reject();
-        if (!filter.isEmpty())
-            dialog->selectNameFilter(filter);
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-}
-
 // A window on its own store, shown and exposed like the one main() makes.
 struct Viewer {
     ScanFrameStore store;
     ViewerWindow window{store};
     ViewerWindowForm &ui = window.form();
+    QString atDialog, offered; // shows() and the name the dialog offered, while the last one was up
+    QStringList filters;       // the file types it offered
 
     Viewer() {
         window.show();
@@ -90,21 +78,37 @@ struct Viewer {
     ViewerGLWidget &view() { return window.view(); }
     QString status() const { return window.statusBar()->currentMessage(); }
     QString label(const char *name) const { return window.findChild<QLabel *>(QLatin1String(name))->text(); }
-    // Triggers an action that asks for a file name and answers with `name` (empty: cancel).
+    // The title, then for Snapshot, Save, Play enabled, Play checked, File Info and a playing
+    // sequence a letter each when on, '-' when off.
+    QString shows() {
+        const bool on[] = {ui.actionSaveScreenshot->isEnabled(), ui.actionSave3DFile->isEnabled(),
+                           ui.actionReplay->isEnabled(),         ui.actionReplay->isChecked(),
+                           ui.actionViewFileInfo->isEnabled(),   view().isPlaying()};
+        QString s = window.windowTitle() + QLatin1Char(' ');
+        for (int i = 0; i < 6; ++i)
+            s += on[i] ? QLatin1Char("SsPpIR"[i]) : QLatin1Char('-');
+        return s;
+    }
+    // Types `name` in the next file dialog, with the file type `filter` when given, and accepts
+    // it; an empty name cancels.
+    std::shared_ptr<bool> willAnswer(const QString &name, const QString &filter = QString()) {
+        return answerFileDialog([this, name, filter](QFileDialog *dialog) {
+            atDialog = shows();
+            filters = dialog->nameFilters();
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            offered = edit->text();
+            if (name.isEmpty())
+                return dialog->reject();
+            if (!filter.isEmpty())
+                dialog->selectNameFilter(filter);
+            edit->setText(name);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+    }
     bool answer(QAction *action, const QString &name, const QString &filter = QString()) {
-        const auto answered = typeFileName(name, filter);
+        const auto answered = willAnswer(name, filter);
         action->trigger();
         return *answered;
-    }
-    // Snapshot, Save, Play enabled, Play checked, File Info: its letter when on, '-' when off.
-    QString actionStates() const {
-        const bool on[] = {ui.actionSaveScreenshot->isEnabled(), ui.actionSave3DFile->isEnabled(),
-                           ui.actionReplay->isEnabled(), ui.actionReplay->isChecked(),
-                           ui.actionViewFileInfo->isEnabled()};
-        QString s;
-        for (int i = 0; i < 5; ++i)
-            s += on[i] ? QLatin1Char("SsPpI"[i]) : QLatin1Char('-');
-        return s;
     }
 };
 
@@ -138,9 +142,14 @@ class TestWindow : public QObject {
     void initTestCase() {
         Q_INIT_RESOURCE(icons_and_shaders);
         Q_INIT_RESOURCE(style);
-        QFile sheet(QStringLiteral(":qdarkstyle/style.qss"));
-        QVERIFY(sheet.open(QFile::ReadOnly | QFile::Text));
-        qApp->setStyleSheet(QTextStream(&sheet).readAll());
+        const QString sheet = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
+        qApp->setStyleSheet(sheet);
+        // Every image the sheet names is in the collection and decodes.
+        const QRegularExpression url(QStringLiteral(R"(url\((:/qss_icons/rc/[^)]+)\))"));
+        int referenced = 0;
+        for (auto it = url.globalMatch(sheet); it.hasNext(); ++referenced)
+            QVERIFY(!QImage(it.next().captured(1)).isNull());
+        QVERIFY(referenced >= 30);
         QVERIFY(dir.isValid());
         QString error;
         pt = path("scan.pt");
@@ -163,6 +172,13 @@ class TestWindow : public QObject {
         ViewerWindowForm &ui = v.ui;
         QVERIFY(QTest::qWaitForWindowActive(&v.window));
         QWindow *window = v.window.windowHandle();
+        // The style sheet really styles the window: charcoal panels, a checked tool button in the accent
+        // colour.
+        const QImage dock = ui.dockWidgetContents->grab().toImage();
+        QCOMPARE(QColor(dock.pixel(dock.width() - 3, dock.height() - 3)), QColor(0x31, 0x36, 0x3b));
+        const QImage button =
+            ui.mainToolBar->widgetForAction(ui.actionSetControlMethodRotate)->grab().toImage();
+        QCOMPARE(QColor(button.pixel(button.width() / 2, button.height() - 4)), QColor(0xf9, 0xaf, 0x55));
         QVERIFY(v.window.findChild<QLabel *>("versionLabel")->text().endsWith(QLatin1String(PELNOR_VERSION)));
         // The icons come from the compiled-in collection through the SVG image plug-in.
         for (QAction *action : ui.mainToolBar->actions())
@@ -177,20 +193,14 @@ class TestWindow : public QObject {
         // leaves it checked. Each sets the view's drag and its cursor.
         const QList<QAction *> group = {ui.actionSetControlMethodRotate, ui.actionSetControlMethodTranslate,
                                         ui.actionSetControlMethodZoom};
-        const struct {
-            Qt::Key key;
-            int method;
-            Qt::CursorShape cursor;
-        } methods[] = {{Qt::Key_2, ViewerGLWidget::Translate, Qt::SizeAllCursor},
-                       {Qt::Key_3, ViewerGLWidget::Zoom, Qt::SizeVerCursor},
-                       {Qt::Key_1, ViewerGLWidget::Rotate, Qt::OpenHandCursor}};
-        for (const auto &m : methods) {
-            QTest::keyClick(window, m.key);
-            group.at(m.method)->trigger();
+        const Qt::CursorShape cursors[] = {Qt::OpenHandCursor, Qt::SizeAllCursor, Qt::SizeVerCursor};
+        for (int method : {1, 2, 0}) { // Pan, Zoom and Rotate by their keys 2, 3 and 1
+            QTest::keyClick(window, Qt::Key(Qt::Key_1 + method));
+            group.at(method)->trigger();
             for (QAction *action : group)
-                QCOMPARE(action->isChecked(), action == group.at(m.method));
-            QCOMPARE(v.window.currentControlMethod(), m.method);
-            QCOMPARE(v.view().cursor().shape(), m.cursor);
+                QCOMPARE(action->isChecked(), action == group.at(method));
+            QCOMPARE(v.window.currentControlMethod(), method);
+            QCOMPARE(v.view().cursor().shape(), cursors[method]);
         }
         v.view().rotateModel(30.0f, 40.0f, 0.0f);
         QTest::keyClick(window, Qt::Key_4);
@@ -200,20 +210,6 @@ class TestWindow : public QObject {
         QCOMPARE(v.status(), QStringLiteral("Mirroring geometry..."));
         QTest::keyClick(window, Qt::Key_5);
         QCOMPARE(v.status(), QStringLiteral("Un-mirroring geometry..."));
-
-        // The sliders were set before they were wired: the view learnt their values all the same.
-        QCOMPARE(v.view().lightIntensity(), ui.lightIntensityHorizontalSlider->value() / 10.0f);
-        const QVector3D range = v.view().colorZrange();
-        v.view().changeMinZ(ui.sliderMinZ->value());
-        v.view().changeMaxZ(ui.sliderMaxZ->value());
-        QCOMPARE(v.view().colorZrange(), range);
-        ui.meshTypeComboBox->setCurrentIndex(1);
-        ui.materialTypeComboBox->setCurrentIndex(4);
-        QVERIFY(v.store.meshType == 1 && v.store.materialType == 4);
-        emit v.view().meshTypeWasChanged(2);
-        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.store.meshType == 2);
-        ui.meshTypeComboBox->setCurrentIndex(0);
-        ui.materialTypeComboBox->setCurrentIndex(0);
 
         // Ctrl+O asks for a scan file, and the dialog takes typed keys although the view holds the
         // keyboard while the main window is active: the letters never reach the view's style keys.
@@ -235,6 +231,15 @@ class TestWindow : public QObject {
         QCOMPARE(typed, QStringLiteral("wsd"));
         QVERIFY(v.store.meshType == 0 && v.store.materialType == 0);
         QCOMPARE(v.window.windowTitle(), QStringLiteral("Pelnor Viewer"));
+
+        // The sliders were set before they were wired: the view learnt their values all the same.
+        QCOMPARE(v.view().lightIntensity(), ui.lightIntensityHorizontalSlider->value() / 10.0f);
+        const QVector3D range = v.view().colorZrange();
+        v.view().changeMinZ(ui.sliderMinZ->value());
+        v.view().changeMaxZ(ui.sliderMaxZ->value());
+        QCOMPARE(v.view().colorZrange(), range);
+        emit v.view().meshTypeWasChanged(2); // the view's style keys show in the dock
+        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.store.meshType == 2);
     }
 
     void placementAndNames() {
@@ -251,49 +256,57 @@ class TestWindow : public QObject {
             QCOMPARE(lastPathComponent(p.first), QString::fromLatin1(p.second));
     }
 
-    // Titles, the frame in the store and the actions follow what is open: single frames, playing
-    // and paused sequences, and a Save or a frame opened during playback.
+    // Titles, the actions and the file information follow what is open: single frames, playing and
+    // paused sequences, and a Save or a frame opened during playback.
     void openingFramesAndSequences() {
         Viewer v;
         ViewerWindowForm &ui = v.ui;
+        QTableWidget &table = v.window.fileInformationWindow();
         ui.actionSetControlMethodZoom->trigger();
         v.window.openFile(pt);
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("scan.pt | Pelnor Viewer"));
+        QCOMPARE(v.shows(), QStringLiteral("scan.pt | Pelnor Viewer Ss--I-"));
         QVERIFY(v.store.fileName == "scan.pt" && v.store.filePath == pt && v.store.frameKind == PtFrame);
-        QCOMPARE(v.actionStates(), QStringLiteral("Ss--I"));
         QCOMPARE(v.window.currentControlMethod(), int(ViewerGLWidget::Rotate)); // opening selects Rotate
         QVERIFY(!ui.actionSetControlMethodZoom->isChecked());
-        v.window.openFile(xyzm);
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("scan.xyzm | Pelnor Viewer"));
-        QCOMPARE(v.store.frameKind, int32_t(XyzmFrame));
+        QCOMPARE(table.windowTitle(), QStringLiteral("About scan.pt"));
+        const auto rows = fileInfoRows(v.store);
+        QCOMPARE(table.rowCount(), rows.size());
+        for (int r = 0; r < rows.size(); ++r)
+            QVERIFY(table.item(r, 0)->text() == rows.at(r).first &&
+                    table.item(r, 1)->text() == rows.at(r).second);
 
-        // A sequence starts playing and checks Play; there is nothing to save while it plays.
+        // File Info is a window of its own that has the keyboard while it is active, although the
+        // view holds it whenever the main window is.
+        ui.actionViewFileInfo->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&table) && table.isWindow());
+        QVERIFY(hasKeyboardFocus(&table));
+        table.setCurrentCell(0, 0);
+        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
+        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
+        QCOMPARE(table.currentRow(), 2);
+
+        // A new frame replaces the facts; a playing sequence, which checks Play, leaves them alone.
+        v.window.openFile(xyzm);
+        QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
+        QCOMPARE(v.store.frameKind, int32_t(XyzmFrame));
         v.window.openFile(ptv);
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("walk.ptv | 3D Video Viewer"));
+        QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR"));
         QCOMPARE(v.store.frameKind, int32_t(PtvFrame));
-        QCOMPARE(v.actionStates(), QStringLiteral("--PpI"));
+        QVERIFY(table.windowTitle() == "About scan.xyzm" && table.item(0, 1)->text() == "scan.xyzm");
         QVERIFY(sequenceAdvances(v.view()));
         ui.actionReplay->trigger();
-        QCOMPARE(v.actionStates(), QStringLiteral("SsP-I"));
+        QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer SsP-I-"));
         const int shown = v.view().ptvFrameCounter();
         QTest::qWait(150);
         QCOMPARE(v.view().ptvFrameCounter(), shown);
         ui.actionReplay->trigger();
-        QCOMPARE(v.actionStates(), QStringLiteral("--PpI"));
         v.window.openFile(ptv2);
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("run.ptv | 3D Video Viewer"));
+        QCOMPARE(v.shows(), QStringLiteral("run.ptv | 3D Video Viewer --PpIR"));
         QVERIFY(sequenceAdvances(v.view()));
 
         // Save stops the playback and unchecks Play before the dialog shows.
-        QString atDialog;
-        auto answered = answerFileDialog([&](QFileDialog *dialog) {
-            atDialog = v.view().isPlaying() ? QStringLiteral("playing") : v.actionStates();
-            dialog->selectFile(path("from-sequence.pt"));
-            static_cast<QDialog *>(dialog)->accept();
-        });
-        ui.actionSave3DFile->trigger();
-        QVERIFY(*answered);
-        QCOMPARE(atDialog, QStringLiteral("SsP-I"));
+        QVERIFY(v.answer(ui.actionSave3DFile, path("from-sequence.pt")));
+        QCOMPARE(v.atDialog, QStringLiteral("run.ptv | 3D Video Viewer SsP-I-"));
         ScanFrameStore reread;
         QString error;
         QVERIFY2(loadPtFile(reread, path("from-sequence.pt"), &error), qPrintable(error));
@@ -302,9 +315,7 @@ class TestWindow : public QObject {
         // A single frame opened during playback stops it; Play is off and disabled.
         ui.actionReplay->trigger();
         v.window.openFile(xyzm);
-        QVERIFY(!v.view().isPlaying());
-        QCOMPARE(v.actionStates(), QStringLiteral("Ss--I"));
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("scan.xyzm | Pelnor Viewer"));
+        QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
 
         // A sequence opens on a real frame of its own: slow enough that no tick comes during the
         // test, and of another size than the frame before. Paused at once, Save writes that frame.
@@ -320,17 +331,20 @@ class TestWindow : public QObject {
         QCOMPARE(reread.width, 64);
         QVERIFY(std::count(reread.mask.get(), reread.mask.get() + reread.pixelCount, 0) <
                 reread.pixelCount / 2);
+
+        // Closing the main window leaves the file information open.
+        v.window.close();
+        QVERIFY(table.isVisible());
+        table.close();
     }
 
     void failedOpenKeepsEverything() {
         Viewer v;
-        ViewerWindowForm &ui = v.ui;
         // Before any frame there is nothing to save, also after a failed first open.
         v.window.openFile(path("missing.pt"));
-        QCOMPARE(v.actionStates(), QStringLiteral("----I"));
+        QCOMPARE(v.shows(), QStringLiteral("Pelnor Viewer ----I-"));
         v.window.openFile(pt);
         const QByteArray frame = storeSnapshot(v.store);
-
         QByteArray bytes = readAll(pt);
         writeAll(path("short.pt"), bytes.left(bytes.size() - 10));
         bytes[0] = 7;
@@ -345,10 +359,9 @@ class TestWindow : public QObject {
             const QString prefix = QStringLiteral("Could not open %1: ").arg(QLatin1String(name));
             QVERIFY2(v.status().startsWith(prefix) && v.status().size() > prefix.size(),
                      qPrintable(v.status()));
-            QVERIFY2(storeSnapshot(v.store) == frame, qPrintable(name));
+            QVERIFY2(storeSnapshot(v.store) == frame, name);
             QVERIFY(v.store.fileName == "scan.pt" && v.store.filePath == pt);
-            QCOMPARE(v.window.windowTitle(), QStringLiteral("scan.pt | Pelnor Viewer"));
-            QCOMPARE(v.actionStates(), QStringLiteral("Ss--I"));
+            QCOMPARE(v.shows(), QStringLiteral("scan.pt | Pelnor Viewer Ss--I-"));
             QCOMPARE(v.window.fileInformationWindow().windowTitle(), QStringLiteral("About scan.pt"));
         }
         // Long enough to read: still there well after an ordinary message would have gone.
@@ -360,22 +373,19 @@ class TestWindow : public QObject {
         for (const char *name : {"short.pt", "broken.ptv", "notes.txt"}) {
             v.window.openFile(path(name));
             QVERIFY(v.status().startsWith(QStringLiteral("Could not open ") + name));
-            QCOMPARE(v.window.windowTitle(), QStringLiteral("walk.ptv | 3D Video Viewer"));
-            QCOMPARE(v.actionStates(), QStringLiteral("--PpI"));
-            QVERIFY(v.store.frameKind == PtvFrame && v.view().isPlaying());
+            QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR"));
+            QCOMPARE(v.store.frameKind, int32_t(PtvFrame));
         }
         QVERIFY(sequenceAdvances(v.view()));
 
         // A paused sequence whose file has gone cannot resume: Play stays off and says why.
-        const QString gone = path("gone.ptv");
-        QVERIFY(QFile::copy(ptv2, gone));
-        v.window.openFile(gone);
-        ui.actionReplay->trigger();
-        QVERIFY(QFile::remove(gone));
-        ui.actionReplay->trigger();
-        QVERIFY(!v.view().isPlaying());
+        QVERIFY(QFile::copy(ptv2, path("gone.ptv")));
+        v.window.openFile(path("gone.ptv"));
+        v.ui.actionReplay->trigger();
+        QVERIFY(QFile::remove(path("gone.ptv")));
+        v.ui.actionReplay->trigger();
         QVERIFY(v.status().startsWith(QStringLiteral("Could not open gone.ptv: ")));
-        QCOMPARE(v.actionStates(), QStringLiteral("SsP-I"));
+        QCOMPARE(v.shows(), QStringLiteral("gone.ptv | 3D Video Viewer SsP-I-"));
     }
 
     // Escape ends the program only when it reaches the view with nothing else open: the press that
@@ -421,14 +431,8 @@ class TestWindow : public QObject {
         Viewer v;
         const QDir folder(dir.path());
         v.window.openFile(xyzm);
-        QStringList filters;
-        auto answered = answerFileDialog([&](QFileDialog *dialog) {
-            filters = dialog->nameFilters();
-            dialog->reject();
-        });
-        v.ui.actionSave3DFile->trigger();
-        QVERIFY(*answered);
-        QCOMPARE(filters, (QStringList{"XYZM Files (*.xyzm)", "PLY Files (*.ply)"})); // no phase to save
+        QVERIFY(v.answer(v.ui.actionSave3DFile, QString()));
+        QCOMPARE(v.filters, (QStringList{"XYZM Files (*.xyzm)", "PLY Files (*.ply)"})); // no phase to save
         QVERIFY(v.answer(v.ui.actionSave3DFile, "copy.xyzm"));
         v.window.openFile(pt);
         const auto drawnVertices = v.store.vertexData;
@@ -482,15 +486,10 @@ class TestWindow : public QObject {
         Viewer v;
         v.window.openFile(pt);
         QVERIFY(QTest::qWaitForWindowActive(&v.window));
-        QString proposed;
-        auto answered = answerFileDialog([&](QFileDialog *dialog) {
-            proposed = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
-            dialog->selectFile(path("shot.png"));
-            static_cast<QDialog *>(dialog)->accept();
-        });
+        auto answered = v.willAnswer(path("shot.png"));
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F10);
         QTRY_VERIFY(*answered);
-        QCOMPARE(proposed,
+        QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
         QCOMPARE(v.status(), QStringLiteral("Screenshot successfully saved."));
         QImageReader png(path("shot.png"));
@@ -560,39 +559,6 @@ class TestWindow : public QObject {
         QCOMPARE(v.view().picker().pick(0).point, measuredPoint(v.store, pixel.x(), pixel.y()));
         v.window.openFile(xyzm);
         QCOMPARE(v.view().picker().count(), 0);
-    }
-
-    void fileInformationWindow() {
-        Viewer v;
-        QTableWidget &table = v.window.fileInformationWindow();
-        v.window.openFile(pt);
-        QCOMPARE(table.windowTitle(), QStringLiteral("About scan.pt"));
-        QCOMPARE(table.rowCount(), 10);
-        const auto rows = fileInfoRows(v.store);
-        for (int r = 0; r < rows.size(); ++r)
-            QVERIFY(table.item(r, 0)->text() == rows.at(r).first &&
-                    table.item(r, 1)->text() == rows.at(r).second);
-        v.ui.actionViewFileInfo->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(&table));
-        QVERIFY(table.isWindow());
-        // The table has the keyboard while it is the active window, although the view holds it
-        // whenever the main window is active.
-        QVERIFY(hasKeyboardFocus(&table));
-        table.setCurrentCell(0, 0);
-        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
-        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
-        QCOMPARE(table.currentRow(), 2);
-
-        // A new frame replaces all ten rows; a playing sequence leaves them alone.
-        v.window.openFile(xyzm);
-        QCOMPARE(table.item(0, 1)->text(), QStringLiteral("scan.xyzm"));
-        v.window.openFile(ptv);
-        QCOMPARE(table.windowTitle(), QStringLiteral("About scan.xyzm"));
-        QCOMPARE(table.item(0, 1)->text(), QStringLiteral("scan.xyzm"));
-        // Closing the main window leaves the file information open.
-        v.window.close();
-        QVERIFY(table.isVisible());
-        table.close();
     }
 
     void sequenceKeys_data() {
@@ -777,25 +743,6 @@ class TestWindow : public QObject {
         QDir::setCurrent(previous);
         QCOMPARE(v.store.filePath, QStringLiteral("D:/scans/face.xyzm"));
         QVERIFY(v.store.fileName == "face.xyzm" && v.store.frameKind == XyzmFrame);
-    }
-
-    void styleSheet() {
-        // Every image the sheet names is in the collection and decodes.
-        const QString text = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
-        const QRegularExpression url(QStringLiteral(R"(url\((:/qss_icons/rc/[^)]+)\))"));
-        int referenced = 0;
-        for (auto it = url.globalMatch(text); it.hasNext(); ++referenced) {
-            const QString image = it.next().captured(1);
-            QVERIFY2(!QImage(image).isNull(), qPrintable(image));
-        }
-        QVERIFY(referenced >= 30);
-        // The sheet really styles the window: charcoal panels, a checked tool button in the accent colour.
-        Viewer v;
-        const QImage dock = v.ui.dockWidgetContents->grab().toImage();
-        QCOMPARE(QColor(dock.pixel(dock.width() - 3, dock.height() - 3)), QColor(0x31, 0x36, 0x3b));
-        const QImage button =
-            v.ui.mainToolBar->widgetForAction(v.ui.actionSetControlMethodRotate)->grab().toImage();
-        QCOMPARE(QColor(button.pixel(button.width() / 2, button.height() - 4)), QColor(0xf9, 0xaf, 0x55));
     }
 };
 
