@@ -1,6 +1,7 @@
 #include "broken_files.h"
 #include "data/pt_file.h"
 #include "data/xyzm_file.h"
+#include "run_program.h"
 #include "sequence_frames.h"
 #include "test_support.h"
 
@@ -15,32 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs a program to its end; status -1 when it crashed.
-Run run(const QString &program, const QStringList &arguments,
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
-    // llvmpipe keeps blocks of its compiled shaders to the end; they are not the tool's leaks.
-    if (arguments.contains("render"))
-        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
-    // Where the toolkit wants one, so that a render that went well says nothing at all.
-    static QTemporaryDir runtime;
-    environment.insert("XDG_RUNTIME_DIR", runtime.path());
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    process.waitForFinished(120000);
-    Run result;
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
 
 Run pelnor(const QStringList &arguments,
            const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+// What a program that ran to its end said; status -1 when it could not start or crashed.
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline Run run(const QString &program, const QStringList &arguments,
+               QProcessEnvironment environment = QProcessEnvironment::systemEnvironment()) {
+    // llvmpipe keeps blocks of its compiled shaders to the end; they are not the tool's leaks.
+    if (arguments.contains("render"))
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    // Where the toolkit wants one, so that a render that went well says nothing at all.
+    static QTemporaryDir runtime;
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(300000);
+    Run result;
+    if (process.error() != QProcess::FailedToStart && process.exitStatus() == QProcess::NormalExit)
+        result.status = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
