@@ -359,8 +359,8 @@ class TestCli : public QObject {
         QVERIFY(!QFile::exists(path("never.png")));
     }
 
-    // Every broken file is refused with one line and status 1, every odd but legal one loads, and
-    // none brings the tool down or puts NaN into the facts.
+    // Every broken file is refused with its reason in one line and status 1, every odd but legal one loads,
+    // and none brings the tool down or puts NaN into the facts.
     void brokenFilesAreRefusedCleanly() {
         QTemporaryDir here;
         for (const BrokenFile &file : brokenFiles()) {
@@ -371,7 +371,8 @@ class TestCli : public QObject {
             const QString geometry = run.out.split('\n').mid(6, 4).join('\n');
             QVERIFY2(file.legal ? geometry.startsWith("X Range:") && !geometry.contains("nan") &&
                                       !geometry.contains("inf")
-                                : run.err.startsWith("pelnor: " + path + ": ") && run.err.count('\n') == 1,
+                                : run.err.startsWith("pelnor: " + path + ": ") && run.err.count('\n') == 1 &&
+                                      run.err.contains(file.reason),
                      qPrintable(file.name + ": " + geometry + run.err));
         }
     }
