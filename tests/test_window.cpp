@@ -21,7 +21,6 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -42,8 +41,7 @@ namespace {
 constexpr int kWidth = 80;
 constexpr int kHeight = 64;
 
-// Answers the next modal file dialog from the event loop, once it is up. Returns a flag that
-// turns true when the dialog was answered.
+// Answers the next modal file dialog once it is up; the flag turns true when it was answered.
 std::shared_ptr<bool> answerFileDialog(std::function<void(QFileDialog *)> answer) {
     auto answered = std::make_shared<bool>(false);
     auto *timer = new QTimer;
@@ -66,8 +64,8 @@ struct Viewer {
     ScanFrameStore store;
     ViewerWindow window{store};
     ViewerWindowForm &ui = window.form();
-    QString atDialog, offered; // shows() and the name the dialog offered, while the last one was up
-    QStringList filters;       // the file types it offered
+    QString atDialog, offered; // while the last dialog was up: shows(), the name and types it offered
+    QStringList filters;
 
     Viewer() {
         window.show();
@@ -78,8 +76,7 @@ struct Viewer {
     ViewerGLWidget &view() { return window.view(); }
     QString status() const { return window.statusBar()->currentMessage(); }
     QString label(const char *name) const { return window.findChild<QLabel *>(QLatin1String(name))->text(); }
-    // The title, then for Snapshot, Save, Play enabled, Play checked, File Info and a playing
-    // sequence a letter each when on, '-' when off.
+    // The title, then a letter each for Snapshot, Save, Play enabled and checked, File Info, playing.
     QString shows() {
         const bool on[] = {ui.actionSaveScreenshot->isEnabled(), ui.actionSave3DFile->isEnabled(),
                            ui.actionReplay->isEnabled(),         ui.actionReplay->isChecked(),
@@ -89,8 +86,7 @@ struct Viewer {
             s += on[i] ? QLatin1Char("SsPpIR"[i]) : QLatin1Char('-');
         return s;
     }
-    // Types `name` in the next file dialog, with the file type `filter` when given, and accepts
-    // it; an empty name cancels.
+    // Types `name` (with the file type `filter`) in the next file dialog; an empty name cancels.
     std::shared_ptr<bool> willAnswer(const QString &name, const QString &filter = QString()) {
         return answerFileDialog([this, name, filter](QFileDialog *dialog) {
             atDialog = shows();
@@ -99,8 +95,7 @@ struct Viewer {
             offered = edit->text();
             if (name.isEmpty())
                 return dialog->reject();
-            if (!filter.isEmpty())
-                dialog->selectNameFilter(filter);
+            dialog->selectNameFilter(filter); // no such type: no change
             edit->setText(name);
             static_cast<QDialog *>(dialog)->accept();
         });
@@ -112,20 +107,27 @@ struct Viewer {
     }
 };
 
-// Waits until the window system has given the widget's window the keyboard focus.
 bool hasKeyboardFocus(QWidget *widget) {
     return QTest::qWaitFor([widget] { return QGuiApplication::focusWindow() == widget->windowHandle(); });
 }
 
-// The frame shown last by a playing sequence changes within a few timer periods.
 bool sequenceAdvances(ViewerGLWidget &view) {
     const int before = view.ptvFrameCounter();
     return QTest::qWaitFor([&] { return view.ptvFrameCounter() != before; }, 2000);
 }
 
-// A frame a sequence stands still on shows what that frame of its file holds.
-bool showsFrame(const ScanFrameStore &store, const QString &path, int frame) {
-    return shownPixels(store) == decodedPtvFrame(path, frame);
+// What File Info lists, and what the store's facts are, one "name=value" line a row.
+QString listedFacts(const QTableWidget &table) {
+    QString s;
+    for (int r = 0; r < table.rowCount(); ++r)
+        s += table.item(r, 0)->text() + '=' + table.item(r, 1)->text() + '\n';
+    return s;
+}
+QString storeFacts(const ScanFrameStore &store) {
+    QString s;
+    for (const auto &row : fileInfoRows(store))
+        s += row.first + '=' + row.second + '\n';
+    return s;
 }
 
 } // namespace
@@ -145,17 +147,13 @@ class TestWindow : public QObject {
         const QString sheet = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
         qApp->setStyleSheet(sheet);
         // Every image the sheet names is in the collection and decodes.
-        const QRegularExpression url(QStringLiteral(R"(url\((:/qss_icons/rc/[^)]+)\))"));
         int referenced = 0;
-        for (auto it = url.globalMatch(sheet); it.hasNext(); ++referenced)
+        for (auto it = QRegularExpression(R"(url\((:/qss_icons/rc/[^)]+)\))").globalMatch(sheet);
+             it.hasNext(); ++referenced)
             QVERIFY(!QImage(it.next().captured(1)).isNull());
-        QVERIFY(referenced >= 30);
-        QVERIFY(dir.isValid());
+        QVERIFY(referenced >= 30 && dir.isValid());
         QString error;
-        pt = path("scan.pt");
-        xyzm = path("scan.xyzm");
-        ptv = path("walk.ptv");
-        ptv2 = path("run.ptv");
+        pt = path("scan.pt"), xyzm = path("scan.xyzm"), ptv = path("walk.ptv"), ptv2 = path("run.ptv");
         twoFps = path("two-fps.ptv"); // two frames a second leave time for a key between ticks
         QVERIFY2(writeSampleFile(pt, kWidth, kHeight, &error) &&
                      writeSampleFile(xyzm, kWidth, kHeight, &error) &&
@@ -165,23 +163,20 @@ class TestWindow : public QObject {
                  qPrintable(error));
     }
 
-    // The keys reach their actions and each action does what its text says; the settings dock
-    // and the view stay in step both ways.
+    // The keys reach their actions, each does what its text says; dock and view stay in step.
     void actionsDoWhatTheySay() {
         Viewer v;
         ViewerWindowForm &ui = v.ui;
         QVERIFY(QTest::qWaitForWindowActive(&v.window));
         QWindow *window = v.window.windowHandle();
-        // The style sheet really styles the window: charcoal panels, a checked tool button in the accent
-        // colour.
+        // The sheet styles the window: charcoal panels, a checked tool button in the accent colour.
         const QImage dock = ui.dockWidgetContents->grab().toImage();
         QCOMPARE(QColor(dock.pixel(dock.width() - 3, dock.height() - 3)), QColor(0x31, 0x36, 0x3b));
         const QImage button =
             ui.mainToolBar->widgetForAction(ui.actionSetControlMethodRotate)->grab().toImage();
         QCOMPARE(QColor(button.pixel(button.width() / 2, button.height() - 4)), QColor(0xf9, 0xaf, 0x55));
-        QVERIFY(v.window.findChild<QLabel *>("versionLabel")->text().endsWith(QLatin1String(PELNOR_VERSION)));
-        // The icons come from the compiled-in collection through the SVG image plug-in.
-        for (QAction *action : ui.mainToolBar->actions())
+        QVERIFY(v.label("versionLabel").endsWith(QLatin1String(PELNOR_VERSION)));
+        for (QAction *action : ui.mainToolBar->actions()) // icons through the SVG image plug-in
             QVERIFY2(action->text().isEmpty() || !action->icon().pixmap(24, 24).isNull(),
                      qPrintable(action->text()));
         // File Info sits at the right end of the tool bar, also once the window is wider.
@@ -189,18 +184,19 @@ class TestWindow : public QObject {
         QWidget *info = ui.mainToolBar->widgetForAction(ui.actionViewFileInfo);
         QTRY_VERIFY(ui.mainToolBar->width() - (info->geometry().right() + 1) < 16);
 
-        // The control methods are one exclusive group that is never empty: clicking the checked one
-        // leaves it checked. Each sets the view's drag and its cursor.
+        // One exclusive group, never empty (triggering the checked one keeps it); each sets drag and cursor.
         const QList<QAction *> group = {ui.actionSetControlMethodRotate, ui.actionSetControlMethodTranslate,
                                         ui.actionSetControlMethodZoom};
         const Qt::CursorShape cursors[] = {Qt::OpenHandCursor, Qt::SizeAllCursor, Qt::SizeVerCursor};
         for (int method : {1, 2, 0}) { // Pan, Zoom and Rotate by their keys 2, 3 and 1
             QTest::keyClick(window, Qt::Key(Qt::Key_1 + method));
             group.at(method)->trigger();
+            QString checked;
             for (QAction *action : group)
-                QCOMPARE(action->isChecked(), action == group.at(method));
-            QCOMPARE(v.window.currentControlMethod(), method);
-            QCOMPARE(v.view().cursor().shape(), cursors[method]);
+                checked += action->isChecked() ? 'x' : '-';
+            QCOMPARE(checked, QString("---").replace(method, 1, 'x'));
+            QVERIFY(v.window.currentControlMethod() == method &&
+                    v.view().cursor().shape() == cursors[method]);
         }
         v.view().rotateModel(30.0f, 40.0f, 0.0f);
         QTest::keyClick(window, Qt::Key_4);
@@ -211,24 +207,21 @@ class TestWindow : public QObject {
         QTest::keyClick(window, Qt::Key_5);
         QCOMPARE(v.status(), QStringLiteral("Un-mirroring geometry..."));
 
-        // Ctrl+O asks for a scan file, and the dialog takes typed keys although the view holds the
-        // keyboard while the main window is active: the letters never reach the view's style keys.
+        // Ctrl+O's dialog takes typed keys although the view holds the keyboard while the main window
+        // is active: the letters never reach the view's style keys.
         QString typed;
-        QStringList filters;
         auto answered = answerFileDialog([&](QFileDialog *dialog) {
-            filters = dialog->nameFilters();
-            QVERIFY(hasKeyboardFocus(dialog));
+            typed = dialog->nameFilters().join(';') + ' ' + (hasKeyboardFocus(dialog) ? "" : "unfocused ");
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
             edit->clear();
             for (char key : {'w', 's', 'd'})
                 QTest::keyClick(dialog->windowHandle(), key);
-            typed = edit->text();
+            typed += edit->text();
             dialog->reject();
         });
         QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
         QTRY_VERIFY(*answered);
-        QCOMPARE(filters, QStringList{QStringLiteral("3D Files (*.xyzm *.pt *.ptv)")});
-        QCOMPARE(typed, QStringLiteral("wsd"));
+        QCOMPARE(typed, QStringLiteral("3D Files (*.xyzm *.pt *.ptv) wsd"));
         QVERIFY(v.store.meshType == 0 && v.store.materialType == 0);
         QCOMPARE(v.window.windowTitle(), QStringLiteral("Pelnor Viewer"));
 
@@ -245,41 +238,36 @@ class TestWindow : public QObject {
     void placementAndNames() {
         // 5 % in from the desktop's corner, not from the screen's, and 70 % of its size.
         QCOMPARE(mainWindowGeometry(QRect(60, 0, 1860, 1080)), QRect(93, 54, 1302, 756));
-        using Pair = std::pair<const char *, const char *>;
-        for (const Pair &p : {Pair{"scan.XYZM", "xyzm"}, Pair{"frame.backup.pt", "pt"},
-                              Pair{"/data.2019/scan", "2019/scan"}, Pair{"scan.", ""}})
-            QCOMPARE(scanFileEnding(p.first), QString::fromLatin1(p.second));
-        QVERIFY(isScanFileEnding("ptv") && isScanFileEnding("xyzm") && isScanFileEnding("pt"));
-        QVERIFY(!isScanFileEnding("2019/scan") && !isScanFileEnding("") && !isScanFileEnding("ply"));
-        for (const Pair &p : {Pair{"D:/scans/face.pt", "face.pt"}, Pair{"D:\\scans\\walk.ptv", "walk.ptv"},
-                              Pair{"D:\\scans/a\\b.pt", "a\\b.pt"}, Pair{"/scans/", ""}})
-            QCOMPARE(lastPathComponent(p.first), QString::fromLatin1(p.second));
+        // Each ending, '+' when it is a scan's; then the last component of each path.
+        QStringList seen;
+        for (const char *name :
+             {"scan.XYZM", "frame.backup.pt", "a.ptv", "/data.2019/scan", "scan.", "b.ply"})
+            seen << scanFileEnding(name) + (isScanFileEnding(scanFileEnding(name)) ? "+" : "");
+        for (const char *name : {"D:/scans/face.pt", "D:\\scans\\walk.ptv", "D:\\scans/a\\b.pt", "/scans/"})
+            seen << lastPathComponent(name);
+        QCOMPARE(seen.join('|'), QStringLiteral("xyzm+|pt+|ptv+|2019/scan||ply|face.pt|walk.ptv|a\\b.pt|"));
     }
 
-    // Titles, the actions and the file information follow what is open: single frames, playing and
-    // paused sequences, and a Save or a frame opened during playback.
+    // Titles, actions and file information follow what is open: frames, playing and paused
+    // sequences, and a Save or a frame opened during playback.
     void openingFramesAndSequences() {
         Viewer v;
         ViewerWindowForm &ui = v.ui;
         QTableWidget &table = v.window.fileInformationWindow();
         ui.actionSetControlMethodZoom->trigger();
         v.window.openFile(pt);
-        QCOMPARE(v.shows(), QStringLiteral("scan.pt | Pelnor Viewer Ss--I-"));
+        QCOMPARE(v.shows() + ' ' + table.windowTitle(),
+                 QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
         QVERIFY(v.store.fileName == "scan.pt" && v.store.filePath == pt && v.store.frameKind == PtFrame);
-        QCOMPARE(v.window.currentControlMethod(), int(ViewerGLWidget::Rotate)); // opening selects Rotate
-        QVERIFY(!ui.actionSetControlMethodZoom->isChecked());
-        QCOMPARE(table.windowTitle(), QStringLiteral("About scan.pt"));
-        const auto rows = fileInfoRows(v.store);
-        QCOMPARE(table.rowCount(), rows.size());
-        for (int r = 0; r < rows.size(); ++r)
-            QVERIFY(table.item(r, 0)->text() == rows.at(r).first &&
-                    table.item(r, 1)->text() == rows.at(r).second);
+        // Opening selects Rotate.
+        QVERIFY(v.window.currentControlMethod() == ViewerGLWidget::Rotate &&
+                !ui.actionSetControlMethodZoom->isChecked());
+        QCOMPARE(listedFacts(table), storeFacts(v.store));
 
-        // File Info is a window of its own that has the keyboard while it is active, although the
-        // view holds it whenever the main window is.
+        // File Info, a window of its own, has the keys while active, though the view holds them whenever
+        // the main window is.
         ui.actionViewFileInfo->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(&table) && table.isWindow());
-        QVERIFY(hasKeyboardFocus(&table));
+        QVERIFY(QTest::qWaitForWindowExposed(&table) && table.isWindow() && hasKeyboardFocus(&table));
         table.setCurrentCell(0, 0);
         QTest::keyClick(table.windowHandle(), Qt::Key_Down);
         QTest::keyClick(table.windowHandle(), Qt::Key_Down);
@@ -288,11 +276,9 @@ class TestWindow : public QObject {
         // A new frame replaces the facts; a playing sequence, which checks Play, leaves them alone.
         v.window.openFile(xyzm);
         QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
-        QCOMPARE(v.store.frameKind, int32_t(XyzmFrame));
         v.window.openFile(ptv);
-        QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR"));
-        QCOMPARE(v.store.frameKind, int32_t(PtvFrame));
-        QVERIFY(table.windowTitle() == "About scan.xyzm" && table.item(0, 1)->text() == "scan.xyzm");
+        QCOMPARE(v.shows() + ' ' + table.windowTitle() + ' ' + table.item(0, 1)->text(),
+                 QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About scan.xyzm scan.xyzm"));
         QVERIFY(sequenceAdvances(v.view()));
         ui.actionReplay->trigger();
         QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer SsP-I-"));
@@ -309,31 +295,27 @@ class TestWindow : public QObject {
         QCOMPARE(v.atDialog, QStringLiteral("run.ptv | 3D Video Viewer SsP-I-"));
         ScanFrameStore reread;
         QString error;
-        QVERIFY2(loadPtFile(reread, path("from-sequence.pt"), &error), qPrintable(error));
-        QVERIFY(reread.width == kWidth && reread.height == kHeight);
+        QVERIFY(loadPtFile(reread, path("from-sequence.pt"), &error) && reread.width == kWidth);
 
         // A single frame opened during playback stops it; Play is off and disabled.
         ui.actionReplay->trigger();
         v.window.openFile(xyzm);
         QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
 
-        // A sequence opens on a real frame of its own: slow enough that no tick comes during the
-        // test, and of another size than the frame before. Paused at once, Save writes that frame.
+        // A sequence opens on a real frame of its own (too slow to tick here, of another size than the
+        // frame before); paused at once, Save writes that frame.
         QVERIFY2(writeSampleSequence(path("slow.ptv"), 64, 48, 4, 0.05f, &error), qPrintable(error));
         v.window.openFile(path("slow.ptv"));
-        QCOMPARE(v.view().ptvFrameCounter(), 2);
-        QCOMPARE(v.store.vertexData.size(), size_t(10 * 64 * 48));
+        QVERIFY(v.view().ptvFrameCounter() == 2 && v.store.vertexData.size() == size_t(10 * 64 * 48));
         const QImage image = v.view().grabFramebuffer();
         QVERIFY(image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
         ui.actionReplay->trigger();
         QVERIFY(v.answer(ui.actionSave3DFile, path("paused.pt")));
-        QVERIFY2(loadPtFile(reread, path("paused.pt"), &error), qPrintable(error));
-        QCOMPARE(reread.width, 64);
+        QVERIFY(loadPtFile(reread, path("paused.pt"), &error) && reread.width == 64);
         QVERIFY(std::count(reread.mask.get(), reread.mask.get() + reread.pixelCount, 0) <
                 reread.pixelCount / 2);
 
-        // Closing the main window leaves the file information open.
-        v.window.close();
+        v.window.close(); // leaves File Info open
         QVERIFY(table.isVisible());
         table.close();
     }
@@ -345,24 +327,25 @@ class TestWindow : public QObject {
         QCOMPARE(v.shows(), QStringLiteral("Pelnor Viewer ----I-"));
         v.window.openFile(pt);
         const QByteArray frame = storeSnapshot(v.store);
-        QByteArray bytes = readAll(pt);
-        writeAll(path("short.pt"), bytes.left(bytes.size() - 10));
-        bytes[0] = 7;
-        writeAll(path("version.pt"), bytes);
-        writeAll(path("empty.xyzm"), QByteArray());
-        writeAll(path("notes.txt"), "not a scan");
-        writeAll(path("broken.ptv"), QByteArray(100, '\1'));
-        for (const char *name :
-             {"missing.pt", "short.pt", "version.pt", "empty.xyzm", "notes.txt", "broken.ptv"}) {
+        const QByteArray bytes = readAll(pt);
+        const std::pair<const char *, QByteArray> bad[] = {
+            {"missing.pt", QByteArray()},
+            {"short.pt", bytes.left(bytes.size() - 10)},
+            {"version.pt", QByteArray(bytes).replace(0, 1, "\7")},
+            {"empty.xyzm", ""},
+            {"notes.txt", "not a scan"},
+            {"broken.ptv", QByteArray(100, '\1')}};
+        for (const auto &[name, content] : bad) {
+            if (!content.isNull())
+                writeAll(path(name), content);
             v.window.openFile(path(name));
             // The message names the file and gives a reason.
             const QString prefix = QStringLiteral("Could not open %1: ").arg(QLatin1String(name));
             QVERIFY2(v.status().startsWith(prefix) && v.status().size() > prefix.size(),
                      qPrintable(v.status()));
-            QVERIFY2(storeSnapshot(v.store) == frame, name);
-            QVERIFY(v.store.fileName == "scan.pt" && v.store.filePath == pt);
-            QCOMPARE(v.shows(), QStringLiteral("scan.pt | Pelnor Viewer Ss--I-"));
-            QCOMPARE(v.window.fileInformationWindow().windowTitle(), QStringLiteral("About scan.pt"));
+            QVERIFY2(storeSnapshot(v.store) == frame && v.store.filePath == pt, name);
+            QCOMPARE(v.shows() + ' ' + v.window.fileInformationWindow().windowTitle(),
+                     QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
         }
         // Long enough to read: still there well after an ordinary message would have gone.
         QTest::qWait(3000);
@@ -373,8 +356,7 @@ class TestWindow : public QObject {
         for (const char *name : {"short.pt", "broken.ptv", "notes.txt"}) {
             v.window.openFile(path(name));
             QVERIFY(v.status().startsWith(QStringLiteral("Could not open ") + name));
-            QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR"));
-            QCOMPARE(v.store.frameKind, int32_t(PtvFrame));
+            QVERIFY(v.shows() == "walk.ptv | 3D Video Viewer --PpIR" && v.store.frameKind == PtvFrame);
         }
         QVERIFY(sequenceAdvances(v.view()));
 
@@ -409,8 +391,7 @@ class TestWindow : public QObject {
         } else {
             dialog.setModal(true);
             dialog.show();
-            // A dialog counts as active while its parent is: wait until it has the keyboard.
-            QVERIFY(hasKeyboardFocus(&dialog));
+            QVERIFY(hasKeyboardFocus(&dialog)); // active already while its parent is
         }
         QVERIFY(QTest::qWaitForWindowExposed(open));
         QTest::keyPress(open->windowHandle(), Qt::Key_Escape);
@@ -460,10 +441,10 @@ class TestWindow : public QObject {
         }
         ScanFrameStore reread;
         QString error;
-        for (const char *name : {"copy.xyzm", "triangulated.xyzm", "bare.xyzm"})
-            QVERIFY2(loadXYZMFile(reread, path(name), &error, nullptr), qPrintable(error));
-        for (const char *name : {"copy.pt", "bare.pt"})
-            QVERIFY2(loadPtFile(reread, path(name), &error) && reread.frameKind == PtFrame,
+        for (const QString name : {"copy.xyzm", "triangulated.xyzm", "bare.xyzm", "copy.pt", "bare.pt"})
+            QVERIFY2(name.endsWith(".pt")
+                         ? loadPtFile(reread, path(name), &error) && reread.frameKind == PtFrame
+                         : loadXYZMFile(reread, path(name), &error, nullptr),
                      qPrintable(error));
 
         // Saving a PLY builds a coordinate mesh aside: the mesh and framing the view draws stay.
@@ -480,9 +461,7 @@ class TestWindow : public QObject {
         QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
         QCOMPARE(v.status(), QStringLiteral("Screenshot successfully saved."));
-        QImageReader png(path("shot.png"));
-        QCOMPARE(png.format(), QByteArray("png"));
-        const QImage image = png.read();
+        const QImage image(path("shot.png"), "png");
         QCOMPARE(image.size(), v.view().size());
         // The surface is in the picture, not only the background.
         bool surface = false;
@@ -504,9 +483,7 @@ class TestWindow : public QObject {
         Viewer v;
         ViewerWindowForm &ui = v.ui;
         v.window.openFile(pt);
-        QVERIFY(!v.view().legendVisible());
-        for (QWidget *w : {(QWidget *)ui.sliderMinZ, (QWidget *)ui.sliderMaxZ, (QWidget *)ui.labelMinZDepth})
-            QVERIFY(!w->isEnabled());
+        QVERIFY(!v.view().legendVisible() && !ui.sliderMinZ->isEnabled() && !ui.labelMinZDepth->isEnabled());
         ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Jet);
         QVERIFY(v.view().legendVisible() && ui.sliderMinZ->isEnabled() && ui.labelMaxZDepth->isEnabled());
         ui.sliderMinZ->setValue(20);
@@ -517,8 +494,8 @@ class TestWindow : public QObject {
         const ColorLegend &legend = v.view().colorLegend();
         QVERIFY(std::fabs(legend.topDepth() - far) < 1e-3f * c &&
                 std::fabs(legend.bottomDepth() - nearer) < 1e-3f * c);
-        QVERIFY(std::fabs(ui.labelMinZDepth->text().toDouble() - far) < 0.01 * e);
-        QVERIFY(std::fabs(ui.labelMaxZDepth->text().toDouble() - nearer) < 0.01 * e);
+        QVERIFY(std::fabs(ui.labelMinZDepth->text().toDouble() - far) < 0.01 * e &&
+                std::fabs(ui.labelMaxZDepth->text().toDouble() - nearer) < 0.01 * e);
 
         const QPoint centre(v.view().width() / 2, v.view().height() / 2);
         v.view().grabFramebuffer();
@@ -529,8 +506,7 @@ class TestWindow : public QObject {
         ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Wireframe);
         ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Texture);
         QVERIFY(!v.view().legendVisible() && !ui.sliderMaxZ->isEnabled());
-        QCOMPARE(v.view().picker().count(), 1);
-        QCOMPARE(ui.pickStatusLabel->text(), said);
+        QVERIFY(v.view().picker().count() == 1 && ui.pickStatusLabel->text() == said);
         ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Shaded);
 
         v.window.openFile(ptv);
@@ -589,43 +565,37 @@ class TestWindow : public QObject {
         for (int r = 0; r < repeats; ++r)
             QTest::simulateEvent(window, true, key, Qt::NoModifier, QString(), true);
         QTest::keyRelease(window, Qt::Key(key));
-        QCOMPARE(v.view().isPlaying(), playingAfter);
-        QCOMPARE(v.ui.actionReplay->isChecked(), playingAfter);
+        QCOMPARE(v.shows().right(6), QLatin1String(playingAfter ? "--PpIR" : "SsP-I-"));
         if (expected < 0 && shownFrames.isEmpty())
             QVERIFY(shownFrames.wait(2000));
         const int shown = v.view().ptvFrameCounter();
-        if (expected >= 0)
-            QCOMPARE(shown, expected);
-        QVERIFY(showsFrame(v.store, twoFps, shown));
-        QCOMPARE(slider->value(), shown);
-        QCOMPARE(v.label("frameLabel"), QStringLiteral("Frame %1 / 6").arg(shown));
+        QVERIFY(expected < 0 || shown == expected);
+        QVERIFY(shownPixels(v.store) == decodedPtvFrame(twoFps, shown));
+        QCOMPARE(QString("%1 %2").arg(slider->value()).arg(v.label("frameLabel")),
+                 QString("%1 Frame %1 / 6").arg(shown));
         // Paused, File Info tells the facts of the frame on screen and its number.
-        if (!playingAfter) {
-            QTableWidget &table = v.window.fileInformationWindow();
-            QCOMPARE(table.rowCount(), 11);
-            QCOMPARE(table.item(10, 1)->text(), QStringLiteral("%1 / 6").arg(shown));
-            const auto rows = fileInfoRows(v.store);
-            for (int r = 0; r < rows.size(); ++r)
-                QCOMPARE(table.item(r, 1)->text(), rows.at(r).second);
-        }
+        const QString listed = listedFacts(v.window.fileInformationWindow());
+        QVERIFY(playingAfter ||
+                (listed.startsWith(storeFacts(v.store)) && listed.endsWith(QString("=%1 / 6\n").arg(shown))));
     }
 
     void timelineFollowsPlayback() {
         Viewer v;
         QVERIFY(QTest::qWaitForWindowActive(&v.window));
         auto *slider = v.window.findChild<QSlider *>(QStringLiteral("timelineSlider"));
+        QLabel *shortLabel = v.window.findChild<QLabel *>(QStringLiteral("shortLabel"));
         v.window.openFile(pt);
         QVERIFY(!slider->isVisible() && !v.ui.actionStepForward->isEnabled() &&
                 !v.ui.actionLastFrame->isEnabled());
 
         // The timeline reaches every frame of the file and follows playback.
         v.window.openFile(ptv);
-        QVERIFY(slider->isVisible() && slider->minimum() == 0 && slider->maximum() == 5);
-        QVERIFY(!v.window.findChild<QLabel *>(QStringLiteral("shortLabel"))->isVisible());
+        QVERIFY(slider->isVisible() && slider->minimum() == 0 && slider->maximum() == 5 &&
+                !shortLabel->isVisible());
         for (int tick = 0; tick < 3; ++tick) {
             QVERIFY(sequenceAdvances(v.view()));
-            QCOMPARE(slider->value(), v.view().ptvFrameCounter());
-            QCOMPARE(v.label("frameLabel"), QStringLiteral("Frame %1 / 6").arg(v.view().ptvFrameCounter()));
+            QCOMPARE(QString("%1 %2").arg(slider->value()).arg(v.label("frameLabel")),
+                     QString("%1 Frame %1 / 6").arg(v.view().ptvFrameCounter()));
         }
         // Once a second the readout tells the pace shown against the file's rate.
         const QRegularExpression pace(QStringLiteral(R"(^\d+\.\d fps shown / 30 fps$)"));
@@ -635,11 +605,9 @@ class TestWindow : public QObject {
         QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
         const int middle = slider->height() / 2;
         QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(1, middle));
-        QCOMPARE(v.view().ptvFrameCounter(), 0);
-        QVERIFY(showsFrame(v.store, ptv, 0));
+        QVERIFY(v.view().ptvFrameCounter() == 0 && shownPixels(v.store) == decodedPtvFrame(ptv, 0));
         QTRY_VERIFY(shownFrames.count() >= 2);
-        QCOMPARE(shownFrames.at(1).at(0).toInt(), 1);
-        QVERIFY(v.view().isPlaying());
+        QVERIFY(shownFrames.at(1).at(0).toInt() == 1 && v.view().isPlaying());
         v.ui.actionReplay->trigger();
         QCOMPARE(v.label("paceLabel"), QStringLiteral("30 fps"));
         QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 2, middle));
@@ -652,8 +620,7 @@ class TestWindow : public QObject {
         QMouseEvent move(QEvent::MouseMove, QPoint(slider->width() / 2, middle), Qt::NoButton, Qt::LeftButton,
                          Qt::NoModifier);
         QApplication::sendEvent(slider, &move);
-        QVERIFY(slider->value() > 0 && slider->value() < 5);
-        QCOMPARE(v.view().ptvFrameCounter(), slider->value());
+        QVERIFY(slider->value() > 0 && slider->value() < 5 && v.view().ptvFrameCounter() == slider->value());
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, middle));
         QVERIFY(!v.view().isPlaying());
 
@@ -663,9 +630,8 @@ class TestWindow : public QObject {
         bytes.chop(frameBytes + frameBytes / 2);
         writeAll(path("cut.ptv"), bytes);
         v.window.openFile(path("cut.ptv"));
-        QCOMPARE(slider->maximum(), 3);
-        QCOMPARE(v.label("shortLabel"), QStringLiteral("4 of 6 frames complete"));
-        QVERIFY(v.window.findChild<QLabel *>(QStringLiteral("shortLabel"))->isVisible());
+        QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
+        QCOMPARE(shortLabel->text(), QStringLiteral("4 of 6 frames complete"));
     }
 
     void keysAndMouseWindow() {
