@@ -95,6 +95,11 @@ class TestView : public QObject {
         view->update();
         return view->grabFramebuffer();
     }
+    // Mirrors or un-mirrors the model and waits for the animation to end.
+    bool mirrorTo(bool mirrored) {
+        view->setShouldMirrorGeo(mirrored);
+        return QTest::qWaitFor([this] { return !view->isAnimatingMirror(); }, 10000);
+    }
 
   private slots:
     void initTestCase() {
@@ -113,11 +118,10 @@ class TestView : public QObject {
     void solidFrameOnTheBackground() {
         const QImage image = draw();
         QCOMPARE(image.size(), QSize(300, 300));
-        for (QPoint corner : {QPoint(1, 1), QPoint(298, 1), QPoint(1, 298), QPoint(298, 298)})
-            QVERIFY2(near(image.pixelColor(corner), kBackground, 0),
-                     qPrintable(describe(image.pixelColor(corner))));
-        QVERIFY2(near(image.pixelColor(150, 150), QColor(255, 220, 165), 0),
-                 qPrintable(describe(image.pixelColor(150, 150))));
+        QString seen; // the four corners and the middle
+        for (QPoint p : {QPoint(1, 1), QPoint(298, 1), QPoint(1, 298), QPoint(298, 298), QPoint(150, 150)})
+            seen += describe(image.pixelColor(p));
+        QCOMPARE(seen, describe(kBackground).repeated(4) + describe(QColor(255, 220, 165)));
 
         // A flat first frame gives a depth range without width: the ramp's middle, not garbage.
         QCOMPARE(view->colorZrange().x(), view->colorZrange().y());
@@ -127,14 +131,13 @@ class TestView : public QObject {
 
         // Light scales the colour: at full intensity the lit surface saturates.
         view->changeLightIntensity(100);
-        QCOMPARE(view->lightIntensity(), 10.0f);
-        QVERIFY(near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
+        QVERIFY(view->lightIntensity() == 10.0f &&
+                near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
         view->changeLightIntensity(0);
 
         // Arrays beyond one GL buffer are refused, never allocated at a wrapped size.
-        QCOMPARE(glBufferBytes(53687091, 40), 2147483640);
-        QCOMPARE(glBufferBytes(53687092, 40), -1);
-        QCOMPARE(glBufferBytes(uint64_t(1) << 32, 4), -1);
+        QVERIFY(glBufferBytes(53687091, 40) == 2147483640 && glBufferBytes(53687092, 40) == -1 &&
+                glBufferBytes(uint64_t(1) << 32, 4) == -1);
 
         // An empty frame draws only the background.
         std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(0));
@@ -151,11 +154,11 @@ class TestView : public QObject {
         // Low end 452, high end 552: both halves lie beyond the ends.
         view->changeMaxZ(62);
         view->changeMinZ(37);
-        QVERIFY(std::fabs(view->colorZrange().x() - 452.0f) < 0.01f);
-        QVERIFY(std::fabs(view->colorZrange().y() - 552.0f) < 0.01f);
+        QVERIFY(std::fabs(view->colorZrange().x() - 452.0f) < 0.01f &&
+                std::fabs(view->colorZrange().y() - 552.0f) < 0.01f);
         draw();
-        const QPoint nearSide = project(*view, QVector3D(-50, 0, 400));
-        const QPoint farSide = project(*view, QVector3D(50, 0, 600));
+        const QPoint nearSide = project(*view, QVector3D(-50, 0, 400)),
+                     farSide = project(*view, QVector3D(50, 0, 600));
         struct Ramp {
             int material;
             QColor nearEnd, farEnd;
@@ -174,13 +177,9 @@ class TestView : public QObject {
         // The mirror animation reflects depth about the centre: the near side turns far.
         view->changeMaterialType(ViewerGLWidget::Depth);
         QCOMPARE(view->percentageMirrored(), 0.0f);
-        view->setShouldMirrorGeo(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
-        QCOMPARE(view->percentageMirrored(), 1.0f);
+        QVERIFY(mirrorTo(true) && view->percentageMirrored() == 1.0f);
         QVERIFY(near(draw().pixelColor(project(*view, QVector3D(-50, 0, 600))), QColor(0, 0, 0)));
-        view->setShouldMirrorGeo(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
-        QCOMPARE(view->percentageMirrored(), 0.0f);
+        QVERIFY(mirrorTo(false) && view->percentageMirrored() == 0.0f);
         // Whatever time passes, or seems to, the blend stays between its two ends.
         for (qint64 ms : {Q_INT64_C(-100000), Q_INT64_C(-1), Q_INT64_C(335), Q_INT64_C(1) << 40}) {
             QVERIFY(mirrorBlend(true, ms) >= 0.0f && mirrorBlend(true, ms) <= 1.0f);
@@ -267,12 +266,10 @@ class TestView : public QObject {
         store.buildCoordinateMesh(); // a box without depth
         view->changeMaxZ(30);
         QCOMPARE(view->colorZrange().x(), 700.0f);
-        view->changeMinZ(80);
-        QCOMPARE(view->colorZrange().y(), 700.0f);
-        QCOMPARE(view->colorZrange().x(), 699.0f); // pushed exactly 1.0 below
+        view->changeMinZ(80); // the other end is pushed exactly 1.0 away
+        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(699, 700));
         view->changeMaxZ(10);
-        QCOMPARE(view->colorZrange().x(), 700.0f);
-        QCOMPARE(view->colorZrange().y(), 701.0f);
+        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(700, 701));
     }
 
     // Wire and points leave background between the lines of a coarse mesh; a spike far off the
@@ -290,10 +287,8 @@ class TestView : public QObject {
         };
         QSignalSpy meshSpy(view, &ViewerGLWidget::meshTypeWasChanged);
         int covers[3];
-        for (int style : {ViewerGLWidget::Wireframe, ViewerGLWidget::PointCloud, ViewerGLWidget::Shaded}) {
-            view->changeMeshType(style);
-            covers[style] = covered(draw());
-        }
+        for (int style : {ViewerGLWidget::Wireframe, ViewerGLWidget::PointCloud, ViewerGLWidget::Shaded})
+            view->changeMeshType(style), covers[style] = covered(draw());
         QVERIFY2(covers[0] > 5 * covers[1] && covers[1] > covers[2] && covers[2] >= 49,
                  qPrintable(QString("%1 %2 %3").arg(covers[0]).arg(covers[1]).arg(covers[2])));
         QCOMPARE(meshSpy.count(), 0); // slots do not echo back to the combo boxes
@@ -305,7 +300,7 @@ class TestView : public QObject {
             view->loadFrameGeometry();
             const QImage image = draw();
             const QPoint centre = project(*view, QVector3D(0, 0, spike));
-            bool drawn = false;
+            bool drawn = false; // anything within a pixel of where the spike would be
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx)
                     drawn |= image.pixelColor(centre + QPoint(dx, dy)) != kBackground;
@@ -338,16 +333,10 @@ class TestView : public QObject {
         view->loadFrameGeometry();
         view->clearPicks();
         view->resetModelRotation();
-        if (view->percentageMirrored() > 0.0f) { // left so by a failed row
-            view->setShouldMirrorGeo(false);
-            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
-        }
+        QVERIFY(view->percentageMirrored() == 0.0f || mirrorTo(false)); // left so by a failed row
         view->rotateModel(turn, turn, 0);
         view->changeMeshType(style);
-        if (mirrored) {
-            view->setShouldMirrorGeo(true);
-            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
-        }
+        QVERIFY(!mirrored || mirrorTo(true));
         draw();
         QSignalSpy texts(view, &ViewerGLWidget::pickTextChanged);
         QSignalSpy nothing(view, &ViewerGLWidget::statusMessageRequested);
@@ -372,40 +361,32 @@ class TestView : public QObject {
                         best = QPoint(u, v);
             targets << best;
         }
-        QCOMPARE(targets.size(), 2);
         for (int k = 0; k < 2; ++k) {
             click(targets[k]);
             QCOMPARE(view->picker().count(), k + 1);
             const SurfacePicker::Pick &pick = view->picker().pick(k);
-            QVERIFY2((pick.pixel - targets[k]).manhattanLength() <= 1,
+            QVERIFY2((pick.pixel - targets[k]).manhattanLength() <= 1 && pick.point &&
+                         (*pick.point - truth(pick.pixel)).length() < 1e-3f * truth(pick.pixel).z(),
                      qPrintable(QString("picked %1,%2").arg(pick.pixel.x()).arg(pick.pixel.y())));
-            QVERIFY(pick.point);
-            QVERIFY((*pick.point - truth(pick.pixel)).length() < 1e-3f * truth(pick.pixel).z());
         }
         const double expected =
             double((truth(view->picker().pick(1).pixel) - truth(view->picker().pick(0).pixel)).length());
         QVERIFY(std::fabs(view->picker().distance() - expected) < 1e-3 * c);
-        QCOMPARE(texts.count(), 2);
-        QVERIFY2(texts.last().at(0).toString().startsWith("Distance "),
+        QVERIFY2(texts.count() == 2 && texts.last().at(0).toString().startsWith("Distance "),
                  qPrintable(texts.last().at(0).toString()));
 
         // The background: nothing picked, said so, the measurement stands.
         QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 2));
-        QCOMPARE(view->picker().count(), 2);
-        QCOMPARE(nothing.count(), 1);
-        QVERIFY(nothing.last().at(0).toString().startsWith("Nothing picked"));
+        QVERIFY(view->picker().count() == 2 && nothing.count() == 1 &&
+                nothing.last().at(0).toString().startsWith("Nothing picked"));
         // A third pick starts again; Shift + right click clears and leaves the model where it was.
         const QVector3D rotation = view->rotation();
         click(targets[0]);
         QCOMPARE(view->picker().count(), 1);
         QTest::mouseClick(view, Qt::RightButton, Qt::ShiftModifier, QPoint(150, 150));
-        QCOMPARE(view->picker().count(), 0);
-        QCOMPARE(texts.last().at(0).toString(), QString());
-        QCOMPARE(view->rotation(), rotation);
-        if (mirrored) {
-            view->setShouldMirrorGeo(false);
-            QTRY_VERIFY_WITH_TIMEOUT(!view->isAnimatingMirror(), 10000);
-        }
+        QVERIFY(view->picker().count() == 0 && texts.last().at(0).toString().isEmpty() &&
+                view->rotation() == rotation);
+        QVERIFY(!mirrored || mirrorTo(false));
         view->resetModelRotation();
         view->changeMeshType(ViewerGLWidget::Shaded);
     }
@@ -413,12 +394,11 @@ class TestView : public QObject {
     void mouseTurnsPansAndZooms() {
         auto drag = [this](Qt::MouseButtons buttons, QPoint from, QPoint to) {
             const Qt::MouseButton first = (buttons & Qt::LeftButton) ? Qt::LeftButton : Qt::RightButton;
-            QMouseEvent press(QEvent::MouseButtonPress, from, first, buttons, Qt::NoModifier);
-            QApplication::sendEvent(view, &press);
-            QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, buttons, Qt::NoModifier);
-            QApplication::sendEvent(view, &move);
-            QMouseEvent release(QEvent::MouseButtonRelease, to, first, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(view, &release);
+            QMouseEvent events[] = {{QEvent::MouseButtonPress, from, first, buttons, Qt::NoModifier},
+                                    {QEvent::MouseMove, to, Qt::NoButton, buttons, Qt::NoModifier},
+                                    {QEvent::MouseButtonRelease, to, first, Qt::NoButton, Qt::NoModifier}};
+            for (QMouseEvent &event : events)
+                QApplication::sendEvent(view, &event);
         };
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Rotate);
@@ -432,8 +412,7 @@ class TestView : public QObject {
         QCOMPARE(view->rotation().x(), -15.0f);
         drag(Qt::RightButton, QPoint(0, 0), QPoint(8, 30)); // right: horizontal turns about z only
         QCOMPARE(view->rotation(), QVector3D(-15, 350, 3));
-        QCOMPARE(view->cursor().shape(), Qt::OpenHandCursor);
-        QCOMPARE(clicks.count(), 4);
+        QVERIFY(view->cursor().shape() == Qt::OpenHandCursor && clicks.count() == 4);
 
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Translate);
@@ -473,13 +452,11 @@ class TestView : public QObject {
         QCOMPARE(seen, (QList<int>{0, 2, 3, 4, 5, 2}));
         QCOMPARE(store.materialType, 2);
         release(Qt::Key_T);
-        QCOMPARE(store.materialType, 1);
         release(Qt::Key_W);
-        QCOMPARE(store.meshType, 1);
+        QVERIFY(store.materialType == 1 && store.meshType == 1);
         release(Qt::Key_P);
         release(Qt::Key_S);
-        QCOMPARE(meshes.count(), 3);
-        QCOMPARE(store.meshType, 0);
+        QVERIFY(meshes.count() == 3 && store.meshType == 0);
         QVERIFY(!release(Qt::Key_Q)); // other keys go on to the parent
         release(Qt::Key_C);
     }
@@ -490,22 +467,18 @@ class TestView : public QObject {
         const QString path = dir.filePath("walk.ptv");
         QVERIFY(writeSampleSequence(path, 48, 36, 5, 100.0f, &error));
         QVERIFY2(view->openPTVFile(path, &error), qPrintable(error));
-        QCOMPARE(view->ptvInterval(), 10);
-        QVERIFY(view->isPlaying());
+        QVERIFY(view->ptvInterval() == 10 && view->isPlaying());
         // The first frame is in the store and on the GPU before any tick: never the arrays of the
         // frame before under the sequence's calibration.
-        QCOMPARE(view->ptvFrameCounter(), 2);
-        QCOMPARE(store.frameKind, int32_t(PtvFrame));
-        QCOMPARE(store.width, 48);
-        QCOMPARE(store.vertexData.size(), size_t(10 * 48 * 36));
+        QVERIFY(view->ptvFrameCounter() == 2 && store.frameKind == PtvFrame);
+        QVERIFY(store.width == 48 && store.vertexData.size() == size_t(10 * 48 * 36));
         QTRY_COMPARE(view->ptvFrameCounter(), 4);
         QTRY_COMPARE(view->ptvFrameCounter(), 1); // round again, frame 0 skipped
 
         view->stopPTVPlayback();
-        QVERIFY(!view->isPlaying());
         const int shown = view->ptvFrameCounter();
         QTest::qWait(50);
-        QCOMPARE(view->ptvFrameCounter(), shown);
+        QVERIFY(view->ptvFrameCounter() == shown && !view->isPlaying());
         QVERIFY(view->openPTVFile(path, &error)); // resume: at once the frame after the one shown last
         QCOMPARE(view->ptvFrameCounter(), shown % 4 + 1);
         view->stopPTVPlayback();
@@ -520,10 +493,8 @@ class TestView : public QObject {
                 QVERIFY(view->openPTVFile(path, &error));
             for (int k = 0; k < 5; ++k) {
                 QVERIFY2(view->seekPtvFrame(k, &error), qPrintable(error));
-                QCOMPARE(view->ptvFrameCounter(), k);
-                QVERIFY(shownPixels(store) == decodedPtvFrame(path, k));
-                QCOMPARE(shownFrames.takeLast().at(0).toInt(), k);
-                QCOMPARE(view->isPlaying(), playing);
+                QVERIFY(view->ptvFrameCounter() == k && shownPixels(store) == decodedPtvFrame(path, k));
+                QVERIFY(shownFrames.takeLast().at(0).toInt() == k && view->isPlaying() == playing);
             }
         }
         shownFrames.clear();
@@ -532,10 +503,8 @@ class TestView : public QObject {
         QCOMPARE(shownFrames.at(1).at(0).toInt(), 3);
         view->stopPTVPlayback();
         const QByteArray onScreen = shownPixels(store);
-        for (int outside : {-1, 5}) {
-            QVERIFY(!view->seekPtvFrame(outside, &error));
-            QVERIFY(shownPixels(store) == onScreen);
-        }
+        for (int outside : {-1, 5})
+            QVERIFY(!view->seekPtvFrame(outside, &error) && shownPixels(store) == onScreen);
 
         // Another sequence opened with the counter past its first frames is framed on its own surface.
         QVERIFY(view->seekPtvFrame(4, &error));
@@ -551,17 +520,15 @@ class TestView : public QObject {
         // A rate far below a frame a second waits the longest interval the timer takes.
         QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));
         QVERIFY2(view->openPTVFile(dir.filePath("still.ptv"), &error), qPrintable(error));
-        QCOMPARE(view->ptvInterval(), std::numeric_limits<int>::max());
-        QCOMPARE(store.vertexData.size(), size_t(10 * 40 * 30));
+        QVERIFY(view->ptvInterval() == std::numeric_limits<int>::max() &&
+                store.vertexData.size() == size_t(10 * 40 * 30));
         view->stopPTVPlayback();
 
         // A file that is not a sequence leaves everything as it was.
         const QByteArray before = storeSnapshot(store);
         writeAll(dir.filePath("bad.ptv"), QByteArray(600, 'x'));
-        QVERIFY(!view->openPTVFile(dir.filePath("bad.ptv"), &error));
-        QVERIFY(error.contains("version"));
-        QVERIFY(!view->isPlaying());
-        QCOMPARE(storeSnapshot(store), before);
+        QVERIFY(!view->openPTVFile(dir.filePath("bad.ptv"), &error) && error.contains("version"));
+        QVERIFY(!view->isPlaying() && storeSnapshot(store) == before);
     }
 
     // The view holds the keyboard while its window has the focus and lets go otherwise (the window
