@@ -14,6 +14,7 @@
 #include <QSurfaceFormat>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -27,14 +28,10 @@ template <typename Depth>
 void setCoordinateFrame(ScanFrameStore &store, int w, int h, float step, Depth depth) {
     resizeStore(store, w, h);
     store.frameKind = XyzmFrame;
-    for (int v = 0; v < h; ++v) {
-        for (int u = 0; u < w; ++u) {
-            const int i = v * w + u;
-            const float x = (u - (w - 1) / 2.0f) * step, y = (v - (h - 1) / 2.0f) * step;
-            store.xyz[3 * i] = x;
-            store.xyz[3 * i + 1] = y;
-            store.xyz[3 * i + 2] = depth(x, y);
-        }
+    for (int i = 0; i < w * h; ++i) {
+        const float x = (i % w - (w - 1) / 2.0f) * step, y = (i / w - (h - 1) / 2.0f) * step;
+        const float point[] = {x, y, depth(x, y)};
+        std::copy(point, point + 3, &store.xyz[3 * i]);
     }
 }
 
@@ -76,11 +73,6 @@ bool loadCapture(ScanFrameStore &store, const SyntheticCapture &capture, const Q
     if (ending == "pt")
         return writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error);
     return writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr);
-}
-
-QVector3D truePoint(const SyntheticCapture &capture, QPoint pixel) {
-    const size_t i = 3 * size_t(pixel.y() * capture.width + pixel.x());
-    return QVector3D(capture.xyz[i], capture.xyz[i + 1], capture.xyz[i + 2]);
 }
 
 } // namespace
@@ -279,11 +271,10 @@ class TestView : public QObject {
                            [](float x, float y) { return 500.0f + 0.1f * x * y / 20.0f; });
         view->loadFrameGeometry();
         auto covered = [](const QImage &image) {
-            int count = 0;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    count += image.pixelColor(x, y) != kBackground;
-            return count;
+            const QRgb *p = reinterpret_cast<const QRgb *>(image.constBits());
+            return int(std::count_if(p, p + image.width() * image.height(), [](QRgb c) {
+                return (c & 0xffffff) != (kBackground.rgb() & 0xffffff);
+            }));
         };
         QSignalSpy meshSpy(view, &ViewerGLWidget::meshTypeWasChanged);
         int covers[3];
@@ -341,7 +332,10 @@ class TestView : public QObject {
         QSignalSpy texts(view, &ViewerGLWidget::pickTextChanged);
         QSignalSpy nothing(view, &ViewerGLWidget::statusMessageRequested);
         const float c = store.centerOfMass.z();
-        auto truth = [&](QPoint pixel) { return truePoint(capture, pixel); };
+        auto truth = [&](QPoint pixel) {
+            const float *p = &capture.xyz[3 * size_t(pixel.y() * capture.width + pixel.x())];
+            return QVector3D(p[0], p[1], p[2]);
+        };
         // Where the true point is drawn, mirrored about the centre's depth when the model is.
         auto click = [&](QPoint pixel) {
             QVector3D drawn = truth(pixel);
