@@ -64,20 +64,9 @@ QByteArray pt(int w, int h, float special = 300.0f, char texture = 9, int versio
 QByteArray ptv(int w, int h, int frames, int framesWritten, float rate = 15.0f, float special = 300.0f,
                int version = 1) {
     PtvHeader header;
-    header.version = version;
-    header.frameRate = rate;
-    header.frameCount = frames;
-    header.width = w;
-    header.height = h;
-    QByteArray bytes = ptvHeaderBytes(header);
-    const int n = framesWritten ? std::max(0, w * h) : 0;
-    for (int k = 0; k < framesWritten; ++k) {
-        std::vector<float> phase(size_t(n), 250.0f + float(k));
-        if (n > 0)
-            phase[0] = special;
-        bytes += floats(phase) + QByteArray(n, char(20 + k));
-    }
-    return bytes;
+    header.version = version, header.frameRate = rate, header.frameCount = frames;
+    header.width = w, header.height = h;
+    return ptvFile(header, framesWritten, special);
 }
 
 QString tooLarge(qint64 w, qint64 h) {
@@ -85,6 +74,21 @@ QString tooLarge(qint64 w, qint64 h) {
 }
 
 } // namespace
+
+QByteArray ptvFile(const PtvHeader &header, int framesWritten, float special) {
+    QByteArray bytes = ptvHeaderBytes(header);
+    const int64_t w = header.width, n = std::max<int64_t>(0, header.pixelCount());
+    for (int k = 0; k < framesWritten; ++k) {
+        std::vector<float> phase(size_t(n), special);
+        for (int64_t i = 1; i < n; ++i)
+            phase[size_t(i)] = 100.0f + 0.37f * float(i % w) + 1.9f * float(i / w) + 10.0f * float(k);
+        QByteArray texture(int(std::max<int64_t>(0, header.textureBytes())), '\0');
+        for (int b = 0; b < texture.size(); ++b)
+            texture[b] = char((b * 37 + k * 11) % 256);
+        bytes += floats(phase) + texture;
+    }
+    return bytes;
+}
 
 QVector<BrokenFile> brokenFiles(bool everyCut) {
     QVector<BrokenFile> files;

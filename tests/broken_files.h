@@ -5,6 +5,7 @@
 #include <QVector>
 
 class ScanFrameStore;
+struct PtvHeader;
 
 // Scan files as crashes, full disks and fuzzing leave them: the name to save under (its ending picks
 // the reader), whether it must load, and a part of what a refusal must say.
@@ -14,6 +15,10 @@ struct BrokenFile {
     bool legal;
     QString reason;
 };
+
+// A sequence of the header and framesWritten frames whose phases and texture bytes change from frame
+// to frame; the first phase of each is `special`.
+QByteArray ptvFile(const PtvHeader &header, int framesWritten, float special = 300.0f);
 
 // With everyCut, each good file also comes cut at every length, not only at a few.
 QVector<BrokenFile> brokenFiles(bool everyCut = false);

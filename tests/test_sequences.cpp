@@ -1,3 +1,4 @@
+#include "broken_files.h"
 #include "data/binary_file.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
@@ -47,23 +48,8 @@ PtvHeader header(int w, int h, int frames, uint8_t colorTexture = 0) {
     return p;
 }
 
-// Frame k of a sequence: phases and texture bytes that differ from frame to frame.
-QByteArray frameBytes(const PtvHeader &p, int k) {
-    const int n = p.width * p.height;
-    std::vector<float> phase(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        phase[size_t(i)] = 100.0f + 0.37f * float(i % p.width) + 1.9f * float(i / p.width) + 10.0f * float(k);
-    QByteArray texture(int(p.textureBytes()), '\0');
-    for (int b = 0; b < texture.size(); ++b)
-        texture[b] = char((b * 37 + k * 11) % 256);
-    return QByteArray(reinterpret_cast<const char *>(phase.data()), 4 * n) + texture;
-}
-
 QString writeSequence(const QString &path, const PtvHeader &p, int framesWritten) {
-    QByteArray bytes = ptvHeaderBytes(p);
-    for (int k = 0; k < framesWritten; ++k)
-        bytes += frameBytes(p, k);
-    writeAll(path, bytes);
+    writeAll(path, ptvFile(p, framesWritten));
     return path;
 }
 
@@ -137,7 +123,8 @@ class TestSequences : public QObject {
         for (int k : {2, 1, 2}) {
             QVERIFY2(seq.decode(k), qPrintable(seq.error));
             QCOMPARE(seq.store.frameKind, int32_t(PtvFrame));
-            const QByteArray frame = frameBytes(p, k);
+            const QByteArray frame =
+                readAll(dir.filePath("s.ptv")).mid(int(p.frameOffset(k)), int(p.frameSize()));
             PtHeader pt;
             pt.width = p.width, pt.height = p.height, pt.colorTexture = p.colorTexture, pt.mosaicCode = 0;
             pt.calibration = p.calibration;
