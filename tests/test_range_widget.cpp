@@ -10,8 +10,8 @@ class TestRangeWidget : public QObject {
     Q_OBJECT
 
   private slots:
-    // From the range 10 to 100 with handles at 50 and 80: the handles stay inside the range, a
-    // bound beyond the other swaps them, and each handle that moves says so before the range does.
+    // From 10..100 with handles at 50 and 80: handles stay in range, a bound beyond the other swaps
+    // them, and a handle that moves says so before the range does.
     void settersKeepTheHandlesInRange_data() {
         QTest::addColumn<QString>("setter");
         QTest::addColumn<int>("value");
@@ -75,8 +75,8 @@ class TestRangeWidget : public QObject {
         QMouseEvent move(QEvent::MouseMove, QPoint(106, 15), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &move);
         QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(106, 15));
-        QVERIFY(pressed.count() == 1 && released.count() == 1);
-        QVERIFY(w.secondValue() == middle && w.firstValue() == low);
+        QVERIFY(pressed.count() == 1 && released.count() == 1 && w.secondValue() == middle &&
+                w.firstValue() == low);
 
         // The nearer handle moves; the values go through the setters, so they stay in range.
         QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, QPoint(10, 15));
@@ -85,10 +85,9 @@ class TestRangeWidget : public QObject {
         QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, QPoint(-80, 15));
         QCOMPARE(w.firstValue(), low);
 
-        w.setOrientation(Qt::Vertical);
-        QCOMPARE(w.orientation(), Qt::Vertical);
-        QVERIFY(w.minimumSizeHint().height() > w.minimumSizeHint().width());
-        // Upright, the span between the handles runs down from the top.
+        w.setOrientation(Qt::Vertical); // upright, the span between the handles runs down from the top
+        QVERIFY(w.orientation() == Qt::Vertical &&
+                w.minimumSizeHint().height() > w.minimumSizeHint().width());
         w.resize(30, 212);
         const QImage image = w.grab().toImage();
         QCOMPARE(image.pixel(15, 60), w.palette().color(QPalette::Highlight).rgb()); // between the handles

@@ -78,19 +78,15 @@ QByteArray bufferAddresses(const ScanFrameStore &store) {
 }
 
 const char *drawableFrameFault(const ScanFrameStore &store) {
-    if (store.width < 1 || store.height < 1)
-        return "frame without size";
-    if (int64_t(store.width) * store.height != store.pixelCount)
-        return "pixel count off";
+    if (store.width < 1 || store.height < 1 || int64_t(store.width) * store.height != store.pixelCount)
+        return "frame size off";
     if (!store.xyz || !store.rgbTexture || !store.mask)
         return "frame buffer missing";
-    if (store.vertexData.size() != 10 * size_t(store.pixelCount))
-        return "vertex array size off";
-    if (store.indexData.size() % 3 != 0)
-        return "index array holds a partial triangle";
-    for (uint32_t index : store.indexData)
-        if (index >= uint32_t(store.pixelCount))
-            return "triangle index outside the frame";
+    if (store.vertexData.size() != 10 * size_t(store.pixelCount) || store.indexData.size() % 3 != 0)
+        return "mesh array sizes off";
+    if (std::any_of(store.indexData.begin(), store.indexData.end(),
+                    [&store](uint32_t i) { return i >= uint32_t(store.pixelCount); }))
+        return "triangle index outside the frame";
     if (store.validCoordinateCount < 0 || store.validCoordinateCount > store.pixelCount)
         return "valid coordinate count outside the frame";
     for (const QVector3D &p : {store.centerOfMass, store.boundingBoxMin, store.boundingBoxMax})

@@ -1,9 +1,7 @@
 #pragma once
 
-// What the tests, the fuzz targets and the benchmarks share: files of bytes, small stores in a
-// known state, a snapshot that tells whether a store was left alone, and the checks that a frame
-// is one the view can draw. Built without QtTest and without linking the core, so that each user
-// links the core it needs (the fuzz targets link their instrumented copy).
+// What tests, fuzz targets and benchmarks share. Built without QtTest or the core, so that each user
+// links the core it needs (the fuzz targets their instrumented copy).
 
 #include "data/scan_frame_store.h"
 
@@ -29,7 +27,6 @@ QByteArray storeSnapshot(const ScanFrameStore &store);
 // Where the frame buffers live; a refused file must not even swap them.
 QByteArray bufferAddresses(const ScanFrameStore &store);
 
-// Why the frame in the store is not one the view can draw, or nullptr when it is: a size, its
-// buffers, mesh arrays that stay inside it, finite framing estimates and a file information table
-// of ten rows.
+// Why the view cannot draw the frame in the store (size, buffers, mesh, framing, information table),
+// or nullptr.
 const char *drawableFrameFault(const ScanFrameStore &store);
