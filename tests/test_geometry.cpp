@@ -172,7 +172,7 @@ class TestGeometry : public QObject {
                 const QVector3D t = pointAt(capture.xyz.data(), i);
                 QVERIFY((*p - t).length() < 1e-4f * t.z());
                 QCOMPARE(nearestMeasuredPixel(store, t + QVector3D(0, 0, 0.3f)),
-                         std::optional<QPoint>(QPoint(u, v)));
+                         std::make_optional(QPoint(u, v)));
                 ++found;
             }
         }
@@ -180,8 +180,7 @@ class TestGeometry : public QObject {
         for (QPoint outside : {QPoint(-1, 5), QPoint(w, 5), QPoint(5, h)})
             QVERIFY(!measuredPoint(store, outside.x(), outside.y()));
         // Measured, but with no finite point: no point, and not counted.
-        store.mask[0] = 1;
-        store.xyz[2] = store.phase[0] = NAN;
+        store.mask[0] = 1, store.xyz[2] = store.phase[0] = NAN;
         QVERIFY(!measuredPoint(store, 0, 0));
         QCOMPARE(store.measureSurface().validCount, int64_t(measured - capture.measured[0]));
     }
