@@ -267,8 +267,7 @@ class TestGeometry : public QObject {
                 const uint32_t r = random();
                 store.mask[i] = r % 5 != 0;
                 store.phase[i] = r % 31 == 0 ? NAN : 100.0f + float(r % 1000) / 10.0f;
-                store.xyz[3 * i] = float(i % size.width());
-                store.xyz[3 * i + 1] = float(i / size.width());
+                store.xyz[3 * i] = float(i % size.width()), store.xyz[3 * i + 1] = float(i / size.width());
                 store.xyz[3 * i + 2] = r % 37 == 0 ? INFINITY : 500.0f + float(r % 777) / 7.0f;
                 for (int c = 0; c < 3; ++c)
                     store.rgbTexture[3 * i + c] = uint8_t(random());

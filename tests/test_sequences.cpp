@@ -36,11 +36,7 @@ namespace {
 PtvHeader header(int w, int h, int frames, uint8_t colorTexture = 0) {
     PtvHeader p;
     std::memcpy(p.captureTime, "2026-03-14-09-05", 16);
-    p.frameRate = 25.0f;
-    p.frameCount = frames;
-    p.width = w;
-    p.height = h;
-    p.colorTexture = colorTexture;
+    p.frameRate = 25.0f, p.frameCount = frames, p.width = w, p.height = h, p.colorTexture = colorTexture;
     const double camera[12] = {50, 0, 20, 0, 0, 50, 15, 0, 0, 0, 1, 0};
     const double projector[12] = {60, 0, 30, 100, 0, 55, 20, -4000, 0, -0.2, 1, 10};
     std::copy(camera, camera + 12, p.calibration.cameraProjection);

@@ -23,9 +23,7 @@ void writeAll(const QString &path, const QByteArray &bytes) {
 
 void resizeStore(ScanFrameStore &store, int width, int height) {
     store.releaseFrameBuffers();
-    store.width = width;
-    store.height = height;
-    store.pixelCount = width * height;
+    store.width = width, store.height = height, store.pixelCount = width * height;
     store.allocateFrameBuffers();
     std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(1));
     std::fill(store.rgbTexture.get(), store.rgbTexture.get() + 3 * store.pixelCount, uint8_t(0));
@@ -40,14 +38,10 @@ void setSimpleCalibration(ScanFrameStore &store) {
 
 void showSmallFrame(ScanFrameStore &store) {
     resizeStore(store, 4, 3);
-    store.frameKind = XyzmFrame;
-    store.colorTexture = 0;
-    store.mosaicCode = 1;
+    store.frameKind = XyzmFrame, store.colorTexture = 0, store.mosaicCode = 1;
     setSimpleCalibration(store);
     for (int i = 0; i < store.pixelCount; ++i) {
-        store.xyz[3 * i] = float(i % 4);
-        store.xyz[3 * i + 1] = float(i / 4);
-        store.xyz[3 * i + 2] = 700.0f;
+        store.xyz[3 * i] = float(i % 4), store.xyz[3 * i + 1] = float(i / 4), store.xyz[3 * i + 2] = 700.0f;
         store.phase[i] = float(i);
         std::fill(&store.rgbTexture[3 * i], &store.rgbTexture[3 * i] + 3, uint8_t(128));
         store.monoTexture[i] = uint8_t(i + 1);
