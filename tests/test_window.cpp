@@ -4,6 +4,7 @@
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
 #include "data/file_info_rows.h"
+#include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
@@ -447,8 +448,14 @@ class TestWindow : public QObject {
                          : loadXYZMFile(reread, path(name), &error, nullptr),
                      qPrintable(error));
 
-        // Saving a PLY builds a coordinate mesh aside: the mesh and framing the view draws stay.
+        // Saving a PLY builds a coordinate mesh aside: the mesh and framing the view draws stay, and the
+        // file is what the writer gives for the capture triangulated on its own.
         QVERIFY(v.store.vertexData == drawnVertices && v.store.centerOfMass == centre);
+        QVERIFY(loadPtFile(reread, pt, &error));
+        reread.computeCoordinatesFromPhase();
+        reread.buildCoordinateMesh();
+        QVERIFY(writePlyFile(path("reference.ply"), reread, &error));
+        QCOMPARE(readAll(path("bare.ply")), readAll(path("reference.ply")));
     }
 
     void screenshots() {
