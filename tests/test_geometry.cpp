@@ -27,52 +27,6 @@ template <typename Array> QByteArray bytesOf(const Array &a) {
     return QByteArray(reinterpret_cast<const char *>(a.data()), int(sizeof a[0] * a.size()));
 }
 
-// The mesh written out plainly: ten floats per pixel (a point with its normal, or a phase with those
-// below it) and triangles (i, below, below right), (i, below right, right) over usable corners.
-QByteArray plainMesh(const ScanFrameStore &s, bool phaseMesh, int *valid) {
-    auto usable = [&](size_t i) {
-        return s.mask[i] && (phaseMesh ? std::isfinite(s.phase[i]) : finite(pointAt(s.xyz.get(), i)));
-    };
-    std::vector<float> vertices;
-    std::vector<uint32_t> triangles;
-    *valid = 0;
-    const size_t w = size_t(s.width);
-    for (size_t y = 0; y < size_t(s.height); ++y) {
-        for (size_t x = 0; x < w; ++x) {
-            const size_t i = y * w + x, r = i + w, d = r + 1, t = i + 1;
-            const bool interior = x + 1 < w && y + 1 < size_t(s.height);
-            if (interior && usable(i) && usable(d)) {
-                if (usable(r))
-                    triangles.insert(triangles.end(), {uint32_t(i), uint32_t(r), uint32_t(d)});
-                if (usable(t))
-                    triangles.insert(triangles.end(), {uint32_t(i), uint32_t(d), uint32_t(t)});
-            }
-            float v[10] = {};
-            if (phaseMesh) {
-                v[0] = float(x), v[1] = float(y), v[2] = s.phase[i];
-                if (interior) {
-                    v[3] = s.phase[r], v[4] = s.phase[d];
-                    v[9] = std::isfinite(v[2]) && std::isfinite(v[3]) && std::isfinite(v[4]);
-                }
-            } else {
-                const QVector3D p = pointAt(s.xyz.get(), i);
-                v[0] = p.x(), v[1] = p.y(), v[2] = p.z();
-                if (interior && usable(i) && usable(r) && usable(d)) {
-                    QVector3D n =
-                        QVector3D::crossProduct(pointAt(s.xyz.get(), r) - p, pointAt(s.xyz.get(), d) - p);
-                    n.normalize();
-                    v[3] = n.x(), v[4] = n.y(), v[5] = n.z(), v[9] = 1;
-                }
-            }
-            for (int c = 0; c < 3; ++c)
-                v[6 + c] = float(s.rgbTexture[3 * i + size_t(c)] / 255.0);
-            *valid += v[9] != 0;
-            vertices.insert(vertices.end(), v, v + 10);
-        }
-    }
-    return bytesOf(vertices) + bytesOf(triangles);
-}
-
 } // namespace
 
 class TestGeometry : public QObject {
@@ -254,40 +208,85 @@ class TestGeometry : public QObject {
                 store.centerOfMass != QVector3D(0, 0, 700));
     }
 
-    // Both mesh builders against the plain rule, with unmeasured, non-finite and flat cells, on 1 and 5
-    // threads.
-    void meshesFollowThePlainRule() {
+    // Both mesh builders, with unmeasured, non-finite and flat cells: every triangle lies on one cell
+    // over usable corners, every usable cell gives its triangles, a normal is perpendicular to its
+    // cell's edges, and 1 and 5 threads give the same bytes.
+    void meshesCoverTheUsableCells() {
         std::mt19937 random(7);
         const int threads = RowPool::instance().threadCount();
         for (QSize size :
              {QSize(2, 2), QSize(5, 5), QSize(1, 7), QSize(7, 1), QSize(48, 48), QSize(131, 97)}) {
+            const int w = size.width(), h = size.height();
+            const QString where = QString("%1 x %2").arg(w).arg(h);
             ScanFrameStore store;
-            resizeStore(store, size.width(), size.height());
+            resizeStore(store, w, h);
             for (int i = 0; i < store.pixelCount; ++i) {
                 const uint32_t r = random();
                 store.mask[i] = r % 5 != 0;
                 store.phase[i] = r % 31 == 0 ? NAN : 100.0f + float(r % 1000) / 10.0f;
-                store.xyz[3 * i] = float(i % size.width()), store.xyz[3 * i + 1] = float(i / size.width());
+                store.xyz[3 * i] = float(i % w), store.xyz[3 * i + 1] = float(i / w);
                 store.xyz[3 * i + 2] = r % 37 == 0 ? INFINITY : 500.0f + float(r % 777) / 7.0f;
                 for (int c = 0; c < 3; ++c)
                     store.rgbTexture[3 * i + c] = uint8_t(random());
             }
-            if (size.width() > 1 && size.height() > 1) { // a cell whose corners lie on one line
-                const int w = size.width();
+            if (w > 1 && h > 1) { // a cell whose corners lie on one line
                 store.mask[0] = store.mask[w] = store.mask[w + 1] = 1;
                 for (int i : {0, w, w + 1})
                     std::fill_n(&store.xyz[3 * i], 3, float(i == 0 ? 0 : i == w ? 1 : 2));
             }
             for (bool phaseMesh : {false, true}) {
-                int valid = 0;
-                const QByteArray expected = plainMesh(store, phaseMesh, &valid);
-                for (int t : {1, 5}) {
-                    RowPool::instance().setThreadCount(t);
-                    phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
-                    QVERIFY2(bytesOf(store.vertexData) + bytesOf(store.indexData) == expected,
-                             qPrintable(
-                                 QString("%1 x %2, %3 threads").arg(size.width()).arg(size.height()).arg(t)));
-                    QCOMPARE(store.validCoordinateCount, valid);
+                auto usable = [&](int i) {
+                    return store.mask[i] && (phaseMesh ? std::isfinite(store.phase[i])
+                                                       : finite(pointAt(store.xyz.get(), size_t(i))));
+                };
+                RowPool::instance().setThreadCount(1);
+                phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
+                const QByteArray single = bytesOf(store.vertexData) + bytesOf(store.indexData);
+                RowPool::instance().setThreadCount(5);
+                phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
+                QVERIFY2(bytesOf(store.vertexData) + bytesOf(store.indexData) == single, qPrintable(where));
+
+                int cells = 0, flagged = 0;
+                const float *v = store.vertexData.data();
+                QCOMPARE(store.vertexData.size(), size_t(10 * w * h));
+                for (int i = 0; i < w * h; ++i, v += 10) {
+                    const int r = i + w, d = r + 1;
+                    const bool interior = i % w + 1 < w && i / w + 1 < h;
+                    if (interior && usable(i) && usable(d))
+                        cells += usable(r) + usable(i + 1);
+                    bool whole = interior && std::isfinite(store.phase[i]) && std::isfinite(store.phase[r]) &&
+                                 std::isfinite(store.phase[d]);
+                    if (!phaseMesh) {
+                        const QVector3D p = pointAt(v, 0), n(v[3], v[4], v[5]);
+                        QCOMPARE(p, pointAt(store.xyz.get(), size_t(i)));
+                        whole = interior && usable(i) && usable(r) && usable(d);
+                        for (int e : {r, d})
+                            QVERIFY(!whole || std::fabs(QVector3D::dotProduct(
+                                                  n, pointAt(store.xyz.get(), size_t(e)) - p)) < 1e-3f);
+                        QVERIFY(!whole || n.length() < 1e-6f || std::fabs(n.length() - 1) < 1e-5f);
+                        QVERIFY(!whole || n.z() <= 0); // faces the scanner
+                    } else { // the pixel, its phase and the phases below that close its cell
+                        QCOMPARE(QPointF(v[0], v[1]), QPointF(i % w, i / w));
+                        QVERIFY(std::memcmp(v + 2, &store.phase[i], 4) == 0);
+                        QVERIFY(!interior || std::memcmp(v + 3, &store.phase[r], 8) == 0);
+                    }
+                    QCOMPARE(v[9] != 0, whole);
+                    QCOMPARE(v[7], float(store.rgbTexture[3 * i + 1] / 255.0));
+                    flagged += whole;
+                }
+                QCOMPARE(store.validCoordinateCount, flagged);
+                // Each triangle once, on its cell, in cell order.
+                QCOMPARE(int(store.indexData.size()), 3 * cells);
+                int64_t last = -1;
+                for (size_t t = 0; t < store.indexData.size(); t += 3) {
+                    const int a = int(store.indexData[t]), b = int(store.indexData[t + 1]),
+                              c = int(store.indexData[t + 2]);
+                    const bool lower = b == a + w && c == a + w + 1, upper = b == a + w + 1 && c == a + 1;
+                    QVERIFY2(lower || upper, qPrintable(where));
+                    QVERIFY(a % w + 1 < w && a / w + 1 < h);
+                    QVERIFY(usable(a) && usable(b) && usable(c));
+                    QVERIFY(2 * int64_t(a) + upper > last);
+                    last = 2 * int64_t(a) + upper;
                 }
             }
         }
