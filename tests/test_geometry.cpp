@@ -239,12 +239,12 @@ class TestGeometry : public QObject {
                     return store.mask[i] && (phaseMesh ? std::isfinite(store.phase[i])
                                                        : finite(pointAt(store.xyz.get(), size_t(i))));
                 };
-                RowPool::instance().setThreadCount(1);
-                phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
-                const QByteArray single = bytesOf(store.vertexData) + bytesOf(store.indexData);
-                RowPool::instance().setThreadCount(5);
-                phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
-                QVERIFY2(bytesOf(store.vertexData) + bytesOf(store.indexData) == single, qPrintable(where));
+                auto build = [&](int count) {
+                    RowPool::instance().setThreadCount(count);
+                    phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
+                    return bytesOf(store.vertexData) + bytesOf(store.indexData);
+                };
+                QVERIFY2(build(1) == build(5), qPrintable(where));
 
                 int cells = 0, flagged = 0;
                 const float *v = store.vertexData.data();
@@ -275,9 +275,8 @@ class TestGeometry : public QObject {
                     flagged += whole;
                 }
                 QCOMPARE(store.validCoordinateCount, flagged);
-                // Each triangle once, on its cell, in cell order.
+                // As many triangles as usable cells give, each on its cell.
                 QCOMPARE(int(store.indexData.size()), 3 * cells);
-                int64_t last = -1;
                 for (size_t t = 0; t < store.indexData.size(); t += 3) {
                     const int a = int(store.indexData[t]), b = int(store.indexData[t + 1]),
                               c = int(store.indexData[t + 2]);
@@ -285,8 +284,6 @@ class TestGeometry : public QObject {
                     QVERIFY2(lower || upper, qPrintable(where));
                     QVERIFY(a % w + 1 < w && a / w + 1 < h);
                     QVERIFY(usable(a) && usable(b) && usable(c));
-                    QVERIFY(2 * int64_t(a) + upper > last);
-                    last = 2 * int64_t(a) + upper;
                 }
             }
         }
