@@ -82,8 +82,7 @@ class TestCli : public QObject {
         for (const QStringList &sample : {QStringList{pt, "--size", "160x120"},
                                           {xyzm, "--size", "160x120"},
                                           {ptv, "--size", "64x48", "--frames", "6", "--rate", "15"},
-                                          {off, "--size", "320x240", "--scene", "off-centre"},
-                                          {path("big.pt"), "--size", "1280x1024"}})
+                                          {off, "--size", "320x240", "--scene", "off-centre"}})
             QCOMPARE(pelnor(QStringList{"sample"} + sample).status, 0);
         QString error;
         QVERIFY2(loadXYZMFile(truth, xyzm, &error, nullptr), qPrintable(error));
@@ -108,27 +107,16 @@ class TestCli : public QObject {
             return std::fabs(a[0] - b[0]) + std::fabs(a[1] - b[1]) + std::fabs(a[2] - b[2]) < 1e-4f * b[2];
         };
         int valid = 0;
-        float nearest = 1e9f, farthest = 0;
-        double depthSum = 0;
         for (int i = 0; i < truth.pixelCount; ++i) {
             QCOMPARE(converted.mask[i] != 0, truth.mask[i] != 0);
             if (!truth.mask[i])
                 continue;
             ++valid;
             QVERIFY(near(&converted.xyz[3 * i], &truth.xyz[3 * i]));
-            nearest = std::min(nearest, truth.xyz[3 * i + 2]);
-            farthest = std::max(farthest, truth.xyz[3 * i + 2]);
-            depthSum += truth.xyz[3 * i + 2];
         }
         QVERIFY(valid > 5000);
-        // The facts are those of the measured surface: its count, depth extremes and mean.
+        // The facts are those of the measured surface (their ranges and mean: fileInfoRowsTellMeasuredFacts).
         QCOMPARE(lines.at(5), QString("Valid coordinates: %1").arg(valid));
-        const QStringList zRange = lines.at(8).split(' ');
-        QVERIFY2(zRange.value(1) == "Range:" && std::fabs(zRange.value(3).toFloat() - nearest) < 0.01f &&
-                     std::fabs(zRange.value(5).toFloat() - farthest) < 0.01f,
-                 qPrintable(lines.at(8)));
-        QVERIFY2(std::fabs(lines.at(9).split(' ').value(7).toDouble() - depthSum / valid) < 0.01,
-                 qPrintable(lines.at(9)));
 
         // --pixel: the point measured there, or word that nothing was.
         for (int i : {60 * 160 + 80, 0, 119 * 160 + 159, 30 * 160 + 100}) {
@@ -188,7 +176,6 @@ class TestCli : public QObject {
         };
         row("sequence frame facts", {"info", "@/walk.ptv", "--frame", "4"}, 0,
             {"Frame size: 3072\n", "Format: PTV\n", "Frame rate: 15\n", "Frame count: 6\n"});
-        row("megapixel frame", {"info", "@/big.pt"}, 0, {"Frame size: 1310720\n"});
         row("help", {"--help"}, 0, {"convert"});
         row("command help", {"info", "--help"}, 0, {"--pixel"});
         row("version", {"--version"}, 0, {"pelnor " PELNOR_VERSION "\n"});
@@ -323,8 +310,9 @@ class TestCli : public QObject {
         QCOMPARE(solid.pixelColor(160, 120), kSolid);
         // --style is the tool's option, not the toolkit's; the styles draw differently.
         const QImage wire = render(pt, {"--size", "320x240", "--light", "0", "--style", "wireframe"});
-        const QImage points = render(ptv, {"--size", "320x240", "--frame", "2", "--style", "points"});
-        QVERIFY(!wire.isNull() && !points.isNull() && wire != solid);
+        const QImage points = render(pt, {"--size", "320x240", "--light", "0", "--style", "points"});
+        QVERIFY(!wire.isNull() && wire != solid);
+        QVERIFY(!points.isNull() && points != solid && points != wire);
         QCOMPARE(render(pt, {"--size", "320x240"}, "jpg").size(), QSize(320, 240));
 
         // --legend adds the legend in the top-right corner and changes nothing else; a colouring
