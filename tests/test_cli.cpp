@@ -334,12 +334,9 @@ class TestCli : public QObject {
         QVERIFY2(QRect(1, 1, 398, 298).contains(drawn) && (drawn.width() > 200 || drawn.height() > 150),
                  qPrintable(boxText(drawn)));
 
-        // A thumbnail: a square asked for by its edge, clear where no surface is, the surface as opaque
-        // as on the dark background.
-        const QImage thumbnail = render(pt, {"--size", "240", "--light", "0", "--transparent"});
-        QCOMPARE(thumbnail.size(), QSize(240, 240));
-        QCOMPARE(thumbnail.pixelColor(0, 0).alpha(), 0);
-        QCOMPARE(thumbnail.pixelColor(120, 120), kSolid);
+        // A thumbnail shows the surface as on the dark background, not faded into the clear one (its
+        // size and clear background: the installed thumbnailer's rows).
+        QCOMPARE(render(pt, {"--size", "240", "--light", "0", "--transparent"}).pixelColor(120, 120), kSolid);
 
         // Without any display there is no OpenGL: say so, and how to run it on such a machine.
         const Run unseen = pelnor({"render", pt, path("never.png")}, headless());
