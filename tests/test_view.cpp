@@ -93,6 +93,12 @@ class TestView : public QObject {
         return QTest::qWaitFor([this] { return !view->isAnimatingMirror(); }, 10000);
     }
 
+    bool releaseKey(int key) {
+        QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(view, &event);
+        return event.isAccepted();
+    }
+
   private slots:
     void initTestCase() {
         Q_INIT_RESOURCE(icons_and_shaders);
@@ -252,15 +258,17 @@ class TestView : public QObject {
                 return (c & 0xffffff) != (kBackground.rgb() & 0xffffff);
             }));
         };
+        // W, P and S switch to wire, points and shaded, and say so to the combo boxes.
         QSignalSpy meshSpy(view, &ViewerGLWidget::meshTypeWasChanged);
         int covers[3];
-        for (int style : {ViewerGLWidget::Wireframe, ViewerGLWidget::PointCloud, ViewerGLWidget::Shaded})
-            view->changeMeshType(style), covers[style] = covered(draw());
-        QVERIFY2(covers[0] > 5 * covers[1] && covers[1] > covers[2] && covers[2] >= 49,
+        for (int k : {0, 1, 2}) {
+            releaseKey(QList<int>{Qt::Key_W, Qt::Key_P, Qt::Key_S}[k]);
+            covers[k] = covered(draw());
+        }
+        QVERIFY2(covers[2] > 5 * covers[0] && covers[0] > covers[1] && covers[1] >= 49,
                  qPrintable(QString("%1 %2 %3").arg(covers[0]).arg(covers[1]).arg(covers[2])));
-        QCOMPARE(meshSpy.count(), 0); // slots do not echo back to the combo boxes
-
         view->changeMeshType(ViewerGLWidget::PointCloud);
+        QCOMPARE(meshSpy.count(), 3); // slots do not echo back
         for (float spike : {500.0f, 2500.0f}) {
             setCoordinateFrame(store, 5, 5, 50.0f,
                                [spike](float x, float y) { return x == 0 && y == 0 ? spike : 500.0f; });
@@ -405,30 +413,19 @@ class TestView : public QObject {
         view->setControlMethod(ViewerGLWidget::Rotate);
     }
 
-    void keysSwitchStyles() {
+    // C colours solid, D steps through the ramps round to the first, T shows the texture.
+    void keysSwitchColours() {
         QSignalSpy materials(view, &ViewerGLWidget::materialTypeWasChanged);
-        QSignalSpy meshes(view, &ViewerGLWidget::meshTypeWasChanged);
-        auto release = [this](int key) {
-            QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
-            QApplication::sendEvent(view, &event);
-            return event.isAccepted();
-        };
-        release(Qt::Key_C);
+        releaseKey(Qt::Key_C);
         for (int k = 0; k < 5; ++k)
-            release(Qt::Key_D);
+            releaseKey(Qt::Key_D);
+        releaseKey(Qt::Key_T);
         QList<int> seen;
         for (const auto &args : materials)
             seen << args.at(0).toInt();
-        QCOMPARE(seen, (QList<int>{0, 2, 3, 4, 5, 2}));
-        QCOMPARE(store.materialType, 2);
-        release(Qt::Key_T);
-        release(Qt::Key_W);
-        QVERIFY(store.materialType == 1 && store.meshType == 1);
-        release(Qt::Key_P);
-        release(Qt::Key_S);
-        QVERIFY(meshes.count() == 3 && store.meshType == 0);
-        QVERIFY(!release(Qt::Key_Q)); // other keys go on to the parent
-        release(Qt::Key_C);
+        QCOMPARE(seen, (QList<int>{0, 2, 3, 4, 5, 2, 1}));
+        QVERIFY(!releaseKey(Qt::Key_Q)); // other keys go on to the parent
+        releaseKey(Qt::Key_C);
     }
 
     void playsSequences() {
