@@ -14,24 +14,8 @@
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QDate>
-#include <QFileDialog>
-#include <QImageReader>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QSlider>
-#include <QStatusBar>
-#include <QTableWidget>
-#include <QToolBar>
-#include <QUrl>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <functional>
@@ -117,18 +101,12 @@ bool sequenceAdvances(ViewerGLWidget &view) {
     return QTest::qWaitFor([&] { return view.ptvFrameCounter() != before; }, 2000);
 }
 
-// What File Info lists, and what the store's facts are, one "name=value" line a row.
-QString listedFacts(const QTableWidget &table) {
-    QString s;
+// What File Info lists, row by row as fileInfoRows gives them.
+QVector<QPair<QString, QString>> listed(const QTableWidget &table) {
+    QVector<QPair<QString, QString>> rows;
     for (int r = 0; r < table.rowCount(); ++r)
-        s += table.item(r, 0)->text() + '=' + table.item(r, 1)->text() + '\n';
-    return s;
-}
-QString storeFacts(const ScanFrameStore &store) {
-    QString s;
-    for (const auto &row : fileInfoRows(store))
-        s += row.first + '=' + row.second + '\n';
-    return s;
+        rows.push_back({table.item(r, 0)->text(), table.item(r, 1)->text()});
+    return rows;
 }
 
 } // namespace
@@ -140,6 +118,31 @@ class TestWindow : public QObject {
     QString pt, xyzm, ptv, ptv2, twoFps;
 
     QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Does what a user does ("open NAME", "play", "save NAME") and tells what the window shows then:
+    // shows() and File Info's title.
+    QString does(Viewer &v, const QString &step) {
+        const QString name = step.section(' ', 1);
+        v.window.statusBar()->clearMessage();
+        if (step.startsWith("open "))
+            v.window.openFile(path(name));
+        else if (step.startsWith("save ") && !v.answer(v.ui.actionSave3DFile, path(name)))
+            return QStringLiteral("no dialog");
+        else if (step == "play")
+            v.ui.actionReplay->trigger();
+        return v.shows() + ' ' + v.window.fileInformationWindow().windowTitle();
+    }
+
+    // A step that fails names the file with a reason and changes nothing: a playing sequence plays on,
+    // and a still frame keeps every byte.
+    void refuses(Viewer &v, const QString &step, const QString &name) {
+        const QString before = v.shows() + ' ' + v.window.fileInformationWindow().windowTitle();
+        const QByteArray frame = storeSnapshot(v.store);
+        QCOMPARE(does(v, step), before);
+        const QString said = "Could not open " + name + ": ";
+        QVERIFY2(v.status().startsWith(said) && v.status().size() > said.size(), qPrintable(v.status()));
+        QVERIFY(v.view().isPlaying() ? sequenceAdvances(v.view()) : storeSnapshot(v.store) == frame);
+    }
 
   private slots:
     void initTestCase() {
@@ -236,162 +239,71 @@ class TestWindow : public QObject {
         QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.store.meshType == 2);
     }
 
-    // Titles, actions and file information follow what is open: frames, playing and paused
-    // sequences, and a Save or a frame opened during playback.
-    void openingFramesAndSequences() {
+    // What is open decides the title, the actions and File Info: frames, playing and paused
+    // sequences, a Save or a frame opened during playback, and files that cannot be opened.
+    void titleActionsAndInfoFollowWhatIsOpen() {
         Viewer v;
-        ViewerWindowForm &ui = v.ui;
         QTableWidget &table = v.window.fileInformationWindow();
-        ui.actionSetControlMethodZoom->trigger();
-        v.window.openFile(pt);
-        QCOMPARE(v.shows() + ' ' + table.windowTitle(),
-                 QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
-        QVERIFY(v.store.fileName == "scan.pt" && v.store.filePath == pt && v.store.frameKind == PtFrame);
-        // Opening selects Rotate.
-        QVERIFY(v.window.currentControlMethod() == ViewerGLWidget::Rotate &&
-                !ui.actionSetControlMethodZoom->isChecked());
-        QCOMPARE(listedFacts(table), storeFacts(v.store));
+        const QByteArray bytes = readAll(pt);
+        writeAll(path("short.pt"), bytes.left(bytes.size() - 10));
+        writeAll(path("version.pt"), QByteArray(bytes).replace(0, 1, "\7"));
+        writeAll(path("empty.xyzm"), "");
+        writeAll(path("notes.txt"), "not a scan");
+        writeAll(path("broken.ptv"), QByteArray(100, '\1'));
+        const QStringList broken = {"missing.pt", "short.pt",  "version.pt",
+                                    "empty.xyzm", "notes.txt", "broken.ptv"};
+        // Before any frame there is nothing to save, also after a failed first open.
+        QCOMPARE(does(v, "open missing.pt"), QStringLiteral("Pelnor Viewer ----I- "));
+        v.ui.actionSetControlMethodZoom->trigger();
+        QCOMPARE(does(v, "open scan.pt"), QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
+        QVERIFY(v.store.filePath == pt && v.store.frameKind == PtFrame &&
+                listed(table) == fileInfoRows(v.store));
+        QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
+        for (const QString &name : broken)
+            refuses(v, "open " + name, name);
+        // Long enough to read: still there well after an ordinary message would have gone.
+        QTest::qWait(3000);
+        QVERIFY(v.status().startsWith(QStringLiteral("Could not open broken.ptv: ")));
 
-        // File Info, a window of its own, has the keys while active, though the view holds them whenever
-        // the main window is.
-        ui.actionViewFileInfo->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(&table) && table.isWindow() && hasKeyboardFocus(&table));
-        table.setCurrentCell(0, 0);
-        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
-        QTest::keyClick(table.windowHandle(), Qt::Key_Down);
-        QCOMPARE(table.currentRow(), 2);
-
-        // A new frame replaces the facts; a playing sequence, which checks Play, leaves them alone.
-        v.window.openFile(xyzm);
-        QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
-        v.window.openFile(ptv);
-        QCOMPARE(v.shows() + ' ' + table.windowTitle() + ' ' + table.item(0, 1)->text(),
-                 QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About scan.xyzm scan.xyzm"));
-        QVERIFY(sequenceAdvances(v.view()));
-        ui.actionReplay->trigger();
-        QCOMPARE(v.shows(), QStringLiteral("walk.ptv | 3D Video Viewer SsP-I-"));
+        // A playing sequence checks Play and leaves the facts alone, also past files it cannot open.
+        QCOMPARE(does(v, "open scan.xyzm"),
+                 QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm"));
+        QCOMPARE(does(v, "open walk.ptv"),
+                 QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About scan.xyzm"));
+        for (const QString &name : broken)
+            refuses(v, "open " + name, name);
+        QCOMPARE(does(v, "play"), QStringLiteral("walk.ptv | 3D Video Viewer SsP-I- About walk.ptv"));
         const int shown = v.view().ptvFrameCounter();
         QTest::qWait(150);
         QCOMPARE(v.view().ptvFrameCounter(), shown);
-        ui.actionReplay->trigger();
-        v.window.openFile(ptv2);
-        QCOMPARE(v.shows(), QStringLiteral("run.ptv | 3D Video Viewer --PpIR"));
+        QCOMPARE(does(v, "play"), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About walk.ptv"));
+        QCOMPARE(does(v, "open run.ptv"), QStringLiteral("run.ptv | 3D Video Viewer --PpIR About walk.ptv"));
         QVERIFY(sequenceAdvances(v.view()));
-
         // Save stops the playback and unchecks Play before the dialog shows.
-        QVERIFY(v.answer(ui.actionSave3DFile, path("from-sequence.pt")));
-        QCOMPARE(v.atDialog, QStringLiteral("run.ptv | 3D Video Viewer SsP-I-"));
-        QVERIFY(QFile::exists(path("from-sequence.pt"))); // its content: paused.pt below
-
+        does(v, "save from-sequence.pt");
+        QVERIFY(v.atDialog == "run.ptv | 3D Video Viewer SsP-I-" && QFile::exists(path("from-sequence.pt")));
         // A single frame opened during playback stops it; Play is off and disabled.
-        ui.actionReplay->trigger();
-        v.window.openFile(xyzm);
-        QCOMPARE(v.shows(), QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I-"));
+        does(v, "play");
+        QCOMPARE(does(v, "open scan.xyzm"),
+                 QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm"));
 
         // A sequence opens on a real frame of its own (too slow to tick here, of another size than the
         // frame before); paused at once, Save writes that frame.
         QString error;
         QVERIFY2(writeSampleSequence(path("slow.ptv"), 64, 48, 4, 0.05f, &error), qPrintable(error));
-        v.window.openFile(path("slow.ptv"));
+        does(v, "open slow.ptv");
         QVERIFY(v.view().ptvFrameCounter() == 2 && v.store.vertexData.size() == size_t(10 * 64 * 48));
         const QImage image = v.view().grabFramebuffer();
         QVERIFY(image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
-        ui.actionReplay->trigger();
-        QVERIFY(v.answer(ui.actionSave3DFile, path("paused.pt")));
+        does(v, "play");
+        does(v, "save paused.pt");
         ScanFrameStore reread;
         QVERIFY(loadPtFile(reread, path("paused.pt"), &error) && reread.width == 64);
         QVERIFY(std::count(reread.mask.get(), reread.mask.get() + reread.pixelCount, 0) <
                 reread.pixelCount / 2);
-
-        v.window.close(); // leaves File Info open
-        QVERIFY(table.isVisible());
-        table.close();
-    }
-
-    void failedOpenKeepsEverything() {
-        Viewer v;
-        // Before any frame there is nothing to save, also after a failed first open.
-        v.window.openFile(path("missing.pt"));
-        QCOMPARE(v.shows(), QStringLiteral("Pelnor Viewer ----I-"));
-        v.window.openFile(pt);
-        const QByteArray frame = storeSnapshot(v.store);
-        const QByteArray bytes = readAll(pt);
-        const std::pair<const char *, QByteArray> bad[] = {
-            {"missing.pt", QByteArray()},
-            {"short.pt", bytes.left(bytes.size() - 10)},
-            {"version.pt", QByteArray(bytes).replace(0, 1, "\7")},
-            {"empty.xyzm", ""},
-            {"notes.txt", "not a scan"},
-            {"broken.ptv", QByteArray(100, '\1')}};
-        for (const auto &[name, content] : bad) {
-            if (!content.isNull())
-                writeAll(path(name), content);
-            v.window.openFile(path(name));
-            // The message names the file and gives a reason.
-            const QString prefix = QStringLiteral("Could not open %1: ").arg(QLatin1String(name));
-            QVERIFY2(v.status().startsWith(prefix) && v.status().size() > prefix.size(),
-                     qPrintable(v.status()));
-            QVERIFY2(storeSnapshot(v.store) == frame && v.store.filePath == pt, name);
-            QCOMPARE(v.shows() + ' ' + v.window.fileInformationWindow().windowTitle(),
-                     QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
-        }
-        // Long enough to read: still there well after an ordinary message would have gone.
-        QTest::qWait(3000);
-        QVERIFY(v.status().startsWith(QStringLiteral("Could not open broken.ptv: ")));
-
-        // A sequence that plays goes on playing when another file cannot be opened.
-        v.window.openFile(ptv);
-        for (const char *name : {"short.pt", "broken.ptv", "notes.txt"}) {
-            v.window.openFile(path(name));
-            QVERIFY(v.status().startsWith(QStringLiteral("Could not open ") + name));
-            QVERIFY(v.shows() == "walk.ptv | 3D Video Viewer --PpIR" && v.store.frameKind == PtvFrame);
-        }
-        QVERIFY(sequenceAdvances(v.view()));
-
         // A paused sequence whose file has gone cannot resume: Play stays off and says why.
-        QVERIFY(QFile::copy(ptv2, path("gone.ptv")));
-        v.window.openFile(path("gone.ptv"));
-        v.ui.actionReplay->trigger();
-        QVERIFY(QFile::remove(path("gone.ptv")));
-        v.ui.actionReplay->trigger();
-        QVERIFY(v.status().startsWith(QStringLiteral("Could not open gone.ptv: ")));
-        QCOMPARE(v.shows(), QStringLiteral("gone.ptv | 3D Video Viewer SsP-I-"));
-    }
-
-    // Escape ends the program only when it reaches the view with nothing else open: the press that
-    // closes a menu or a dialog must not quit with its release.
-    void escapeClosesWhatIsOpenFirst_data() {
-        QTest::addColumn<bool>("menu");
-        QTest::newRow("Advanced menu") << true;
-        QTest::newRow("dialog") << false;
-    }
-    void escapeClosesWhatIsOpenFirst() {
-        QFETCH(bool, menu);
-        Viewer v;
-        QVERIFY(QTest::qWaitForWindowActive(&v.window));
-        QDialog dialog(&v.window);
-        QWidget *open = &dialog;
-        if (menu) {
-            open = v.ui.menuAdvanced;
-            QMenuBar *bar = v.window.menuBar();
-            QTest::mouseClick(bar, Qt::LeftButton, {},
-                              bar->actionGeometry(v.ui.menuAdvanced->menuAction()).center());
-        } else {
-            dialog.setModal(true);
-            dialog.show();
-            QVERIFY(hasKeyboardFocus(&dialog)); // active already while its parent is
-        }
-        QVERIFY(QTest::qWaitForWindowExposed(open));
-        QTest::keyPress(open->windowHandle(), Qt::Key_Escape);
-        QTRY_VERIFY(!open->isVisible());
-        // The release reaches the main window once it has the keys back.
-        v.window.activateWindow();
-        QVERIFY(hasKeyboardFocus(&v.window));
-        QTest::keyRelease(v.window.windowHandle(), Qt::Key_Escape);
-        // A quit would end the next event loop at once.
-        QEventLoop loop;
-        QTimer::singleShot(50, &loop, [&loop] { loop.exit(7); });
-        QCOMPARE(loop.exec(), 7);
+        QVERIFY(QFile::remove(path("slow.ptv")));
+        refuses(v, "play", "slow.ptv");
     }
 
     // The name's ending picks the format, a name typed without one takes the ending of the type
@@ -453,13 +365,10 @@ class TestWindow : public QObject {
         QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
         QCOMPARE(v.status(), QStringLiteral("Screenshot successfully saved."));
+        // The picture is what the view shows, and that is the surface, not only the background.
         const QImage image(path("shot.png"), "png");
-        QCOMPARE(image.size(), v.view().size());
-        bool surface = false; // in the picture, not only the background
-        for (int y = 0; y < image.height() && !surface; y += 4)
-            for (int x = 0; x < image.width() && !surface; x += 4)
-                surface = qGray(image.pixel(x, y)) > qGray(image.pixel(1, 1)) + 60;
-        QVERIFY(surface);
+        QVERIFY(image == v.view().grabFramebuffer().convertToFormat(image.format()) &&
+                image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("shot.jpg")));
         QCOMPARE(QImageReader(path("shot.jpg")).format(), QByteArray("jpeg"));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("no-such-folder/shot.png")));
@@ -562,9 +471,9 @@ class TestWindow : public QObject {
         QCOMPARE(QString("%1 %2").arg(slider->value()).arg(v.label("frameLabel")),
                  QString("%1 Frame %1 / 6").arg(shown));
         // Paused, File Info tells the facts of the frame on screen and its number.
-        const QString listed = listedFacts(v.window.fileInformationWindow());
-        QVERIFY(playingAfter ||
-                (listed.startsWith(storeFacts(v.store)) && listed.endsWith(QString("=%1 / 6\n").arg(shown))));
+        const auto rows = listed(v.window.fileInformationWindow());
+        QVERIFY(playingAfter || (rows.mid(0, 10) == fileInfoRows(v.store) && rows.size() == 11 &&
+                                 rows.last().second == QString("%1 / 6").arg(shown)));
     }
 
     void timelineFollowsPlayback() {
@@ -693,6 +602,46 @@ class TestWindow : public QObject {
         QDir::setCurrent(previous);
         QVERIFY(v.store.filePath == "D:/scans/face.xyzm" && v.store.fileName == "face.xyzm" &&
                 v.store.frameKind == XyzmFrame);
+    }
+
+    // Escape ends the program only when it reaches the view with nothing else open: the press that
+    // closes a menu or a dialog must not quit with its release. Last, as a quit ends every later
+    // event loop at once.
+    void escapeClosesWhatIsOpenFirst_data() {
+        QTest::addColumn<QString>("open");
+        QTest::newRow("Advanced menu") << "menu";
+        QTest::newRow("dialog") << "dialog";
+        QTest::newRow("nothing: quits") << "";
+    }
+    void escapeClosesWhatIsOpenFirst() {
+        QFETCH(QString, open);
+        Viewer v;
+        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        QDialog dialog(&v.window);
+        QWidget *shown = open == "menu" ? static_cast<QWidget *>(v.ui.menuAdvanced) : &dialog;
+        if (open == "menu") {
+            QMenuBar *bar = v.window.menuBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {},
+                              bar->actionGeometry(v.ui.menuAdvanced->menuAction()).center());
+        } else if (open == "dialog") {
+            dialog.setModal(true);
+            dialog.show();
+            QVERIFY(hasKeyboardFocus(&dialog)); // active already while its parent is
+        }
+        if (open.isEmpty()) {
+            QTest::keyPress(v.window.windowHandle(), Qt::Key_Escape);
+        } else {
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            QTest::keyPress(shown->windowHandle(), Qt::Key_Escape);
+            QTRY_VERIFY(!shown->isVisible());
+            // The release reaches the main window once it has the keys back.
+            v.window.activateWindow();
+            QVERIFY(hasKeyboardFocus(&v.window));
+        }
+        QTest::keyRelease(v.window.windowHandle(), Qt::Key_Escape);
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, [&loop] { loop.exit(7); });
+        QCOMPARE(loop.exec() != 7, open.isEmpty());
     }
 };
 
