@@ -7,12 +7,8 @@
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QRegularExpression>
-#include <QSignalSpy>
-#include <QSurfaceFormat>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <algorithm>
 #include <cmath>
