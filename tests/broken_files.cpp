@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -34,22 +35,20 @@ QByteArray xyzm(int w, int h, float special = 1.0f, char mask = 1) {
     return xyzmText(w, h) + floats(xyz) + QByteArray(3 * n, 'c') + QByteArray(n, mask);
 }
 
-// Laid out field by field, every calibration block set.
+// Every calibration block set, so that a save dropping one shows.
+const CalibrationBlocks kCalibration = {{100, 0, 50, 0, 0, 100, 40, 0, 0, 0, 1, 0},
+                                        {120, 0, 60, 500, 0, 110, 40, -20000, 0, -0.2, 1, 20},
+                                        {1, 0, 0, 0, 1, 0, 0, 0, 1},
+                                        {0.1, 0.2, 0.3, 0.4, 0.5},
+                                        {2, 0, 0, 0, 2, 0, 0, 0, 1},
+                                        {0.6, 0.7, 0.8, 0.9, 1}};
+
 QByteArray ptHeader(int version, int w, int h, char colour = 0, int32_t mosaic = 0) {
-    unsigned char b[449] = {};
-    writeField<int32_t>(b, 0, version);
-    std::memcpy(b + 4, "2026-01-02-03-04", 16);
-    writeField<int32_t>(b, 20, w);
-    writeField<int32_t>(b, 24, h);
-    b[28] = uint8_t(colour);
-    writeField<int32_t>(b, 29, mosaic);
-    const double camera[12] = {100, 0, 50, 0, 0, 100, 40, 0, 0, 0, 1, 0};
-    const double projector[12] = {120, 0, 60, 500, 0, 110, 40, -20000, 0, -0.2, 1, 20};
-    std::memcpy(b + 33, camera, sizeof camera);
-    std::memcpy(b + 129, projector, sizeof projector);
-    for (int i = 0; i < 28; ++i) // camera matrix and coefficients, projector matrix and coefficients
-        writeField<double>(b, 225 + 8 * i, 0.5 * (i + 1));
-    return QByteArray(reinterpret_cast<const char *>(b), sizeof b);
+    PtHeader header;
+    header.version = version, header.width = w, header.height = h;
+    header.colorTexture = uint8_t(colour), header.mosaicCode = mosaic, header.calibration = kCalibration;
+    std::memcpy(header.captureTime, "2026-01-02-03-04", 16);
+    return ptHeaderBytes(header);
 }
 
 QByteArray pt(int w, int h, float special = 300.0f, char texture = 9, int version = 1, char colour = 0,

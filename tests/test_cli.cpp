@@ -400,16 +400,11 @@ class TestCli : public QObject {
     void frameTooLargeForMemory() {
         PtHeader header;
         header.width = header.height = 16000;
-        char bytes[PtHeader::kSize] = {};
-        std::memcpy(bytes, &header.version, 4);
-        std::memcpy(bytes + 20, &header.width, 4);
-        std::memcpy(bytes + 24, &header.height, 4);
-        QFile file(path("huge.pt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes, sizeof bytes) == sizeof bytes);
-        QVERIFY(file.resize(header.fileSize())); // sparse: no disk is spent
-        file.close();
-        const Run r = run(
-            "sh", {"-c", QString("ulimit -v 1500000; exec '%1' info '%2'").arg(PELNOR_BIN, file.fileName())});
+        const QString huge = path("huge.pt");
+        writeAll(huge, ptHeaderBytes(header));
+        QVERIFY(QFile::resize(huge, header.fileSize())); // sparse: no disk is spent
+        const Run r =
+            run("sh", {"-c", QString("ulimit -v 1500000; exec '%1' info '%2'").arg(PELNOR_BIN, huge)});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains("not enough memory for a 16000 x 16000 frame"), qPrintable(r.err));
     }

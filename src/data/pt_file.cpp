@@ -73,8 +73,7 @@ bool readPtFile(const QString &path, std::unique_ptr<float[]> &phase, std::uniqu
     return true;
 }
 
-bool writePtFile(const QString &path, const float *phase, const uint8_t *texture, const PtHeader &header,
-                 QString *error) {
+QByteArray ptHeaderBytes(const PtHeader &header) {
     unsigned char bytes[PtHeader::kSize];
     writeField<int32_t>(bytes, 0, header.version);
     std::memcpy(bytes + 4, header.captureTime, 16);
@@ -83,15 +82,19 @@ bool writePtFile(const QString &path, const float *phase, const uint8_t *texture
     bytes[28] = header.colorTexture;
     writeField<int32_t>(bytes, 29, header.mosaicCode);
     std::memcpy(bytes + PtHeader::kCalibrationOffset, &header.calibration, sizeof header.calibration);
+    return QByteArray(reinterpret_cast<const char *>(bytes), sizeof bytes);
+}
 
+bool writePtFile(const QString &path, const float *phase, const uint8_t *texture, const PtHeader &header,
+                 QString *error) {
+    const QByteArray bytes = ptHeaderBytes(header);
     const int64_t n = static_cast<int64_t>(header.width) * header.height;
     QSaveFile file(path);
     // Atomic where a temporary file can be made beside the target; in a folder that refuses one,
     // a writable existing file is written in place rather than not at all.
     file.setDirectWriteFallback(true);
     const bool written =
-        file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char *>(bytes), sizeof bytes) == sizeof bytes &&
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
         file.write(reinterpret_cast<const char *>(phase), 4 * n) == 4 * n &&
         file.write(reinterpret_cast<const char *>(texture), header.textureBytes()) == header.textureBytes() &&
         file.commit();

@@ -2,6 +2,7 @@
 
 #include "data/calibration.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -28,6 +29,9 @@ struct PtHeader {
 
 // Checks the frame size that a PT or PTV header gives: positive, and 3 x W x H within 32 bits.
 bool checkFrameSize(int64_t width, int64_t height, QString *error);
+
+// The 449 header bytes of a PT capture.
+QByteArray ptHeaderBytes(const PtHeader &header);
 
 // Reads a whole PT file into new phase and texture buffers and the header; on failure nothing is
 // touched and error says why.
