@@ -20,8 +20,8 @@ struct BrokenFile {
 // to frame; the first phase of each is `special`.
 QByteArray ptvFile(const PtvHeader &header, int framesWritten, float special = 300.0f);
 
-// With everyCut, each good file also comes cut at every length, not only at a few.
-QVector<BrokenFile> brokenFiles(bool everyCut = false);
+// Each good file also comes cut at every length.
+QVector<BrokenFile> brokenFiles();
 
 // Opens a file by its ending as the viewer does (a sequence at its first shown frame) and builds the
 // mesh; a refusal leaves the store as it was.

@@ -76,7 +76,7 @@ class TestScanFiles : public QObject {
     void brokenFilesLeaveTheShownFrame() {
         QTemporaryDir dir;
         ScanFrameStore store;
-        auto brokenFilesAndMissing = brokenFiles(true);
+        auto brokenFilesAndMissing = brokenFiles();
         brokenFilesAndMissing.push_back({"missing.xyzm", {}, false, "No such file"});
         for (const BrokenFile &file : brokenFilesAndMissing) {
             showSmallFrame(store);

@@ -86,7 +86,12 @@ const char *drawableFrameFault(const ScanFrameStore &store) {
     for (const QVector3D &p : {store.centerOfMass, store.boundingBoxMin, store.boundingBoxMax})
         if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z()))
             return "framing estimates not finite";
-    if (fileInfoRows(store).size() != 10)
+    const auto rows = fileInfoRows(store);
+    if (rows.size() != 10)
         return "file information table is not ten rows";
+    // The facts File Info and `pelnor info` show; name and path before them may well spell "inf".
+    for (const auto &row : rows.mid(2))
+        if (row.second.contains("nan") || row.second.contains("inf"))
+            return "file information not finite";
     return nullptr;
 }

@@ -27,6 +27,6 @@ QByteArray storeSnapshot(const ScanFrameStore &store);
 // Where the frame buffers live; a refused file must not even swap them.
 QByteArray bufferAddresses(const ScanFrameStore &store);
 
-// Why the view cannot draw the frame in the store (size, buffers, mesh, framing, information table),
-// or nullptr.
+// Why the view cannot draw the frame in the store (size, buffers, mesh, framing, an information table
+// of finite facts), or nullptr.
 const char *drawableFrameFault(const ScanFrameStore &store);
