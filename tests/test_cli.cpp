@@ -335,17 +335,16 @@ class TestCli : public QObject {
     void savingIntoALockedFolder() {
         QFETCH(QString, ending);
         QTemporaryDir here;
-        QFile::setPermissions(here.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                               QFile::ReadOther | QFile::ExeOther);
+        // Everyone may look in; only the owner may write, and in the locked folder not even the owner.
+        const auto seen = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(here.path(), seen | QFile::WriteOwner);
         const QString in = here.filePath("in.pt"), open = here.filePath("open." + ending);
         const QString locked = here.filePath("locked/out." + ending);
         QVERIFY(QFile::copy(pt, in) && QDir(here.path()).mkdir("locked"));
         QCOMPARE(pelnor({"convert", in, open}).status, 0);
         writeAll(locked, "an older scan");
-        QFile::setPermissions(locked,
-                              QFile::ReadOther | QFile::WriteOther | QFile::ReadOwner | QFile::WriteOwner);
-        QFile::setPermissions(here.filePath("locked"),
-                              QFile::ReadOther | QFile::ExeOther | QFile::ReadOwner | QFile::ExeOwner);
+        QFile::setPermissions(locked, seen | QFile::WriteOwner | QFile::WriteOther);
+        QFile::setPermissions(here.filePath("locked"), seen);
         // The superuser may create files anywhere: run the tool as nobody there.
         QStringList command = {PELNOR_BIN, "convert", in, locked};
         if (geteuid() == 0)
@@ -353,8 +352,7 @@ class TestCli : public QObject {
         if (run(command.at(0), command.mid(1, command.size() - 4) + QStringList{"--version"}).status != 0)
             QSKIP("the tool cannot run as an unprivileged user here");
         const Run saved = run(command.at(0), command.mid(1));
-        QFile::setPermissions(here.filePath("locked"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(here.filePath("locked"), seen | QFile::WriteOwner); // for the clean-up
         QVERIFY2(saved.status == 0, qPrintable(saved.err));
         QCOMPARE(readAll(locked).mid(ending == "pt" ? 20 : 0), readAll(open).mid(ending == "pt" ? 20 : 0));
     }
