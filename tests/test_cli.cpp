@@ -298,14 +298,11 @@ class TestCli : public QObject {
         QVERIFY(!points.isNull() && points != solid && points != wire);
         QCOMPARE(render(pt, {"--size", "320x240"}, "jpg").size(), QSize(320, 240));
 
-        // --legend adds the legend in the top-right corner and changes nothing else; a colouring
-        // that is not by depth has none.
+        // --legend draws the view's legend, which only a colouring by depth has (where it goes and
+        // what it shows: test_view's legend rows).
         const QImage plain = render(xyzm, {"--color", "viridis"});
         QCOMPARE(plain.size(), QSize(800, 600));
-        const QRect legend = differing(plain, render(xyzm, {"--color", "viridis", "--legend"}));
-        QCOMPARE(legend & QRect(601, 0, 199, 320), legend);
-        QVERIFY(legend.width() > 40 && legend.height() > 200);
-        QCOMPARE(render(pt, {"--size", "320x240", "--light", "0", "--legend"}), solid);
+        QVERIFY(render(xyzm, {"--color", "viridis", "--legend"}) != plain);
 
         // An object beside the optical axis is drawn whole: clear of the image border, filling much
         // of the image.
