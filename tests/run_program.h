@@ -29,3 +29,11 @@ inline Run run(const QString &program, const QStringList &arguments,
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
 }
+
+#ifdef PELNOR_BIN
+// This build's tool.
+inline Run pelnor(const QStringList &arguments,
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
+    return run(PELNOR_BIN, arguments, environment);
+}
+#endif

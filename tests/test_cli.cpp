@@ -17,11 +17,6 @@
 
 namespace {
 
-Run pelnor(const QStringList &arguments,
-           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) {
-    return run(PELNOR_BIN, arguments, environment);
-}
-
 // The bounding box of the pixels where two pictures of one size differ.
 QRect differing(const QImage &a, const QImage &b) {
     QRect box;

@@ -74,10 +74,6 @@ double meanDifference(const QImage &a, const QImage &b) {
     return sum / (3.0 * x.width() * x.height());
 }
 
-Run pelnor(const QStringList &arguments) {
-    return run(PELNOR_BIN, arguments);
-}
-
 } // namespace
 
 class TestVideo : public QObject {
