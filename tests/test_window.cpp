@@ -259,6 +259,10 @@ class TestWindow : public QObject {
         QVERIFY(v.store.filePath == pt && v.store.frameKind == PtFrame &&
                 listed(table) == fileInfoRows(v.store));
         QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
+        // File Info, a window of its own, has the keys while active, though the view holds them whenever
+        // the main window is.
+        v.ui.actionViewFileInfo->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&table) && hasKeyboardFocus(&table));
         for (const QString &name : broken)
             refuses(v, "open " + name, name);
         // Long enough to read: still there well after an ordinary message would have gone.
@@ -304,6 +308,9 @@ class TestWindow : public QObject {
         // A paused sequence whose file has gone cannot resume: Play stays off and says why.
         QVERIFY(QFile::remove(path("slow.ptv")));
         refuses(v, "play", "slow.ptv");
+        // Closing the main window closes File Info, which would otherwise keep the program running.
+        v.window.close();
+        QVERIFY(!table.isVisible());
     }
 
     // The name's ending picks the format, a name typed without one takes the ending of the type

@@ -472,6 +472,8 @@ void ViewerWindow::closeEvent(QCloseEvent *event) {
     qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
                               QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
+    // File Info is a window of its own: left open, it would keep the program running.
+    fileInfoTable->close();
     QMainWindow::closeEvent(event);
 }
 
