@@ -1,7 +1,6 @@
 #pragma once
 
-#include "data/ptv_frame_decoder.h"
-#include "data/ptv_reader.h"
+#include "data/frame_source.h"
 #include "data/scan_frame_store.h"
 
 #include <QByteArray>
@@ -18,15 +17,8 @@ inline QByteArray shownPixels(const ScanFrameStore &store) {
 
 // shownPixels of frame `frame` of a sequence, decoded on its own; empty when it cannot be.
 inline QByteArray decodedPtvFrame(const QString &path, int frame) {
-    PTVReader reader;
-    PtvHeader header;
-    std::FILE *file = nullptr;
+    FrameSource source;
     ScanFrameStore store;
-    PtvFrameDecoder decoder;
-    QString error;
-    const bool decoded = reader.openStream(path, file, &error) && reader.readHeader(file, header, &error) &&
-                         beginPtvSequence(store, header, &error) &&
-                         decoder.decodeFrame(file, header, frame, store, &error);
-    reader.closeStream(file);
-    return decoded ? shownPixels(store) : QByteArray();
+    return source.open(path, nullptr) && source.readFrame(frame, store, nullptr) ? shownPixels(store)
+                                                                                 : QByteArray();
 }
