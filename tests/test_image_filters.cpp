@@ -56,30 +56,25 @@ class TestImageFilters : public QObject {
             mask[5 * w + 5 + j] = 0, mask[5 * w + 15 + j] = 1;
         mask[5 * w + 5] = 1, mask[5 * w + 15] = 0;
 
-        auto plain = [&](const uint8_t *in, int stride, uint8_t *out) {
-            for (int v = 1; v < h - 1; ++v) {
-                for (int u = 1; u < w - 1; ++u) {
-                    float s = 0;
-                    for (int k = 0; k < 9; ++k)
-                        s += float(in[stride * ((v + k / 3 - 1) * w + u + k % 3 - 1)]) * kernel[k];
-                    out[stride * (v * w + u)] = uint8_t(double(s) + 0.5);
-                }
-            }
+        // The plain rule's weighted sum over the 3 x 3 neighbours of an inner pixel.
+        auto sum = [&](int i, auto value) {
+            float s = 0;
+            for (int k = 0; k < 9; ++k)
+                s += value(i + (k / 3 - 1) * w + k % 3 - 1) * kernel[k];
+            return s;
         };
         std::vector<uint8_t> expectedPlane = plane, expectedRgb = rgb;
-        plain(plane.data(), 1, expectedPlane.data());
-        for (int c = 0; c < 3; ++c)
-            plain(rgb.data() + c, 3, expectedRgb.data() + c);
         std::vector<float> expectedPhase = phase;
         for (int v = 1; v < h - 1; ++v) {
             for (int u = 1; u < w - 1; ++u) {
-                float ws = 0, ps = 0;
-                for (int k = 0; k < 9; ++k) {
-                    const int j = (v + k / 3 - 1) * w + u + k % 3 - 1;
-                    ws += mask[j] ? kernel[k] : 0, ps += mask[j] ? kernel[k] * phase[j] : 0;
-                }
-                if (mask[v * w + u])
-                    expectedPhase[v * w + u] = ps / ws;
+                const int i = v * w + u;
+                expectedPlane[i] = uint8_t(double(sum(i, [&](int j) { return float(plane[j]); })) + 0.5);
+                for (int c = 0; c < 3; ++c)
+                    expectedRgb[3 * i + c] =
+                        uint8_t(double(sum(i, [&](int j) { return float(rgb[3 * j + c]); })) + 0.5);
+                if (mask[i])
+                    expectedPhase[i] = sum(i, [&](int j) { return mask[j] ? phase[j] : 0.0f; }) /
+                                       sum(i, [&](int j) { return float(mask[j]); });
             }
         }
 
@@ -100,11 +95,6 @@ class TestImageFilters : public QObject {
             demosaiced = colour;
         }
         RowPool::instance().setThreadCount(threads);
-
-        // A frame of 2 x 2 is all border.
-        std::vector<uint8_t> corners = {1, 200, 3, 250};
-        ImageFilter(2, 2).gaussianSmooth(corners.data(), 3);
-        QCOMPARE(corners, (std::vector<uint8_t>{1, 200, 3, 250}));
     }
 };
 
