@@ -136,14 +136,11 @@ class TestSequences : public QObject {
         };
         QVERIFY(tick() && tick()); // the first ticks size the arrays and the filters' memory
         const long before = allocations.load();
-        for (int k = 0; k < 5; ++k)
+        for (int k = 0; k < 4; ++k)
             QVERIFY(tick());
         QCOMPARE(allocations.load() - before, 0L);
 
-        QVERIFY(source.readFrame(1, store, &error));
-        store.computePhaseStatistics();
-        store.buildPhaseMesh();
-        const QByteArray shown = storeSnapshot(store);
+        const QByteArray shown = storeSnapshot(store); // frame 1 and its mesh, as the last tick left them
         QVERIFY(QFile::resize(path, p.frameOffset(2) + 50));
         for (int k : {2, 3}) {
             QVERIFY(!source.readFrame(k, store, &error) && error.contains("could not be read"));
