@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -148,34 +147,6 @@ class TestSequences : public QObject {
         }
         QVERIFY(source.readFrame(1, store, &error));
         QCOMPARE(storeSnapshot(store), shown);
-    }
-
-    // Frame k of the sample sequence is the moving scene at time k / rate, measured where it is.
-    void sampleSequenceFilmsTheMovingSurface() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("walk.ptv");
-        FrameSource source;
-        ScanFrameStore store;
-        QString error;
-        QVERIFY(writeSampleSequence(path, 120, 90, 4, 2.0f, &error) && source.open(path, &error));
-        // The third quartile of the relative depth error against the scene at a time.
-        auto depthError = [&store](const SyntheticCapture &truth) {
-            std::vector<double> errors;
-            for (size_t i = 0; i < truth.measured.size(); ++i)
-                if (truth.measured[i] && store.mask[i])
-                    errors.push_back(std::fabs(store.xyz[3 * i + 2] / truth.xyz[3 * i + 2] - 1));
-            std::nth_element(errors.begin(), errors.begin() + long(errors.size() * 3 / 4), errors.end());
-            return errors[errors.size() * 3 / 4];
-        };
-        for (int k = 0; k < 4; ++k) {
-            QVERIFY(source.readFrame(k, store, &error));
-            store.computeCoordinatesFromPhase();
-            const SyntheticCapture truth = VirtualScanner(120, 90).capture(k / 2.0);
-            QVERIFY(std::equal(truth.measured.begin(), truth.measured.end(), store.mask.get(),
-                               [](uint8_t a, uint8_t b) { return (a != 0) == (b != 0); }));
-            const SyntheticCapture next = VirtualScanner(120, 90).capture((k + 1) / 2.0);
-            QVERIFY(depthError(truth) < 3e-3 && depthError(next) > 1e-2); // not another moment
-        }
     }
 };
 

@@ -427,19 +427,11 @@ class TestView : public QObject {
         QVERIFY(writeSampleSequence(path, 48, 36, 5, 100.0f, &error));
         QVERIFY2(view->openPTVFile(path, &error), qPrintable(error));
         QVERIFY(view->ptvInterval() == 10 && view->isPlaying());
-        // The first frame is in the store and on the GPU before any tick: never the arrays of the
-        // frame before under the sequence's calibration.
-        QVERIFY(view->ptvFrameCounter() == 2 && store.frameKind == PtvFrame);
-        QVERIFY(store.width == 48 && store.vertexData.size() == size_t(10 * 48 * 36));
+        // The first frame is in the store and on the GPU before any tick (paused and resumed at once:
+        // the window's tests).
+        QVERIFY(view->ptvFrameCounter() == 2 && store.vertexData.size() == size_t(10 * 48 * 36));
         QTRY_COMPARE(view->ptvFrameCounter(), 4);
         QTRY_COMPARE(view->ptvFrameCounter(), 1); // round again, frame 0 skipped
-
-        view->stopPTVPlayback();
-        const int shown = view->ptvFrameCounter();
-        QTest::qWait(50);
-        QVERIFY(view->ptvFrameCounter() == shown && !view->isPlaying());
-        QVERIFY(view->openPTVFile(path, &error)); // resume: at once the frame after the one shown last
-        QCOMPARE(view->ptvFrameCounter(), shown % 4 + 1);
         view->stopPTVPlayback();
         view->stopPTVPlayback(); // a second stop closes nothing
 
