@@ -199,9 +199,9 @@ class TestWindow : public QObject {
         QCOMPARE(v.view().rotation(), QVector3D());
         QTest::keyClick(window, Qt::Key_5);
         QVERIFY(ui.actionMirrorModel->isChecked() && v.view().isAnimatingMirror());
-        QCOMPARE(v.status(), QStringLiteral("Mirroring geometry..."));
+        QCOMPARE(v.status(), "Mirroring geometry...");
         QTest::keyClick(window, Qt::Key_5);
-        QCOMPARE(v.status(), QStringLiteral("Un-mirroring geometry..."));
+        QCOMPARE(v.status(), "Un-mirroring geometry...");
 
         // The sliders were set before they were wired: the view learnt their values all the same.
         QCOMPARE(v.view().lightIntensity(), ui.lightIntensityHorizontalSlider->value() / 10.0f);
@@ -234,9 +234,9 @@ class TestWindow : public QObject {
         const QStringList broken = {"missing.pt", "short.pt",  "version.pt",
                                     "empty.xyzm", "notes.txt", "broken.ptv"};
         // Before any frame there is nothing to save, also after a failed first open.
-        QCOMPARE(does(v, "open missing.pt"), QStringLiteral("Pelnor Viewer ----I- "));
+        QCOMPARE(does(v, "open missing.pt"), "Pelnor Viewer ----I- ");
         v.ui.actionSetControlMethodZoom->trigger();
-        QCOMPARE(does(v, "open scan.pt"), QStringLiteral("scan.pt | Pelnor Viewer Ss--I- About scan.pt"));
+        QCOMPARE(does(v, "open scan.pt"), "scan.pt | Pelnor Viewer Ss--I- About scan.pt");
         QVERIFY(v.store.filePath == pt && v.store.frameKind == PtFrame &&
                 listed(table) == fileInfoRows(v.store));
         QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
@@ -251,26 +251,23 @@ class TestWindow : public QObject {
         QVERIFY(v.status().startsWith(QStringLiteral("Could not open broken.ptv: ")));
 
         // A playing sequence checks Play and leaves the facts alone, also past files it cannot open.
-        QCOMPARE(does(v, "open scan.xyzm"),
-                 QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm"));
-        QCOMPARE(does(v, "open walk.ptv"),
-                 QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About scan.xyzm"));
+        QCOMPARE(does(v, "open scan.xyzm"), "scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm");
+        QCOMPARE(does(v, "open walk.ptv"), "walk.ptv | 3D Video Viewer --PpIR About scan.xyzm");
         for (const QString &name : broken)
             refuses(v, "open " + name, name);
-        QCOMPARE(does(v, "play"), QStringLiteral("walk.ptv | 3D Video Viewer SsP-I- About walk.ptv"));
+        QCOMPARE(does(v, "play"), "walk.ptv | 3D Video Viewer SsP-I- About walk.ptv");
         const int shown = v.view().ptvFrameCounter();
         QTest::qWait(150);
         QCOMPARE(v.view().ptvFrameCounter(), shown);
-        QCOMPARE(does(v, "play"), QStringLiteral("walk.ptv | 3D Video Viewer --PpIR About walk.ptv"));
-        QCOMPARE(does(v, "open run.ptv"), QStringLiteral("run.ptv | 3D Video Viewer --PpIR About walk.ptv"));
+        QCOMPARE(does(v, "play"), "walk.ptv | 3D Video Viewer --PpIR About walk.ptv");
+        QCOMPARE(does(v, "open run.ptv"), "run.ptv | 3D Video Viewer --PpIR About walk.ptv");
         QVERIFY(sequenceAdvances(v.view()));
         // Save stops the playback and unchecks Play before the dialog shows.
         does(v, "save from-sequence.pt");
         QVERIFY(v.atDialog == "run.ptv | 3D Video Viewer SsP-I-" && QFile::exists(path("from-sequence.pt")));
         // A single frame opened during playback stops it; Play is off and disabled.
         does(v, "play");
-        QCOMPARE(does(v, "open scan.xyzm"),
-                 QStringLiteral("scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm"));
+        QCOMPARE(does(v, "open scan.xyzm"), "scan.xyzm | Pelnor Viewer Ss--I- About scan.xyzm");
 
         // A sequence opens on a real frame of its own (too slow to tick here, of another size than the
         // frame before); paused at once, Save writes that frame.
@@ -352,7 +349,7 @@ class TestWindow : public QObject {
         QTRY_VERIFY(*answered);
         QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
-        QCOMPARE(v.status(), QStringLiteral("Screenshot successfully saved."));
+        QCOMPARE(v.status(), "Screenshot successfully saved.");
         // The picture is what the view shows, and that is the surface, not only the background.
         const QImage image(path("shot.png"), "png");
         QVERIFY(image == v.view().grabFramebuffer().convertToFormat(image.format()) &&
@@ -360,7 +357,7 @@ class TestWindow : public QObject {
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("shot.jpg")));
         QCOMPARE(QImageReader(path("shot.jpg")).format(), QByteArray("jpeg"));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("no-such-folder/shot.png")));
-        QCOMPARE(v.status(), QStringLiteral("Error saving screenshot."));
+        QCOMPARE(v.status(), "Error saving screenshot.");
     }
 
     // Picks stand through style and colour changes, follow their pixel through a playing
@@ -492,7 +489,7 @@ class TestWindow : public QObject {
         writeAll(path("cut.ptv"), bytes);
         v.window.openFile(path("cut.ptv"));
         QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
-        QCOMPARE(shortLabel->text(), QStringLiteral("4 of 6 frames complete"));
+        QCOMPARE(shortLabel->text(), "4 of 6 frames complete");
     }
 
     void keysAndMouseWindow() {
@@ -533,7 +530,7 @@ class TestWindow : public QObject {
             seen << scanFileEnding(name) + (isScanFileEnding(scanFileEnding(name)) ? "+" : "");
         for (const char *name : {"D:\\scans\\walk.ptv", "D:\\scans/a\\b.pt", "/scans/"})
             seen << lastPathComponent(name);
-        QCOMPARE(seen.join('|'), QStringLiteral("pt+|2019/scan||walk.ptv|a\\b.pt|"));
+        QCOMPARE(seen.join('|'), "pt+|2019/scan||walk.ptv|a\\b.pt|");
         Viewer v;
         auto dragAccepted = [&](const QList<QUrl> &urls, const QString &text = QString()) {
             QMimeData mime;
@@ -553,7 +550,7 @@ class TestWindow : public QObject {
         const QString spaced = path("my scan.PT");
         QVERIFY(QFile::copy(pt, spaced));
         QVERIFY(dragAccepted({QUrl::fromLocalFile(spaced)}) && v.store.filePath == spaced);
-        QCOMPARE(v.window.windowTitle(), QStringLiteral("my scan.PT | Pelnor Viewer"));
+        QCOMPARE(v.window.windowTitle(), "my scan.PT | Pelnor Viewer");
 
         // When the one URL is no local file, the dropped text is used, less its "file:///" prefix;
         // such paths start with a drive letter and are relative here.
