@@ -1,14 +1,62 @@
+// Reading scan files: XYZM and PT captures, the filters a capture goes through on its way to the
+// screen, and PTV sequences with their playback.
 #include "broken_files.h"
+#include "data/binary_file.h"
+#include "data/demosaicer.h"
 #include "data/file_info_rows.h"
+#include "data/frame_source.h"
+#include "data/image_filter.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "sample/sample_files.h"
+#include "sequence_frames.h"
+#include "support/row_pool.h"
 #include "test_support.h"
 
 #include <QDateTime>
 #include <QtTest>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <random>
+#include <vector>
+
+// Every allocation of this test program is counted; playbackTicks reads the count around its ticks
+// to show that a playback tick makes none.
+static std::atomic<long> allocations{0};
+void *operator new(size_t bytes) {
+    ++allocations;
+    if (void *p = std::malloc(bytes ? bytes : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept {
+    std::free(p);
+}
+void operator delete(void *p, size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+PtvHeader sequenceHeader(int w, int h, int frames, uint8_t colorTexture = 0) {
+    PtvHeader p;
+    p.frameRate = 25.0f, p.frameCount = frames, p.width = w, p.height = h, p.colorTexture = colorTexture;
+    // A camera and a projector value, to be found where the header bytes put them.
+    p.calibration.cameraProjection[0] = 50, p.calibration.projectorProjection[11] = 10;
+    return p;
+}
+
+// Writes a sequence of the header and its first `written` frames, and opens it as exports do.
+bool openSequence(FrameSource &source, const QString &path, const PtvHeader &p, int written) {
+    writeAll(path, ptvFile(p, written));
+    return source.open(path, nullptr);
+}
+
+} // namespace
 
 class TestScanFiles : public QObject {
     Q_OBJECT
@@ -147,6 +195,189 @@ class TestScanFiles : public QObject {
                 std::memset(data, 0x5a, bytes); // litter for the next store built in the same memory
             }
         }
+    }
+
+    void demosaicBlocks() {
+        std::unique_ptr<float[]> kernel;
+        ImageFilter::makeGaussianKernel(kernel, 3);
+        for (int i : {0, 1, 4})
+            QVERIFY(std::fabs(kernel[i] - (i == 0 ? 0.0751136f : i == 1 ? 0.1238414f : 0.2041800f)) < 5e-7f);
+
+        // One block: green is the halved sum where the pixel has no green sample of its own.
+        const uint8_t mosaic[4] = {10, 21, 31, 40}, bright[4] = {0, 255, 255, 0};
+        uint8_t rgb[12];
+        Demosaicer(2, 2).demosaic(mosaic, rgb);
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(rgb), 12),
+                 QByteArray("\x0a\x19\x28\x0a\x15\x28\x0a\x1f\x28\x0a\x19\x28", 12));
+        Demosaicer(2, 2).demosaic(bright, rgb);
+        QVERIFY(rgb[1] == 254 && rgb[10] == 254);
+
+        // A 3 x 3 mosaic fills the top-left block; its edge pixels get their own sample as grey.
+        std::vector<uint8_t> nine(9, 100), out(27, 7);
+        Demosaicer(3, 3).demosaic(nine.data(), out.data());
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(out[3 * i], uint8_t(i == 0 || i == 1 || i == 3 || i == 4 ? 100 : 7));
+        fillMosaicEdges(nine.data(), out.data(), 3, 3);
+        QCOMPARE(out, std::vector<uint8_t>(27, 100));
+    }
+
+    // The fast paths against the plain rule (a float sum in kernel order rounded in double; valid
+    // neighbours only for the phase; each colour plane alone), twice on one filter, on 1 and 5 threads.
+    void fastPathsFollowThePlainRule() {
+        const int w = 41, h = 29, n = w * h;
+        std::unique_ptr<float[]> kernel;
+        ImageFilter::makeGaussianKernel(kernel, 3);
+        std::mt19937 random(12345);
+        std::vector<uint8_t> plane(n), mask(n), rgb(3 * n);
+        std::vector<float> phase(n);
+        for (int i = 0; i < n; ++i) {
+            plane[i] = uint8_t(random()), mask[i] = random() % 4 != 0;
+            phase[i] = float(random() >> 8) / 65536.0f - 100.0f;
+        }
+        for (uint8_t &b : rgb)
+            b = uint8_t(random());
+        // A valid pixel alone among invalid ones, and an invalid one among valid ones.
+        for (int j : {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1})
+            mask[5 * w + 5 + j] = 0, mask[5 * w + 15 + j] = 1;
+        mask[5 * w + 5] = 1, mask[5 * w + 15] = 0;
+
+        // The plain rule's weighted sum over the 3 x 3 neighbours of an inner pixel.
+        auto sum = [&](int i, auto value) {
+            float s = 0;
+            for (int k = 0; k < 9; ++k)
+                s += value(i + (k / 3 - 1) * w + k % 3 - 1) * kernel[k];
+            return s;
+        };
+        std::vector<uint8_t> expectedPlane = plane, expectedRgb = rgb;
+        std::vector<float> expectedPhase = phase;
+        for (int v = 1; v < h - 1; ++v) {
+            for (int u = 1; u < w - 1; ++u) {
+                const int i = v * w + u;
+                expectedPlane[i] = uint8_t(double(sum(i, [&](int j) { return float(plane[j]); })) + 0.5);
+                for (int c = 0; c < 3; ++c)
+                    expectedRgb[3 * i + c] =
+                        uint8_t(double(sum(i, [&](int j) { return float(rgb[3 * j + c]); })) + 0.5);
+                if (mask[i])
+                    expectedPhase[i] = sum(i, [&](int j) { return mask[j] ? phase[j] : 0.0f; }) /
+                                       sum(i, [&](int j) { return float(mask[j]); });
+            }
+        }
+
+        const int threads = RowPool::instance().threadCount();
+        Demosaicer demosaicer(w, h);
+        std::vector<uint8_t> demosaiced;
+        for (int pass = 0; pass < 4; ++pass) {
+            RowPool::instance().setThreadCount(pass < 2 ? 1 : 5);
+            std::vector<uint8_t> smoothed = plane, smoothedRgb = rgb, colour(3 * n);
+            std::vector<float> smoothedPhase = phase;
+            demosaicer.filter.gaussianSmooth(smoothed.data(), 3);
+            demosaicer.filter.maskedGaussianSmooth(smoothedPhase.data(), mask.data(), 3);
+            demosaicer.smoothColor(smoothedRgb.data());
+            QVERIFY(smoothed == expectedPlane && smoothedRgb == expectedRgb &&
+                    std::memcmp(smoothedPhase.data(), expectedPhase.data(), 4 * phase.size()) == 0);
+            demosaicer.demosaic(plane.data(), colour.data());
+            QVERIFY(pass == 0 || colour == demosaiced);
+            demosaiced = colour;
+        }
+        RowPool::instance().setThreadCount(threads);
+    }
+
+    void frameLayoutAndCounter() {
+        // Beyond 2 GiB the offsets keep counting.
+        PtvHeader p = sequenceHeader(1280, 1024, 1000);
+        QCOMPARE(p.frameOffset(400), qint64(457) + 400 * qint64(6553600));
+        p.colorTexture = 1;
+        QCOMPARE(p.frameSize(), qint64(7 * 1310720));
+        const QByteArray bytes = ptvHeaderBytes(sequenceHeader(3, 2, 7, 1));
+        const auto *raw = reinterpret_cast<const unsigned char *>(bytes.constData());
+        QVERIFY(bytes.size() == 457 && readField<float>(raw, 20) == 25.0f &&
+                readField<int32_t>(raw, 24) == 7 && readField<int32_t>(raw, 28) == 3 &&
+                readField<int32_t>(raw, 32) == 2 && raw[36] == 1 && readField<double>(raw, 41) == 50.0 &&
+                readField<double>(raw, 137 + 8 * 11) == 10.0);
+
+        // Playback shows frames 1 to N - 1 in a loop, never frame 0, unless there is one frame only;
+        // paused after frame 3 and resumed, it goes on with 4.
+        auto run = [](int counter, int frames, int ticks) {
+            QVector<int> shown;
+            for (int t = 0; t < ticks; ++t)
+                shown << (counter = nextPtvFrame(counter, frames));
+            return shown;
+        };
+        QCOMPARE(run(1, 1, 3), (QVector<int>{0, 0, 0}));
+        QCOMPARE(run(1, 2, 3), (QVector<int>{1, 1, 1}));
+        QCOMPARE(run(1, 5, 7), (QVector<int>{2, 3, 4, 1, 2, 3, 4}));
+        QCOMPARE(run(3, 5, 3), (QVector<int>{4, 1, 2}));
+    }
+
+    // A decoded frame is the PT load of its phase and texture with valid phases smoothed: saved as a
+    // capture it keeps its texture bytes as read, and reloads as it was shown.
+    void decodedFrameIsThePtPipelinePlusSmoothing_data() {
+        QTest::addColumn<int>("colour");
+        QTest::newRow("mosaic") << 0;
+        QTest::newRow("three bytes") << 1;
+    }
+    void decodedFrameIsThePtPipelinePlusSmoothing() {
+        QFETCH(int, colour);
+        QTemporaryDir dir;
+        const PtvHeader p = sequenceHeader(9, 7, 3, uint8_t(colour));
+        const QString saved = dir.filePath("saved.pt");
+        FrameSource source;
+        ScanFrameStore store, reloaded;
+        QString error;
+        QVERIFY(openSequence(source, dir.filePath("s.ptv"), p, 3));
+        QVERIFY(source.framesFound() == 3 && source.shortfall().isEmpty());
+        const int n = 63, textureBytes = int(p.textureBytes());
+        for (int k : {2, 1, 2}) {
+            QVERIFY2(source.readFrame(k, store, &error), qPrintable(error));
+            const QByteArray frame = ptvFile(p, 3).mid(int(p.frameOffset(k)), int(p.frameSize()));
+            QVERIFY2(savePtFile(store, saved, &error) && loadPtFile(reloaded, saved, &error),
+                     qPrintable(error));
+            QCOMPARE(readAll(saved).mid(28, 1) + readAll(saved).right(textureBytes),
+                     char(colour) + frame.right(textureBytes));
+            QVERIFY(shownPixels(reloaded) == shownPixels(store) &&
+                    std::memcmp(store.monoTexture.get(), reloaded.monoTexture.get(), n) == 0);
+            std::vector<float> phase(n);
+            std::memcpy(phase.data(), frame.constData(), 4 * n);
+            ImageFilter(9, 7).maskedGaussianSmooth(phase.data(), reloaded.mask.get(), 3);
+            QVERIFY(std::memcmp(phase.data(), store.phase.get(), 4 * n) == 0);
+        }
+        // Fewer frames than promised: the ones there play, and the shortfall is told.
+        QVERIFY(openSequence(source, dir.filePath("short.ptv"), sequenceHeader(4, 3, 5), 3));
+        QCOMPARE(source.framesFound(), 3);
+        QCOMPARE(source.shortfall(), "the file holds 3 of the 5 frames its header promises");
+    }
+
+    // A tick of unchanged size allocates nothing. A frame that cannot be read, as when the file
+    // shrinks under the player, leaves the frame shown as it was, and the frames still there play.
+    void playbackTicks() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.ptv");
+        const PtvHeader p = sequenceHeader(64, 48, 4); // frames larger than the stream's buffer
+        FrameSource source;
+        ScanFrameStore store;
+        QString error;
+        QVERIFY(openSequence(source, path, p, 4));
+        int frame = 1;
+        auto tick = [&] {
+            frame = nextPtvFrame(frame, source.framesFound());
+            const bool decoded = source.readFrame(frame, store, &error);
+            store.buildPhaseMesh();
+            return decoded;
+        };
+        QVERIFY(tick() && tick()); // the first ticks size the arrays and the filters' memory
+        const long before = allocations.load();
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(tick());
+        QCOMPARE(allocations.load() - before, 0L);
+
+        const QByteArray shown = storeSnapshot(store); // frame 1 and its mesh, as the last tick left them
+        QVERIFY(QFile::resize(path, p.frameOffset(2) + 50));
+        for (int k : {2, 3}) {
+            QVERIFY(!source.readFrame(k, store, &error) && error.contains("could not be read"));
+            QCOMPARE(storeSnapshot(store), shown);
+        }
+        QVERIFY(source.readFrame(1, store, &error));
+        QCOMPARE(storeSnapshot(store), shown);
     }
 };
 
