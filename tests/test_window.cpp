@@ -209,13 +209,14 @@ class TestWindow : public QObject {
         v.view().changeMinZ(ui.sliderMinZ->value());
         v.view().changeMaxZ(ui.sliderMaxZ->value());
         QCOMPARE(v.view().colorZrange(), range);
-        // Ctrl+O's dialog offers the scan files and opens the one typed; the letters typed there never
-        // reach the view's style keys.
+        // Ctrl+O's dialog offers the scan files and opens the one typed, and the letters typed there never
+        // reach the view's style keys; a cancelled open changes nothing.
         const auto answered = v.willAnswer(xyzm);
         QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
         QTRY_VERIFY(*answered);
         QVERIFY(v.filters == QStringList("3D Files (*.xyzm *.pt *.ptv)") && v.store.filePath == xyzm);
         QVERIFY(v.store.meshType == 0 && v.store.materialType == 0);
+        QVERIFY(v.answer(ui.actionOpen3DFile, QString()) && v.store.filePath == xyzm);
         emit v.view().meshTypeWasChanged(2); // the view's style keys show in the dock
         QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.store.meshType == 2);
     }
