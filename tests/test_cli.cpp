@@ -149,6 +149,7 @@ class TestCli : public QObject {
         for (const BrokenFile &file : brokenFiles()) // a colour capture, a sequence short of its frames
             if (file.name == "threebytes.pt" || file.name == "beyond.ptv")
                 writeAll(path(file.name), file.bytes);
+        writeAll(path("untimed.pt"), readAll(pt).replace(4, 16, QByteArray(16, '\0'))); // no capture time
     }
 
     void sampleInfoAndConvertAgreeWithTheScene() {
@@ -225,6 +226,7 @@ class TestCli : public QObject {
             {"Frames found: 3 (", "Frame count: 9\n"});
         row("coordinates", {"info", "@/scan.xyzm"}, 0, {"Format: XYZM\n", "Frame width: 160\n"});
         row("colour capture", {"info", "@/threebytes.pt"}, 0, {"Texture: three bytes per pixel\n"});
+        row("capture without a time", {"info", "@/untimed.pt"}, 0, {"Capture time: \nTexture: "});
         row("help", {"--help"}, 0, {"convert"});
         row("command help", {"info", "--help"}, 0, {"--pixel"});
         row("version", {"--version"}, 0, {"pelnor " PELNOR_VERSION "\n"});

@@ -73,6 +73,12 @@ QString textureKind(uint8_t colorTexture, int32_t mosaicCode) {
                : QStringLiteral("one byte per pixel, grey (mosaic code %1)").arg(mosaicCode);
 }
 
+// A capture time as the scanner wrote it; a scanner that wrote none leaves zero bytes, which would
+// end the line early on a terminal and cut the rest of the facts off for a program reading them.
+QString captureTimeText(const char (&time)[16]) {
+    return QString::fromLatin1(time, static_cast<int>(qstrnlen(time, sizeof time)));
+}
+
 QStringList calibrationFacts(const CalibrationBlocks &calibration) {
     return {"Camera projection: " + numbers(calibration.cameraProjection, 12),
             "Projector projection: " + numbers(calibration.projectorProjection, 12)};
@@ -92,7 +98,7 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
     reader.closeStream(file);
     if (loaded && facts) {
         facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
-                     << "Capture time: " + QString::fromLatin1(header.captureTime, 16)
+                     << "Capture time: " + captureTimeText(header.captureTime)
                      << QStringLiteral("Frame rate: %1").arg(static_cast<double>(header.frameRate))
                      << QStringLiteral("Frame count: %1").arg(header.frameCount);
         const QString shortBy = shortSequenceMessage(header);
@@ -125,7 +131,7 @@ bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *er
             return false;
         if (facts)
             facts->lines << QStringLiteral("Format: PT") << QStringLiteral("Version: %1").arg(header.version)
-                         << "Capture time: " + QString::fromLatin1(header.captureTime, 16)
+                         << "Capture time: " + captureTimeText(header.captureTime)
                          << "Texture: " + textureKind(header.colorTexture, header.mosaicCode)
                          << calibrationFacts(header.calibration);
     } else if (ending == QLatin1String("ptv")) {
