@@ -252,6 +252,10 @@ class TestView : public QObject {
         // W, P and S switch to wire, points and shaded; C colours solid, D steps through the ramps round
         // to the first, T shows the texture. Each says so to the combo boxes; the slots do not echo back,
         // and other keys go on to the parent.
+        // Every letter the keys-and-mouse list names is one the view answers (before the spies: the keys
+        // below set every style again).
+        for (const auto &row : ViewerGLWidget::keysAndMouse())
+            QVERIFY2(row.first.size() != 1 || releaseKey(QKeySequence(row.first)[0]), qPrintable(row.first));
         QSignalSpy meshes(view, &ViewerGLWidget::meshTypeWasChanged);
         QSignalSpy materials(view, &ViewerGLWidget::materialTypeWasChanged);
         int covers[3];

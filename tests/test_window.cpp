@@ -503,15 +503,9 @@ class TestWindow : public QObject {
             if (!action->shortcut().isEmpty())
                 QVERIFY2(listed.contains(action->shortcut().toString(QKeySequence::NativeText)),
                          qPrintable(action->text()));
-        // The view's rows are listed, and every letter among them is one the view answers.
-        for (const auto &row : ViewerGLWidget::keysAndMouse()) {
+        // The view's rows are listed (that the view answers each letter among them: its own tests).
+        for (const auto &row : ViewerGLWidget::keysAndMouse())
             QVERIFY(listed.contains(row.first));
-            if (row.first.size() != 1)
-                continue;
-            QKeyEvent release(QEvent::KeyRelease, QKeySequence(row.first)[0], Qt::NoModifier);
-            QApplication::sendEvent(&v.view(), &release);
-            QVERIFY2(release.isAccepted(), qPrintable(row.first));
-        }
         // Escape closes it, as any dialog.
         QVERIFY(hasKeyboardFocus(help));
         QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
