@@ -141,7 +141,7 @@ class TestWindow : public QObject {
 
   private slots:
     void initTestCase() {
-        Q_INIT_RESOURCE(icons_and_shaders);
+        Q_INIT_RESOURCE(icons);
         Q_INIT_RESOURCE(style);
         const QString sheet = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
         qApp->setStyleSheet(sheet);

@@ -1,10 +1,12 @@
 # Sourced by the tools: makes sure the Debian packages the project builds and runs with are there.
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 
-# The second line serves installing and packaging (menu entries, file types, the Debian package);
-# the third, video export.
-PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 xvfb xauth libgl1-mesa-dri libgl-dev clang-format
-    desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file
+# The second line serves drawing: GLVND's libOpenGL and EGL with Mesa's drivers, headless or under
+# the virtual screen the widget tests use; the third installing and packaging (menu entries, file
+# types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video export.
+PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 clang-format
+    libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth
+    desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file bubblewrap
     pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev"
 # Extras that tools/coverage.sh installs for itself; CI does not need them.
 PELNOR_COVERAGE_PACKAGES="gcovr"

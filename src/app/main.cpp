@@ -32,7 +32,7 @@ void applyStyleSheet(QApplication &app) {
 
 int main(int argc, char *argv[]) {
     keepLargeAllocations();
-    Q_INIT_RESOURCE(icons_and_shaders);
+    Q_INIT_RESOURCE(icons);
     Q_INIT_RESOURCE(style);
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);
     QApplication app(argc, argv);

@@ -9,8 +9,8 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
-#include "view/color_legend.h"
-#include "view/scene_numbers.h"
+#include "render/color_legend.h"
+#include "render/scene_numbers.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>

@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QSurfaceFormat>
 #include <QTextStream>
 
 #include <memory>
@@ -21,7 +20,7 @@ const char kUsage[] =
     "  sample OUT [--size WxH] [--frames N] [--rate FPS] [--scene S]\n"
     "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
     "  render IN OUT [--size WxH|N] [--style S] [--color C] [--light L] [--legend]\n"
-    "                [--transparent] [--frame K | --frames A-B]\n"
+    "                [--transparent] [--time-limit S] [--frame K | --frames A-B]\n"
     "                                 draw frames of IN as the viewer does, into images or an .mp4 video\n"
     "\n"
     "Frames are numbered by their index in the file, from 0; --frame defaults to 0, the first frame.\n"
@@ -33,19 +32,14 @@ const char kUsage[] =
 } // namespace
 
 int main(int argc, char *argv[]) {
-    Q_INIT_RESOURCE(icons_and_shaders);
     keepLargeAllocations();
     // Taken before any application object exists: the toolkit would take --style and other
     // options of its own from them.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    QSurfaceFormat format;
-    format.setDepthBufferSize(24);
-    format.setStencilBufferSize(8);
-    QSurfaceFormat::setDefaultFormat(format);
     const QString command = arguments.value(0);
-    // Rendering starts its GUI application itself, once its input has been read.
+    // Rendering starts its painting application itself, once its input has been read.
     std::unique_ptr<QCoreApplication> app(
         command == QLatin1String("render") ? nullptr : new QCoreApplication(argc, argv));
     // The core's debug lines serve the viewer's log; a script wants only the answer.

@@ -6,32 +6,50 @@
 #include "data/calibration.h"
 #include "data/frame_source.h"
 #include "data/scan_frame_store.h"
+#include "render/color_legend.h"
+#include "render/frame_renderer.h"
+#include "render/headless_context.h"
+#include "render/scene_numbers.h"
+#include "render/view_state.h"
 #include "video/video_writer.h"
-#include "view/viewer_gl_widget.h"
 
-#include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QPainter>
 #include <QSaveFile>
 #include <QTextStream>
 
 #include <memory>
 
+#include <csignal>
+
+#include <unistd.h>
+
 namespace {
 
-// True when no display is known, so a render cannot get an OpenGL context.
-bool renderNeedsDisplay() {
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+QByteArray timeLimitMessage;
+
+// A thumbnailer must never hang a file manager: when the time is up the render ends at once.
+void stopAtTimeLimit(int) {
+    const ssize_t written =
+        write(STDERR_FILENO, timeLimitMessage.constData(), size_t(timeLimitMessage.size()));
+    static_cast<void>(written);
+    _exit(1);
 }
 
-int reportNoDisplay() {
-    QTextStream(stderr)
-        << "pelnor: render draws with OpenGL and needs a display, and none was found (DISPLAY "
-           "is not set).\nOn a machine without a screen run it under a virtual one: xvfb-run -a "
-           "pelnor render IN OUT.png\n";
-    return 1;
+void armTimeLimit(const QString &in, int seconds) {
+    timeLimitMessage =
+        QStringLiteral("pelnor: %1: the render took longer than its time limit of %2 s and was stopped\n")
+            .arg(in)
+            .arg(seconds)
+            .toLocal8Bit();
+    struct sigaction action = {};
+    action.sa_handler = stopAtTimeLimit;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    alarm(static_cast<unsigned>(seconds));
 }
 
 // Writes the image in the format its ending names, replacing an existing file only once the new
@@ -59,8 +77,8 @@ void takeCalibrationAndFraming(ScanFrameStore &to, const ScanFrameStore &from) {
 } // namespace
 
 int runRender(const QStringList &arguments, char *program) {
-    // The toolkit gets the program name only. A plain application serves the usage text while
-    // the input is checked; the GUI one, which needs a display, starts once the input is read.
+    // The toolkit gets the program name only. A plain application serves the usage text while the
+    // input is checked; the one that paints starts once the input is read.
     int toolkitArgc = 1;
     char *toolkitArgv[] = {program, nullptr};
     auto core = std::make_unique<QCoreApplication>(toolkitArgc, toolkitArgv);
@@ -95,6 +113,11 @@ int runRender(const QStringList &arguments, char *program) {
     parser.addOption({QStringLiteral("transparent"),
                       QStringLiteral("Leave the background transparent where no surface is drawn.")});
     parser.addOption(kFramesOption);
+    const QCommandLineOption timeLimitOption(
+        QStringLiteral("time-limit"),
+        QStringLiteral("Stop with an error once the render has run for SECONDS (a thumbnailer's guard)."),
+        QStringLiteral("SECONDS"));
+    parser.addOption(timeLimitOption);
     const int status = parse(parser, arguments, 2);
     if (status >= 0)
         return status;
@@ -119,6 +142,10 @@ int runRender(const QStringList &arguments, char *program) {
                           QStringLiteral("--color takes solid, texture, depth, jet, magma or viridis"));
     if (!lightOk || light < 0 || light > 100)
         return usageError(parser, QStringLiteral("--light takes a number from 0 to 100"));
+    bool limitOk = true;
+    const int timeLimit = parser.isSet(timeLimitOption) ? parser.value(timeLimitOption).toInt(&limitOk) : 0;
+    if (!limitOk || timeLimit < 0 || timeLimit > 86400)
+        return usageError(parser, QStringLiteral("--time-limit takes whole seconds, for example 20"));
 
     const QString in = parser.positionalArguments().at(1);
     OutputName out;
@@ -138,22 +165,36 @@ int runRender(const QStringList &arguments, char *program) {
     if (!error.isEmpty())
         return usageError(parser, error);
 
+    if (timeLimit > 0)
+        armTimeLimit(in, timeLimit);
     FrameSource source;
     if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
         return fileError(in, error);
-    if (renderNeedsDisplay())
-        return reportNoDisplay();
-    core.reset();
-    QApplication app(toolkitArgc, toolkitArgv);
+    const QSize picture(width, height);
+    const bool transparent = parser.isSet(QStringLiteral("transparent"));
+    const bool legend = parser.isSet(QStringLiteral("legend")) && ColorLegend::coloursByDepth(color);
+    // OpenGL comes from a headless EGL context, and pictures are written without the toolkit's GUI
+    // side. Only a legend's text needs fonts, so a GUI application: on the offscreen platform, which
+    // needs no display either. A thumbnail in a sandbox thus never waits on a font scan.
+    char platform[] = "-platform", offscreen[] = "offscreen";
+    int guiArgc = 3;
+    char *guiArgv[] = {program, platform, offscreen, nullptr};
+    std::unique_ptr<QGuiApplication> gui;
+    if (legend) {
+        core.reset();
+        qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+        gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
+    }
+    HeadlessContext gl;
+    FrameRenderer renderer;
+    if (!gl.create(picture, &error) || !renderer.initialize(&error))
+        return fileError(parser.positionalArguments().at(2), error);
     ScanFrameStore store;
     store.meshType = style;
     store.materialType = color;
-    ViewerGLWidget view(store);
-    view.resize(width, height);
-    view.setControlMethod(ViewerGLWidget::Rotate);
-    view.changeLightIntensity(light);
-    view.setLegendShown(parser.isSet(QStringLiteral("legend")));
-    view.setTransparentBackground(parser.isSet(QStringLiteral("transparent")));
+    ViewState view;
+    view.lightIntensity = lightForSlider(light);
+    view.transparentBackground = transparent;
     VideoWriter writer;
     // A single frame plays for a second.
     const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
@@ -177,16 +218,29 @@ int runRender(const QStringList &arguments, char *program) {
     };
     const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
         store.swapFrame(next);
-        if (frame == span.first)
+        if (frame == span.first) {
             takeCalibrationAndFraming(store, next);
-        view.presentFrameGeometry();
-        // A top-level view that is never shown still gets its context and draws into its framebuffer.
-        QImage image = view.grabFramebuffer();
+            store.fileName = QFileInfo(in).fileName();
+        }
+        // The camera and the colours are placed as the viewer places them for the frame it shows.
+        view.cameraOrigin = cameraOriginFor(store);
+        takeFirstDepthRange(store, view);
         const QString path = out.pathFor(frame);
-        if (!view.glProblem().isEmpty() || image.isNull()) {
-            *reason = path + ": cannot draw with OpenGL here: " +
-                      (view.glProblem().isEmpty() ? QStringLiteral("no OpenGL context") : view.glProblem());
+        bool drawn = renderer.upload(store, reason);
+        if (drawn) {
+            renderer.draw(store, view, picture);
+            drawn = gl.checkDrawing(reason);
+        }
+        if (!drawn) {
+            *reason = path + ": " + *reason;
             return false;
+        }
+        QImage image = renderer.readImage(picture, transparent);
+        if (legend) {
+            ColorLegend scale;
+            scale.setRange(view.colorZrange.x(), view.colorZrange.y());
+            QPainter painter(&image);
+            scale.paint(painter, picture, color, sceneDecimals(store));
         }
         if (video) {
             image = std::move(image).convertToFormat(QImage::Format_RGB32);

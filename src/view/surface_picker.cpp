@@ -1,7 +1,7 @@
 #include "view/surface_picker.h"
 
 #include "geometry/measured_point.h"
-#include "view/scene_numbers.h"
+#include "render/scene_numbers.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -2,13 +2,10 @@
 
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
-#include "view/scene_numbers.h"
+#include "render/scene_numbers.h"
 
 #include <QDebug>
 #include <QGuiApplication>
-#include <QOpenGLContext>
-#include <QOpenGLShader>
-#include <QOpenGLShaderProgram>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
@@ -19,13 +16,6 @@
 #include <limits>
 
 namespace {
-
-// Fixed-function names of the compatibility profile that QOpenGLFunctions does not carry.
-constexpr GLenum kSmooth = 0x1D01;
-constexpr GLenum kFrontAndBack = 0x0408;
-constexpr GLenum kLine = 0x1B01;
-constexpr GLenum kFill = 0x1B02;
-constexpr GLenum kProgramPointSize = 0x8642;
 
 // The timer takes whole milliseconds in an int: a rate far below one frame a second waits the
 // longest interval the timer takes instead of overflowing.
@@ -49,8 +39,8 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
     : QOpenGLWidget(parent), m_store(store), m_ptvTimer(new QTimer(this)) {
     const float c = m_store.centerOfMass.z();
     const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
-    m_colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
-    m_legend.setRange(m_colorZrange.x(), m_colorZrange.y());
+    m_state.colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
+    m_legend.setRange(m_state.colorZrange.x(), m_state.colorZrange.y());
     connect(m_ptvTimer, &QTimer::timeout, this, &ViewerGLWidget::loadPTVFrameForDisplay);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
 }
@@ -59,12 +49,8 @@ ViewerGLWidget::~ViewerGLWidget() {
     stopPTVPlayback();
     if (context()) {
         makeCurrent();
-        m_vertexBuffer.destroy();
-        m_indexBuffer.destroy();
-        delete m_program;
+        m_renderer.release();
         doneCurrent();
-    } else {
-        delete m_program;
     }
 }
 
@@ -83,8 +69,8 @@ void ViewerGLWidget::setShouldMirrorGeo(bool on) {
 void ViewerGLWidget::resetModelRotation() {
     if (m_store.frameKind == PtvFrame)
         m_store.computePhaseStatistics();
-    m_rotation = QVector3D();
-    m_translation = QVector3D();
+    m_state.rotation = QVector3D();
+    m_state.translation = QVector3D();
     update();
 }
 
@@ -108,22 +94,22 @@ float ViewerGLWidget::depthForSlider(int value) const {
 
 // The depth sliders run from the far end (0) to the near end (100) of the frame's box.
 void ViewerGLWidget::changeMinZ(int minZ) {
-    m_colorZrange.setY(depthForSlider(minZ));
-    if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
-        m_colorZrange.setX(m_colorZrange.y() - 1.0f);
+    m_state.colorZrange.setY(depthForSlider(minZ));
+    if (std::fabs(m_state.colorZrange.y() - m_state.colorZrange.x()) < 1.0f)
+        m_state.colorZrange.setX(m_state.colorZrange.y() - 1.0f);
     colorRangeWasSet();
 }
 
 void ViewerGLWidget::changeMaxZ(int maxZ) {
-    m_colorZrange.setX(depthForSlider(maxZ));
-    if (std::fabs(m_colorZrange.y() - m_colorZrange.x()) < 1.0f)
-        m_colorZrange.setY(m_colorZrange.x() + 1.0f);
+    m_state.colorZrange.setX(depthForSlider(maxZ));
+    if (std::fabs(m_state.colorZrange.y() - m_state.colorZrange.x()) < 1.0f)
+        m_state.colorZrange.setY(m_state.colorZrange.x() + 1.0f);
     colorRangeWasSet();
 }
 
 void ViewerGLWidget::colorRangeWasSet() {
-    m_legend.setRange(m_colorZrange.x(), m_colorZrange.y());
-    emit colorRangeChanged(m_colorZrange.x(), m_colorZrange.y());
+    m_legend.setRange(m_state.colorZrange.x(), m_state.colorZrange.y());
+    emit colorRangeChanged(m_state.colorZrange.x(), m_state.colorZrange.y());
     update();
 }
 
@@ -137,8 +123,7 @@ bool ViewerGLWidget::legendVisible() const {
 }
 
 int ViewerGLWidget::sceneDecimals() const {
-    const QVector3D size = m_store.boundingBoxSize;
-    return decimalsForSpan(std::max({std::fabs(size.x()), std::fabs(size.y()), std::fabs(size.z())}));
+    return ::sceneDecimals(m_store);
 }
 
 void ViewerGLWidget::clearPicks() {
@@ -151,7 +136,7 @@ void ViewerGLWidget::clearPicks() {
 // paint's matrices, and picks the pixel whose measurement lies there.
 void ViewerGLWidget::pickAt(const QPoint &position) {
     const QString nothing = QStringLiteral("Nothing picked: no surface under the cursor");
-    if (!m_program || !context() || m_indexCount == 0) {
+    if (!m_renderer.isReady() || !context() || m_renderer.indexCount() == 0) {
         emit statusMessageRequested(nothing);
         return;
     }
@@ -168,8 +153,7 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     std::array<float, (2 * kReach + 1) * (2 * kReach + 1)> depths;
     depths.fill(1.0f);
     makeCurrent();
-    glReadPixels(block.left(), framebuffer.height() - 1 - block.bottom(), block.width(), block.height(),
-                 GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
+    m_renderer.readDepths(block, framebuffer.height(), depths.data());
     doneCurrent();
     QPoint nearest;
     float depth = 1.0f;
@@ -187,10 +171,11 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
             }
         }
     }
-    std::optional<QVector3D> drawn = SurfacePicker::unproject(
-        QPointF(nearest), depth, framebuffer, m_projectionMatrix, m_viewMatrix, m_modelMatrix);
+    const ViewMatrices &m = m_renderer.matrices();
+    std::optional<QVector3D> drawn =
+        SurfacePicker::unproject(QPointF(nearest), depth, framebuffer, m.projection, m.view, m.model);
     // Undo the mirror blend about the centre's depth; half way through it every depth is the same.
-    const float p = m_percentageMirrored, c = m_store.centerOfMass.z();
+    const float p = m_state.mirrorBlend, c = m_store.centerOfMass.z();
     if (drawn && std::fabs(1.0f - 2.0f * p) > 0.05f)
         drawn->setZ((drawn->z() - 2.0f * p * c) / (1.0f - 2.0f * p));
     else
@@ -206,9 +191,10 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
 }
 
 std::optional<QPointF> ViewerGLWidget::screenPoint(const QVector3D &point) const {
-    const float p = m_percentageMirrored, c = m_store.centerOfMass.z();
+    const float p = m_state.mirrorBlend, c = m_store.centerOfMass.z();
     const QVector4D drawn(point.x(), point.y(), p * (2.0f * c - point.z()) + (1.0f - p) * point.z(), 1.0f);
-    const QVector4D clip = m_projectionMatrix * m_viewMatrix * m_modelMatrix * drawn;
+    const ViewMatrices &m = m_renderer.matrices();
+    const QVector4D clip = m.projection * m.view * m.model * drawn;
     if (!(clip.w() > 0.0f))
         return std::nullopt;
     return QPointF((clip.x() / clip.w() + 1.0f) / 2.0f * width(),
@@ -216,18 +202,11 @@ std::optional<QPointF> ViewerGLWidget::screenPoint(const QVector3D &point) const
 }
 
 // Picks and the legend are painted over the GL picture. The painter leaves the GL state its own
-// way, so the next paint sets again what the drawing needs.
+// way, so the renderer sets again what its drawing needs at every paint.
 void ViewerGLWidget::paintOverlay() {
     const bool legend = legendVisible();
     if (!legend && m_picker.count() == 0)
         return;
-    // The painter draws from client memory with attributes of its own: nothing of ours may stay bound.
-    m_glPolygonMode(kFrontAndBack, kFill);
-    for (int location = 0; location < 4; ++location)
-        m_program->disableAttributeArray(location);
-    m_vertexBuffer.release();
-    m_indexBuffer.release();
-    m_program->release();
     QPainter painter(this);
     const int decimals = sceneDecimals();
     if (m_picker.count() > 0)
@@ -238,7 +217,7 @@ void ViewerGLWidget::paintOverlay() {
 }
 
 void ViewerGLWidget::setTransparentBackground(bool on) {
-    m_transparentBackground = on;
+    m_state.transparentBackground = on;
     // A grab keeps the alpha channel only when the surface was asked for one.
     if (on && !context()) {
         QSurfaceFormat withAlpha = format();
@@ -250,7 +229,7 @@ void ViewerGLWidget::setTransparentBackground(bool on) {
 
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
     qDebug().noquote() << lightIntensitySliderValue;
-    m_lightIntensity = static_cast<float>(lightIntensitySliderValue / 100.0) * 10.0f;
+    m_state.lightIntensity = lightForSlider(lightIntensitySliderValue);
     update();
 }
 
@@ -267,80 +246,20 @@ void ViewerGLWidget::followFocusWindow() {
 }
 
 void ViewerGLWidget::initializeGL() {
-    initializeOpenGLFunctions();
-    QOpenGLContext *ctx = context();
-    const QSurfaceFormat format = ctx->format();
-    m_glShadeModel = reinterpret_cast<void (*)(unsigned int)>(ctx->getProcAddress("glShadeModel"));
-    m_glPolygonMode =
-        reinterpret_cast<void (*)(unsigned int, unsigned int)>(ctx->getProcAddress("glPolygonMode"));
-    if (ctx->isOpenGLES() || format.version() < qMakePair(3, 2) ||
-        format.profile() == QSurfaceFormat::CoreProfile || !m_glShadeModel || !m_glPolygonMode) {
-        m_glProblem =
-            QStringLiteral("OpenGL %1.%2 %3 context: the view needs OpenGL 3.2 or newer with the "
-                           "compatibility profile")
-                .arg(format.majorVersion())
-                .arg(format.minorVersion())
-                .arg(ctx->isOpenGLES()                                 ? QStringLiteral("ES")
-                     : format.profile() == QSurfaceFormat::CoreProfile ? QStringLiteral("core")
-                                                                       : QStringLiteral("compatibility"));
-    }
-
-    m_vertexBuffer.create();
-    m_vertexBuffer.bind();
-    m_indexBuffer.create();
     followFocusWindow();
-
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(kProgramPointSize);
-    m_clearColor = QColor::fromRgbF(0.08, 0.08, 0.08, 1.0);
-
-    auto *vertexShader = new QOpenGLShader(QOpenGLShader::Vertex, this);
-    auto *fragmentShader = new QOpenGLShader(QOpenGLShader::Fragment, this);
-    const bool vertexOk = m_glProblem.isEmpty() &&
-                          vertexShader->compileSourceFile(QStringLiteral(":/shaders/vertexshader.vsh"));
-    const bool fragmentOk = m_glProblem.isEmpty() &&
-                            fragmentShader->compileSourceFile(QStringLiteral(":/shaders/fragmentshader.fsh"));
-    if (!m_glProblem.isEmpty()) {
-        qDebug().noquote() << m_glProblem;
+    if (!m_renderer.initialize(&m_glProblem)) {
         emit statusMessageRequested(m_glProblem);
         return;
     }
-    if (vertexOk && fragmentOk) {
-        m_program = new QOpenGLShaderProgram;
-        m_program->addShader(vertexShader);
-        m_program->addShader(fragmentShader);
-        m_program->bindAttributeLocation("a_position", 0);
-        m_program->bindAttributeLocation("a_normal", 1);
-        m_program->bindAttributeLocation("a_textureColor", 2);
-        m_program->bindAttributeLocation("a_validity", 3);
-        if (!m_program->link()) {
-            qDebug().noquote() << "shader link log:" << m_program->log();
-            delete m_program;
-            m_program = nullptr;
-            m_glProblem = QStringLiteral("Error loading shaders! vertex: 1, frag: 1, link: 0");
-            emit statusMessageRequested(m_glProblem);
-            return;
-        }
-        m_program->bind();
-        m_program->setUniformValue("materialType", m_store.materialType);
-        emit meshTypeWasChanged(m_store.meshType);
-        emit materialTypeWasChanged(m_store.materialType);
-        resetModelRotation();
-    } else {
-        qDebug().noquote() << "vertex shader log:" << vertexShader->log();
-        qDebug().noquote() << "fragment shader log:" << fragmentShader->log();
-        m_glProblem = QStringLiteral("Error loading shaders! vertex: %1, frag: %2")
-                          .arg(vertexOk ? 1 : 0)
-                          .arg(fragmentOk ? 1 : 0);
-        emit statusMessageRequested(m_glProblem);
-    }
+    m_glProblem.clear();
+    emit meshTypeWasChanged(m_store.meshType);
+    emit materialTypeWasChanged(m_store.materialType);
+    resetModelRotation();
     if (m_geometryPending)
         uploadGeometry();
 }
 
-void ViewerGLWidget::resizeGL(int w, int h) {
-    glViewport(0, 0, w, h);
+void ViewerGLWidget::resizeGL(int, int) {
     update();
 }
 
@@ -362,14 +281,7 @@ void ViewerGLWidget::loadFrameGeometry() {
 }
 
 void ViewerGLWidget::presentFrameGeometry() {
-    // The eye sits on the axis through the centre of mass, where the larger extent of the box
-    // fills the 45 degree field of view.
-    const QVector3D extent = m_store.boundingBoxSize;
-    const QVector3D c = m_store.centerOfMass;
-    const float t = static_cast<float>(std::tan(M_PI / 8.0));
-    const float d = static_cast<float>(std::max(extent.y() * 0.5 / t, extent.x() * 0.5 / t));
-    m_cameraOrigin = QVector3D(c.x(), c.y(), static_cast<float>(static_cast<double>(c.z()) - d));
-
+    m_state.cameraOrigin = cameraOriginFor(m_store);
     if (context()) {
         makeCurrent();
         uploadGeometry();
@@ -377,12 +289,7 @@ void ViewerGLWidget::presentFrameGeometry() {
     } else {
         m_geometryPending = true;
     }
-
-    if (!m_store.depthRangeTaken) {
-        m_colorZrange.setX(m_store.boundingBoxMin.z());
-        m_colorZrange.setY(m_store.boundingBoxMax.z());
-        m_store.depthRangeTaken = true;
-    }
+    takeFirstDepthRange(m_store, m_state);
     // Also for a range that stays: its numbers are written with the digits of the new frame.
     colorRangeWasSet();
     m_frameLoaded = true;
@@ -396,120 +303,26 @@ void ViewerGLWidget::presentFrameGeometry() {
     update();
 }
 
-// Sends the mesh arrays to the GPU once per frame; a frame of the size of the last one reuses the
-// buffers' storage instead of allocating it again.
+// Sends the mesh arrays to the GPU once per frame.
 void ViewerGLWidget::uploadGeometry() {
     m_geometryPending = false;
-    if (!m_vertexBuffer.isCreated())
-        m_vertexBuffer.create();
-    if (!m_indexBuffer.isCreated())
-        m_indexBuffer.create();
-    const int vertexBytes = glBufferBytes(m_store.vertexData.size(), sizeof(float));
-    const int indexBytes = glBufferBytes(m_store.indexData.size(), sizeof(uint32_t));
-    if (vertexBytes < 0 || indexBytes < 0) {
-        // Better the background alone than the last frame's arrays under this frame's calibration.
-        m_vertexBuffer.bind();
-        m_vertexBuffer.allocate(0);
-        m_indexBuffer.bind();
-        m_indexBuffer.allocate(0);
-        m_indexCount = 0;
-        const double mib = static_cast<double>(m_store.vertexData.size() * sizeof(float) +
-                                               m_store.indexData.size() * sizeof(uint32_t)) /
-                           1048576.0;
-        const QString text = QStringLiteral("Could not draw %1: its %2 MiB of vertices and triangles do not "
-                                            "fit GL buffers of at most 2 GiB each")
-                                 .arg(m_store.fileName)
-                                 .arg(mib, 0, 'f', 0);
-        qDebug().noquote() << text;
-        emit statusMessageRequested(text);
-        return;
-    }
-    m_vertexBuffer.bind();
-    if (m_vertexBuffer.size() == vertexBytes && vertexBytes > 0)
-        m_vertexBuffer.write(0, m_store.vertexData.data(), vertexBytes);
-    else
-        m_vertexBuffer.allocate(m_store.vertexData.data(), vertexBytes);
-    m_indexBuffer.bind();
-    if (m_indexBuffer.size() == indexBytes && indexBytes > 0)
-        m_indexBuffer.write(0, m_store.indexData.data(), indexBytes);
-    else
-        m_indexBuffer.allocate(m_store.indexData.data(), indexBytes);
-    m_indexCount = static_cast<int>(m_store.indexData.size());
+    QString error;
+    if (!m_renderer.upload(m_store, &error))
+        emit statusMessageRequested(error);
     m_newFrameUploaded = true;
 }
 
 void ViewerGLWidget::paintGL() {
-    glClearColor(static_cast<GLfloat>(m_clearColor.redF()), static_cast<GLfloat>(m_clearColor.greenF()),
-                 static_cast<GLfloat>(m_clearColor.blueF()),
-                 m_transparentBackground ? 0.0f : static_cast<GLfloat>(m_clearColor.alphaF()));
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (!m_program)
-        return;
-    // Undone by the painter of the overlay at the end of the last paint.
-    m_program->bind();
-    glEnable(GL_DEPTH_TEST);
-    glEnable(kProgramPointSize);
-
-    const QVector3D c = m_store.centerOfMass;
-    m_projectionMatrix.setToIdentity();
-    m_projectionMatrix.perspective(45.0f, static_cast<float>(width()) / static_cast<float>(height()), 0.1f,
-                                   10000.0f);
-    m_viewMatrix.setToIdentity();
-    m_viewMatrix.lookAt(m_cameraOrigin, c, QVector3D(0.0f, 1.0f, 0.0f));
-    m_modelMatrix.setToIdentity();
-    m_modelMatrix.translate(m_translation);
-    m_modelMatrix.translate(c);
-    m_modelMatrix.rotate(m_rotation.x(), 1.0f, 0.0f, 0.0f);
-    m_modelMatrix.rotate(m_rotation.y(), 0.0f, 1.0f, 0.0f);
-    m_modelMatrix.rotate(static_cast<float>(static_cast<double>(m_rotation.z()) - 90.0), 0.0f, 0.0f, 1.0f);
-    m_modelMatrix.translate(-c);
-
-    m_vertexBuffer.bind();
-    for (int location = 0; location < 4; ++location)
-        m_program->enableAttributeArray(location);
-    constexpr int stride = 10 * sizeof(float);
-    m_program->setAttributeBuffer(0, GL_FLOAT, 0, 3, stride);
-    m_program->setAttributeBuffer(1, GL_FLOAT, 12, 3, stride);
-    m_program->setAttributeBuffer(2, GL_FLOAT, 24, 3, stride);
-    m_program->setAttributeBuffer(3, GL_FLOAT, 36, 1, stride);
-
-    float blend = 0.0f;
     bool blendDone = true;
     if (m_mirrorClock.isValid()) {
         const qint64 elapsed = m_mirrorClock.elapsed();
-        blend = mirrorBlend(m_shouldMirrorGeo, elapsed);
+        m_state.mirrorBlend = mirrorBlend(m_shouldMirrorGeo, elapsed);
         blendDone = elapsed >= kMirrorMilliseconds;
     }
-    m_percentageMirrored = blend;
-
-    m_program->setUniformValue("u_projectionMatrix", m_projectionMatrix);
-    m_program->setUniformValue("u_viewMatrix", m_viewMatrix);
-    m_program->setUniformValue("u_modelMatrix", m_modelMatrix);
-    m_program->setUniformValue("materialType", m_store.materialType);
-    m_program->setUniformValue("u_lightIntensity", m_lightIntensity);
-    m_program->setUniformValue("u_materialColor", m_store.materialColor);
-    m_program->setUniformValue("u_shouldMirrorGeo", m_shouldMirrorGeo ? 1 : 0);
-    m_program->setUniformValue("u_boundingBoxMin", m_store.boundingBoxMin);
-    m_program->setUniformValue("u_boundingBoxMax", m_store.boundingBoxMax);
-    m_program->setUniformValue("u_centerOfMass", c);
-    m_program->setUniformValue("u_cameraOrigin", m_cameraOrigin);
-    m_program->setUniformValue("u_colorZrange", m_colorZrange);
-    m_program->setUniformValue("u_cameraDistanceScaling", 1.0f);
-    m_program->setUniformValue("m_Ap", m_store.m_Ap);
-    m_program->setUniformValue("m_Ac", m_store.m_Ac);
-    m_program->setUniformValue("m_Tp", m_store.m_Tp);
-    m_program->setUniformValue("m_Tc", m_store.m_Tc);
-    m_program->setUniformValue("m_isCaptured", static_cast<float>(m_store.frameKind));
-    m_program->setUniformValue("u_percentageMirrored", blend);
-
-    m_glShadeModel(kSmooth);
-    if (m_store.meshType == Shaded)
-        m_glPolygonMode(kFrontAndBack, kFill);
-    else if (m_store.meshType == Wireframe)
-        m_glPolygonMode(kFrontAndBack, kLine);
-    m_indexBuffer.bind();
-    glDrawElements(m_store.meshType == PointCloud ? GL_POINTS : GL_TRIANGLES, m_indexCount, GL_UNSIGNED_INT,
-                   nullptr);
+    m_state.mirrored = m_shouldMirrorGeo;
+    const qreal ratio = devicePixelRatioF();
+    m_renderer.draw(m_store, m_state,
+                    QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
     if (m_newFrameUploaded) {
         m_newFrameUploaded = false;
         ++m_framesPainted;
@@ -526,13 +339,6 @@ void ViewerGLWidget::paintGL() {
         }
         ++m_mirrorFrameCount;
     }
-}
-
-int glBufferBytes(uint64_t count, uint64_t elementBytes) {
-    constexpr uint64_t kMost = static_cast<uint64_t>(std::numeric_limits<int>::max());
-    if (elementBytes == 0)
-        return 0;
-    return count > kMost / elementBytes ? -1 : static_cast<int>(count * elementBytes);
 }
 
 float mirrorBlend(bool towardsMirrored, qint64 elapsedMs) {

@@ -2,14 +2,13 @@
 
 #include "data/ptv_frame_decoder.h"
 #include "data/ptv_reader.h"
-#include "view/color_legend.h"
+#include "render/color_legend.h"
+#include "render/frame_renderer.h"
+#include "render/view_state.h"
 #include "view/surface_picker.h"
 
-#include <QColor>
 #include <QElapsedTimer>
 #include <QMatrix4x4>
-#include <QOpenGLBuffer>
-#include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QPair>
 #include <QPoint>
@@ -20,7 +19,6 @@
 #include <cstdint>
 #include <cstdio>
 
-class QOpenGLShaderProgram;
 class QTimer;
 class ScanFrameStore;
 
@@ -28,14 +26,10 @@ class ScanFrameStore;
 constexpr int kMirrorMilliseconds = 670;
 // The mirror blend `elapsedMs` after a toggle: 0 as loaded, 1 mirrored, never beyond either.
 float mirrorBlend(bool towardsMirrored, qint64 elapsedMs);
-// Bytes of `count` elements of `elementBytes` each as one GL buffer takes them (an int), or -1 when
-// they do not fit.
-int glBufferBytes(uint64_t count, uint64_t elementBytes);
 
-// The 3D view: uploads the frame held in the store, draws it with the two shader programs
-// (triangulating phase frames on the GPU), turns it with the mouse, switches styles from the
-// keyboard and plays PTV sequences from its timer.
-class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+// The 3D view: has the renderer draw the frame held in the store, turns it with the mouse, switches
+// styles from the keyboard, picks points, paints the overlays and plays PTV sequences from its timer.
+class ViewerGLWidget : public QOpenGLWidget {
     Q_OBJECT
 
   public:
@@ -79,18 +73,20 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     QString glProblem() const { return m_glProblem; }
 
     // State a caller may read; written only by the widget itself.
-    QVector3D rotation() const { return m_rotation; }
-    QVector3D translation() const { return m_translation; }
-    QVector3D colorZrange() const { return m_colorZrange; }
-    QVector3D cameraOrigin() const { return m_cameraOrigin; }
-    float lightIntensity() const { return m_lightIntensity; }
-    float percentageMirrored() const { return m_percentageMirrored; }
+    const ViewState &viewState() const { return m_state; }
+    QVector3D rotation() const { return m_state.rotation; }
+    QVector3D translation() const { return m_state.translation; }
+    QVector3D colorZrange() const { return m_state.colorZrange; }
+    QVector3D cameraOrigin() const { return m_state.cameraOrigin; }
+    float lightIntensity() const { return m_state.lightIntensity; }
+    float percentageMirrored() const { return m_state.mirrorBlend; }
     bool isAnimatingMirror() const { return m_isAnimatingMirror; }
     int ptvFrameCounter() const { return m_ptvFrameCounter; }
     int ptvInterval() const;
-    QMatrix4x4 modelMatrix() const { return m_modelMatrix; }
-    QMatrix4x4 viewMatrix() const { return m_viewMatrix; }
-    QMatrix4x4 projectionMatrix() const { return m_projectionMatrix; }
+    // The matrices of the last paint.
+    QMatrix4x4 modelMatrix() const { return m_renderer.matrices().model; }
+    QMatrix4x4 viewMatrix() const { return m_renderer.matrices().view; }
+    QMatrix4x4 projectionMatrix() const { return m_renderer.matrices().projection; }
 
     // The colour legend over the picture, for the depth colourings of a loaded frame. Off until
     // the owner turns it on, so a plain render shows the surface alone.
@@ -155,25 +151,15 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void paintOverlay();
 
     ScanFrameStore &m_store;
-    QOpenGLShaderProgram *m_program = nullptr;
-    QOpenGLBuffer m_vertexBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer m_indexBuffer{QOpenGLBuffer::IndexBuffer};
-    int m_indexCount = 0;
+    FrameRenderer m_renderer;
+    ViewState m_state;
     std::FILE *m_ptvFile = nullptr;
     PTVReader m_ptvReader;
     QString m_ptvPath;
     PtvHeader m_ptvHeader;
     PtvFrameDecoder m_ptvDecoder;
-    QColor m_clearColor{Qt::black};
     QPoint m_lastMousePos;
-    QVector3D m_rotation;
-    QVector3D m_translation;
-    QVector3D m_colorZrange;
     ControlMethod m_controlMethod = Rotate;
-    QMatrix4x4 m_modelMatrix;
-    QMatrix4x4 m_viewMatrix;
-    QMatrix4x4 m_projectionMatrix;
-    QVector3D m_cameraOrigin;
     // Started by each mirror toggle; a clock step of the wall clock cannot stall the animation.
     QElapsedTimer m_mirrorClock;
     QTimer *m_ptvTimer = nullptr;
@@ -189,8 +175,6 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     bool m_escapePressed = false;
     bool m_geometryPending = false;
     bool m_playbackHeld = false;
-    float m_lightIntensity = 1.3f;
-    float m_percentageMirrored = 0.0f;
     QString m_glProblem;
     SurfacePicker m_picker;
     ColorLegend m_legend;
@@ -203,8 +187,4 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     int m_tickCount = 0;
     int m_framesPainted = 0;
     bool m_newFrameUploaded = false;
-    bool m_transparentBackground = false;
-    // Fixed-function calls of the compatibility profile, resolved from the context.
-    void (*m_glShadeModel)(unsigned int) = nullptr;
-    void (*m_glPolygonMode)(unsigned int, unsigned int) = nullptr;
 };

@@ -29,8 +29,8 @@ bool isDragButton(Qt::MouseButton button) {
 void ViewerGLWidget::rotateModel(float ax, float ay, float az) {
     const float delta[3] = {ax, ay, az};
     for (int axis = 0; axis < 3; ++axis)
-        m_rotation[axis] =
-            static_cast<float>(std::fmod(static_cast<double>(m_rotation[axis] + delta[axis]), 360.0));
+        m_state.rotation[axis] =
+            static_cast<float>(std::fmod(static_cast<double>(m_state.rotation[axis] + delta[axis]), 360.0));
     update();
 }
 
@@ -57,11 +57,11 @@ void ViewerGLWidget::mouseMoveEvent(QMouseEvent *event) {
     // Screen right is world -x for an eye looking along +z, so the model follows the pointer.
     auto panOrZoom = [&] {
         if (m_controlMethod == Translate) {
-            m_translation.setX(m_translation.x() - scaled(dx, kPanPerPixel));
-            m_translation.setY(m_translation.y() - scaled(dy, kPanPerPixel));
+            m_state.translation.setX(m_state.translation.x() - scaled(dx, kPanPerPixel));
+            m_state.translation.setY(m_state.translation.y() - scaled(dy, kPanPerPixel));
             update();
         } else if (m_controlMethod == Zoom) {
-            m_translation.setZ(m_translation.z() - scaled(dy, kZoomPerPixel));
+            m_state.translation.setZ(m_state.translation.z() - scaled(dy, kZoomPerPixel));
             update();
         }
     };

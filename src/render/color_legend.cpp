@@ -1,6 +1,6 @@
-#include "view/color_legend.h"
+#include "render/color_legend.h"
 
-#include "view/scene_numbers.h"
+#include "render/scene_numbers.h"
 
 #include <QPainter>
 

@@ -1,4 +1,6 @@
-#include "view/scene_numbers.h"
+#include "render/scene_numbers.h"
+
+#include "data/scan_frame_store.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +9,11 @@ int decimalsForSpan(double span) {
     if (!std::isfinite(span) || span <= 0.0)
         return 2;
     return std::clamp(3 - static_cast<int>(std::floor(std::log10(span))), 0, 6);
+}
+
+int sceneDecimals(const ScanFrameStore &store) {
+    const QVector3D size = store.boundingBoxSize;
+    return decimalsForSpan(std::max({std::fabs(size.x()), std::fabs(size.y()), std::fabs(size.z())}));
 }
 
 QString sceneNumber(double value, int decimals) {

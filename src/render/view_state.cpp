@@ -1,0 +1,41 @@
+#include "render/view_state.h"
+
+#include "data/scan_frame_store.h"
+
+#include <algorithm>
+#include <cmath>
+
+ViewMatrices viewMatrices(const ScanFrameStore &store, const ViewState &state, QSize size) {
+    const QVector3D c = store.centerOfMass;
+    ViewMatrices m;
+    m.projection.perspective(45.0f, static_cast<float>(size.width()) / static_cast<float>(size.height()),
+                             0.1f, 10000.0f);
+    m.view.lookAt(state.cameraOrigin, c, QVector3D(0.0f, 1.0f, 0.0f));
+    m.model.translate(state.translation);
+    m.model.translate(c);
+    m.model.rotate(state.rotation.x(), 1.0f, 0.0f, 0.0f);
+    m.model.rotate(state.rotation.y(), 0.0f, 1.0f, 0.0f);
+    m.model.rotate(static_cast<float>(static_cast<double>(state.rotation.z()) - 90.0), 0.0f, 0.0f, 1.0f);
+    m.model.translate(-c);
+    return m;
+}
+
+QVector3D cameraOriginFor(const ScanFrameStore &store) {
+    const QVector3D extent = store.boundingBoxSize;
+    const QVector3D c = store.centerOfMass;
+    const float t = static_cast<float>(std::tan(M_PI / 8.0));
+    const float d = static_cast<float>(std::max(extent.y() * 0.5 / t, extent.x() * 0.5 / t));
+    return QVector3D(c.x(), c.y(), static_cast<float>(static_cast<double>(c.z()) - d));
+}
+
+void takeFirstDepthRange(ScanFrameStore &store, ViewState &state) {
+    if (store.depthRangeTaken)
+        return;
+    state.colorZrange.setX(store.boundingBoxMin.z());
+    state.colorZrange.setY(store.boundingBoxMax.z());
+    store.depthRangeTaken = true;
+}
+
+float lightForSlider(int value) {
+    return static_cast<float>(value / 100.0) * 10.0f;
+}

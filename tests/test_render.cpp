@@ -1,0 +1,195 @@
+// The renderer drawing into a headless context: no display, no window, no widget.
+#include "drawn_frames.h"
+#include "render/color_legend.h"
+#include "render/frame_renderer.h"
+#include "render/headless_context.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QSize kSize(300, 300);
+const QColor kSolid(255, 220, 165);
+
+} // namespace
+
+class TestRender : public QObject {
+    Q_OBJECT
+
+    HeadlessContext gl;
+    FrameRenderer renderer;
+    ScanFrameStore store;
+    ViewState state;
+
+    // Builds the mesh of the frame in the store, places the camera as the view does and uploads.
+    void present() {
+        if (store.frameKind == XyzmFrame) {
+            store.buildCoordinateMesh();
+        } else {
+            store.computePhaseStatistics();
+            store.buildPhaseMesh();
+        }
+        state.cameraOrigin = cameraOriginFor(store);
+        QVERIFY(renderer.upload(store, nullptr));
+    }
+    QImage draw() {
+        renderer.draw(store, state, kSize);
+        QString error;
+        if (!gl.checkDrawing(&error))
+            qWarning("%s", qPrintable(error));
+        return renderer.readImage(kSize, false);
+    }
+
+  private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(gl.create(kSize, &error) && renderer.initialize(&error), qPrintable(error));
+        state.lightIntensity = 0.0f;
+    }
+
+    void drawsTheFrameOnTheBackground() {
+        setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
+        present();
+        state.colorZrange = QVector3D(500, 500, 0);
+        const QImage image = draw();
+        QCOMPARE(image.size(), kSize);
+        QString seen; // the four corners and the middle
+        for (QPoint p : {QPoint(1, 1), QPoint(298, 1), QPoint(1, 298), QPoint(298, 298), QPoint(150, 150)})
+            seen += image.pixelColor(p).name();
+        QCOMPARE(seen, kBackground.name().repeated(4) + kSolid.name());
+
+        // A depth range without width (a flat first frame) gives the ramp's middle, not garbage.
+        store.materialType = 2;
+        QVERIFY(near(draw().pixelColor(150, 150), QColor(128, 128, 128), 1));
+        store.materialType = 0;
+        // Light scales the colour: at full intensity the lit surface saturates.
+        state.lightIntensity = lightForSlider(100);
+        QVERIFY(near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
+        state.lightIntensity = 0.0f;
+        // A clear background has no colour at all; the surface stays opaque.
+        state.transparentBackground = true;
+        renderer.draw(store, state, kSize);
+        const QImage clear = renderer.readImage(kSize, true);
+        QVERIFY(qAlpha(clear.pixel(1, 1)) == 0 && clear.pixelColor(150, 150) == kSolid);
+        state.transparentBackground = false;
+
+        // Arrays beyond one GL buffer are refused, never allocated at a wrapped size.
+        QVERIFY(glBufferBytes(53687091, 40) == 2147483640 && glBufferBytes(53687092, 40) == -1 &&
+                glBufferBytes(uint64_t(1) << 32, 4) == -1);
+        // An empty frame draws only the background.
+        std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(0));
+        present();
+        QVERIFY(near(draw().pixelColor(150, 150), kBackground, 0));
+    }
+
+    // The surface drawn at a depth has the colour of the ramp at that depth, for every ramp, beyond
+    // the range's ends the colour of the end, also mirrored (where the drawn depth counts) and for a
+    // phase frame triangulated on the GPU where the processor puts its points.
+    void rampsColourByDepth_data() {
+        QTest::addColumn<int>("material");
+        QTest::addColumn<bool>("phase");
+        QTest::addColumn<bool>("mirrored");
+        QTest::newRow("depth") << 2 << false << false;
+        QTest::newRow("jet") << 3 << false << false;
+        QTest::newRow("magma") << 4 << false << false;
+        QTest::newRow("viridis") << 5 << false << false;
+        QTest::newRow("depth mirrored") << 2 << false << true;
+        QTest::newRow("jet of a phase frame") << 3 << true << false;
+    }
+    void rampsColourByDepth() {
+        QFETCH(int, material);
+        QFETCH(bool, phase);
+        QFETCH(bool, mirrored);
+        const SyntheticCapture capture = VirtualScanner(96, 72).capture(0.0);
+        QVector<QVector3D> points;
+        if (phase) {
+            QVERIFY(loadCapture(store, capture, "pt"));
+        } else {
+            // Depth grows from 450 on the left to 550 on the right, rounded to whole units per column.
+            setCoordinateFrame(store, 60, 40, 4.0f,
+                               [](float x, float) { return 500.0f + std::round(x / 1.2f); });
+            for (float x = -100.0f; x <= 100.0f; x += 12.5f)
+                points << QVector3D(x, 0.0f, 500.0f + std::round(x / 1.2f));
+        }
+        present();
+        // The ends inside the frame's depths, so both sides run past them.
+        const float low = store.boundingBoxMin.z(), e = store.boundingBoxSize.z();
+        state.colorZrange = QVector3D(low + 0.2f * e, low + 0.8f * e, 0);
+        store.materialType = material;
+        state.mirrorBlend = mirrored ? 1.0f : 0.0f;
+        const QImage image = draw();
+        if (phase) {
+            store.computeCoordinatesFromPhase();
+            for (int v = 2; v < 70; v += 3)
+                for (int u = 2; u < 94; u += 3) {
+                    const float *p = &store.xyz[3 * size_t(v * 96 + u)];
+                    if (insideSmoothSurface(capture, u, v, 2, 8.0f) &&
+                        std::fabs(p[2] - store.centerOfMass.z()) <= 190.0f)
+                        points << QVector3D(p[0], p[1], p[2]);
+                }
+        }
+        state.mirrorBlend = 0.0f;
+        store.materialType = 0;
+        QVERIFY(points.size() >= (phase ? 100 : 17));
+        ColorLegend legend;
+        legend.setRange(state.colorZrange.x(), state.colorZrange.y());
+        for (QVector3D p : points) {
+            if (mirrored)
+                p.setZ(2.0f * store.centerOfMass.z() - p.z());
+            const QColor surface = image.pixelColor(project(renderer.matrices(), kSize, p));
+            // Within a unit of the depth: half a pixel of rasterising on a steep ramp.
+            bool matched = false;
+            for (float dz = -1.0f; dz <= 1.0f && !matched; dz += 0.125f)
+                matched = near(surface, ColorLegend::rampColor(material, legend.depthValue(p.z() + dz)), 10);
+            QVERIFY2(matched,
+                     qPrintable(QString("depth %1: surface %2, ramp %3")
+                                    .arg(p.z())
+                                    .arg(surface.name(),
+                                         ColorLegend::rampColor(material, legend.depthValue(p.z())).name())));
+        }
+    }
+
+    // Wire and points leave background between the lines of a coarse mesh; a spike far off the
+    // surface is no point of the cloud.
+    void stylesAndSpikes() {
+        setCoordinateFrame(store, 8, 8, 20.0f,
+                           [](float x, float y) { return 500.0f + 0.1f * x * y / 20.0f; });
+        present();
+        auto covered = [](const QImage &image) {
+            const QRgb *p = reinterpret_cast<const QRgb *>(image.constBits());
+            return int(std::count_if(p, p + image.width() * image.height(), [](QRgb c) {
+                return (c & 0xffffff) != (kBackground.rgb() & 0xffffff);
+            }));
+        };
+        int covers[3];
+        for (int style : {0, 1, 2}) {
+            store.meshType = style;
+            covers[style] = covered(draw());
+        }
+        QVERIFY2(covers[0] > 5 * covers[1] && covers[1] > covers[2] && covers[2] >= 49,
+                 qPrintable(QString("%1 %2 %3").arg(covers[0]).arg(covers[1]).arg(covers[2])));
+        for (float spike : {500.0f, 2500.0f}) {
+            setCoordinateFrame(store, 5, 5, 50.0f,
+                               [spike](float x, float y) { return x == 0 && y == 0 ? spike : 500.0f; });
+            present();
+            const QImage image = draw();
+            const QPoint centre = project(renderer.matrices(), kSize, QVector3D(0, 0, spike));
+            bool drawn = false; // anything within a pixel of where the spike would be
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    drawn |= image.pixelColor(centre + QPoint(dx, dy)) != kBackground;
+            QCOMPARE(drawn, spike == 500.0f);
+        }
+        store.meshType = 0;
+        QString error;
+        QVERIFY2(gl.checkDrawing(&error), qPrintable(error));
+    }
+
+    void cleanupTestCase() { renderer.release(); }
+};
+
+QTEST_GUILESS_MAIN(TestRender)
+#include "test_render.moc"
