@@ -43,6 +43,7 @@ constexpr int kRampWidth = 14;
 constexpr int kTitleSpace = 26;
 // Keeps a tick's label clear of the labels at the ends.
 constexpr int kTickClearance = 14;
+constexpr int kFontPixels = 12;
 
 } // namespace
 
@@ -118,6 +119,12 @@ int ColorLegend::rowOf(double depth, QSize view) const {
 
 void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int decimals) const {
     const QRect ramp = rampRect(view);
+    painter.save();
+    // Sized in pixels like the rest of the legend, so that the view on any screen and a render on
+    // the offscreen platform draw the same legend.
+    QFont font = painter.font();
+    font.setPixelSize(kFontPixels);
+    painter.setFont(font);
     const QFontMetrics metrics = painter.fontMetrics();
     const QString top = sceneNumber(topDepth(), decimals), bottom = sceneNumber(bottomDepth(), decimals);
     const QString title = QStringLiteral("depth (units)");
@@ -132,7 +139,6 @@ void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int dec
     const int boxLeft =
         std::min(labelRight - labelWidth, ramp.right() - metrics.horizontalAdvance(title)) - 8;
     const QRect box(QPoint(boxLeft, kMargin - 4), QPoint(ramp.right() + 6, ramp.bottom() + metrics.height()));
-    painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(box, QColor(0, 0, 0, 150));
     for (int y = 0; y < ramp.height(); ++y) {
