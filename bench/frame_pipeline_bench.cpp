@@ -168,14 +168,17 @@ void BM_ComputeCoordinatesFromPhase(benchmark::State &state) {
     report(state, 17 * pixels(state));
 }
 
-// Everything a playback tick does on the processor: decode, statistics where due, mesh.
+// Everything a playback tick does on the processor: decode, statistics where due, mesh; with the
+// depth-jump rule on (jumps 1) and at a coarser level of detail (stride above 1).
 void BM_PlaybackTick(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
+    playback.store.hideDepthJumps = state.range(2) != 0;
+    const int stride = int(state.range(3));
     int frame = 1;
     for (auto _ : state) {
         frame = nextPtvFrame(frame, playback.header.framesFound);
         playback.decoder.decodeFrame(playback.file, playback.header, frame, playback.store, nullptr);
-        playback.store.buildPhaseMesh();
+        playback.store.buildPhaseMesh(stride);
     }
     requireDrawable(state, playback.store);
     report(state, playback.header.frameSize() +
@@ -206,6 +209,14 @@ void sizes(benchmark::internal::Benchmark *b) {
     b->Args({640, 480})->Args({1280, 1024})->Args({2048, 1536})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
+void tickVariants(benchmark::internal::Benchmark *b) {
+    b->ArgNames({"w", "h", "jumps", "stride"});
+    for (const auto &size : {std::pair<int, int>(640, 480), {1280, 1024}, {2048, 1536}})
+        for (const auto &variant : {std::pair<int, int>(0, 1), {1, 1}, {0, 2}, {1, 2}})
+            b->Args({size.first, size.second, variant.first, variant.second});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 } // namespace
 
 BENCHMARK(BM_LoadPt)->Apply(sizes);
@@ -217,7 +228,7 @@ BENCHMARK(BM_DecodePtvFrame)->Apply(sizes);
 BENCHMARK(BM_BuildPhaseMesh)->Apply(sizes);
 BENCHMARK(BM_BuildCoordinateMesh)->Apply(sizes);
 BENCHMARK(BM_ComputeCoordinatesFromPhase)->Apply(sizes);
-BENCHMARK(BM_PlaybackTick)->Apply(sizes);
+BENCHMARK(BM_PlaybackTick)->Apply(tickVariants);
 BENCHMARK(BM_MemoryFloor)->Apply(sizes);
 
 BENCHMARK_MAIN();

@@ -1,5 +1,8 @@
 #include "data/frame_source.h"
+#include "data/pt_file.h"
 #include "data/scan_frame_store.h"
+#include "data/xyzm_file.h"
+#include "geometry/depth_jumps.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
@@ -259,6 +262,80 @@ class TestGeometry : public QObject {
             }
         }
         RowPool::instance().setThreadCount(threads);
+    }
+
+    // With the depth-jump rule no triangle joins a shape to one well behind it, and the triangles on
+    // one shape stay: for a raw capture (its camera's focal length), its finished twin (the spacing
+    // of its points), at full detail and at a coarser stride. The rule's points of a raw frame are its
+    // triangulated points.
+    void depthJumpsLeaveCurtainsOut_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("stride");
+        QTest::newRow("raw") << "pt" << 1;
+        QTest::newRow("finished") << "xyzm" << 1;
+        QTest::newRow("raw, every second pixel") << "pt" << 2;
+        QTest::newRow("finished, every fourth pixel") << "xyzm" << 4;
+    }
+    void depthJumpsLeaveCurtainsOut() {
+        QFETCH(QString, ending);
+        QFETCH(int, stride);
+        const int w = 320, h = 240, columns = (w - 1) / stride + 1;
+        const SyntheticCapture capture = VirtualScanner(w, h).capture(0.7);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("c." + ending);
+        ScanFrameStore store;
+        QString error;
+        const bool raw = ending == "pt";
+        QVERIFY(raw ? writeCapturePt(path, capture, &error) && loadPtFile(store, path, &error)
+                    : writeCaptureXyzm(path, capture, &error) && loadXYZMFile(store, path, &error, nullptr));
+        const float reach =
+            2.0f * DepthJumpRule::kDefaultFactor * float(stride / capture.calibration.cameraProjection[0]);
+        // Triangles on one shape, and curtains: triangles between shapes whose true corners lie
+        // further apart than twice what the rule allows.
+        auto count = [&](bool hide, int &oneShape, int &curtains) {
+            store.hideDepthJumps = hide;
+            raw ? store.buildPhaseMesh(stride) : store.buildCoordinateMesh(stride);
+            oneShape = curtains = 0;
+            for (size_t t = 0; t < store.indexData.size(); t += 3) {
+                size_t pixel[3];
+                float nearest = INFINITY, longest = 0;
+                for (int k = 0; k < 3; ++k) {
+                    const uint32_t n = store.indexData[t + k];
+                    pixel[k] = size_t((n / columns) * stride * w + (n % columns) * stride);
+                    nearest = std::min(nearest, capture.xyz[3 * pixel[k] + 2]);
+                }
+                for (int k = 0; k < 3; ++k)
+                    longest = std::max(longest, (pointAt(capture.xyz.data(), pixel[k]) -
+                                                 pointAt(capture.xyz.data(), pixel[(k + 1) % 3]))
+                                                    .length());
+                const uint8_t shape = capture.surface[pixel[0]];
+                if (capture.surface[pixel[1]] == shape && capture.surface[pixel[2]] == shape)
+                    ++oneShape;
+                else if (longest > reach * nearest)
+                    ++curtains;
+            }
+        };
+        int before = 0, curtainsBefore = 0, kept = 0, curtainsKept = 0;
+        count(false, before, curtainsBefore);
+        count(true, kept, curtainsKept);
+        QVERIFY2(curtainsBefore > 20 && curtainsKept == 0 && kept >= 0.99 * before,
+                 qPrintable(QString("curtains %1, then %2; on one shape %3, then %4")
+                                .arg(curtainsBefore)
+                                .arg(curtainsKept)
+                                .arg(before)
+                                .arg(kept)));
+        if (raw) {
+            RowPoints points;
+            const DepthJumpRule rule(store, DepthJumpRule::kDefaultFactor, 1);
+            for (int v = 0; v < h; v += 37) {
+                rule.rowPoints(v, points);
+                for (int u = 0; u < w; u += 7)
+                    if (store.mask[v * w + u])
+                        QVERIFY((QVector3D(points.x[u], points.y[u], points.z[u]) -
+                                 store.phaseToCoordinate(float(u), float(v), store.phase[v * w + u]))
+                                    .length() < 1e-4f * points.z[u]);
+            }
+        }
     }
 };
 

@@ -141,6 +141,8 @@ class TestWindow : public QObject {
 
   private slots:
     void initTestCase() {
+        // What the windows remember goes to a folder of the test's own, never the user's settings.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
         Q_INIT_RESOURCE(icons);
         Q_INIT_RESOURCE(style);
         const QString sheet = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
@@ -488,6 +490,26 @@ class TestWindow : public QObject {
         v.window.openFile(cut);
         QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
         QCOMPARE(shortLabel->text(), "4 of 6 frames complete");
+    }
+
+    // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
+    // mesh, and is remembered with its factor for the next run.
+    void depthJumpsRemembered() {
+        {
+            Viewer v;
+            QVERIFY(!v.ui.hideJumpsCheckBox->isChecked() && !v.store.hideDepthJumps);
+            v.window.openFile(pt);
+            const size_t triangles = v.store.indexData.size();
+            QTest::keyClick(v.window.windowHandle(), Qt::Key_J);
+            QVERIFY(v.ui.hideJumpsCheckBox->isChecked() && v.store.hideDepthJumps);
+            QVERIFY(v.store.indexData.size() < triangles);
+            v.ui.depthJumpFactorSpinBox->setValue(7.5);
+            QCOMPARE(v.store.depthJumpFactor, 7.5f);
+        }
+        Viewer next;
+        QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
+        next.ui.hideJumpsCheckBox->setChecked(false); // as the next test expects the first run
+        QVERIFY(!next.store.hideDepthJumps);
     }
 
     void keysAndMouseWindow() {

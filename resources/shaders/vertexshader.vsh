@@ -21,6 +21,8 @@ uniform highp mat3 m_Ac;
 uniform highp vec3 m_Tp;
 uniform highp vec3 m_Tc;
 uniform mediump float m_isCaptured;
+// Pixels between neighbouring samples: 1 at full detail, more on the coarser levels.
+uniform highp float u_meshStride;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
@@ -57,8 +59,8 @@ void main()
         highp float u = a_position.x;
         highp float v = a_position.y;
         highp vec3 p1 = absolutePhaseToCoord(u, v, a_position.z);
-        highp vec3 p2 = absolutePhaseToCoord(u, v + 1.0, a_normal.x);
-        highp vec3 p3 = absolutePhaseToCoord(u + 1.0, v + 1.0, a_normal.y);
+        highp vec3 p2 = absolutePhaseToCoord(u, v + u_meshStride, a_normal.x);
+        highp vec3 p3 = absolutePhaseToCoord(u + u_meshStride, v + u_meshStride, a_normal.y);
         normal = normalize(cross(p1 - p2, p1 - p3));
         position = p1;
     }

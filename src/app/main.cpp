@@ -37,6 +37,9 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setAttribute(Qt::AA_DisableHighDpiScaling, true);
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(PELNOR_VERSION));
+    // What the viewer remembers between runs lives under the program's own name.
+    QApplication::setOrganizationName(QStringLiteral("pelnor"));
+    QApplication::setApplicationName(QStringLiteral("pelnor-viewer"));
     // Lets the desktop match the window with its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("pelnor-viewer"));
     applyStyleSheet(app);

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -37,6 +39,8 @@
 namespace {
 
 constexpr int kStatusMessageMs = 2100;
+const QString kHideDepthJumpsKey = QStringLiteral("view/hideDepthJumps");
+const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
 constexpr int kMirrorMessageMs = 670;
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
@@ -104,6 +108,15 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
 
     fileInfoTable = std::make_unique<QTableWidget>(0, 2);
     m_store.frameKind = PtFrame;
+
+    // The depth-jump rule as the user left it; off on the first run.
+    const QSettings settings;
+    ui->depthJumpFactorSpinBox->setValue(settings.value(kDepthJumpFactorKey, 5.0).toDouble());
+    ui->actionHideDepthJumps->setChecked(settings.value(kHideDepthJumpsKey, false).toBool());
+    followDepthJumps();
+    connect(ui->actionHideDepthJumps, &QAction::toggled, this, &ViewerWindow::followDepthJumps);
+    connect(ui->depthJumpFactorSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ViewerWindow::followDepthJumps);
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -466,6 +479,15 @@ void ViewerWindow::fillFileInfoTable() {
     fileInfoTable->resizeColumnsToContents();
     fileInfoTable->resizeRowsToContents();
     fileInfoTable->resize(600, 400);
+}
+
+void ViewerWindow::followDepthJumps() {
+    const bool hide = ui->actionHideDepthJumps->isChecked();
+    const double factor = ui->depthJumpFactorSpinBox->value();
+    view().setDepthJumpRule(hide, factor);
+    QSettings settings;
+    settings.setValue(kHideDepthJumpsKey, hide);
+    settings.setValue(kDepthJumpFactorKey, factor);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

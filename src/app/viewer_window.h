@@ -79,6 +79,8 @@ class ViewerWindow : public QMainWindow {
     void sequenceFrameShown(int frame);
     QString dialogDirectory() const;
     void showFailure(const QString &what, const QString &name, const QString &reason);
+    // The depth-jump rule of the dock goes to the view and is remembered for the next run.
+    void followDepthJumps();
 
     ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;

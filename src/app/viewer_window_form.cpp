@@ -4,9 +4,11 @@
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -83,6 +85,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     actionFirstFrame = makeAction(ViewerWindow, "actionFirstFrame", nullptr, false);
     actionLastFrame = makeAction(ViewerWindow, "actionLastFrame", nullptr, false);
     actionKeysAndMouse = makeAction(ViewerWindow, "actionKeysAndMouse", nullptr, false);
+    actionHideDepthJumps = makeAction(ViewerWindow, "actionHideDepthJumps", nullptr, true);
     ViewerWindow->addActions({actionStepBack, actionStepForward, actionFirstFrame, actionLastFrame});
 
     centralWidget = new QWidget(ViewerWindow);
@@ -221,6 +224,16 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     label_2->setObjectName(QStringLiteral("label_2"));
     formLayout->setWidget(4, QFormLayout::LabelRole, label_2);
     sliderMaxZ = depthRow(4, "sliderMaxZ", "labelMaxZDepth", &labelMaxZDepth);
+    hideJumpsCheckBox = new QCheckBox(dockWidgetContents);
+    hideJumpsCheckBox->setObjectName(QStringLiteral("hideJumpsCheckBox"));
+    depthJumpFactorSpinBox = new QDoubleSpinBox(dockWidgetContents);
+    depthJumpFactorSpinBox->setObjectName(QStringLiteral("depthJumpFactorSpinBox"));
+    depthJumpFactorSpinBox->setRange(1.0, 50.0);
+    depthJumpFactorSpinBox->setSingleStep(0.5);
+    depthJumpFactorSpinBox->setDecimals(1);
+    depthJumpFactorSpinBox->setValue(5.0);
+    formLayout->setWidget(5, QFormLayout::LabelRole, hideJumpsCheckBox);
+    formLayout->setWidget(5, QFormLayout::FieldRole, depthJumpFactorSpinBox);
 
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
@@ -232,6 +245,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuOpen->addAction(actionOpen3DFile);
     menuOpen->addAction(actionSaveScreenshot);
     menuAdvanced->addAction(actionDepthColor);
+    menuAdvanced->addAction(actionHideDepthJumps);
     menuHelp->addAction(actionKeysAndMouse);
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
@@ -277,6 +291,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     QObject::connect(actionFirstFrame, SIGNAL(triggered()), ViewerWindow, SLOT(firstFrame()));
     QObject::connect(actionLastFrame, SIGNAL(triggered()), ViewerWindow, SLOT(lastFrame()));
     QObject::connect(actionKeysAndMouse, SIGNAL(triggered()), ViewerWindow, SLOT(showKeysAndMouse()));
+    QObject::connect(actionHideDepthJumps, &QAction::toggled, hideJumpsCheckBox, &QCheckBox::setChecked);
+    QObject::connect(hideJumpsCheckBox, &QCheckBox::toggled, actionHideDepthJumps, &QAction::setChecked);
 
     QMetaObject::connectSlotsByName(ViewerWindow);
 }
@@ -300,6 +316,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     setTexts(actionFirstFrame, "First frame", nullptr, "Home");
     setTexts(actionLastFrame, "Last frame", nullptr, "End");
     setTexts(actionKeysAndMouse, "Keys and mouse", "Every key and mouse drag of the viewer", nullptr);
+    setTexts(actionHideDepthJumps, "Hide depth jumps",
+             "Leave out the triangles that join surfaces at different depths (J)", "J");
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
     menuHelp->setTitle(QCoreApplication::translate(context, "Help"));
@@ -321,4 +339,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     lightIntensityLabel->setText(QCoreApplication::translate(context, "Light Intensity"));
     label->setText(QCoreApplication::translate(context, "Min Z Color "));
     label_2->setText(QCoreApplication::translate(context, "Max Z Color"));
+    hideJumpsCheckBox->setText(QCoreApplication::translate(context, "Hide depth jumps"));
+    hideJumpsCheckBox->setToolTip(actionHideDepthJumps->toolTip());
+    depthJumpFactorSpinBox->setToolTip(QCoreApplication::translate(
+        context, "An edge longer than this many pixel footprints at its depth is a jump"));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 class QAction;
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QDockWidget;
 class QFormLayout;
 class QHBoxLayout;
@@ -39,6 +41,8 @@ class ViewerWindowForm {
     QAction *actionFirstFrame = nullptr;
     QAction *actionLastFrame = nullptr;
     QAction *actionKeysAndMouse = nullptr;
+    // Leaves out the triangles that join surfaces at different depths.
+    QAction *actionHideDepthJumps = nullptr;
     QWidget *centralWidget = nullptr;
     QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
@@ -67,6 +71,9 @@ class ViewerWindowForm {
     // The depth each depth slider stands for, beside it.
     QLabel *labelMinZDepth = nullptr;
     QLabel *labelMaxZDepth = nullptr;
+    // The depth-jump rule: on or off, and how many pixel footprints an edge may span.
+    QCheckBox *hideJumpsCheckBox = nullptr;
+    QDoubleSpinBox *depthJumpFactorSpinBox = nullptr;
     // What the picks on the surface say, for as long as they stand.
     QLabel *pickStatusLabel = nullptr;
 

@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <cmath>
+
 int usageError(QCommandLineParser &parser, const QString &message) {
     QTextStream(stderr) << "pelnor: " << message << "\n\n" << parser.helpText();
     return 2;
@@ -54,6 +56,34 @@ bool parseSize(const QString &text, int *width, int *height) {
     *width = size.captured(1).toInt();
     *height = size.captured(2).toInt();
     return size.hasMatch() && *width >= 1 && *height >= 1;
+}
+
+const QCommandLineOption kHideJumpsOption(
+    QStringLiteral("hide-jumps"),
+    QStringLiteral("Leave out the triangles that join surfaces at different depths: an edge longer than K "
+                   "pixel footprints at its depth (default 5)."),
+    QStringLiteral("K"));
+
+QStringList withJumpFactor(QStringList arguments) {
+    const QString bare = QStringLiteral("--hide-jumps");
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != bare)
+            continue;
+        bool number = false;
+        arguments.value(i + 1).toDouble(&number);
+        if (number)
+            arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
+        else
+            arguments[i] += QStringLiteral("=5");
+    }
+    return arguments;
+}
+
+bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor) {
+    *hide = parser.isSet(kHideJumpsOption);
+    bool ok = true;
+    *factor = *hide ? parser.value(kHideJumpsOption).toFloat(&ok) : 5.0f;
+    return ok && *factor > 0.0f && std::isfinite(*factor);
 }
 
 namespace {

@@ -25,6 +25,15 @@ bool frameNumber(const QCommandLineParser &parser, int *frame);
 // "WxH" with both at least 1.
 bool parseSize(const QString &text, int *width, int *height);
 
+// --hide-jumps [K]: leave out the triangles that join surfaces at different depths, an edge spanning
+// more than K pixel footprints (default 5) being a jump.
+extern const QCommandLineOption kHideJumpsOption;
+// The arguments with a bare --hide-jumps given its default, so that the parser, which knows no
+// optional values, reads "--hide-jumps" and "--hide-jumps 8" alike.
+QStringList withJumpFactor(QStringList arguments);
+// Applies --hide-jumps to a store; false for a factor that is no number above 0.
+bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor);
+
 // Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (its index
 // in the file) is decoded as playback decodes it. A single-frame file holds frame 0 only.
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts);

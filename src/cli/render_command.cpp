@@ -23,6 +23,7 @@
 
 #include <memory>
 
+#include <cmath>
 #include <csignal>
 
 #include <unistd.h>
@@ -118,7 +119,14 @@ int runRender(const QStringList &arguments, char *program) {
         QStringLiteral("Stop with an error once the render has run for SECONDS (a thumbnailer's guard)."),
         QStringLiteral("SECONDS"));
     parser.addOption(timeLimitOption);
-    const int status = parse(parser, arguments, 2);
+    parser.addOption(kHideJumpsOption);
+    const QCommandLineOption turnOption(
+        QStringLiteral("turn"),
+        QStringLiteral("Turn the model by AX and AY degrees about the picture's horizontal and vertical axes "
+                       "before drawing, as a mouse drag would, to look at it from the side."),
+        QStringLiteral("AX,AY"));
+    parser.addOption(turnOption);
+    const int status = parse(parser, withJumpFactor(arguments), 2);
     if (status >= 0)
         return status;
 
@@ -146,6 +154,17 @@ int runRender(const QStringList &arguments, char *program) {
     const int timeLimit = parser.isSet(timeLimitOption) ? parser.value(timeLimitOption).toInt(&limitOk) : 0;
     if (!limitOk || timeLimit < 0 || timeLimit > 86400)
         return usageError(parser, QStringLiteral("--time-limit takes whole seconds, for example 20"));
+    bool hideJumps = false;
+    float jumpFactor = 5.0f;
+    if (!takeHideJumps(parser, &hideJumps, &jumpFactor))
+        return usageError(parser, QStringLiteral("--hide-jumps takes a factor above 0, for example 5"));
+    const QStringList turn = parser.value(turnOption).split(QLatin1Char(','));
+    bool turnXOk = true, turnYOk = true;
+    const float turnX = parser.isSet(turnOption) ? turn.value(0).toFloat(&turnXOk) : 0.0f;
+    const float turnY = parser.isSet(turnOption) ? turn.value(1).toFloat(&turnYOk) : 0.0f;
+    if (!turnXOk || !turnYOk || (parser.isSet(turnOption) && turn.size() != 2) || !std::isfinite(turnX) ||
+        !std::isfinite(turnY))
+        return usageError(parser, QStringLiteral("--turn takes two angles in degrees, for example 0,60"));
 
     const QString in = parser.positionalArguments().at(1);
     OutputName out;
@@ -194,6 +213,8 @@ int runRender(const QStringList &arguments, char *program) {
     store.materialType = color;
     ViewState view;
     view.lightIntensity = lightForSlider(light);
+    // Kept within a turn, as dragging keeps it.
+    view.rotation = QVector3D(std::fmod(turnX, 360.0f), std::fmod(turnY, 360.0f), 0.0f);
     view.transparentBackground = transparent;
     VideoWriter writer;
     // A single frame plays for a second.
@@ -207,6 +228,8 @@ int runRender(const QStringList &arguments, char *program) {
             *reason = in + ": " + *reason;
             return false;
         }
+        next.hideDepthJumps = hideJumps;
+        next.depthJumpFactor = jumpFactor;
         if (next.frameKind == XyzmFrame) {
             next.buildCoordinateMesh();
         } else {

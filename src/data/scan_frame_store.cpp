@@ -47,6 +47,7 @@ void ScanFrameStore::swapFrame(ScanFrameStore &other) {
     std::swap(colorTexture, other.colorTexture);
     std::swap(mosaicCode, other.mosaicCode);
     std::swap(validCoordinateCount, other.validCoordinateCount);
+    std::swap(meshStride, other.meshStride);
     rgbTexture.swap(other.rgbTexture);
     monoTexture.swap(other.monoTexture);
     mask.swap(other.mask);

@@ -62,17 +62,25 @@ class ScanFrameStore {
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
 
-    // Mesh builders (mesh_builder.cpp): ten floats per pixel and the triangle list.
-    void buildCoordinateMesh();
-    void buildPhaseMesh();
+    // Mesh builders (mesh_builder.cpp): ten floats per sample and the triangle list. A stride above
+    // 1 samples every stride-th row and column (the view's coarser levels of detail); exports and
+    // everything that reads the arrays pixel by pixel use stride 1, where vertex number is pixel
+    // number. With hideDepthJumps set, triangles the depth-jump rule calls jumps are left out.
+    void buildCoordinateMesh(int stride = 1);
+    void buildPhaseMesh(int stride = 1);
 
-    // Mesh arrays
+    // Mesh arrays, and the stride they were built at.
     std::vector<float, DefaultInitAllocator<float>> vertexData;
     std::vector<uint32_t, DefaultInitAllocator<uint32_t>> indexData;
+    int32_t meshStride = 1;
 
     // Rendering settings
     int32_t meshType = 0;
     int32_t materialType = 0;
+    // Leave out the triangles that join surfaces at different depths (depth_jumps.h), with the
+    // rule's factor: how many pixel footprints long an edge may be.
+    bool hideDepthJumps = false;
+    float depthJumpFactor = 5.0f;
     QVector3D materialColor{1.0f, 220.0f / 255.0f, 165.0f / 255.0f};
     // The view takes its depth colour range from the first frame only; later frames keep it.
     bool depthRangeTaken = false;

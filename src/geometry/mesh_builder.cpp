@@ -1,4 +1,5 @@
 #include "data/scan_frame_store.h"
+#include "geometry/depth_jumps.h"
 #include "support/row_pool.h"
 
 #include <algorithm>
@@ -50,43 +51,66 @@ struct Bands {
     }
 };
 
-// Builds the rows of every band in parallel. Per pixel, `cell` appends the triangles of the grid
-// cell the pixel starts (interior pixels only) and `vertex` writes its ten floats; `usable` says
-// whether a pixel can be a triangle corner.
+// Builds the rows of every band in parallel over the samples of every stride-th row and column.
+// Per sample the triangles of the grid cell it starts (interior samples only) are appended and
+// `vertex` writes its ten floats; `usable` says whether a pixel can be a triangle corner, and the
+// rule, where enabled, leaves out the triangles it calls depth jumps.
 template <typename Usable, typename Vertex>
-void buildRows(ScanFrameStore &store, Usable usable, Vertex vertex) {
-    const size_t w = static_cast<size_t>(store.width);
-    const int height = store.height;
-    store.vertexData.resize(w * static_cast<size_t>(height) * 10);
-    const size_t slotsPerRow = w > 1 ? 6 * (w - 1) : 0;
-    store.indexData.resize(height > 1 ? slotsPerRow * static_cast<size_t>(height - 1) : 0);
+void buildRows(ScanFrameStore &store, int stride, Usable usable, const DepthJumpRule &rule, Vertex vertex) {
+    const size_t w = static_cast<size_t>(store.width), s = static_cast<size_t>(stride);
+    const size_t columns = (w - 1) / s + 1;
+    const int rows = (store.height - 1) / stride + 1;
+    store.vertexData.resize(columns * static_cast<size_t>(rows) * 10);
+    const size_t slotsPerRow = columns > 1 ? 6 * (columns - 1) : 0;
+    store.indexData.resize(rows > 1 ? slotsPerRow * static_cast<size_t>(rows - 1) : 0);
+    store.meshStride = stride;
     Bands bands;
     std::atomic<int32_t> valid{0};
-    RowPool::instance().forRows(height, [&](int first, int end) {
-        float *out = store.vertexData.data() + 10 * w * static_cast<size_t>(first);
+    RowPool::instance().forRows(rows, [&](int first, int end) {
+        // The rule's points of the two rows of samples around a row of cells, and its verdicts on
+        // the cells; kept by each thread from frame to frame.
+        thread_local RowPoints above, below;
+        thread_local std::vector<uint8_t> verdicts;
+        if (rule.enabled()) {
+            verdicts.resize(columns);
+            rule.rowPoints(first, below);
+        }
+        float *out = store.vertexData.data() + 10 * columns * static_cast<size_t>(first);
         uint32_t *const bandStart = store.indexData.data() + slotsPerRow * static_cast<size_t>(first);
         uint32_t *triangles = bandStart;
         int32_t bandValid = 0;
-        for (int y = first; y < end; ++y) {
-            const bool interiorRow = y < height - 1;
-            for (size_t x = 0; x < w; ++x, out += 10) {
-                const uint32_t i = static_cast<uint32_t>(static_cast<size_t>(y) * w + x);
-                const bool interior = interiorRow && x + 1 < w;
+        for (int row = first; row < end; ++row) {
+            const bool interiorRow = row < rows - 1;
+            const uint8_t *jumps = nullptr;
+            if (rule.enabled() && interiorRow) {
+                std::swap(above, below);
+                rule.rowPoints(row + 1, below);
+                rule.markJumps(above, below, static_cast<int>(columns), verdicts.data());
+                jumps = verdicts.data();
+            }
+            const size_t y = static_cast<size_t>(row) * s;
+            for (size_t column = 0; column < columns; ++column, out += 10) {
+                // Pixel numbers address the frame, vertex numbers the samples.
+                const uint32_t i = static_cast<uint32_t>(y * w + column * s);
+                const uint32_t n = static_cast<uint32_t>(static_cast<size_t>(row) * columns + column);
+                const bool interior = interiorRow && column + 1 < columns;
                 if (interior) {
                     // The two triangles of the cell share its diagonal from i to d.
-                    const uint32_t r = i + static_cast<uint32_t>(w), d = r + 1, t = i + 1;
+                    const uint32_t r = i + static_cast<uint32_t>(s * w), d = r + stride, t = i + stride;
+                    const uint32_t nr = n + static_cast<uint32_t>(columns), nd = nr + 1, nt = n + 1;
+                    const uint8_t jump = jumps ? jumps[column] : 0;
                     if (usable(i) && usable(d)) {
-                        if (usable(r)) {
-                            triangles[0] = i, triangles[1] = r, triangles[2] = d;
+                        if (usable(r) && !(jump & 1)) {
+                            triangles[0] = n, triangles[1] = nr, triangles[2] = nd;
                             triangles += 3;
                         }
-                        if (usable(t)) {
-                            triangles[0] = i, triangles[1] = d, triangles[2] = t;
+                        if (usable(t) && !(jump & 2)) {
+                            triangles[0] = n, triangles[1] = nd, triangles[2] = nt;
                             triangles += 3;
                         }
                     }
                 }
-                bandValid += vertex(out, i, x, y, interior);
+                bandValid += vertex(out, i, column * s, static_cast<int>(y), interior);
             }
         }
         bands.record(first, static_cast<size_t>(triangles - bandStart));
@@ -96,12 +120,18 @@ void buildRows(ScanFrameStore &store, Usable usable, Vertex vertex) {
     store.validCoordinateCount = valid;
 }
 
+// The depth-jump rule the store asks for, or none.
+DepthJumpRule jumpRule(const ScanFrameStore &store, int stride) {
+    return store.hideDepthJumps ? DepthJumpRule(store, store.depthJumpFactor, stride) : DepthJumpRule();
+}
+
 } // namespace
 
-void ScanFrameStore::buildCoordinateMesh() {
+void ScanFrameStore::buildCoordinateMesh(int stride) {
     pixelCount = width * height;
     computeCoordinateStatistics();
     validCoordinateCount = 0;
+    meshStride = stride;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
@@ -111,36 +141,38 @@ void ScanFrameStore::buildCoordinateMesh() {
     const uint8_t *m = mask.get();
     const float *p = xyz.get();
     const uint8_t *rgb = rgbTexture.get();
-    const uint32_t w = static_cast<uint32_t>(width);
+    const uint32_t below = static_cast<uint32_t>(width * stride);
     // A point that is not finite is no corner: it has no place on the surface.
     auto usable = [m, p](uint32_t i) { return m[i] && isFinite(p + 3 * static_cast<size_t>(i)); };
-    buildRows(*this, usable, [&](float *out, uint32_t i, size_t, int, bool interior) {
-        const float *pi = p + 3 * static_cast<size_t>(i);
-        QVector3D normal;
-        float validity = 0.0f;
-        if (interior && usable(i) && usable(i + w) && usable(i + w + 1)) {
-            const float *pr = p + 3 * static_cast<size_t>(i + w);
-            const float *pd = pr + 3;
-            const QVector3D origin(pi[0], pi[1], pi[2]);
-            normal = QVector3D::crossProduct(QVector3D(pr[0], pr[1], pr[2]) - origin,
-                                             QVector3D(pd[0], pd[1], pd[2]) - origin);
-            normal.normalize();
-            validity = 1.0f;
-        }
-        const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
-        out[0] = pi[0], out[1] = pi[1], out[2] = pi[2];
-        out[3] = normal.x(), out[4] = normal.y(), out[5] = normal.z();
-        out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
-        out[9] = validity;
-        return validity != 0.0f;
-    });
+    buildRows(*this, stride, usable, jumpRule(*this, stride),
+              [&](float *out, uint32_t i, size_t, int, bool interior) {
+                  const float *pi = p + 3 * static_cast<size_t>(i);
+                  QVector3D normal;
+                  float validity = 0.0f;
+                  if (interior && usable(i) && usable(i + below) && usable(i + below + stride)) {
+                      const float *pr = p + 3 * static_cast<size_t>(i + below);
+                      const float *pd = p + 3 * static_cast<size_t>(i + below + stride);
+                      const QVector3D origin(pi[0], pi[1], pi[2]);
+                      normal = QVector3D::crossProduct(QVector3D(pr[0], pr[1], pr[2]) - origin,
+                                                       QVector3D(pd[0], pd[1], pd[2]) - origin);
+                      normal.normalize();
+                      validity = 1.0f;
+                  }
+                  const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
+                  out[0] = pi[0], out[1] = pi[1], out[2] = pi[2];
+                  out[3] = normal.x(), out[4] = normal.y(), out[5] = normal.z();
+                  out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+                  out[9] = validity;
+                  return validity != 0.0f;
+              });
 }
 
 // Positions stay in image space (column, row, phase); the vertex program triangulates them and
-// takes the normal from the phases of the pixels below and below-right, carried in a_normal.
-void ScanFrameStore::buildPhaseMesh() {
+// takes the normal from the phases of the samples below and below-right, carried in a_normal.
+void ScanFrameStore::buildPhaseMesh(int stride) {
     pixelCount = width * height;
     validCoordinateCount = 0;
+    meshStride = stride;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
@@ -150,22 +182,25 @@ void ScanFrameStore::buildPhaseMesh() {
     const uint8_t *m = mask.get();
     const float *ph = phase.get();
     const uint8_t *rgb = rgbTexture.get();
-    const uint32_t w = static_cast<uint32_t>(width);
+    const uint32_t below = static_cast<uint32_t>(width * stride);
     auto usable = [m, ph](uint32_t i) { return m[i] && std::isfinite(ph[i]); };
-    buildRows(*this, usable, [&](float *out, uint32_t i, size_t x, int y, bool interior) {
-        float below = 0.0f, belowRight = 0.0f, validity = 0.0f;
-        if (interior) {
-            below = ph[i + w];
-            belowRight = ph[i + w + 1];
-            // A phase that is not finite would give the vertex program no point to draw.
-            validity =
-                std::isfinite(ph[i]) && std::isfinite(below) && std::isfinite(belowRight) ? 1.0f : 0.0f;
-        }
-        const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
-        out[0] = static_cast<float>(x), out[1] = static_cast<float>(y), out[2] = ph[i];
-        out[3] = below, out[4] = belowRight, out[5] = 0.0f;
-        out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
-        out[9] = validity;
-        return validity != 0.0f;
-    });
+    buildRows(*this, stride, usable, jumpRule(*this, stride),
+              [&](float *out, uint32_t i, size_t x, int y, bool interior) {
+                  float belowPhase = 0.0f, belowRight = 0.0f, validity = 0.0f;
+                  if (interior) {
+                      belowPhase = ph[i + below];
+                      belowRight = ph[i + below + stride];
+                      // A phase that is not finite would give the vertex program no point to draw.
+                      validity =
+                          std::isfinite(ph[i]) && std::isfinite(belowPhase) && std::isfinite(belowRight)
+                              ? 1.0f
+                              : 0.0f;
+                  }
+                  const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
+                  out[0] = static_cast<float>(x), out[1] = static_cast<float>(y), out[2] = ph[i];
+                  out[3] = belowPhase, out[4] = belowRight, out[5] = 0.0f;
+                  out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+                  out[9] = validity;
+                  return validity != 0.0f;
+              });
 }

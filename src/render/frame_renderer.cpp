@@ -249,6 +249,7 @@ void FrameRenderer::draw(const ScanFrameStore &store, const ViewState &state, QS
     setUniform(p, "m_Tc", store.m_Tc);
     setUniform(p, "m_isCaptured", static_cast<float>(store.frameKind));
     setUniform(p, "u_percentageMirrored", state.mirrorBlend);
+    setUniform(p, "u_meshStride", static_cast<float>(store.meshStride));
 
     glShadeModel(GL_SMOOTH);
     if (store.meshType == Shaded)

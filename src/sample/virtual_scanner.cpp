@@ -198,6 +198,7 @@ SyntheticCapture VirtualScanner::capture(double time) const {
     out.rgb.assign(3 * n, 0);
     out.xyz.assign(3 * n, 0.0f);
     out.measured.assign(n, 0);
+    out.surface.assign(n, 0);
 
     const std::vector<Shape> shapes = sceneAt(m_scene, time);
     const Vec projector = {m_projectorCentre[0], m_projectorCentre[1], m_projectorCentre[2]};
@@ -241,6 +242,7 @@ SyntheticCapture VirtualScanner::capture(double time) const {
             const int channel = (v % 2) + (u % 2);
             out.mosaic[i] = rgb[channel];
             out.measured[i] = 1;
+            out.surface[i] = static_cast<uint8_t>(which + 1);
         }
     }
     return out;

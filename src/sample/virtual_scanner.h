@@ -15,6 +15,7 @@ struct SyntheticCapture {
     std::vector<uint8_t> rgb;      // the surface colour behind each pixel, 0 where nothing was measured
     std::vector<float> xyz;        // the surface point behind each pixel, (0, 0, 0) where none
     std::vector<uint8_t> measured; // 1 where the camera sees a surface that the projector lights
+    std::vector<uint8_t> surface;  // which shape of the scene a measured pixel sees, from 1; 0 elsewhere
 };
 
 // A structured-light scanner made of numbers: a camera at the origin looking along +z and a

@@ -227,6 +227,28 @@ void ViewerGLWidget::setTransparentBackground(bool on) {
     update();
 }
 
+void ViewerGLWidget::setDepthJumpRule(bool hide, double factor) {
+    m_store.hideDepthJumps = hide;
+    m_store.depthJumpFactor = static_cast<float>(factor);
+    if (m_frameLoaded)
+        rebuildMesh();
+}
+
+void ViewerGLWidget::rebuildMesh() {
+    if (m_store.frameKind == XyzmFrame)
+        m_store.buildCoordinateMesh(m_store.meshStride);
+    else
+        m_store.buildPhaseMesh(m_store.meshStride);
+    if (context()) {
+        makeCurrent();
+        uploadGeometry();
+        doneCurrent();
+    } else {
+        m_geometryPending = true;
+    }
+    update();
+}
+
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
     qDebug().noquote() << lightIntensitySliderValue;
     m_state.lightIntensity = lightForSlider(lightIntensitySliderValue);

@@ -68,6 +68,9 @@ class ViewerGLWidget : public QOpenGLWidget {
 
     // Clears to no colour at all where no surface is drawn, so a grabbed image can lie on any page.
     void setTransparentBackground(bool on);
+    // Leaves out (or keeps) the triangles of the surface that join different depths; the factor is
+    // how many pixel footprints an edge may span (depth_jumps.h). The frame on screen follows.
+    void setDepthJumpRule(bool hide, double factor);
 
     // Why the view draws only its background, or empty when it draws normally.
     QString glProblem() const { return m_glProblem; }
@@ -139,6 +142,9 @@ class ViewerGLWidget : public QOpenGLWidget {
 
   private:
     void uploadGeometry();
+    // Builds the mesh of the frame on screen again, as a setting of the mesh changed; the framing
+    // stays.
+    void rebuildMesh();
     // Once a second during playback: the frames per second shown and the median processor
     // time of a tick, so a user can tell whether the machine keeps up with the file.
     void reportPlaybackPace(double tickMilliseconds);
