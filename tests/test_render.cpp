@@ -1,6 +1,7 @@
 // The renderer drawing into a headless context: no display, no window, no widget.
 #include "drawn_frames.h"
 #include "render/color_legend.h"
+#include "render/detail_level.h"
 #include "render/frame_renderer.h"
 #include "render/headless_context.h"
 
@@ -219,6 +220,48 @@ class TestRender : public QObject {
                     ++(on.pixelColor(x, y) == kBackground ? curtain : elsewhere);
         QVERIFY2(curtain > 500 && elsewhere <= curtain / 50,
                  qPrintable(QString("%1 %2").arg(curtain).arg(elsewhere)));
+    }
+
+    // The stride the screen needs: about one sample a picture pixel at the frame's centre, a power
+    // of two up to 8, and every pixel for a picture as large as the frame.
+    void detailFollowsTheScreen_data() {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<int>("stride");
+        QTest::newRow("megapixel in a window") << QSize(1280, 1024) << QSize(800, 600) << 2;
+        QTest::newRow("thumbnail") << QSize(1280, 1024) << QSize(256, 256) << 4;
+        QTest::newRow("tiny") << QSize(2048, 1536) << QSize(200, 150) << 8;
+        QTest::newRow("small frame") << QSize(640, 480) << QSize(800, 600) << 1;
+        QTest::newRow("frame's own size") << QSize(1280, 1024) << QSize(1280, 1024) << 1;
+    }
+    void detailFollowsTheScreen() {
+        QFETCH(QSize, frame);
+        QFETCH(QSize, picture);
+        QFETCH(int, stride);
+        ScanFrameStore big;
+        setCoordinateFrame(big, frame.width(), frame.height(), 1.0f, [](float, float) { return 1000.0f; });
+        big.buildCoordinateMesh();
+        ViewState view;
+        view.cameraOrigin = cameraOriginFor(big);
+        QCOMPARE(DetailLevel::screenStride(big, view, picture), stride);
+    }
+
+    // Still pictures use every pixel; moving ones the screen's stride, coarser after pictures that
+    // took longer than the budget and finer after a run of fast ones, never after a single picture.
+    void detailFollowsTheClock() {
+        DetailLevel level;
+        QString seen;
+        const struct {
+            bool moving;
+            double ms;
+        } pictures[] = {{false, 500}, {true, 10},  {true, 100}, {true, 100}, {true, 100}, {true, 100},
+                        {true, 100},  {true, 100}, {true, 5},   {true, 5},   {true, 5},   {true, 5},
+                        {true, 5},    {true, 5},   {true, 30},  {false, 5}};
+        for (const auto &p : pictures)
+            seen += QString::number(level.next(2, p.moving, p.ms, 40.0));
+        QCOMPARE(seen, QStringLiteral("1224488888888441"));
+        level.setAutomatic(false);
+        QCOMPARE(level.next(4, true, 500, 40), 1);
     }
 
     void cleanupTestCase() { renderer.release(); }

@@ -7,6 +7,7 @@
 #include "data/frame_source.h"
 #include "data/scan_frame_store.h"
 #include "render/color_legend.h"
+#include "render/detail_level.h"
 #include "render/frame_renderer.h"
 #include "render/headless_context.h"
 #include "render/scene_numbers.h"
@@ -223,6 +224,7 @@ int runRender(const QStringList &arguments, char *program) {
         return fileError(out.pathFor(0), error);
 
     // Reading, decoding and the mesh build run a frame ahead of drawing and writing.
+    int stride = 1;
     const auto prepare = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
         if (!source.readFrame(frame, next, reason)) {
             *reason = in + ": " + *reason;
@@ -230,13 +232,18 @@ int runRender(const QStringList &arguments, char *program) {
         }
         next.hideDepthJumps = hideJumps;
         next.depthJumpFactor = jumpFactor;
-        if (next.frameKind == XyzmFrame) {
-            next.buildCoordinateMesh();
-        } else {
-            if (frame == span.first)
-                next.computePhaseStatistics();
-            next.buildPhaseMesh();
+        // A picture much smaller than the frame (a thumbnail) is drawn from as many samples as it
+        // shows, taken from the first frame's framing, which the later ones keep.
+        if (frame == span.first) {
+            next.frameKind == XyzmFrame ? next.computeCoordinateStatistics() : next.computePhaseStatistics();
+            ViewState framed = view;
+            framed.cameraOrigin = cameraOriginFor(next);
+            stride = DetailLevel::screenStride(next, framed, picture);
         }
+        if (next.frameKind == XyzmFrame)
+            next.buildCoordinateMesh(stride);
+        else
+            next.buildPhaseMesh(stride);
         return true;
     };
     const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
