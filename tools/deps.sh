@@ -2,10 +2,11 @@
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 
 # The second line serves installing and packaging (menu entries, file types, the Debian package);
-# the third, video export.
+# the third, video export; the fourth, the Python module and its tests.
 PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 xvfb xauth libgl1-mesa-dri libgl-dev clang-format
     desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file
-    pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev"
+    pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
+    pybind11-dev python3-dev python3-numpy python3-pytest"
 # Extras that tools/coverage.sh installs for itself; CI does not need them.
 PELNOR_COVERAGE_PACKAGES="gcovr"
 
