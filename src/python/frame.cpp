@@ -12,8 +12,8 @@
 Frame::Frame(int32_t index, std::unique_ptr<ScanFrameStore> store)
     : m_index(index), m_store(std::move(store)) {}
 
-const char *Frame::kind() const {
-    return m_store->frameKind == XyzmFrame ? "xyzm" : m_store->frameKind == PtFrame ? "pt" : "ptv";
+const char *Frame::kindName(int32_t frameKind) {
+    return frameKind == XyzmFrame ? "xyzm" : frameKind == PtFrame ? "pt" : "ptv";
 }
 
 py::array Frame::view(const py::dtype &type, std::vector<py::ssize_t> shape, std::vector<py::ssize_t> strides,

@@ -24,8 +24,9 @@ class Frame {
     int32_t index() const { return m_index; }
     int32_t width() const { return m_store->width; }
     int32_t height() const { return m_store->height; }
-    // "xyzm" for a finished frame, "pt" or "ptv" for a raw one.
-    const char *kind() const;
+    const char *kind() const { return kindName(m_store->frameKind); }
+    // "xyzm" for a finished frame, "pt" or "ptv" for a raw one, by its FrameKind.
+    static const char *kindName(int32_t frameKind);
 
     // (H, W, 3) float32, NaN where nothing was measured, and (H, W) bool: computed together on first
     // use (a raw frame triangulated as a save triangulates it) and read-only from then on.

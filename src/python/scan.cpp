@@ -15,10 +15,6 @@ Scan::Scan(const QString &path) : m_path(path) {
         raiseReadError(path, error);
 }
 
-const char *Scan::kind() const {
-    return m_source.frameKind() == XyzmFrame ? "xyzm" : m_source.frameKind() == PtFrame ? "pt" : "ptv";
-}
-
 py::object Scan::calibration() const {
     const CalibrationBlocks *blocks = m_source.calibration();
     if (!blocks)

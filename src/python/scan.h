@@ -27,7 +27,7 @@ class Scan {
     int32_t width() const { return m_source.width(); }
     int32_t height() const { return m_source.height(); }
     float rate() const { return m_source.frameRate(); }
-    const char *kind() const;
+    const char *kind() const { return Frame::kindName(m_source.frameKind()); }
     // The camera and projector 3 x 4 projections, None for a finished frame's file.
     py::object calibration() const;
 
