@@ -2,6 +2,7 @@
 #include "python/python_boundary.h"
 #include "python/scan.h"
 #include "python/writers.h"
+#include "support/allocator_tuning.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -33,6 +34,9 @@ FrameIterator frames(const py::object &self, const py::object &start, const py::
 } // namespace
 
 PYBIND11_MODULE(pelnor, m) {
+    // Frames come and go tens of megabytes at a time: as in both programs, glibc keeps that memory
+    // for the next frame instead of mapping it afresh, which made reading half as slow again.
+    keepLargeAllocations();
     m.doc() = "Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays: every frame of a 3D video by "
               "its index, triangulated by the same code as the Pelnor viewer and the pelnor tool.";
 
