@@ -93,8 +93,13 @@ py::object Frame::pointAt(int64_t u, int64_t v) {
                                   .arg(width())
                                   .arg(height())
                                   .toStdString());
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const std::optional<QVector3D> p = measuredPoint(*m_store, static_cast<int>(u), static_cast<int>(v));
+    std::optional<QVector3D> p;
+    {
+        // Another thread may hold the frame for a whole triangulation: wait without the GIL.
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        p = measuredPoint(*m_store, static_cast<int>(u), static_cast<int>(v));
+    }
     if (!p)
         return py::none();
     return py::make_tuple(p->x(), p->y(), p->z());

@@ -32,7 +32,10 @@ def bits(array):
 @pytest.mark.parametrize("kind, quantile, tolerance", [("xyzm", 1, 0), ("pt", 1, 1e-3), ("ptv", 0.5, 0.5)])
 def test_frame_shows_the_surface_filmed(files, kind, quantile, tolerance):
     """Frame 0, at time 0, against the true surface; a sequence's smoothed phases move edges most."""
-    truth, frame = pelnor.open(files["xyzm"])[0], pelnor.open(files[kind])[0]
+    truth, scan = pelnor.open(files["xyzm"])[0], pelnor.open(files[kind])
+    frame = scan[0]
+    rate = 10 if kind == "ptv" else 0
+    assert (scan.kind, frame.kind, scan.path, scan.rate) == (kind, kind, str(files[kind]), rate)
     assert frame.xyz.shape == (H, W, 3) and frame.xyz.dtype == np.float32
     np.testing.assert_array_equal(frame.valid, truth.valid)
     assert np.isnan(frame.xyz[~frame.valid]).all()
@@ -45,7 +48,7 @@ def test_frame_shows_the_surface_filmed(files, kind, quantile, tolerance):
     np.testing.assert_allclose(facts["center_of_mass"], frame.points().mean(axis=0), rtol=1e-5)
     (v, u), (v0, u0) = np.argwhere(frame.valid)[len(frame.points()) // 2], np.argwhere(~frame.valid)[0]
     assert frame.point_at(u, v) == tuple(frame.xyz[v, u]) and frame.point_at(u0, v0) is None
-    calibration = pelnor.open(files[kind]).calibration
+    calibration = scan.calibration
     if kind != "xyzm":
         # The camera matrix takes each true point to the pixel that saw it.
         seen = np.c_[truth.points(), np.ones(facts["valid"])] @ calibration["camera"].T
@@ -57,7 +60,8 @@ def test_frame_is_what_convert_writes(files, tmp_path, kind, index):
     frame = pelnor.open(files[kind])[index]
     for ending in ("xyzm", "ply"):
         out, saved = tmp_path / f"convert.{ending}", tmp_path / f"saved.{ending}"
-        subprocess.run([os.environ["PELNOR_BIN"], "convert", files[kind], out, "--frame", str(index)], check=True)
+        convert = [os.environ["PELNOR_BIN"], "convert", files[kind], out, "--frame", str(index)]
+        subprocess.run(convert, check=True)
         frame.save(saved)
         assert saved.read_bytes() == out.read_bytes()
     data = (tmp_path / "convert.xyzm").read_bytes()
@@ -82,7 +86,7 @@ def test_any_frame_reads_as_in_order(files):
         np.testing.assert_array_equal(bits(frame.phase), bits(phase))
 
 
-@pytest.mark.parametrize("start, stop, step", [(None, None, None), (1, None, 2), (-2, None, None), (4, 0, -2)])
+@pytest.mark.parametrize("start, stop, step", [(None, None, None), (1, 5, 2), (-2, None, None), (4, 0, -2)])
 def test_frames_take_a_slice_of_the_indices(files, start, stop, step):
     scan = pelnor.open(files["ptv"])
     assert [f.index for f in scan.frames(start, stop, step)] == list(range(len(scan)))[start:stop:step]
@@ -95,10 +99,18 @@ def test_sequence_cut_short_holds_its_whole_frames(files, tmp_path):
     with pytest.warns(pelnor.ShortSequenceWarning, match="3 of the 6"):
         scan = pelnor.open(cut)
     assert (len(scan), scan.header_frame_count) == (3, 6) and "3 of the 6" in scan.shortfall
+    assert pelnor.open(files["ptv"]).shortfall is None
     assert [f.index for f in scan] == [0, 1, 2]
     with pytest.raises(IndexError, match="3 of the 6"):
         scan[3]
     np.testing.assert_array_equal(bits(scan[-1].xyz), bits(pelnor.open(files["ptv"])[2].xyz))
+
+
+def read_after_deleting(scan, path):
+    """A single frame is read again from its file once the first read has handed it out."""
+    scan[0]
+    path.unlink()
+    scan[0]
 
 
 @pytest.mark.parametrize(
@@ -109,13 +121,22 @@ def test_sequence_cut_short_holds_its_whole_frames(files, tmp_path):
         (lambda files, folder: pelnor.open(files["pt"].rename(folder / "scan.txt")), ValueError),
         (lambda files, folder: pelnor.open(files["ptv"])[6], IndexError),
         (lambda files, folder: pelnor.open(files["ptv"])[-7], IndexError),
+        (lambda files, folder: pelnor.open(files["ptv"]).frames(step=0), ValueError),
+        (lambda files, folder: read_after_deleting(pelnor.open(files["pt"]), files["pt"]), FileNotFoundError),
         (lambda files, folder: pelnor.open(files["pt"])[0].point_at(W, 0), IndexError),
         (lambda files, folder: pelnor.open(files["xyzm"])[0].save(folder / "f.pt"), ValueError),
         (lambda files, folder: pelnor.open(files["pt"])[0].save(folder / "f.png"), ValueError),
         (lambda files, folder: pelnor.open(files["pt"])[0].save(folder / "no" / "f.ply"), OSError),
         (lambda files, folder: pelnor.save_xyzm(folder / "f.xyzm", np.zeros((4, 3))), ValueError),
+        (
+            lambda files, folder: pelnor.save_xyzm(folder / "f.xyzm", np.zeros((4, 3, 3)), np.ones((3, 4))),
+            ValueError,
+        ),
         (lambda files, folder: pelnor.sample(folder / "s.pt", scene="moon"), ValueError),
         (lambda files, folder: pelnor.sample(folder / "s.ptv", frames=0), ValueError),
+        (lambda files, folder: pelnor.sample(folder / "s.pt", size=(0, 48)), ValueError),
+        (lambda files, folder: pelnor.sample(folder / "s.png"), ValueError),
+        (lambda files, folder: pelnor.sample(folder / "no" / "s.ptv", size=(8, 6)), OSError),
     ],
 )
 def test_misuse_raises_python_errors(tmp_path, misuse, error):
