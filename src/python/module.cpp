@@ -79,18 +79,22 @@ PYBIND11_MODULE(pelnor, m) {
             "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does. "
             "A finished frame holds no phase to write as .pt (ValueError); a file that cannot be "
             "written raises OSError.")
-        .def("__repr__", [](const Frame &frame) {
-            return QStringLiteral("<pelnor.Frame %1: %2 x %3, %4>")
-                .arg(frame.index())
-                .arg(frame.width())
-                .arg(frame.height())
-                .arg(frame.kind())
-                .toStdString();
-        });
+        .def(
+            "__repr__",
+            [](const Frame &frame) {
+                return QStringLiteral("<pelnor.Frame %1: %2 x %3, %4>")
+                    .arg(frame.index())
+                    .arg(frame.width())
+                    .arg(frame.height())
+                    .arg(frame.kind())
+                    .toStdString();
+            },
+            "The frame's index, size and kind.");
 
     py::class_<FrameIterator>(m, "FrameIterator", "Frames of a scan, each read as the loop reaches it.")
-        .def("__iter__", [](py::object self) { return self; })
-        .def("__next__", &FrameIterator::next);
+        .def(
+            "__iter__", [](py::object self) { return self; }, "The iterator itself.")
+        .def("__next__", &FrameIterator::next, "The next frame, read now; StopIteration after the last.");
 
     py::class_<Scan>(m, "Scan",
                      "An open scan file: its frames by index, read and decoded when asked for. Made by "
@@ -127,7 +131,7 @@ PYBIND11_MODULE(pelnor, m) {
              py::arg("step") = py::none(),
              "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
              "time as the loop reaches them.")
-        .def("__repr__", &repr);
+        .def("__repr__", &repr, "The file's path, frame count, size and kind.");
 
     m.def(
         "open",
