@@ -5,7 +5,6 @@
 #include "data/xyzm_file.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
