@@ -173,7 +173,7 @@ class TestInstall : public QObject {
     void debianPackage() {
         const QString fields = run("dpkg-deb", {"-f", package, "Version", "Depends"}).out;
         for (const char *needed : {"libqt5core5a", "libqt5gui5", "libqt5widgets5", "libqt5svg5", "libopengl0",
-                                   "libegl1", "libegl-mesa0", "libgl1-mesa-dri"})
+                                   "libegl1", "libegl-mesa0", "libgl1-mesa-dri", "python3-numpy"})
             QVERIFY2(fields.contains(needed), qPrintable(QString(needed) + " missing in " + fields));
         // Thumbnails need no virtual screen.
         QVERIFY2(!fields.contains("xvfb") && !fields.contains("xauth"), qPrintable(fields));
@@ -181,6 +181,11 @@ class TestInstall : public QObject {
         QVERIFY2(!version.isEmpty() && fields.contains("Version: " + version + "\n"), qPrintable(fields));
 
         QVERIFY(!run("dpkg-deb", {"-c", package}).out.contains(".cache"));
+        // Debian's python3 imports the module from where the package puts it.
+        QProcessEnvironment python = QProcessEnvironment::systemEnvironment();
+        python.insert("PYTHONPATH", root + "/usr/" PELNOR_PYTHON_DIR);
+        const Run imported = run(PELNOR_PYTHON, {"-c", "import pelnor; print(pelnor.__file__)"}, python);
+        QVERIFY2(imported.status == 0 && imported.out.startsWith(root), qPrintable(imported.err));
         const QString local = dir.filePath("local");
         const Run install = run("cmake", {"--install", PELNOR_BUILD_DIR, "--prefix", local});
         QVERIFY2(install.status == 0, qPrintable(install.out + install.err));

@@ -12,7 +12,7 @@ launcher=""
 command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 # The row threads count into the same arcs at once: plain counters would lose updates and wrap.
 pelnor_build "$dir" -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS=--coverage -fprofile-update=atomic" \
-    -DCMAKE_EXE_LINKER_FLAGS=--coverage $launcher
+    -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_MODULE_LINKER_FLAGS=--coverage $launcher
 # Counts from an earlier run would add up with this one.
 find "$dir" -name '*.gcda' -delete
 

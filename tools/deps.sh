@@ -3,11 +3,13 @@
 
 # The second line serves drawing: GLVND's libOpenGL and EGL with Mesa's drivers, headless or under
 # the virtual screen the widget tests use; the third installing and packaging (menu entries, file
-# types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video export.
+# types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video
+# export; the fifth, the Python module and its tests.
 PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 clang-format
     libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth
     desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file bubblewrap
-    pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev"
+    pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
+    pybind11-dev python3-dev python3-numpy python3-pytest"
 # Extras that tools/coverage.sh installs for itself; CI does not need them.
 PELNOR_COVERAGE_PACKAGES="gcovr"
 

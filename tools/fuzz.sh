@@ -16,9 +16,10 @@ BUILD="$PELNOR_ROOT/build-fuzz"
 TARGETS="fuzz_xyzm fuzz_pt fuzz_ptv"
 
 . "$PELNOR_ROOT/tools/deps.sh"
-# Only what building the core and the command-line tool needs; no display for fuzzing.
+# Only what building the core and the command-line tool needs, and what configuring the tree finds
+# for the Python module; no display for fuzzing.
 # shellcheck disable=SC2034 # read by pelnor_install_missing
-PELNOR_PACKAGES="cmake make qtbase5-dev qtbase5-dev-tools"
+PELNOR_PACKAGES="cmake make qtbase5-dev qtbase5-dev-tools python3-dev pybind11-dev"
 pelnor_install_missing
 if ! command -v clang++ >/dev/null; then
     if [ "$(id -u)" -ne 0 ]; then

@@ -11,7 +11,7 @@ PELNOR_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$PELNOR_ROOT/tools/deps.sh"
 pelnor_install_missing
 
-headless_labels="core|cli|render|install"
+headless_labels="core|cli|render|install|python"
 display_labels="gl|gui"
 
 run_tests() {
@@ -51,6 +51,8 @@ echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer ==
 pelnor_build "$PELNOR_ROOT/build-sanitize" -DPELNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELNOR_WERROR=ON
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The Python tests (label python) are left out: the interpreter itself is not built with the
+# sanitizers, and would need their runtime preloaded into it.
 run_tests "$PELNOR_ROOT/build-sanitize" "core|cli" || exit 1
 # llvmpipe keeps small blocks from its compiled shaders, which no stack can name: the tests that
 # draw run with every check but the leak check.

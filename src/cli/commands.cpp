@@ -159,15 +159,14 @@ int runSample(const QStringList &arguments) {
     if (!framesOk || frames < 1 || !rateOk || !(rate > 0.0f) || !std::isfinite(rate))
         return usageError(parser,
                           QStringLiteral("--frames takes a count of at least 1 and --rate a rate above 0"));
-    const int scene = QStringList{"studio", "off-centre", "centre-hole"}.indexOf(parser.value("scene"));
-    if (scene < 0)
+    VirtualScanner::Scene kind = VirtualScanner::Studio;
+    if (!sceneNamed(parser.value("scene"), &kind))
         return usageError(parser, QStringLiteral("--scene takes studio, off-centre or centre-hole"));
     const QString path = parser.positionalArguments().at(1);
     const QString ending = QFileInfo(path).suffix().toLower();
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
-    const auto kind = static_cast<VirtualScanner::Scene>(scene);
     const bool written = ending == QLatin1String("ptv")
                              ? writeSampleSequence(path, width, height, frames, rate, &error, kind)
                              : writeSampleFile(path, width, height, &error, kind);

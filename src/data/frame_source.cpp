@@ -1,5 +1,6 @@
 #include "data/frame_source.h"
 
+#include "data/calibration.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
@@ -20,6 +21,11 @@ bool FrameSource::open(const QString &path, QString *error) {
         if (!(ending == QLatin1String("pt") ? loadPtFile(*single, path, error)
                                             : loadXYZMFile(*single, path, error, nullptr)))
             return false;
+        m_kind = single->frameKind;
+        m_width = single->width;
+        m_height = single->height;
+        m_hasCalibration = m_kind != XyzmFrame;
+        m_calibration = storedCalibration(*single);
         m_single = std::move(single);
         return true;
     }
@@ -34,6 +40,11 @@ bool FrameSource::open(const QString &path, QString *error) {
         m_reader.closeStream(m_file);
         return false;
     }
+    m_kind = PtvFrame;
+    m_width = m_header.width;
+    m_height = m_header.height;
+    m_hasCalibration = true;
+    m_calibration = m_header.calibration;
     return true;
 }
 

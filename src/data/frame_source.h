@@ -33,6 +33,12 @@ class FrameSource {
     float frameRate() const { return isSequence() ? m_header.frameRate : 0.0f; }
     // Why the file holds fewer frames than its header promises, or empty.
     QString shortfall() const { return isSequence() ? shortSequenceMessage(m_header) : QString(); }
+    // What open() learnt of every frame the file holds: their kind (a FrameKind), size and the
+    // scanner's calibration, null for XYZM frames, which carry none.
+    int32_t frameKind() const { return m_kind; }
+    int32_t width() const { return m_width; }
+    int32_t height() const { return m_height; }
+    const CalibrationBlocks *calibration() const { return m_hasCalibration ? &m_calibration : nullptr; }
 
     // Puts frame `frame` into the store, setting the store up for this file first where needed.
     // A frame that cannot be read is named in the error and leaves the store's frame whole.
@@ -42,6 +48,11 @@ class FrameSource {
     QString m_path;
     // A single frame, read by open() and handed over by the first readFrame.
     std::unique_ptr<ScanFrameStore> m_single;
+    int32_t m_kind = 0;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    bool m_hasCalibration = false;
+    CalibrationBlocks m_calibration;
     std::FILE *m_file = nullptr;
     PTVReader m_reader;
     PtvHeader m_header;

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 
 #include <cstring>
 
@@ -40,6 +41,13 @@ bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString
     const SyntheticCapture capture = VirtualScanner(width, height, scene).capture(0.0);
     return ending == QLatin1String("pt") ? writeCapturePt(path, capture, error)
                                          : writeCaptureXyzm(path, capture, error);
+}
+
+bool sceneNamed(const QString &name, VirtualScanner::Scene *scene) {
+    const int index = QStringList{"studio", "off-centre", "centre-hole"}.indexOf(name);
+    if (index >= 0)
+        *scene = static_cast<VirtualScanner::Scene>(index);
+    return index >= 0;
 }
 
 QByteArray ptvHeaderBytes(const PtvHeader &header) {

@@ -13,6 +13,10 @@ bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QStr
 bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error,
                      VirtualScanner::Scene scene = VirtualScanner::Studio);
 
+// The scene of a name as the front ends take it: studio, off-centre or centre-hole. False for any
+// other name, leaving scene as it was.
+bool sceneNamed(const QString &name, VirtualScanner::Scene *scene);
+
 struct PtvHeader;
 
 // The 457 header bytes of a PTV sequence.

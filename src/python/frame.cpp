@@ -1,0 +1,146 @@
+#include "python/frame.h"
+
+#include "data/measured_coordinates.h"
+#include "data/ply_file.h"
+#include "data/pt_file.h"
+#include "data/xyzm_file.h"
+#include "geometry/measured_point.h"
+#include "python/python_boundary.h"
+
+#include <QFileInfo>
+
+Frame::Frame(int32_t index, std::unique_ptr<ScanFrameStore> store)
+    : m_index(index), m_store(std::move(store)) {}
+
+const char *Frame::kindName(int32_t frameKind) {
+    return frameKind == XyzmFrame ? "xyzm" : frameKind == PtFrame ? "pt" : "ptv";
+}
+
+py::array Frame::view(const py::dtype &type, std::vector<py::ssize_t> shape, std::vector<py::ssize_t> strides,
+                      const void *data) {
+    py::array array(type, std::move(shape), std::move(strides), data,
+                    py::cast(this, py::return_value_policy::reference));
+    array.attr("setflags")(py::arg("write") = false);
+    return array;
+}
+
+void Frame::measure() {
+    if (m_xyz)
+        return;
+    const py::ssize_t h = height(), w = width();
+    py::array_t<float> xyz({h, w, py::ssize_t(3)});
+    py::array_t<bool> valid({h, w});
+    float *points = xyz.mutable_data();
+    uint8_t *kept = reinterpret_cast<uint8_t *>(valid.mutable_data());
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_triangulated && m_store->frameKind != XyzmFrame)
+            m_store->computeCoordinatesFromPhase();
+        m_triangulated = true;
+        measuredCoordinates(*m_store, points, kept);
+    }
+    xyz.attr("setflags")(py::arg("write") = false);
+    valid.attr("setflags")(py::arg("write") = false);
+    // Another thread may have measured meanwhile; every caller gets the same arrays.
+    if (!m_xyz) {
+        m_xyz = xyz;
+        m_valid = valid;
+    }
+}
+
+py::array Frame::xyz() {
+    measure();
+    return m_xyz;
+}
+
+py::array Frame::valid() {
+    measure();
+    return m_valid;
+}
+
+py::array Frame::texture() {
+    const py::ssize_t h = height(), w = width();
+    const uint8_t *rgb = m_store->rgbTexture.get();
+    // A grey capture's texture is its grey byte repeated in all three channels.
+    if (m_store->frameKind == PtFrame && !m_store->colorTexture && m_store->mosaicCode < 0)
+        return view(py::dtype::of<uint8_t>(), {h, w}, {3 * w, 3}, rgb);
+    return view(py::dtype::of<uint8_t>(), {h, w, 3}, {3 * w, 3, 1}, rgb);
+}
+
+py::object Frame::phase() {
+    if (m_store->frameKind == XyzmFrame)
+        return py::none();
+    const py::ssize_t h = height(), w = width(), size = sizeof(float);
+    return view(py::dtype::of<float>(), {h, w}, {w * size, size}, m_store->phase.get());
+}
+
+py::array Frame::points() {
+    return xyz()[valid()].cast<py::array>();
+}
+
+py::array Frame::colors() {
+    const py::ssize_t h = height(), w = width();
+    return view(py::dtype::of<uint8_t>(), {h, w, 3}, {3 * w, 3, 1}, m_store->rgbTexture.get())[valid()]
+        .cast<py::array>();
+}
+
+py::object Frame::pointAt(int64_t u, int64_t v) {
+    if (u < 0 || v < 0 || u >= width() || v >= height())
+        throw py::index_error(QStringLiteral("pixel (%1, %2) lies outside the %3 x %4 frame")
+                                  .arg(u)
+                                  .arg(v)
+                                  .arg(width())
+                                  .arg(height())
+                                  .toStdString());
+    std::optional<QVector3D> p;
+    {
+        // Another thread may hold the frame for a whole triangulation: wait without the GIL.
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        p = measuredPoint(*m_store, static_cast<int>(u), static_cast<int>(v));
+    }
+    if (!p)
+        return py::none();
+    return py::make_tuple(p->x(), p->y(), p->z());
+}
+
+py::dict Frame::facts() {
+    SurfaceFacts facts;
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        facts = m_store->measureSurface();
+    }
+    const auto range = [&](int axis) { return py::make_tuple(facts.min[axis], facts.max[axis]); };
+    py::dict out;
+    out["width"] = width();
+    out["height"] = height();
+    out["pixels"] = m_store->pixelCount;
+    out["valid"] = facts.validCount;
+    out["x_range"] = range(0);
+    out["y_range"] = range(1);
+    out["z_range"] = range(2);
+    out["center_of_mass"] = py::make_tuple(facts.mean.x(), facts.mean.y(), facts.mean.z());
+    return out;
+}
+
+void Frame::save(const QString &path) {
+    const QString ending = QFileInfo(path).suffix().toLower();
+    if (ending != QLatin1String("xyzm") && ending != QLatin1String("pt") && ending != QLatin1String("ply"))
+        throw py::value_error((path + ": the name must end in .xyzm, .pt or .ply").toStdString());
+    QString error;
+    bool written = false;
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        written = ending == QLatin1String("xyzm") ? saveXYZMFile(*m_store, path, &error, nullptr)
+                  : ending == QLatin1String("pt") ? savePtFile(*m_store, path, &error)
+                                                  : savePlyFile(*m_store, path, &error);
+    }
+    // Only a finished frame refuses a writer; every other failure is the disk's.
+    if (!written && ending == QLatin1String("pt") && m_store->frameKind == XyzmFrame)
+        throw py::value_error((path + ": " + error).toStdString());
+    if (!written)
+        raiseWriteError(path, error);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "data/scan_frame_store.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace py = pybind11;
+
+// One frame of a scan as Python holds it: a store of its own, read once and shared with nothing,
+// so the arrays handed out stay valid for as long as they live. Views of the store's buffers keep
+// the frame alive; computed arrays own their memory. Triangulating, measuring and saving release
+// the GIL, and the frame's lock keeps two threads off the store at once.
+class Frame {
+  public:
+    Frame(int32_t index, std::unique_ptr<ScanFrameStore> store);
+
+    int32_t index() const { return m_index; }
+    int32_t width() const { return m_store->width; }
+    int32_t height() const { return m_store->height; }
+    const char *kind() const { return kindName(m_store->frameKind); }
+    // "xyzm" for a finished frame, "pt" or "ptv" for a raw one, by its FrameKind.
+    static const char *kindName(int32_t frameKind);
+
+    // (H, W, 3) float32, NaN where nothing was measured, and (H, W) bool: computed together on first
+    // use (a raw frame triangulated as a save triangulates it) and read-only from then on.
+    py::array xyz();
+    py::array valid();
+    // Read-only views of the store: the colour texture, (H, W) for a grey capture, and the phase of a
+    // raw frame (None for a finished one).
+    py::array texture();
+    py::object phase();
+    // The points and colours of the valid pixels, row by row, as new arrays.
+    py::array points();
+    py::array colors();
+    // The point at column u, row v as (x, y, z), None where nothing was measured.
+    py::object pointAt(int64_t u, int64_t v);
+    // The facts File Info shows, measured over every pixel, as numbers.
+    py::dict facts();
+    // Writes the frame as .xyzm, .pt or .ply, by the name's ending.
+    void save(const QString &path);
+
+  private:
+    // A view of one of the store's buffers that keeps this frame alive and cannot change it.
+    py::array view(const py::dtype &type, std::vector<py::ssize_t> shape, std::vector<py::ssize_t> strides,
+                   const void *data);
+    void measure();
+
+    int32_t m_index;
+    std::unique_ptr<ScanFrameStore> m_store;
+    std::mutex m_mutex;
+    bool m_triangulated = false;
+    py::object m_xyz;
+    py::object m_valid;
+};

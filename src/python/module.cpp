@@ -1,0 +1,172 @@
+// The pelnor module: scan files, their frames as NumPy arrays, and the core's writers, for Python.
+#include "python/python_boundary.h"
+#include "python/scan.h"
+#include "python/writers.h"
+#include "support/allocator_tuning.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <utility>
+
+namespace {
+
+std::string repr(const Scan &scan) {
+    return QStringLiteral("<pelnor.Scan '%1': %2 frames of %3 x %4, %5>")
+        .arg(scan.path())
+        .arg(scan.size())
+        .arg(scan.width())
+        .arg(scan.height())
+        .arg(scan.kind())
+        .toStdString();
+}
+
+FrameIterator frames(const py::object &self, const py::object &start, const py::object &stop,
+                     const py::object &step) {
+    py::ssize_t first = 0, end = 0, by = 0, count = 0;
+    if (!py::reinterpret_steal<py::slice>(PySlice_New(start.ptr(), stop.ptr(), step.ptr()))
+             .compute(self.cast<Scan &>().size(), &first, &end, &by, &count))
+        throw py::error_already_set();
+    return FrameIterator(self, first, by, count);
+}
+
+} // namespace
+
+PYBIND11_MODULE(pelnor, m) {
+    // Frames come and go tens of megabytes at a time: as in both programs, glibc keeps that memory
+    // for the next frame instead of mapping it afresh, which made reading half as slow again.
+    keepLargeAllocations();
+    m.doc() = "Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays: every frame of a 3D video by "
+              "its index, triangulated by the same code as the Pelnor viewer and the pelnor tool.";
+
+    static const py::handle shortWarning = PyErr_NewExceptionWithDoc(
+        "pelnor.ShortSequenceWarning",
+        "Warned when a sequence holds fewer frames than its header promises: len() counts the frames "
+        "it holds.",
+        PyExc_UserWarning, nullptr);
+    m.attr("ShortSequenceWarning") = shortWarning;
+
+    py::class_<Frame>(m, "Frame",
+                      "One frame of a scan, read whole. Its arrays stay valid after the frame and the "
+                      "scan are gone; the arrays of its properties are read-only (copy one to change it).")
+        .def_property_readonly("index", &Frame::index, "Index of the frame in its file, from 0.")
+        .def_property_readonly("width", &Frame::width, "Frame width in pixels (columns).")
+        .def_property_readonly("height", &Frame::height, "Frame height in pixels (rows).")
+        .def_property_readonly("kind", &Frame::kind,
+                               "'xyzm' for a finished frame of coordinates; 'pt' or 'ptv' for a raw frame "
+                               "of phases, triangulated with the scanner's calibration.")
+        .def_property_readonly("xyz", &Frame::xyz,
+                               "(H, W, 3) float32 points in scene units, NaN where nothing was measured. "
+                               "Equal bit for bit to what `pelnor convert` writes to .xyzm for the frame.")
+        .def_property_readonly("valid", &Frame::valid, "(H, W) bool: measured, with a finite point.")
+        .def_property_readonly("texture", &Frame::texture,
+                               "(H, W, 3) uint8 colours as the viewer shows them; (H, W) for a grey capture.")
+        .def_property_readonly("phase", &Frame::phase,
+                               "(H, W) float32 phases of a raw frame (a sequence frame smoothed as playback "
+                               "smooths it); None for a finished frame.")
+        .def("points", &Frame::points, "(N, 3) float32: the points of the valid pixels, row by row.")
+        .def("colors", &Frame::colors, "(N, 3) uint8: the colours of the same pixels as points().")
+        .def("point_at", &Frame::pointAt, py::arg("u"), py::arg("v"),
+             "The point (x, y, z) measured at column u, row v, or None where nothing was measured. "
+             "Raises IndexError for a pixel outside the frame.")
+        .def("facts", &Frame::facts,
+             "The facts File Info shows, measured over every valid pixel: width, height, pixels, valid, "
+             "x_range, y_range, z_range (each (min, max)) and center_of_mass.")
+        .def(
+            "save", [](Frame &frame, const py::object &path) { frame.save(pathArgument(path)); },
+            py::arg("path"),
+            "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does. "
+            "A finished frame holds no phase to write as .pt (ValueError); a file that cannot be "
+            "written raises OSError.")
+        .def(
+            "__repr__",
+            [](const Frame &frame) {
+                return QStringLiteral("<pelnor.Frame %1: %2 x %3, %4>")
+                    .arg(frame.index())
+                    .arg(frame.width())
+                    .arg(frame.height())
+                    .arg(frame.kind())
+                    .toStdString();
+            },
+            "The frame's index, size and kind.");
+
+    py::class_<FrameIterator>(m, "FrameIterator", "Frames of a scan, each read as the loop reaches it.")
+        .def(
+            "__iter__", [](py::object self) { return self; }, "The iterator itself.")
+        .def("__next__", &FrameIterator::next, "The next frame, read now; StopIteration after the last.");
+
+    py::class_<Scan>(m, "Scan",
+                     "An open scan file: its frames by index, read and decoded when asked for. Made by "
+                     "pelnor.open(). Threads may read the same scan; each read releases the GIL.")
+        .def_property_readonly(
+            "path", [](const Scan &scan) { return scan.path().toStdString(); }, "The file's path.")
+        .def("__len__", &Scan::size, "Frames the file holds (fewer than header_frame_count when cut short).")
+        .def_property_readonly("header_frame_count", &Scan::promised,
+                               "Frames the file's header promises; 1 for a single frame.")
+        .def_property_readonly(
+            "shortfall",
+            [](const Scan &scan) -> py::object {
+                if (scan.shortfall().isEmpty())
+                    return py::none();
+                return py::str(scan.shortfall().toStdString());
+            },
+            "Why the file holds fewer frames than its header promises, or None.")
+        .def_property_readonly("width", &Scan::width, "Frame width in pixels.")
+        .def_property_readonly("height", &Scan::height, "Frame height in pixels.")
+        .def_property_readonly("rate", &Scan::rate,
+                               "Frames per second of a sequence; 0.0 for a single frame.")
+        .def_property_readonly("kind", &Scan::kind, "'xyzm', 'pt' or 'ptv': the kind of the file's frames.")
+        .def_property_readonly("calibration", &Scan::calibration,
+                               "{'camera': (3, 4), 'projector': (3, 4)} float64 projection matrices of "
+                               "the scanner; None for an .xyzm file, which carries none.")
+        .def("__getitem__", &Scan::frame, py::arg("index"),
+             "The frame at an index in the file, from 0; a negative index counts back from the end. "
+             "Raises IndexError outside the frames the file holds.")
+        .def(
+            "__iter__",
+            [](const py::object &self) { return frames(self, py::none(), py::none(), py::none()); },
+            "Every frame of the file, in order.")
+        .def("frames", &frames, py::arg("start") = py::none(), py::arg("stop") = py::none(),
+             py::arg("step") = py::none(),
+             "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
+             "time as the loop reaches them.")
+        .def("__repr__", &repr, "The file's path, frame count, size and kind.");
+
+    m.def(
+        "open",
+        [](const py::object &path) {
+            auto scan = std::make_unique<Scan>(pathArgument(path));
+            const QString shortBy = scan->shortfall();
+            if (!shortBy.isEmpty() &&
+                PyErr_WarnEx(shortWarning.ptr(), (scan->path() + ": " + shortBy).toUtf8().constData(), 1) < 0)
+                throw py::error_already_set();
+            return scan;
+        },
+        py::arg("path"),
+        "Opens a .xyzm, .pt or .ptv file; a single frame is a scan of one. A sequence holding fewer "
+        "frames than its header promises opens with the frames it holds and a ShortSequenceWarning. "
+        "Raises FileNotFoundError, PermissionError or another OSError for a file that cannot be opened, "
+        "and ValueError, saying what is wrong, for a broken one.");
+
+    m.def(
+        "save_xyzm",
+        [](const py::object &path, const py::object &xyz, const py::object &texture) {
+            saveXyzm(pathArgument(path), xyz, texture);
+        },
+        py::arg("path"), py::arg("xyz"), py::arg("texture") = py::none(),
+        "Writes (H, W, 3) points as an .xyzm frame the viewer opens: a pixel with any coordinate "
+        "not finite is written unmeasured. texture: None (white), (H, W) grey or (H, W, 3) uint8.");
+
+    m.def(
+        "sample",
+        [](const py::object &path, const std::string &scene, std::pair<int32_t, int32_t> size, int32_t frames,
+           float rate) {
+            writeSample(pathArgument(path), QString::fromStdString(scene), size.first, size.second, frames,
+                        rate);
+        },
+        py::arg("path"), py::arg("scene") = "studio", py::arg("size") = std::make_pair(640, 480),
+        py::arg("frames") = 30, py::arg("rate") = 15.0f,
+        "Writes a synthetic capture (.pt, .xyzm) or 3D video (.ptv) of the virtual scanner, as "
+        "`pelnor sample` does. scene: 'studio', 'off-centre' or 'centre-hole'; size: (width, height).");
+}

@@ -1,0 +1,63 @@
+#include "python/scan.h"
+
+#include "python/python_boundary.h"
+
+#include <pybind11/numpy.h>
+
+Scan::Scan(const QString &path) : m_path(path) {
+    QString error;
+    bool opened = false;
+    {
+        py::gil_scoped_release release;
+        opened = m_source.open(path, &error);
+    }
+    if (!opened)
+        raiseReadError(path, error);
+}
+
+py::object Scan::calibration() const {
+    const CalibrationBlocks *blocks = m_source.calibration();
+    if (!blocks)
+        return py::none();
+    const auto projection = [](const double *values) {
+        py::array_t<double> matrix({3, 4});
+        std::copy(values, values + 12, matrix.mutable_data());
+        return matrix;
+    };
+    py::dict out;
+    out["camera"] = projection(blocks->cameraProjection);
+    out["projector"] = projection(blocks->projectorProjection);
+    return std::move(out);
+}
+
+std::unique_ptr<Frame> Scan::frame(int64_t index) {
+    const int64_t at = index < 0 ? index + size() : index;
+    if (at < 0 || at >= size()) {
+        QString message =
+            QStringLiteral("frame %1 is not in the file, which holds %2 frames").arg(index).arg(size());
+        if (!shortfall().isEmpty())
+            message += " (" + shortfall() + ")";
+        throw py::index_error(message.toStdString());
+    }
+    std::unique_ptr<ScanFrameStore> store;
+    QString error;
+    bool read = false;
+    {
+        py::gil_scoped_release release;
+        store = std::make_unique<ScanFrameStore>();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        read = m_source.readFrame(static_cast<int32_t>(at), *store, &error);
+    }
+    if (!read)
+        raiseReadError(m_path, error);
+    return std::make_unique<Frame>(static_cast<int32_t>(at), std::move(store));
+}
+
+std::unique_ptr<Frame> FrameIterator::next() {
+    if (m_left <= 0)
+        throw py::stop_iteration();
+    std::unique_ptr<Frame> frame = m_scan.cast<Scan &>().frame(m_next);
+    m_next += m_step;
+    --m_left;
+    return frame;
+}
