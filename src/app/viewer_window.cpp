@@ -7,6 +7,7 @@
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
+#include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "view/color_legend.h"
@@ -116,11 +117,10 @@ void ViewerWindow::openFile(QString path) {
     if (path.isEmpty())
         return;
     const QString name = lastPathComponent(path);
-    const QString ending = scanFileEnding(path);
-    if (ending == QLatin1String("ptv"))
+    if (scanFormatOf(path) == ScanFormat::Ptv)
         openSequence(path, name);
     else
-        openSingleFrame(path, name, ending);
+        openSingleFrame(path, name);
 }
 
 void ViewerWindow::openSequence(const QString &path, const QString &name) {
@@ -152,21 +152,12 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
 }
 
-void ViewerWindow::openSingleFrame(const QString &path, const QString &name, const QString &ending) {
+void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
     const bool wasPlaying = view().isPlaying();
-    QString error;
-    bool loaded = false;
-    int32_t kind = m_store.frameKind;
+    QString error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
     // The loaders leave the store as it was when they fail, so a broken file costs nothing.
-    if (ending == QLatin1String("xyzm")) {
-        loaded = loadXYZMFile(m_store, path, &error);
-        kind = XyzmFrame;
-    } else if (ending == QLatin1String("pt")) {
-        loaded = loadPtFile(m_store, path, &error);
-        kind = PtFrame;
-    } else {
-        error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
-    }
+    const bool loaded =
+        scanFormatOf(path) != ScanFormat::Unknown && loadFrameFile(m_store, path, &error, nullptr, stdout);
     if (!loaded) {
         showFailure(QStringLiteral("Could not open "), name, error);
         return;
@@ -184,7 +175,6 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name, con
         ui->actionReplay->setChecked(false);
     }
     setSequenceControlsEnabled(false);
-    m_store.frameKind = kind;
     m_store.filePath = path;
     m_store.fileName = name;
     view().clearPicks();

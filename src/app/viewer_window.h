@@ -66,7 +66,7 @@ class ViewerWindow : public QMainWindow {
 
   private:
     void openSequence(const QString &path, const QString &name);
-    void openSingleFrame(const QString &path, const QString &name, const QString &ending);
+    void openSingleFrame(const QString &path, const QString &name);
     void fillFileInfoTable();
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);

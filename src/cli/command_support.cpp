@@ -2,8 +2,8 @@
 
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
+#include "data/scan_format.h"
 #include "data/scan_frame_store.h"
-#include "data/xyzm_file.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -114,33 +114,25 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
 } // namespace
 
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts) {
-    const QString ending = QFileInfo(path).suffix().toLower();
-    if (frame != 0 && ending != QLatin1String("ptv")) {
+    const ScanFormat format = scanFormatOf(path);
+    if (frame != 0 && format != ScanFormat::Ptv) {
         if (error)
             *error = QStringLiteral("frame %1 is not in the file, which holds one frame, 0").arg(frame);
         return false;
     }
-    if (ending == QLatin1String("xyzm")) {
-        if (!loadXYZMFile(store, path, error, nullptr))
-            return false;
-        if (facts)
-            facts->lines << QStringLiteral("Format: XYZM");
-    } else if (ending == QLatin1String("pt")) {
-        PtHeader header;
-        if (!loadPtFile(store, path, error, &header))
-            return false;
-        if (facts)
-            facts->lines << QStringLiteral("Format: PT") << QStringLiteral("Version: %1").arg(header.version)
-                         << "Capture time: " + captureTimeText(header.captureTime)
-                         << "Texture: " + textureKind(header.colorTexture, header.mosaicCode)
-                         << calibrationFacts(header.calibration);
-    } else if (ending == QLatin1String("ptv")) {
+    PtHeader header;
+    if (format == ScanFormat::Ptv) {
         if (!loadSequenceFrame(store, path, frame, error, facts))
             return false;
-    } else {
-        if (error)
-            *error = QStringLiteral("unknown file ending (expected .xyzm, .pt or .ptv)");
+    } else if (!loadFrameFile(store, path, error, &header)) {
         return false;
+    } else if (facts && format == ScanFormat::Xyzm) {
+        facts->lines << QStringLiteral("Format: XYZM");
+    } else if (facts) {
+        facts->lines << QStringLiteral("Format: PT") << QStringLiteral("Version: %1").arg(header.version)
+                     << "Capture time: " + captureTimeText(header.captureTime)
+                     << "Texture: " + textureKind(header.colorTexture, header.mosaicCode)
+                     << calibrationFacts(header.calibration);
     }
     store.fileName = QFileInfo(path).fileName();
     store.filePath = QFileInfo(path).absoluteFilePath();
