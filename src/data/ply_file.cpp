@@ -1,19 +1,31 @@
 #include "data/ply_file.h"
 
+#include "data/binary_file.h"
 #include "data/scan_frame_store.h"
 
 #include <QSaveFile>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error) {
     const int32_t n = store.pixelCount;
-    std::vector<int32_t> remap(static_cast<size_t>(n), -1);
+    // Known before the file is begun, so a frame too large for memory leaves no temporary behind.
+    const std::unique_ptr<int32_t[]> remap = tryAllocate<int32_t>(n);
+    if (!remap) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+        return false;
+    }
+    // A point that is not finite is no point of the surface: one would make most mesh tools see
+    // an empty scene, their bounds turning NaN.
     int32_t kept = 0;
-    for (int32_t i = 0; i < n; ++i)
-        if (store.mask[i])
-            remap[static_cast<size_t>(i)] = kept++;
+    for (int32_t i = 0; i < n; ++i) {
+        const float *p = &store.xyz[3 * static_cast<size_t>(i)];
+        remap[i] =
+            store.mask[i] && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) ? kept++ : -1;
+    }
     const size_t faces = store.indexData.size() / 3;
 
     const QByteArray header = "ply\nformat binary_little_endian 1.0\ncomment Pelnor Viewer\nelement vertex " +
@@ -45,7 +57,7 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
         chunk.insert(chunk.end(), c, c + bytes);
     };
     for (int32_t i = 0; i < n && written; ++i) {
-        if (remap[static_cast<size_t>(i)] < 0)
+        if (remap[i] < 0)
             continue;
         append(&store.xyz[3 * static_cast<size_t>(i)], 12);
         append(&store.vertexData[10 * static_cast<size_t>(i) + 3], 12);

@@ -5,8 +5,8 @@
 class ScanFrameStore;
 
 // Writes the store's coordinate mesh (xyz, vertexData and indexData as buildCoordinateMesh leaves
-// them) as binary little-endian PLY: only vertices with a measurement, with normal and colour, and
-// the triangles renumbered to them.
+// them) as binary little-endian PLY: only vertices with a measurement and a finite point (those
+// "Valid coordinates" counts), with normal and colour, and the triangles renumbered to them.
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error);
 
 // Writes the frame in the store as PLY as `pelnor convert` does: a phase frame is triangulated and
