@@ -1,8 +1,10 @@
 // The command-line tool, run as a user runs it, and the video writer its renders of a sequence use.
 #include "broken_files.h"
 #include "data/pt_file.h"
+#include "data/ptv_reader.h"
 #include "data/xyzm_file.h"
 #include "run_program.h"
+#include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "test_support.h"
 #include "video/video_writer.h"
@@ -239,6 +241,7 @@ class TestCli : public QObject {
         row("pixel not a pair", {"info", "@/scan.pt", "--pixel", "3;4"}, 2);
         row("empty size", {"sample", "@/never.pt", "--size", "0x5"}, 2);
         row("size not a size", {"sample", "@/never.pt", "--size", "big"}, 2);
+        row("size the readers refuse", {"sample", "@/never.pt", "--size", "99999x99999"}, 2, {"too large"});
         row("no frames", {"sample", "@/never.ptv", "--frames", "0"}, 2);
         row("no rate", {"sample", "@/never.ptv", "--rate", "0"}, 2);
         row("unknown output", {"convert", "@/scan.xyzm", "@/never.txt"}, 2);
@@ -504,17 +507,39 @@ class TestCli : public QObject {
     }
 
 #ifndef PELNOR_SANITIZED
-    // A header that passes every check but asks for more memory than there is.
-    void frameTooLargeForMemory() {
-        PtHeader header;
-        header.width = header.height = 16000;
-        const QString huge = path("huge.pt");
-        writeAll(huge, ptHeaderBytes(header));
-        QVERIFY(QFile::resize(huge, header.fileSize())); // sparse: no disk is spent
-        const Run r =
-            run("sh", {"-c", QString("ulimit -v 1500000; exec '%1' info '%2'").arg(PELNOR_BIN, huge)});
+    // Frames that pass every check but ask for more memory than there is, in the readers, the
+    // virtual scanner and the mesh builders, alone and on an export's worker thread: the readers'
+    // message, status 1, and no file or temporary left behind.
+    void outOfMemory_data() {
+        QTest::addColumn<QStringList>("arguments"); // @/ is a folder holding the inputs
+        QTest::addColumn<int>("side");              // of the square frame that does not fit
+        QTest::newRow("reading") << QStringList{"info", "@/frame.pt"} << 16000;
+        QTest::newRow("sampling") << QStringList{"sample", "@/big.pt", "--size", "20000x20000"} << 20000;
+        QTest::newRow("meshing") << QStringList{"convert", "@/frame.pt", "@/frame.ply"} << 4000;
+        QTest::newRow("meshing on the worker") << QStringList{"convert", "@/frame.ptv", "@/f_%d.ply"} << 4000;
+    }
+    void outOfMemory() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, side);
+        QTemporaryDir here;
+        PtHeader pt;
+        PtvHeader ptv;
+        pt.width = pt.height = side;
+        ptv.width = ptv.height = side, ptv.frameRate = 15.0f, ptv.frameCount = 2;
+        // Sparse: no disk is spent on the frames, which measure nothing.
+        for (const QString name : {"frame.pt", "frame.ptv"}) {
+            const bool sequence = name.endsWith(".ptv");
+            writeAll(here.filePath(name), sequence ? ptvHeaderBytes(ptv) : ptHeaderBytes(pt));
+            QVERIFY(QFile::resize(here.filePath(name), sequence ? ptv.frameOffset(2) : pt.fileSize()));
+        }
+        const QStringList inputs = QDir(here.path()).entryList(QDir::Files | QDir::Hidden);
+        arguments.replaceInStrings("@/", here.path() + "/");
+        const QString limited = QString("ulimit -v 1500000; exec '%1' \"$@\"").arg(PELNOR_BIN);
+        const Run r = run("sh", QStringList{"-c", limited, "sh"} + arguments);
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains("not enough memory for a 16000 x 16000 frame"), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QString("not enough memory for a %1 x %1 frame").arg(side)),
+                 qPrintable(r.err));
+        QCOMPARE(QDir(here.path()).entryList(QDir::Files | QDir::Hidden), inputs);
     }
 #endif
 };

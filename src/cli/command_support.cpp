@@ -1,5 +1,6 @@
 #include "cli/command_support.h"
 
+#include "data/binary_file.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/scan_format.h"
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
+
+#include <new>
 
 int usageError(QCommandLineParser &parser, const QString &message) {
     QTextStream(stderr) << "pelnor: " << message << "\n\n" << parser.helpText();
@@ -139,11 +142,17 @@ bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *er
     return true;
 }
 
-void buildScanGeometry(ScanFrameStore &store) {
-    if (store.frameKind == XyzmFrame) {
-        store.buildCoordinateMesh();
-    } else {
-        store.computePhaseStatistics();
-        store.buildPhaseMesh();
+bool buildScanGeometry(ScanFrameStore &store, QString *error) {
+    try {
+        if (store.frameKind == XyzmFrame) {
+            store.buildCoordinateMesh();
+        } else {
+            store.computePhaseStatistics();
+            store.buildPhaseMesh();
+        }
+    } catch (const std::bad_alloc &) {
+        *error = outOfMemoryMessage(store.width, store.height);
+        return false;
     }
+    return true;
 }

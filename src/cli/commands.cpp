@@ -54,7 +54,8 @@ int runInfo(const QStringList &arguments) {
                                       .arg(v)
                                       .arg(store.width)
                                       .arg(store.height));
-    buildScanGeometry(store);
+    if (!buildScanGeometry(store, &error))
+        return fileError(path, error);
     QTextStream out(stdout);
     for (const auto &row : fileInfoRows(store))
         out << row.first << ' ' << row.second << '\n';
@@ -153,6 +154,10 @@ int runSample(const QStringList &arguments) {
     int width = 0, height = 0;
     if (!parseSize(parser.value(QStringLiteral("size")), &width, &height))
         return usageError(parser, QStringLiteral("--size takes WxH, for example 1280x1024"));
+    // No sample the readers would refuse.
+    QString tooLarge;
+    if (!checkFrameSize(width, height, &tooLarge))
+        return usageError(parser, "--size: " + tooLarge);
     bool framesOk = false, rateOk = false;
     const int frames = parser.value(QStringLiteral("frames")).toInt(&framesOk);
     const float rate = parser.value(QStringLiteral("rate")).toFloat(&rateOk);

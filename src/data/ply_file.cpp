@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error) {
@@ -90,8 +91,14 @@ bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error) {
 
     if (store.frameKind != XyzmFrame)
         store.computeCoordinatesFromPhase();
-    store.buildCoordinateMesh();
-    const bool written = writePlyFile(path, store, error);
+    bool written = false;
+    try {
+        store.buildCoordinateMesh();
+        written = writePlyFile(path, store, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+    }
 
     std::swap(vertices, store.vertexData);
     std::swap(indices, store.indexData);

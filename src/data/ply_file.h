@@ -10,5 +10,6 @@ class ScanFrameStore;
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error);
 
 // Writes the frame in the store as PLY as `pelnor convert` does: a phase frame is triangulated and
-// meshed as coordinates first. The mesh arrays and statistics the view draws with stay as they were.
+// meshed as coordinates first. The mesh arrays and statistics the view draws with stay as they were,
+// also when the memory for the coordinate mesh is not there.
 bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error);

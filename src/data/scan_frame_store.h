@@ -62,7 +62,8 @@ class ScanFrameStore {
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
 
-    // Mesh builders (mesh_builder.cpp): ten floats per pixel and the triangle list.
+    // Mesh builders (mesh_builder.cpp): ten floats per pixel and the triangle list. Memory too
+    // short for the arrays throws std::bad_alloc and leaves both empty.
     void buildCoordinateMesh();
     void buildPhaseMesh();
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -57,9 +58,17 @@ template <typename Usable, typename Vertex>
 void buildRows(ScanFrameStore &store, Usable usable, Vertex vertex) {
     const size_t w = static_cast<size_t>(store.width);
     const int height = store.height;
-    store.vertexData.resize(w * static_cast<size_t>(height) * 10);
     const size_t slotsPerRow = w > 1 ? 6 * (w - 1) : 0;
-    store.indexData.resize(height > 1 ? slotsPerRow * static_cast<size_t>(height - 1) : 0);
+    try {
+        store.vertexData.resize(w * static_cast<size_t>(height) * 10);
+        store.indexData.resize(height > 1 ? slotsPerRow * static_cast<size_t>(height - 1) : 0);
+    } catch (const std::bad_alloc &) {
+        // No half-sized arrays survive to be drawn; the memory goes back at once.
+        decltype(store.vertexData)().swap(store.vertexData);
+        decltype(store.indexData)().swap(store.indexData);
+        store.validCoordinateCount = 0;
+        throw;
+    }
     Bands bands;
     std::atomic<int32_t> valid{0};
     RowPool::instance().forRows(height, [&](int first, int end) {

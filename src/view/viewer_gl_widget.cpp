@@ -1,5 +1,6 @@
 #include "view/viewer_gl_widget.h"
 
+#include "data/binary_file.h"
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
 #include "view/scene_numbers.h"
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -345,18 +347,25 @@ void ViewerGLWidget::resizeGL(int w, int h) {
 }
 
 void ViewerGLWidget::loadFrameGeometry() {
-    if (m_store.frameKind == PtFrame) {
-        m_ptvFrameCounter = 1;
-        m_store.computePhaseStatistics();
-        m_store.buildPhaseMesh();
-    } else if (m_store.frameKind == PtvFrame) {
-        if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
+    // A mesh too large for the memory left is drawn as nothing, and said, rather than ending the viewer.
+    try {
+        if (m_store.frameKind == PtFrame) {
+            m_ptvFrameCounter = 1;
             m_store.computePhaseStatistics();
-        m_firstPtvFrame = false;
-        m_store.buildPhaseMesh();
-    } else {
-        m_ptvFrameCounter = 1;
-        m_store.buildCoordinateMesh();
+            m_store.buildPhaseMesh();
+        } else if (m_store.frameKind == PtvFrame) {
+            if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
+                m_store.computePhaseStatistics();
+            m_firstPtvFrame = false;
+            m_store.buildPhaseMesh();
+        } else {
+            m_ptvFrameCounter = 1;
+            m_store.buildCoordinateMesh();
+        }
+    } catch (const std::bad_alloc &) {
+        emit statusMessageRequested(
+            QStringLiteral("Could not draw %1: %2")
+                .arg(m_store.fileName, outOfMemoryMessage(m_store.width, m_store.height)));
     }
     presentFrameGeometry();
 }
