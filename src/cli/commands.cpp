@@ -4,6 +4,7 @@
 #include "cli/frame_export.h"
 #include "cli/output_name.h"
 
+#include "data/binary_file.h"
 #include "data/file_info_rows.h"
 #include "data/frame_source.h"
 #include "data/ply_file.h"
@@ -20,6 +21,7 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <new>
 
 int runInfo(const QStringList &arguments) {
     QCommandLineParser parser;
@@ -101,21 +103,12 @@ int runConvert(const QStringList &arguments) {
     if (!error.isEmpty())
         return usageError(parser, error);
 
-    FrameSource source;
-    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
-        return fileError(in, error);
-    // Reading, decoding and triangulating run a frame ahead of the writing.
-    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-        if (!source.readFrame(frame, store, reason)) {
-            *reason = in + ": " + *reason;
-            return false;
-        }
-        // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
+    // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
+    const auto shape = [&](ScanFrameStore &store) {
         if (ending != QLatin1String("pt") && store.frameKind != XyzmFrame)
             store.computeCoordinatesFromPhase();
         if (ending == QLatin1String("ply"))
             store.buildCoordinateMesh();
-        return true;
     };
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
         const QString path = out.pathFor(frame);
@@ -127,6 +120,35 @@ int runConvert(const QStringList &arguments) {
         if (!written)
             *reason = path + ": " + *reason;
         return written;
+    };
+    if (!out.numbered()) {
+        // One file holds one frame: read, triangulated and written here, in one store, with no
+        // second store and no thread to start.
+        ScanFrameStore store;
+        if (!loadScan(store, in, span.first, &error, nullptr))
+            return fileError(in, error);
+        try {
+            shape(store);
+        } catch (const std::bad_alloc &) {
+            return fileError(in, outOfMemoryMessage(store.width, store.height));
+        }
+        if (write(span.first, store, &error))
+            return 0;
+        QTextStream(stderr) << "pelnor: " << error << "\n";
+        return 1;
+    }
+
+    FrameSource source;
+    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
+        return fileError(in, error);
+    // Reading, decoding and triangulating run a frame ahead of the writing.
+    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        if (!source.readFrame(frame, store, reason)) {
+            *reason = in + ": " + *reason;
+            return false;
+        }
+        shape(store);
+        return true;
     };
     return exportFrames(span, prepare, write);
 }
