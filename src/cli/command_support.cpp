@@ -96,9 +96,13 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
         return false;
     PtvHeader header;
     PtvFrameDecoder decoder;
-    const bool loaded = reader.readHeader(file, header, error) && beginPtvSequence(store, header, error) &&
+    const bool headerRead = reader.readHeader(file, header, error);
+    const bool loaded = headerRead && beginPtvSequence(store, header, error) &&
                         decoder.decodeFrame(file, header, frame, store, error);
     reader.closeStream(file);
+    if (headerRead && !loaded && error && frame >= header.framesFound &&
+        header.framesFound < header.frameCount)
+        *error += " (" + shortSequenceMessage(header) + ")";
     if (loaded && facts) {
         facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
                      << "Capture time: " + captureTimeText(header.captureTime)

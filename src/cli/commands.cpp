@@ -139,7 +139,7 @@ int runConvert(const QStringList &arguments) {
     }
 
     FrameSource source;
-    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
+    if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
         return fileError(in, error);
     // Reading, decoding and triangulating run a frame ahead of the writing.
     const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {

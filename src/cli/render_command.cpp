@@ -139,7 +139,7 @@ int runRender(const QStringList &arguments, char *program) {
         return usageError(parser, error);
 
     FrameSource source;
-    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
+    if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
         return fileError(in, error);
     if (renderNeedsDisplay())
         return reportNoDisplay();
