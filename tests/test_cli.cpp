@@ -152,6 +152,12 @@ class TestCli : public QObject {
             if (file.name == "threebytes.pt" || file.name == "beyond.ptv")
                 writeAll(path(file.name), file.bytes);
         writeAll(path("untimed.pt"), readAll(pt).replace(4, 16, QByteArray(16, '\0'))); // no capture time
+        PtvHeader header; // rates beyond what a video can play
+        header.width = header.height = 2, header.frameCount = 1;
+        for (float rate : {1e-6f, 1e9f}) {
+            header.frameRate = rate;
+            writeAll(path(QString("rate%1.ptv").arg(double(rate))), ptvFile(header, 1));
+        }
     }
 
     void sampleInfoAndConvertAgreeWithTheScene() {
@@ -254,6 +260,10 @@ class TestCli : public QObject {
         row("render light", {"render", "@/scan.pt", "@/never.png", "--light", "101"}, 2);
         row("numbered video", {"render", "@/walk.ptv", "@/never_%d.mp4"}, 2);
         row("odd video size", {"render", "@/walk.ptv", "@/never.mp4", "--size", "95x72"}, 2);
+        row("video too slow", {"render", "@/rate1e-06.ptv", "@/never.mp4"}, 1,
+            {": a video cannot play 1e-06 "});
+        row("video too fast", {"render", "@/rate1e+09.ptv", "@/never.mp4"}, 1,
+            {"play 1e+09 frames per second"});
         row("frame beyond", {"info", "@/walk.ptv", "--frame", "6"}, 1, {"@/walk.ptv: ", "frames 0 to 5"});
         row("range beyond", {"convert", "@/walk.ptv", "@/never_%d.pt", "--frames", "4-9"}, 1,
             {"frames 0 to 5"});

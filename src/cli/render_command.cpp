@@ -141,6 +141,9 @@ int runRender(const QStringList &arguments, char *program) {
     FrameSource source;
     if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
         return fileError(in, error);
+    // A rate no video can hold is told before any frame is drawn.
+    if (video && source.isSequence() && !VideoWriter::rateFits(source.frameRate(), &error))
+        return fileError(in, error);
     if (renderNeedsDisplay())
         return reportNoDisplay();
     core.reset();
