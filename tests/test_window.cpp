@@ -3,6 +3,7 @@
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
+#include "data/binary_file.h"
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
@@ -488,6 +489,36 @@ class TestWindow : public QObject {
         v.window.openFile(cut);
         QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
         QCOMPARE(shortLabel->text(), "4 of 6 frames complete");
+
+        // Cut shorter while playing, it pauses on the last frame shown, said once; counter, timeline,
+        // File Info and picture agree. A paused seek and a resume follow the file as it is then.
+        auto agree = [&](int frames) {
+            const int shown = v.view().ptvFrameCounter();
+            return slider->maximum() == frames - 1 && slider->value() == shown &&
+                   listed(v.window.fileInformationWindow()).last().second ==
+                       QString("%1 / %2").arg(shown).arg(frames) &&
+                   shownPixels(v.store) == decodedPtvFrame(ptv, shown);
+        };
+        QSignalSpy said(v.window.statusBar(), &QStatusBar::messageChanged);
+        QVERIFY(QFile::resize(cut, 457 + 2 * 5 * kWidth * kHeight));
+        QTRY_VERIFY(!v.view().isPlaying());
+        QTest::qWait(100);
+        const auto messages = std::count_if(said.begin(), said.end(), [](const QList<QVariant> &message) {
+            return !message.at(0).toString().isEmpty();
+        });
+        QVERIFY2(messages == 1 && v.status().contains("; the file now holds frames 0 to 1"),
+                 qPrintable(v.status()));
+        QVERIFY(v.shows().endsWith("SsP-I-") && agree(4));
+        QByteArray moved = readAll(ptv); // six frames, the camera elsewhere
+        const double camera =
+            readField<double>(reinterpret_cast<const unsigned char *>(moved.constData()), 41) + 1;
+        writeAll(cut, moved.replace(41, 8, QByteArray(reinterpret_cast<const char *>(&camera), 8)));
+        v.ui.actionStepBack->trigger();
+        QVERIFY(agree(6) && v.store.cameraProjection[0] == camera);
+        QVERIFY(QFile::resize(cut, 457 + 3 * 5 * kWidth * kHeight));
+        v.ui.actionReplay->trigger();
+        QVERIFY(v.view().isPlaying() && slider->maximum() == 2 &&
+                slider->value() == v.view().ptvFrameCounter());
     }
 
     void keysAndMouseWindow() {

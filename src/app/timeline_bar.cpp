@@ -55,7 +55,11 @@ TimelineBar::TimelineBar(QWidget *parent)
 }
 
 void TimelineBar::setSequence(int frames, int promised, double rate) {
+    // The same sequence again (a seek that read an unchanged header) keeps the readout as it is.
+    if (frames == m_frames && promised == m_promised && rate == m_rate)
+        return;
     m_frames = frames;
+    m_promised = promised;
     m_rate = rate;
     {
         const QSignalBlocker blocker(m_slider);

@@ -62,6 +62,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
             &ViewerWindow::followColouring);
     view().setLegendShown(true);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::ptvFrameShown, this, &ViewerWindow::sequenceFrameShown);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaused, this, &ViewerWindow::playbackFailed);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaceMeasured, ui->timelineBar,
             &TimelineBar::showPace);
     connect(ui->timelineBar, &TimelineBar::frameRequested, this, &ViewerWindow::showSequenceFrame);
@@ -136,10 +137,8 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     m_store.frameKind = PtvFrame;
     ptvFilePath = path;
     view().clearPicks();
-    const PtvHeader &header = view().ptvHeader();
-    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
-                                 static_cast<double>(header.frameRate));
-    ui->timelineBar->showFrame(view().ptvFrameCounter());
+    followSequenceHeader();
+    ui->timelineBar->showPace(-1.0);
     setSequenceControlsEnabled(true);
     ui->actionReplay->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(false);
@@ -342,23 +341,46 @@ void ViewerWindow::setMirrorGeometry(bool isChecked) {
 void ViewerWindow::replayVideo(bool isChecked) {
     if (m_store.frameKind != PtvFrame)
         return;
-    if (isChecked) {
-        QString error;
-        // The sequence may have gone from the disk while it was paused: Play then stays off.
-        if (!view().openPTVFile(ptvFilePath, &error)) {
-            const QSignalBlocker blocker(ui->actionReplay);
-            ui->actionReplay->setChecked(false);
-            showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
-            return;
-        }
-        ui->actionSaveScreenshot->setEnabled(false);
-    } else {
+    if (!isChecked) {
         view().stopPTVPlayback();
-        ui->actionSaveScreenshot->setEnabled(true);
-        ui->timelineBar->showPace(-1.0);
-        fillFileInfoTable();
+        showPaused();
+        return;
     }
-    ui->actionSave3DFile->setEnabled(!isChecked);
+    QString error;
+    // The sequence may have gone from the disk while it was paused: Play then stays off.
+    if (!view().openPTVFile(ptvFilePath, &error)) {
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(false);
+        showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
+        return;
+    }
+    // Resuming read the header again: the file may have grown or been cut short meanwhile.
+    followSequenceHeader();
+    ui->actionSaveScreenshot->setEnabled(false);
+    ui->actionSave3DFile->setEnabled(false);
+}
+
+void ViewerWindow::showPaused() {
+    ui->actionSaveScreenshot->setEnabled(true);
+    ui->actionSave3DFile->setEnabled(true);
+    ui->timelineBar->showPace(-1.0);
+    fillFileInfoTable();
+}
+
+void ViewerWindow::playbackFailed(const QString &reason) {
+    {
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(false);
+    }
+    showPaused();
+    showFailure(QStringLiteral("Paused "), m_store.fileName, reason);
+}
+
+void ViewerWindow::followSequenceHeader() {
+    const PtvHeader &header = view().ptvHeader();
+    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
+                                 static_cast<double>(header.frameRate));
+    ui->timelineBar->showFrame(view().ptvFrameCounter());
 }
 
 // The depth sliders and their depths mean something only while the colouring follows depth.
@@ -390,10 +412,11 @@ void ViewerWindow::seekSequence(int frame, bool pause) {
     if (pause && ui->actionReplay->isChecked())
         ui->actionReplay->setChecked(false);
     QString error;
-    if (!view().seekPtvFrame(frame, &error)) {
-        ui->timelineBar->showFrame(view().ptvFrameCounter());
+    const bool shown = view().seekPtvFrame(frame, &error);
+    // A paused seek reads the header again; the timeline follows it.
+    followSequenceHeader();
+    if (!shown)
         showFailure(QStringLiteral("Could not show frame %1 of ").arg(frame), m_store.fileName, error);
-    }
 }
 
 void ViewerWindow::showSequenceFrame(int frame) {
