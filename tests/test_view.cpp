@@ -135,6 +135,16 @@ class TestView : public QObject {
         QVERIFY(glBufferBytes(53687091, 40) == 2147483640 && glBufferBytes(53687092, 40) == -1 &&
                 glBufferBytes(uint64_t(1) << 32, 4) == -1);
 
+        // Two finite picks far apart on either side of the origin are a finite distance apart.
+        ScanFrameStore far;
+        resizeStore(far, 2, 1);
+        std::fill(far.xyz.get(), far.xyz.get() + 6, 0.0f);
+        far.xyz[0] = -3e38f, far.xyz[3] = 3e38f;
+        SurfacePicker picks;
+        picks.add(QPoint(0, 0), far), picks.add(QPoint(1, 0), far);
+        QVERIFY2(picks.distance() == 2.0 * double(3e38f) && !picks.text(0).contains("inf"),
+                 qPrintable(picks.text(0)));
+
         // An empty frame draws only the background.
         std::fill(store.mask.get(), store.mask.get() + store.pixelCount, uint8_t(0));
         view->loadFrameGeometry();
