@@ -357,6 +357,9 @@ class TestWindow : public QObject {
                 image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("shot.jpg")));
         QCOMPARE(QImageReader(path("shot.jpg")).format(), QByteArray("jpeg"));
+        QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("bare-shot")));
+        QCOMPARE(QImageReader(path("bare-shot.png")).format() + ' ' + v.status(),
+                 QString("png Screenshot successfully saved."));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("no-such-folder/shot.png")));
         QCOMPARE(v.status(), "Error saving screenshot.");
     }

@@ -275,11 +275,13 @@ void ViewerWindow::saveScreenshot() {
     if (!m_store.fileName.isEmpty())
         baseName = m_store.fileName.split(QLatin1Char('.')).constFirst();
     const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
-    const QString name =
-        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"));
+    QString chosen;
+    const QString name = withChosenEnding(
+        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
+        chosen);
     if (name.isEmpty())
         return;
-    // The suffix of the name picks the image format.
+    // The suffix of the name picks the image format; a name typed without one is a PNG.
     const QImage image = view().grabFramebuffer();
     if (image.save(name))
         showStatusMessage(QStringLiteral("Screenshot successfully saved."));
