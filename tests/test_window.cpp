@@ -471,7 +471,12 @@ class TestWindow : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(
             QRegularExpression(R"(^\d+\.\d fps shown / 2 fps$)").match(v.label("paceLabel")).hasMatch(),
             3000);
+        // The readouts beside the slider change their numbers, never the slider's length.
+        QCoreApplication::sendPostedEvents();
+        const int length = slider->width();
         v.ui.actionReplay->trigger();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(slider->width(), length);
         QCOMPARE(v.label("paceLabel") + ' ' + v.label("timeLabel"),
                  QString("2 fps %1 s / 3.00 s").arg(v.view().ptvFrameCounter() / 2.0, 0, 'f', 2));
 
