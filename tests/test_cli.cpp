@@ -238,6 +238,11 @@ class TestCli : public QObject {
         row("help", {"--help"}, 0, {"convert"});
         row("command help", {"info", "--help"}, 0, {"--pixel"});
         row("version", {"--version"}, 0, {"pelnor " PELNOR_VERSION "\n"});
+        row("viewer help", {"@viewer", "--help"}, 0,
+            {"Usage: pelnor-viewer [OPTIONS] [FILE]\n", "-platform"});
+        row("viewer version", {"@viewer", "-platform", "offscreen", "-v"}, 0,
+            {"pelnor-viewer " PELNOR_VERSION "\n"});
+        row("viewer unknown option", {"@viewer", "--bogus", "@/scan.pt"}, 2, {"'--bogus'"});
         row("no command", {}, 2);
         row("unknown command", {"frobnicate"}, 2, {"'frobnicate'"});
         row("no file", {"info"}, 2);
@@ -281,7 +286,9 @@ class TestCli : public QObject {
         QFETCH(int, status);
         QFETCH(QStringList, said);
         arguments.replaceInStrings("@/", dir.path() + "/");
-        const Run answer = pelnor(arguments, headless());
+        const Run answer = arguments.value(0) == "@viewer"
+                               ? run(PELNOR_VIEWER_BIN, arguments.mid(1), headless())
+                               : pelnor(arguments, headless());
         QCOMPARE(answer.status, status);
         const QString text = status == 0 ? answer.out : answer.err;
         for (QString s : said)
