@@ -270,6 +270,8 @@ class TestCli : public QObject {
         row("video too fast", {"render", "@/rate1e+09.ptv", "@/never.mp4"}, 1,
             {"play 1e+09 frames per second"});
         row("frame beyond", {"info", "@/walk.ptv", "--frame", "6"}, 1, {"@/walk.ptv: ", "frames 0 to 5"});
+        row("frame beyond a cut", {"info", "@/beyond.ptv", "--frame", "5"}, 1,
+            {"frames 0 to 2 (the file holds 3 of"});
         row("range beyond", {"convert", "@/walk.ptv", "@/never_%d.pt", "--frames", "4-9"}, 1,
             {"frames 0 to 5"});
         row("frame of one", {"convert", "@/scan.pt", "@/never.ply", "--frame", "1"}, 1, {"one frame, 0"});
@@ -302,44 +304,48 @@ class TestCli : public QObject {
     }
 
     // One file per frame, named by the frame's index, each the same as a conversion of that frame
-    // alone; a sequence cut short gives the frames it holds and says once that more were promised, and
-    // a range past them is refused before any file is written.
+    // alone; a sequence cut short gives the frames it holds and says once that more were promised, a
+    // range past them is refused before any file is written, and a frame that cannot be written stops
+    // the export with the files before it whole.
     // Progress is one line rewritten in place on a terminal, and nothing at all for a pipe or a log.
     void sequenceExports_data() {
         QTest::addColumn<QString>("pattern"); // its files are named as printf would name them
         QTest::addColumn<QStringList>("range");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
-        QTest::addColumn<bool>("cutShort"); // frame 2 is half there
+        QTest::addColumn<QString>("fault"); // cut: frame 2 is half there; taken: a folder has its name
         QTest::addColumn<bool>("terminal");
         const auto row = [](const char *tag, const char *pattern, const QStringList &range, int first,
-                            int last, bool cutShort, bool terminal) {
-            QTest::newRow(tag) << QString(pattern) << range << first << last << cutShort << terminal;
+                            int last, const char *fault, bool terminal) {
+            QTest::newRow(tag) << QString(pattern) << range << first << last << QString(fault) << terminal;
         };
-        row("ply, every frame, terminal", "walk_%04d.ply", {}, 0, 5, false, true);
-        row("xyzm, a range", "w%d.xyzm", {"--frames", "1-2"}, 1, 2, false, false);
-        row("pt, one frame", "%%w_%02d.pt", {"--frames", "3"}, 3, 3, false, false);
-        row("ply, cut short", "walk_%04d.ply", {}, 0, 1, true, false);
-        row("pt, cut short in range", "w%d.pt", {"--frames", "1-3"}, 1, 0, true, false);
+        row("ply, every frame, terminal", "walk_%04d.ply", {}, 0, 5, "", true);
+        row("xyzm, a range", "w%d.xyzm", {"--frames", "1-2"}, 1, 2, "", false);
+        row("pt, one frame", "%%w_%02d.pt", {"--frames", "3"}, 3, 3, "", false);
+        row("ply, cut short", "walk_%04d.ply", {}, 0, 1, "cut", false);
+        row("pt, cut short in range", "w%d.pt", {"--frames", "1-3"}, 1, 0, "cut", false);
+        row("xyzm, a name taken", "w%d.xyzm", {}, 0, 1, "taken", false);
     }
     void sequenceExports() {
         QFETCH(QString, pattern);
         QFETCH(QStringList, range);
         QFETCH(int, first);
         QFETCH(int, last);
-        QFETCH(bool, cutShort);
+        QFETCH(QString, fault);
         QFETCH(bool, terminal);
         QTemporaryDir here;
         const QString in = here.filePath("walk.ptv"), out = here.filePath("out/" + pattern);
         QVERIFY(QFile::copy(ptv, in) && QDir(here.path()).mkdir("out"));
-        if (cutShort)
+        if (fault == "cut")
             QVERIFY(QFile::resize(in, 457 + 2 * 5 * 64 * 48 + 100));
+        if (fault == "taken")
+            QVERIFY(QDir(here.filePath("out")).mkdir(QString::asprintf(qPrintable(pattern), 2)));
         // script runs the tool on a pseudo terminal and copies what its screen shows.
         const QString command = QString("'%1' convert '%2' '%3'").arg(PELNOR_BIN, in, out);
         const Run exported = terminal ? run("script", {"-qec", command, "/dev/null"})
                                       : pelnor(QStringList{"convert", in, out} + range);
-        const bool refused = cutShort && !range.isEmpty();
-        QCOMPARE(exported.status, refused ? 1 : 0);
+        const bool refused = fault == "cut" && !range.isEmpty();
+        QCOMPARE(exported.status, refused || fault == "taken" ? 1 : 0);
         const QString shown = exported.out + exported.err;
         if (terminal) {
             QCOMPARE(shown.count("\rframe "), 6);
@@ -349,8 +355,10 @@ class TestCli : public QObject {
                          shown.contains("6/6  100%"),
                      qPrintable(shown));
         } else {
-            const char *said = refused ? "which holds frames 0 to 1 (" : "holds 2 of the 6 frames";
-            QVERIFY2(cutShort ? shown.contains(said) && shown.count('\n') == 1 : shown.isEmpty(),
+            const char *said = fault == "taken" ? "; frames 0 to 1 are written"
+                               : refused        ? "which holds frames 0 to 1 ("
+                                                : "holds 2 of the 6 frames";
+            QVERIFY2(fault.isEmpty() ? shown.isEmpty() : shown.contains(said) && shown.count('\n') == 1,
                      qPrintable(shown));
         }
 

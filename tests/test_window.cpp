@@ -1,5 +1,6 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/scan_file_names.h"
+#include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
@@ -562,6 +563,11 @@ class TestWindow : public QObject {
         for (const char *name : {"D:\\scans\\walk.ptv", "D:\\scans/a\\b.pt", "/scans/"})
             seen << lastPathComponent(name);
         QCOMPARE(seen.join('|'), "pt+|2019/scan||walk.ptv|a\\b.pt|");
+        // The command line: the toolkit's options and their values pass, and "--" ends the options.
+        QString said;
+        QTextStream out(&said);
+        QCOMPARE(answerCommandLine({"-style", "fusion", "--reverse", "--", "--help"}, out, out), -1);
+        QVERIFY(said.isEmpty() && fileArgument({"--", "-odd.pt"}) == "-odd.pt");
         Viewer v;
         auto dragAccepted = [&](const QList<QUrl> &urls, const QString &text = QString()) {
             QMimeData mime;
