@@ -109,8 +109,8 @@ class ViewerGLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void clicked();
     void meshTypeWasChanged(int type);
     void materialTypeWasChanged(int type);
-    // A text for the status bar: shader failures, a context without what the view needs, and
-    // frames that cannot be drawn.
+    // A text for the status bar: shader failures, a context without what the view needs, a frame
+    // it cannot draw, and a sequence holding fewer frames than its header promises.
     void statusMessageRequested(const QString &text);
     // What the picks say (empty without picks), whenever a pick or the frame under it changes.
     void pickTextChanged(const QString &text);
