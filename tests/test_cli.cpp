@@ -1,8 +1,10 @@
 // The command-line tool, run as a user runs it, and the video writer its renders of a sequence use.
 #include "broken_files.h"
 #include "data/pt_file.h"
+#include "data/ptv_reader.h"
 #include "data/xyzm_file.h"
 #include "run_program.h"
+#include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "test_support.h"
 #include "video/video_writer.h"
@@ -150,6 +152,12 @@ class TestCli : public QObject {
             if (file.name == "threebytes.pt" || file.name == "beyond.ptv")
                 writeAll(path(file.name), file.bytes);
         writeAll(path("untimed.pt"), readAll(pt).replace(4, 16, QByteArray(16, '\0'))); // no capture time
+        PtvHeader header; // rates beyond what a video can play
+        header.width = header.height = 2, header.frameCount = 1;
+        for (float rate : {1e-6f, 1e9f}) {
+            header.frameRate = rate;
+            writeAll(path(QString("rate%1.ptv").arg(double(rate))), ptvFile(header, 1));
+        }
     }
 
     void sampleInfoAndConvertAgreeWithTheScene() {
@@ -230,6 +238,11 @@ class TestCli : public QObject {
         row("help", {"--help"}, 0, {"convert"});
         row("command help", {"info", "--help"}, 0, {"--pixel"});
         row("version", {"--version"}, 0, {"pelnor " PELNOR_VERSION "\n"});
+        row("viewer help", {"@viewer", "--help"}, 0,
+            {"Usage: pelnor-viewer [OPTIONS] [FILE]\n", "-platform"});
+        row("viewer version", {"@viewer", "-platform", "offscreen", "-v"}, 0,
+            {"pelnor-viewer " PELNOR_VERSION "\n"});
+        row("viewer unknown option", {"@viewer", "--bogus", "@/scan.pt"}, 2, {"'--bogus'"});
         row("no command", {}, 2);
         row("unknown command", {"frobnicate"}, 2, {"'frobnicate'"});
         row("no file", {"info"}, 2);
@@ -239,6 +252,7 @@ class TestCli : public QObject {
         row("pixel not a pair", {"info", "@/scan.pt", "--pixel", "3;4"}, 2);
         row("empty size", {"sample", "@/never.pt", "--size", "0x5"}, 2);
         row("size not a size", {"sample", "@/never.pt", "--size", "big"}, 2);
+        row("size the readers refuse", {"sample", "@/never.pt", "--size", "99999x99999"}, 2, {"too large"});
         row("no frames", {"sample", "@/never.ptv", "--frames", "0"}, 2);
         row("no rate", {"sample", "@/never.ptv", "--rate", "0"}, 2);
         row("unknown output", {"convert", "@/scan.xyzm", "@/never.txt"}, 2);
@@ -254,7 +268,13 @@ class TestCli : public QObject {
             {"99999 x 10 pixels", "draws at most"});
         row("numbered video", {"render", "@/walk.ptv", "@/never_%d.mp4"}, 2);
         row("odd video size", {"render", "@/walk.ptv", "@/never.mp4", "--size", "95x72"}, 2);
+        row("video too slow", {"render", "@/rate1e-06.ptv", "@/never.mp4"}, 1,
+            {": a video cannot play 1e-06 "});
+        row("video too fast", {"render", "@/rate1e+09.ptv", "@/never.mp4"}, 1,
+            {"play 1e+09 frames per second"});
         row("frame beyond", {"info", "@/walk.ptv", "--frame", "6"}, 1, {"@/walk.ptv: ", "frames 0 to 5"});
+        row("frame beyond a cut", {"info", "@/beyond.ptv", "--frame", "5"}, 1,
+            {"frames 0 to 2 (the file holds 3 of"});
         row("range beyond", {"convert", "@/walk.ptv", "@/never_%d.pt", "--frames", "4-9"}, 1,
             {"frames 0 to 5"});
         row("frame of one", {"convert", "@/scan.pt", "@/never.ply", "--frame", "1"}, 1, {"one frame, 0"});
@@ -271,7 +291,9 @@ class TestCli : public QObject {
         QFETCH(int, status);
         QFETCH(QStringList, said);
         arguments.replaceInStrings("@/", dir.path() + "/");
-        const Run answer = pelnor(arguments, headless());
+        const Run answer = arguments.value(0) == "@viewer"
+                               ? run(PELNOR_VIEWER_BIN, arguments.mid(1), headless())
+                               : pelnor(arguments, headless());
         QCOMPARE(answer.status, status);
         const QString text = status == 0 ? answer.out : answer.err;
         for (QString s : said)
@@ -285,42 +307,48 @@ class TestCli : public QObject {
     }
 
     // One file per frame, named by the frame's index, each the same as a conversion of that frame
-    // alone; a sequence cut short stops at its first missing frame with every earlier file whole.
+    // alone; a sequence cut short gives the frames it holds and says once that more were promised, a
+    // range past them is refused before any file is written, and a frame that cannot be written stops
+    // the export with the files before it whole.
     // Progress is one line rewritten in place on a terminal, and nothing at all for a pipe or a log.
     void sequenceExports_data() {
         QTest::addColumn<QString>("pattern"); // its files are named as printf would name them
         QTest::addColumn<QStringList>("range");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
-        QTest::addColumn<bool>("cutShort"); // frame 2 is half there
+        QTest::addColumn<QString>("fault"); // cut: frame 2 is half there; taken: a folder has its name
         QTest::addColumn<bool>("terminal");
         const auto row = [](const char *tag, const char *pattern, const QStringList &range, int first,
-                            int last, bool cutShort, bool terminal) {
-            QTest::newRow(tag) << QString(pattern) << range << first << last << cutShort << terminal;
+                            int last, const char *fault, bool terminal) {
+            QTest::newRow(tag) << QString(pattern) << range << first << last << QString(fault) << terminal;
         };
-        row("ply, every frame, terminal", "walk_%04d.ply", {}, 0, 5, false, true);
-        row("xyzm, a range", "w%d.xyzm", {"--frames", "1-2"}, 1, 2, false, false);
-        row("pt, one frame", "%%w_%02d.pt", {"--frames", "3"}, 3, 3, false, false);
-        row("ply, cut short", "walk_%04d.ply", {}, 0, 1, true, false);
-        row("pt, cut short in range", "w%d.pt", {"--frames", "1-3"}, 1, 1, true, false);
+        row("ply, every frame, terminal", "walk_%04d.ply", {}, 0, 5, "", true);
+        row("xyzm, a range", "w%d.xyzm", {"--frames", "1-2"}, 1, 2, "", false);
+        row("pt, one frame", "%%w_%02d.pt", {"--frames", "3"}, 3, 3, "", false);
+        row("ply, cut short", "walk_%04d.ply", {}, 0, 1, "cut", false);
+        row("pt, cut short in range", "w%d.pt", {"--frames", "1-3"}, 1, 0, "cut", false);
+        row("xyzm, a name taken", "w%d.xyzm", {}, 0, 1, "taken", false);
     }
     void sequenceExports() {
         QFETCH(QString, pattern);
         QFETCH(QStringList, range);
         QFETCH(int, first);
         QFETCH(int, last);
-        QFETCH(bool, cutShort);
+        QFETCH(QString, fault);
         QFETCH(bool, terminal);
         QTemporaryDir here;
         const QString in = here.filePath("walk.ptv"), out = here.filePath("out/" + pattern);
         QVERIFY(QFile::copy(ptv, in) && QDir(here.path()).mkdir("out"));
-        if (cutShort)
+        if (fault == "cut")
             QVERIFY(QFile::resize(in, 457 + 2 * 5 * 64 * 48 + 100));
+        if (fault == "taken")
+            QVERIFY(QDir(here.filePath("out")).mkdir(QString::asprintf(qPrintable(pattern), 2)));
         // script runs the tool on a pseudo terminal and copies what its screen shows.
         const QString command = QString("'%1' convert '%2' '%3'").arg(PELNOR_BIN, in, out);
         const Run exported = terminal ? run("script", {"-qec", command, "/dev/null"})
                                       : pelnor(QStringList{"convert", in, out} + range);
-        QCOMPARE(exported.status, cutShort ? 1 : 0);
+        const bool refused = fault == "cut" && !range.isEmpty();
+        QCOMPARE(exported.status, refused || fault == "taken" ? 1 : 0);
         const QString shown = exported.out + exported.err;
         if (terminal) {
             QCOMPARE(shown.count("\rframe "), 6);
@@ -330,7 +358,10 @@ class TestCli : public QObject {
                          shown.contains("6/6  100%"),
                      qPrintable(shown));
         } else {
-            QVERIFY2(cutShort ? shown.contains("frame 2 ") && shown.count('\n') == 1 : shown.isEmpty(),
+            const char *said = fault == "taken" ? "; frames 0 to 1 are written"
+                               : refused        ? "which holds frames 0 to 1 ("
+                                                : "holds 2 of the 6 frames";
+            QVERIFY2(fault.isEmpty() ? shown.isEmpty() : shown.contains(said) && shown.count('\n') == 1,
                      qPrintable(shown));
         }
 
@@ -429,15 +460,16 @@ class TestCli : public QObject {
     }
 
     // A range of a sequence rendered to a video shows the pictures that the image export draws, the
-    // first as a single render of it draws it, at the file's rate; a sequence cut short leaves no
-    // video and an older file of the name untouched. (Frames past the range: sequenceExports.)
+    // first as a single render of it draws it, at the file's rate. A sequence cut short gives the
+    // frames it holds; a range past them leaves an older file of the name untouched. (Frames past the
+    // range: sequenceExports.)
     void renderedSequence_data() {
         QTest::addColumn<QStringList>("range");
         QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last"); // the last frame shown, or the one half there
-        QTest::addColumn<bool>("cutShort");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("cutShort"); // the file holds frames 0 to 3 and half of 4
         QTest::newRow("a range") << QStringList{"--frames", "2-4"} << 2 << 4 << false;
-        QTest::newRow("cut short") << QStringList() << 0 << 4 << true;
+        QTest::newRow("cut short") << QStringList() << 0 << 3 << true;
     }
     void renderedSequence() {
         QFETCH(QStringList, range);
@@ -447,20 +479,21 @@ class TestCli : public QObject {
         QTemporaryDir here;
         const QString in = here.filePath("walk.ptv"), mp4 = here.filePath("walk.mp4");
         QCOMPARE(pelnor({"sample", in, "--size", "80x60", "--frames", "6", "--rate", "12"}).status, 0);
-        if (cutShort)
-            QVERIFY(QFile::resize(in, 457 + last * 5 * 80 * 60 + 1000));
         writeAll(mp4, "an older video");
         const QStringList look = {"--size", "96x72", "--color", "jet"};
-        const Run made = pelnor(QStringList{"render", in, mp4} + look + range);
         if (cutShort) {
-            QVERIFY2(made.status == 1 && made.err.contains(QString("frame %1 ").arg(last)) &&
-                         made.err.count('\n') == 1,
-                     qPrintable(made.err));
+            QVERIFY(QFile::resize(in, 457 + 4 * 5 * 80 * 60 + 1000));
+            const Run beyond = pelnor(QStringList{"render", in, mp4, "--frames", "2-4"} + look);
+            QVERIFY2(beyond.status == 1 && beyond.err.contains("which holds frames 0 to 3 (") &&
+                         beyond.err.count('\n') == 1,
+                     qPrintable(beyond.err));
+            QCOMPARE(QDir(here.path()).entryList(QDir::Files), QStringList({"walk.mp4", "walk.ptv"}));
             QCOMPARE(readAll(mp4), QByteArray("an older video"));
-            QCOMPARE(QDir(here.path()).entryList(QDir::Files).size(), 2);
-            return;
         }
-        QVERIFY2(made.status == 0 && made.err.isEmpty(), qPrintable(made.err));
+        const Run made = pelnor(QStringList{"render", in, mp4} + look + range);
+        QVERIFY2(made.status == 0 && made.err.count('\n') == int(cutShort) &&
+                     made.err.contains(cutShort ? "holds 4 of the 6 frames" : ""),
+                 qPrintable(made.err));
         const QString one = here.filePath("one.png"), frame = here.filePath("f_%1.png");
         QCOMPARE(pelnor(QStringList{"render", in, here.filePath("f_%d.png")} + look + range).status, 0);
         QCOMPARE(pelnor(QStringList{"render", in, one, "--frame", QString::number(first)} + look).status, 0);
@@ -509,17 +542,39 @@ class TestCli : public QObject {
     }
 
 #ifndef PELNOR_SANITIZED
-    // A header that passes every check but asks for more memory than there is.
-    void frameTooLargeForMemory() {
-        PtHeader header;
-        header.width = header.height = 16000;
-        const QString huge = path("huge.pt");
-        writeAll(huge, ptHeaderBytes(header));
-        QVERIFY(QFile::resize(huge, header.fileSize())); // sparse: no disk is spent
-        const Run r =
-            run("sh", {"-c", QString("ulimit -v 1500000; exec '%1' info '%2'").arg(PELNOR_BIN, huge)});
+    // Frames that pass every check but ask for more memory than there is, in the readers, the
+    // virtual scanner and the mesh builders, alone and on an export's worker thread: the readers'
+    // message, status 1, and no file or temporary left behind.
+    void outOfMemory_data() {
+        QTest::addColumn<QStringList>("arguments"); // @/ is a folder holding the inputs
+        QTest::addColumn<int>("side");              // of the square frame that does not fit
+        QTest::newRow("reading") << QStringList{"info", "@/frame.pt"} << 16000;
+        QTest::newRow("sampling") << QStringList{"sample", "@/big.pt", "--size", "20000x20000"} << 20000;
+        QTest::newRow("meshing") << QStringList{"convert", "@/frame.pt", "@/frame.ply"} << 4000;
+        QTest::newRow("meshing on the worker") << QStringList{"convert", "@/frame.ptv", "@/f_%d.ply"} << 4000;
+    }
+    void outOfMemory() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, side);
+        QTemporaryDir here;
+        PtHeader pt;
+        PtvHeader ptv;
+        pt.width = pt.height = side;
+        ptv.width = ptv.height = side, ptv.frameRate = 15.0f, ptv.frameCount = 2;
+        // Sparse: no disk is spent on the frames, which measure nothing.
+        for (const QString name : {"frame.pt", "frame.ptv"}) {
+            const bool sequence = name.endsWith(".ptv");
+            writeAll(here.filePath(name), sequence ? ptvHeaderBytes(ptv) : ptHeaderBytes(pt));
+            QVERIFY(QFile::resize(here.filePath(name), sequence ? ptv.frameOffset(2) : pt.fileSize()));
+        }
+        const QStringList inputs = QDir(here.path()).entryList(QDir::Files | QDir::Hidden);
+        arguments.replaceInStrings("@/", here.path() + "/");
+        const QString limited = QString("ulimit -v 1500000; exec '%1' \"$@\"").arg(PELNOR_BIN);
+        const Run r = run("sh", QStringList{"-c", limited, "sh"} + arguments);
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains("not enough memory for a 16000 x 16000 frame"), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QString("not enough memory for a %1 x %1 frame").arg(side)),
+                 qPrintable(r.err));
+        QCOMPARE(QDir(here.path()).entryList(QDir::Files | QDir::Hidden), inputs);
     }
 #endif
 };

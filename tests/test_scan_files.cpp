@@ -6,6 +6,7 @@
 #include "data/file_info_rows.h"
 #include "data/frame_source.h"
 #include "data/image_filter.h"
+#include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
@@ -18,6 +19,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -142,6 +144,18 @@ class TestScanFiles : public QObject {
                                                                               : PtvFrame));
                 const char *fault = drawableFrameFault(store);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
+                // A PLY holds exactly the points the facts count, each of them finite.
+                QVERIFY(savePlyFile(store, dir.filePath("saved.ply"), &error));
+                const QByteArray ply = readAll(dir.filePath("saved.ply"));
+                const int vertices =
+                    QString(ply.mid(ply.indexOf("vertex ") + 7, 12)).section('\n', 0, 0).toInt();
+                const char *v = ply.constData() + ply.indexOf("end_header\n") + 11;
+                for (int k = 0; k < vertices; ++k) {
+                    float point[3]; // each vertex 27 bytes, the point first
+                    std::memcpy(point, v + 27 * k, 12);
+                    QVERIFY(std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2]));
+                }
+                QVERIFY2(vertices == store.measureSurface().validCount, qPrintable(file.name));
                 // Saved again, a capture gives its own bytes back but for the time of the save.
                 if (file.name.endsWith(".ptv") || file.name.startsWith("lenient"))
                     continue;

@@ -69,6 +69,18 @@ class TestView : public QObject {
         QCOMPARE(view->colorZrange().toVector2D(), QVector2D(500, 501));
     }
 
+    // Two finite picks far apart on either side of the origin are a finite distance apart.
+    void farPicksMeasureFinitely() {
+        ScanFrameStore far;
+        resizeStore(far, 2, 1);
+        std::fill(far.xyz.get(), far.xyz.get() + 6, 0.0f);
+        far.xyz[0] = -3e38f, far.xyz[3] = 3e38f;
+        SurfacePicker picks;
+        picks.add(QPoint(0, 0), far), picks.add(QPoint(1, 0), far);
+        QVERIFY2(picks.distance() == 2.0 * double(3e38f) && !picks.text(0).contains("inf"),
+                 qPrintable(picks.text(0)));
+    }
+
     // The view draws what the tool draws without a display: the same frame, size and settings give
     // the same picture (both through Mesa's llvmpipe here; at most one level apart per channel).
     void drawsWhatTheToolDraws_data() {

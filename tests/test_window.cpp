@@ -1,8 +1,10 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/scan_file_names.h"
+#include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
+#include "data/binary_file.h"
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
@@ -358,6 +360,9 @@ class TestWindow : public QObject {
                 image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("shot.jpg")));
         QCOMPARE(QImageReader(path("shot.jpg")).format(), QByteArray("jpeg"));
+        QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("bare-shot")));
+        QCOMPARE(QImageReader(path("bare-shot.png")).format() + ' ' + v.status(),
+                 QString("png Screenshot successfully saved."));
         QVERIFY(v.answer(v.ui.actionSaveScreenshot, path("no-such-folder/shot.png")));
         QCOMPARE(v.status(), "Error saving screenshot.");
     }
@@ -469,7 +474,12 @@ class TestWindow : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(
             QRegularExpression(R"(^\d+\.\d fps shown / 2 fps$)").match(v.label("paceLabel")).hasMatch(),
             3000);
+        // The readouts beside the slider change their numbers, never the slider's length.
+        QCoreApplication::sendPostedEvents();
+        const int length = slider->width();
         v.ui.actionReplay->trigger();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(slider->width(), length);
         QCOMPARE(v.label("paceLabel") + ' ' + v.label("timeLabel"),
                  QString("2 fps %1 s / 3.00 s").arg(v.view().ptvFrameCounter() / 2.0, 0, 'f', 2));
 
@@ -490,6 +500,36 @@ class TestWindow : public QObject {
         v.window.openFile(cut);
         QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
         QCOMPARE(shortLabel->text(), "4 of 6 frames complete");
+
+        // Cut shorter while playing, it pauses on the last frame shown, said once; counter, timeline,
+        // File Info and picture agree. A paused seek and a resume follow the file as it is then.
+        auto agree = [&](int frames) {
+            const int shown = v.view().ptvFrameCounter();
+            return slider->maximum() == frames - 1 && slider->value() == shown &&
+                   listed(v.window.fileInformationWindow()).last().second ==
+                       QString("%1 / %2").arg(shown).arg(frames) &&
+                   shownPixels(v.store) == decodedPtvFrame(ptv, shown);
+        };
+        QSignalSpy said(v.window.statusBar(), &QStatusBar::messageChanged);
+        QVERIFY(QFile::resize(cut, 457 + 2 * 5 * kWidth * kHeight));
+        QTRY_VERIFY(!v.view().isPlaying());
+        QTest::qWait(100);
+        const auto messages = std::count_if(said.begin(), said.end(), [](const QList<QVariant> &message) {
+            return !message.at(0).toString().isEmpty();
+        });
+        QVERIFY2(messages == 1 && v.status().contains("; the file now holds frames 0 to 1"),
+                 qPrintable(v.status()));
+        QVERIFY(v.shows().endsWith("SsP-I-") && agree(4));
+        QByteArray moved = readAll(ptv); // six frames, the camera elsewhere
+        const double camera =
+            readField<double>(reinterpret_cast<const unsigned char *>(moved.constData()), 41) + 1;
+        writeAll(cut, moved.replace(41, 8, QByteArray(reinterpret_cast<const char *>(&camera), 8)));
+        v.ui.actionStepBack->trigger();
+        QVERIFY(agree(6) && v.store.cameraProjection[0] == camera);
+        QVERIFY(QFile::resize(cut, 457 + 3 * 5 * kWidth * kHeight));
+        v.ui.actionReplay->trigger();
+        QVERIFY(v.view().isPlaying() && slider->maximum() == 2 &&
+                slider->value() == v.view().ptvFrameCounter());
     }
 
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
@@ -545,6 +585,11 @@ class TestWindow : public QObject {
         for (const char *name : {"D:\\scans\\walk.ptv", "D:\\scans/a\\b.pt", "/scans/"})
             seen << lastPathComponent(name);
         QCOMPARE(seen.join('|'), "pt+|2019/scan||walk.ptv|a\\b.pt|");
+        // The command line: the toolkit's options and their values pass, and "--" ends the options.
+        QString said;
+        QTextStream out(&said);
+        QCOMPARE(answerCommandLine({"-style", "fusion", "--reverse", "--", "--help"}, out, out), -1);
+        QVERIFY(said.isEmpty() && fileArgument({"--", "-odd.pt"}) == "-odd.pt");
         Viewer v;
         auto dragAccepted = [&](const QList<QUrl> &urls, const QString &text = QString()) {
             QMimeData mime;

@@ -1,4 +1,5 @@
 #include "app/scan_file_names.h"
+#include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/window_placement.h"
 #include "data/scan_frame_store.h"
@@ -31,6 +32,16 @@ void applyStyleSheet(QApplication &app) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Help, the version and a wrong option are answered before the toolkit looks for a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    {
+        QTextStream out(stdout), err(stderr);
+        const int answered = answerCommandLine(arguments, out, err);
+        if (answered >= 0)
+            return answered;
+    }
     keepLargeAllocations();
     Q_INIT_RESOURCE(icons);
     Q_INIT_RESOURCE(style);
@@ -57,10 +68,11 @@ int main(int argc, char *argv[]) {
     placeOnPrimaryScreen(window);
 
     // QApplication has taken its own options out of argv by now.
-    if (argc >= 2) {
-        const QString path = QString::fromUtf8(argv[1]);
-        if (isScanFileEnding(scanFileEnding(path)))
-            window.openFile(path);
-    }
+    QStringList left;
+    for (int i = 1; i < argc; ++i)
+        left << QString::fromUtf8(argv[i]);
+    const QString path = fileArgument(left);
+    if (isScanFileEnding(scanFileEnding(path)))
+        window.openFile(path);
     return app.exec();
 }

@@ -7,6 +7,24 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 
+namespace {
+
+// Gives the label the width of `widest` written with every digit an 8, so the readout's numbers can
+// change frame by frame without moving the slider beside it.
+void fixWidth(QLabel *label, QString widest) {
+    for (QChar &c : widest)
+        if (c.isDigit())
+            c = QLatin1Char('8');
+    const QString shown = label->text();
+    label->ensurePolished();
+    label->setText(widest);
+    const int width = label->sizeHint().width();
+    label->setText(shown);
+    label->setFixedWidth(width);
+}
+
+} // namespace
+
 TimelineSlider::TimelineSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent) {}
 
 void TimelineSlider::mousePressEvent(QMouseEvent *event) {
@@ -55,7 +73,11 @@ TimelineBar::TimelineBar(QWidget *parent)
 }
 
 void TimelineBar::setSequence(int frames, int promised, double rate) {
+    // The same sequence again (a seek that read an unchanged header) keeps the readout as it is.
+    if (frames == m_frames && promised == m_promised && rate == m_rate)
+        return;
     m_frames = frames;
+    m_promised = promised;
     m_rate = rate;
     {
         const QSignalBlocker blocker(m_slider);
@@ -63,6 +85,14 @@ void TimelineBar::setSequence(int frames, int promised, double rate) {
     }
     m_shortLabel->setText(QStringLiteral("%1 of %2 frames complete").arg(frames).arg(promised));
     m_shortLabel->setVisible(frames < promised);
+    // The longest each readout says for this sequence: the last frame, the whole time, and a pace
+    // of up to twice the file's rate (a thousand frames a second at least).
+    const QString total = QString::number(rate > 0.0 ? frames / rate : 0.0, 'f', 2);
+    fixWidth(m_frameLabel, QStringLiteral("Frame %1 / %1").arg(frames));
+    fixWidth(m_timeLabel, QStringLiteral("%1 s / %1 s").arg(total));
+    fixWidth(m_paceLabel,
+             QStringLiteral("%1 fps shown / %2 fps")
+                 .arg(QString::number(qMax(1000.0, 2.0 * rate), 'f', 1), QString::number(rate, 'g', 4)));
     showPace(-1.0);
     showFrame(m_slider->value());
 }

@@ -48,5 +48,6 @@ class TimelineBar : public QWidget {
     QLabel *m_paceLabel;
     QLabel *m_shortLabel;
     int m_frames = 0;
+    int m_promised = 0;
     double m_rate = 0.0;
 };

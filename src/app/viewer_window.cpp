@@ -7,6 +7,7 @@
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
+#include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "render/color_legend.h"
@@ -65,6 +66,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
             &ViewerWindow::followColouring);
     view().setLegendShown(true);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::ptvFrameShown, this, &ViewerWindow::sequenceFrameShown);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaused, this, &ViewerWindow::playbackFailed);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaceMeasured, ui->timelineBar,
             &TimelineBar::showPace);
     connect(ui->timelineBar, &TimelineBar::frameRequested, this, &ViewerWindow::showSequenceFrame);
@@ -129,11 +131,10 @@ void ViewerWindow::openFile(QString path) {
     if (path.isEmpty())
         return;
     const QString name = lastPathComponent(path);
-    const QString ending = scanFileEnding(path);
-    if (ending == QLatin1String("ptv"))
+    if (scanFormatOf(path) == ScanFormat::Ptv)
         openSequence(path, name);
     else
-        openSingleFrame(path, name, ending);
+        openSingleFrame(path, name);
 }
 
 void ViewerWindow::openSequence(const QString &path, const QString &name) {
@@ -149,10 +150,8 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     m_store.frameKind = PtvFrame;
     ptvFilePath = path;
     view().clearPicks();
-    const PtvHeader &header = view().ptvHeader();
-    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
-                                 static_cast<double>(header.frameRate));
-    ui->timelineBar->showFrame(view().ptvFrameCounter());
+    followSequenceHeader();
+    ui->timelineBar->showPace(-1.0);
     setSequenceControlsEnabled(true);
     ui->actionReplay->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(false);
@@ -165,21 +164,12 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
 }
 
-void ViewerWindow::openSingleFrame(const QString &path, const QString &name, const QString &ending) {
+void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
     const bool wasPlaying = view().isPlaying();
-    QString error;
-    bool loaded = false;
-    int32_t kind = m_store.frameKind;
+    QString error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
     // The loaders leave the store as it was when they fail, so a broken file costs nothing.
-    if (ending == QLatin1String("xyzm")) {
-        loaded = loadXYZMFile(m_store, path, &error);
-        kind = XyzmFrame;
-    } else if (ending == QLatin1String("pt")) {
-        loaded = loadPtFile(m_store, path, &error);
-        kind = PtFrame;
-    } else {
-        error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
-    }
+    const bool loaded =
+        scanFormatOf(path) != ScanFormat::Unknown && loadFrameFile(m_store, path, &error, nullptr, stdout);
     if (!loaded) {
         showFailure(QStringLiteral("Could not open "), name, error);
         return;
@@ -197,7 +187,6 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name, con
         ui->actionReplay->setChecked(false);
     }
     setSequenceControlsEnabled(false);
-    m_store.frameKind = kind;
     m_store.filePath = path;
     m_store.fileName = name;
     view().clearPicks();
@@ -299,11 +288,13 @@ void ViewerWindow::saveScreenshot() {
     if (!m_store.fileName.isEmpty())
         baseName = m_store.fileName.split(QLatin1Char('.')).constFirst();
     const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
-    const QString name =
-        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"));
+    QString chosen;
+    const QString name = withChosenEnding(
+        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
+        chosen);
     if (name.isEmpty())
         return;
-    // The suffix of the name picks the image format.
+    // The suffix of the name picks the image format; a name typed without one is a PNG.
     const QImage image = view().grabFramebuffer();
     if (image.save(name))
         showStatusMessage(QStringLiteral("Screenshot successfully saved."));
@@ -365,23 +356,46 @@ void ViewerWindow::setMirrorGeometry(bool isChecked) {
 void ViewerWindow::replayVideo(bool isChecked) {
     if (m_store.frameKind != PtvFrame)
         return;
-    if (isChecked) {
-        QString error;
-        // The sequence may have gone from the disk while it was paused: Play then stays off.
-        if (!view().openPTVFile(ptvFilePath, &error)) {
-            const QSignalBlocker blocker(ui->actionReplay);
-            ui->actionReplay->setChecked(false);
-            showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
-            return;
-        }
-        ui->actionSaveScreenshot->setEnabled(false);
-    } else {
+    if (!isChecked) {
         view().stopPTVPlayback();
-        ui->actionSaveScreenshot->setEnabled(true);
-        ui->timelineBar->showPace(-1.0);
-        fillFileInfoTable();
+        showPaused();
+        return;
     }
-    ui->actionSave3DFile->setEnabled(!isChecked);
+    QString error;
+    // The sequence may have gone from the disk while it was paused: Play then stays off.
+    if (!view().openPTVFile(ptvFilePath, &error)) {
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(false);
+        showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
+        return;
+    }
+    // Resuming read the header again: the file may have grown or been cut short meanwhile.
+    followSequenceHeader();
+    ui->actionSaveScreenshot->setEnabled(false);
+    ui->actionSave3DFile->setEnabled(false);
+}
+
+void ViewerWindow::showPaused() {
+    ui->actionSaveScreenshot->setEnabled(true);
+    ui->actionSave3DFile->setEnabled(true);
+    ui->timelineBar->showPace(-1.0);
+    fillFileInfoTable();
+}
+
+void ViewerWindow::playbackFailed(const QString &reason) {
+    {
+        const QSignalBlocker blocker(ui->actionReplay);
+        ui->actionReplay->setChecked(false);
+    }
+    showPaused();
+    showFailure(QStringLiteral("Paused "), m_store.fileName, reason);
+}
+
+void ViewerWindow::followSequenceHeader() {
+    const PtvHeader &header = view().ptvHeader();
+    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
+                                 static_cast<double>(header.frameRate));
+    ui->timelineBar->showFrame(view().ptvFrameCounter());
 }
 
 // The depth sliders and their depths mean something only while the colouring follows depth.
@@ -413,10 +427,11 @@ void ViewerWindow::seekSequence(int frame, bool pause) {
     if (pause && ui->actionReplay->isChecked())
         ui->actionReplay->setChecked(false);
     QString error;
-    if (!view().seekPtvFrame(frame, &error)) {
-        ui->timelineBar->showFrame(view().ptvFrameCounter());
+    const bool shown = view().seekPtvFrame(frame, &error);
+    // A paused seek reads the header again; the timeline follows it.
+    followSequenceHeader();
+    if (!shown)
         showFailure(QStringLiteral("Could not show frame %1 of ").arg(frame), m_store.fileName, error);
-    }
 }
 
 void ViewerWindow::showSequenceFrame(int frame) {

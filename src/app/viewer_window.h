@@ -66,7 +66,7 @@ class ViewerWindow : public QMainWindow {
 
   private:
     void openSequence(const QString &path, const QString &name);
-    void openSingleFrame(const QString &path, const QString &name, const QString &ending);
+    void openSingleFrame(const QString &path, const QString &name);
     void fillFileInfoTable();
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);
@@ -74,6 +74,12 @@ class ViewerWindow : public QMainWindow {
     // Shows frame `frame` of the open sequence (clamped to the file); `pause` stops playback first.
     void seekSequence(int frame, bool pause);
     void setSequenceControlsEnabled(bool enabled);
+    // The timeline shows the frames of the header the view read last, and the frame on screen.
+    void followSequenceHeader();
+    // Paused, the frame on screen can be saved and pictured, and File Info tells its facts.
+    void showPaused();
+    // A frame could not be read while playing, and the view has paused: Play goes off, and why is said.
+    void playbackFailed(const QString &reason);
     void showSequenceFrame(int frame);
     // Follows each sequence frame shown with the timeline, and with File Info while paused.
     void sequenceFrameShown(int frame);

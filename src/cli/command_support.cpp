@@ -1,15 +1,17 @@
 #include "cli/command_support.h"
 
+#include "data/binary_file.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
+#include "data/scan_format.h"
 #include "data/scan_frame_store.h"
-#include "data/xyzm_file.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 
 #include <cmath>
+#include <new>
 
 int usageError(QCommandLineParser &parser, const QString &message) {
     QTextStream(stderr) << "pelnor: " << message << "\n\n" << parser.helpText();
@@ -123,9 +125,13 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
         return false;
     PtvHeader header;
     PtvFrameDecoder decoder;
-    const bool loaded = reader.readHeader(file, header, error) && beginPtvSequence(store, header, error) &&
+    const bool headerRead = reader.readHeader(file, header, error);
+    const bool loaded = headerRead && beginPtvSequence(store, header, error) &&
                         decoder.decodeFrame(file, header, frame, store, error);
     reader.closeStream(file);
+    if (headerRead && !loaded && error && frame >= header.framesFound &&
+        header.framesFound < header.frameCount)
+        *error += " (" + shortSequenceMessage(header) + ")";
     if (loaded && facts) {
         facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
                      << "Capture time: " + captureTimeText(header.captureTime)
@@ -144,44 +150,42 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
 } // namespace
 
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts) {
-    const QString ending = QFileInfo(path).suffix().toLower();
-    if (frame != 0 && ending != QLatin1String("ptv")) {
+    const ScanFormat format = scanFormatOf(path);
+    if (frame != 0 && format != ScanFormat::Ptv) {
         if (error)
             *error = QStringLiteral("frame %1 is not in the file, which holds one frame, 0").arg(frame);
         return false;
     }
-    if (ending == QLatin1String("xyzm")) {
-        if (!loadXYZMFile(store, path, error, nullptr))
-            return false;
-        if (facts)
-            facts->lines << QStringLiteral("Format: XYZM");
-    } else if (ending == QLatin1String("pt")) {
-        PtHeader header;
-        if (!loadPtFile(store, path, error, &header))
-            return false;
-        if (facts)
-            facts->lines << QStringLiteral("Format: PT") << QStringLiteral("Version: %1").arg(header.version)
-                         << "Capture time: " + captureTimeText(header.captureTime)
-                         << "Texture: " + textureKind(header.colorTexture, header.mosaicCode)
-                         << calibrationFacts(header.calibration);
-    } else if (ending == QLatin1String("ptv")) {
+    PtHeader header;
+    if (format == ScanFormat::Ptv) {
         if (!loadSequenceFrame(store, path, frame, error, facts))
             return false;
-    } else {
-        if (error)
-            *error = QStringLiteral("unknown file ending (expected .xyzm, .pt or .ptv)");
+    } else if (!loadFrameFile(store, path, error, &header)) {
         return false;
+    } else if (facts && format == ScanFormat::Xyzm) {
+        facts->lines << QStringLiteral("Format: XYZM");
+    } else if (facts) {
+        facts->lines << QStringLiteral("Format: PT") << QStringLiteral("Version: %1").arg(header.version)
+                     << "Capture time: " + captureTimeText(header.captureTime)
+                     << "Texture: " + textureKind(header.colorTexture, header.mosaicCode)
+                     << calibrationFacts(header.calibration);
     }
     store.fileName = QFileInfo(path).fileName();
     store.filePath = QFileInfo(path).absoluteFilePath();
     return true;
 }
 
-void buildScanGeometry(ScanFrameStore &store) {
-    if (store.frameKind == XyzmFrame) {
-        store.buildCoordinateMesh();
-    } else {
-        store.computePhaseStatistics();
-        store.buildPhaseMesh();
+bool buildScanGeometry(ScanFrameStore &store, QString *error) {
+    try {
+        if (store.frameKind == XyzmFrame) {
+            store.buildCoordinateMesh();
+        } else {
+            store.computePhaseStatistics();
+            store.buildPhaseMesh();
+        }
+    } catch (const std::bad_alloc &) {
+        *error = outOfMemoryMessage(store.width, store.height);
+        return false;
     }
+    return true;
 }

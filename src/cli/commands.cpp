@@ -4,6 +4,7 @@
 #include "cli/frame_export.h"
 #include "cli/output_name.h"
 
+#include "data/binary_file.h"
 #include "data/file_info_rows.h"
 #include "data/frame_source.h"
 #include "data/ply_file.h"
@@ -20,6 +21,7 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <new>
 
 int runInfo(const QStringList &arguments) {
     QCommandLineParser parser;
@@ -54,7 +56,8 @@ int runInfo(const QStringList &arguments) {
                                       .arg(v)
                                       .arg(store.width)
                                       .arg(store.height));
-    buildScanGeometry(store);
+    if (!buildScanGeometry(store, &error))
+        return fileError(path, error);
     QTextStream out(stdout);
     for (const auto &row : fileInfoRows(store))
         out << row.first << ' ' << row.second << '\n';
@@ -84,7 +87,8 @@ int runConvert(const QStringList &arguments) {
         QStringLiteral("OUT"), QStringLiteral("A .xyzm, .pt or .ply file; %d or %04d in it numbers frames."));
     parser.addOption(kFrameOption);
     parser.addOption(kFramesOption);
-    const int status = parse(parser, arguments, 2);
+    parser.addOption(kHideJumpsOption);
+    const int status = parse(parser, withJumpFactor(arguments), 2);
     if (status >= 0)
         return status;
     const QString in = parser.positionalArguments().at(1);
@@ -99,22 +103,21 @@ int runConvert(const QStringList &arguments) {
     error = frameSpanArguments(parser, out.numbered(), &span);
     if (!error.isEmpty())
         return usageError(parser, error);
+    bool hideJumps = false;
+    float jumpFactor = 5.0f;
+    if (!takeHideJumps(parser, &hideJumps, &jumpFactor))
+        return usageError(parser, QStringLiteral("--hide-jumps takes a factor above 0, for example 5"));
+    if (hideJumps && ending != QLatin1String("ply"))
+        return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
 
-    FrameSource source;
-    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
-        return fileError(in, error);
-    // Reading, decoding and triangulating run a frame ahead of the writing.
-    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-        if (!source.readFrame(frame, store, reason)) {
-            *reason = in + ": " + *reason;
-            return false;
-        }
-        // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
+    // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
+    const auto shape = [&](ScanFrameStore &store) {
         if (ending != QLatin1String("pt") && store.frameKind != XyzmFrame)
             store.computeCoordinatesFromPhase();
+        store.hideDepthJumps = hideJumps;
+        store.depthJumpFactor = jumpFactor;
         if (ending == QLatin1String("ply"))
             store.buildCoordinateMesh();
-        return true;
     };
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
         const QString path = out.pathFor(frame);
@@ -126,6 +129,35 @@ int runConvert(const QStringList &arguments) {
         if (!written)
             *reason = path + ": " + *reason;
         return written;
+    };
+    if (!out.numbered()) {
+        // One file holds one frame: read, triangulated and written here, in one store, with no
+        // second store and no thread to start.
+        ScanFrameStore store;
+        if (!loadScan(store, in, span.first, &error, nullptr))
+            return fileError(in, error);
+        try {
+            shape(store);
+        } catch (const std::bad_alloc &) {
+            return fileError(in, outOfMemoryMessage(store.width, store.height));
+        }
+        if (write(span.first, store, &error))
+            return 0;
+        QTextStream(stderr) << "pelnor: " << error << "\n";
+        return 1;
+    }
+
+    FrameSource source;
+    if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
+        return fileError(in, error);
+    // Reading, decoding and triangulating run a frame ahead of the writing.
+    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        if (!source.readFrame(frame, store, reason)) {
+            *reason = in + ": " + *reason;
+            return false;
+        }
+        shape(store);
+        return true;
     };
     return exportFrames(span, prepare, write);
 }
@@ -153,6 +185,10 @@ int runSample(const QStringList &arguments) {
     int width = 0, height = 0;
     if (!parseSize(parser.value(QStringLiteral("size")), &width, &height))
         return usageError(parser, QStringLiteral("--size takes WxH, for example 1280x1024"));
+    // No sample the readers would refuse.
+    QString tooLarge;
+    if (!checkFrameSize(width, height, &tooLarge))
+        return usageError(parser, "--size: " + tooLarge);
     bool framesOk = false, rateOk = false;
     const int frames = parser.value(QStringLiteral("frames")).toInt(&framesOk);
     const float rate = parser.value(QStringLiteral("rate")).toFloat(&rateOk);

@@ -76,21 +76,29 @@ QString frameSpanArguments(const QCommandLineParser &parser, bool many, FrameSpa
     return {};
 }
 
-bool fitFrameSpan(const FrameSource &source, FrameSpan *span, QString *error) {
+bool fitFrameSpan(const FrameSource &source, const QString &path, FrameSpan *span, QString *error) {
+    const int32_t found = source.framesFound();
     if (span->first < 0) {
+        // A recording cut short is exported as far as it goes; what is missing is said once.
         span->first = 0;
-        span->last = source.frameCount() - 1;
-    }
-    if (span->last < source.frameCount())
+        span->last = found - 1;
+        if (!source.shortfall().isEmpty())
+            QTextStream(stderr) << "pelnor: " << path << ": " << source.shortfall()
+                                << QStringLiteral("; frames 0 to %1 are exported\n").arg(found - 1);
         return true;
-    if (error)
+    }
+    if (span->last < found)
+        return true;
+    if (error) {
         *error =
             (span->first == span->last
                  ? QStringLiteral("frame %1 is not in the file").arg(span->first)
                  : QStringLiteral("frames %1-%2 are not all in the file").arg(span->first).arg(span->last)) +
-            (source.frameCount() == 1
-                 ? QStringLiteral(", which holds one frame, 0")
-                 : QStringLiteral(", which holds frames 0 to %1").arg(source.frameCount() - 1));
+            (found == 1 ? QStringLiteral(", which holds one frame, 0")
+                        : QStringLiteral(", which holds frames 0 to %1").arg(found - 1));
+        if (!source.shortfall().isEmpty())
+            *error += " (" + source.shortfall() + ")";
+    }
     return false;
 }
 

@@ -23,9 +23,10 @@ extern const QCommandLineOption kFramesOption;
 // and defaults to every frame, a single file takes one frame, default 0. Returns the usage
 // problem, or empty.
 QString frameSpanArguments(const QCommandLineParser &parser, bool many, FrameSpan *span);
-// Gives the bounds left open their defaults from the file and checks that the span lies within the
-// frames its header promises; false with a reason.
-bool fitFrameSpan(const FrameSource &source, FrameSpan *span, QString *error);
+// Gives the bounds left open their defaults from the file, every frame it holds, and checks that the
+// span lies within those frames; false with a reason naming them. A file holding fewer frames than its
+// header promises is said once on standard error when the span was left to it.
+bool fitFrameSpan(const FrameSource &source, const QString &path, FrameSpan *span, QString *error);
 
 // Runs an export through a frame pipeline with a progress line, and tells the outcome: exit
 // status 0, or 1 with one line naming the file and the frame that stopped it. The stages put

@@ -188,7 +188,10 @@ int runRender(const QStringList &arguments, char *program) {
     if (timeLimit > 0)
         armTimeLimit(in, timeLimit);
     FrameSource source;
-    if (!source.open(in, &error) || !fitFrameSpan(source, &span, &error))
+    if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
+        return fileError(in, error);
+    // A rate no video can hold is told before any frame is drawn.
+    if (video && source.isSequence() && !VideoWriter::rateFits(source.frameRate(), &error))
         return fileError(in, error);
     const QSize picture(width, height);
     const bool transparent = parser.isSet(QStringLiteral("transparent"));

@@ -1,7 +1,11 @@
 #include "data/frame_pipeline.h"
 
+#include "data/binary_file.h"
+
 #include <condition_variable>
+#include <exception>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
@@ -13,10 +17,40 @@ struct Slot {
     QString reason;
 };
 
+// Runs one stage so that nothing it throws leaves its thread: a frame too large for the memory
+// left stops the run with the readers' message, on the worker as on the calling thread.
+bool runStage(const FramePipeline::Stage &stage, int32_t frame, ScanFrameStore &store, QString *reason) {
+    try {
+        return stage(frame, store, reason);
+    } catch (const std::bad_alloc &) {
+        *reason = outOfMemoryMessage(store.width, store.height);
+    } catch (const std::exception &e) {
+        *reason = QString::fromLocal8Bit(e.what());
+    }
+    return false;
+}
+
 } // namespace
+
+ScanFrameStore &FramePipeline::store(int index) {
+    std::unique_ptr<ScanFrameStore> &slot = m_stores[index];
+    if (!slot)
+        slot = std::make_unique<ScanFrameStore>();
+    return *slot;
+}
 
 bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const Stage &consume,
                         QString *error) {
+    QString reason;
+    // One frame has nothing to overlap: one store, and no thread to start.
+    if (first == last) {
+        ScanFrameStore &only = store(0);
+        const bool ok = runStage(prepare, first, only, &reason) && runStage(consume, first, only, &reason);
+        if (!ok && error)
+            *error = reason;
+        return ok;
+    }
+    ScanFrameStore *stores[2] = {&store(0), &store(1)};
     std::mutex mutex;
     std::condition_variable changed;
     Slot turns[2];
@@ -31,22 +65,36 @@ bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const
                 if (stopping)
                     return;
             }
-            QString reason;
-            const bool ok = prepare(frame, m_stores[s], &reason);
+            QString why;
+            const bool ok = runStage(prepare, frame, *stores[s], &why);
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 turns[s].full = true;
                 turns[s].ok = ok;
-                turns[s].reason = reason;
+                turns[s].reason = why;
             }
             changed.notify_all();
             if (!ok)
                 return;
         }
     });
+    // Whatever ends the run, the worker is told to stop and joined before the stores go.
+    struct StopAndJoin {
+        std::mutex &mutex;
+        std::condition_variable &changed;
+        bool &stopping;
+        std::thread &worker;
+        ~StopAndJoin() {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                stopping = true;
+            }
+            changed.notify_all();
+            worker.join();
+        }
+    } stopAndJoin{mutex, changed, stopping, worker};
 
     bool ok = true;
-    QString reason;
     for (int32_t frame = first; frame <= last && ok; ++frame) {
         const int s = (frame - first) % 2;
         {
@@ -56,7 +104,7 @@ bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const
             reason = turns[s].reason;
         }
         if (ok)
-            ok = consume(frame, m_stores[s], &reason);
+            ok = runStage(consume, frame, *stores[s], &reason);
         {
             std::lock_guard<std::mutex> lock(mutex);
             turns[s].full = false;
@@ -64,7 +112,6 @@ bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const
         }
         changed.notify_all();
     }
-    worker.join();
     if (!ok && error)
         *error = reason;
     return ok;

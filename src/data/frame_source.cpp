@@ -2,10 +2,8 @@
 
 #include "data/calibration.h"
 #include "data/pt_file.h"
+#include "data/scan_format.h"
 #include "data/scan_frame_store.h"
-#include "data/xyzm_file.h"
-
-#include <QFileInfo>
 
 FrameSource::~FrameSource() {
     m_reader.closeStream(m_file);
@@ -14,12 +12,10 @@ FrameSource::~FrameSource() {
 bool FrameSource::open(const QString &path, QString *error) {
     m_reader.closeStream(m_file);
     m_path = path;
-    const QString ending = QFileInfo(path).suffix().toLower();
     m_single.reset();
-    if (ending == QLatin1String("pt") || ending == QLatin1String("xyzm")) {
+    if (scanFormatOf(path) != ScanFormat::Ptv) {
         auto single = std::make_unique<ScanFrameStore>();
-        if (!(ending == QLatin1String("pt") ? loadPtFile(*single, path, error)
-                                            : loadXYZMFile(*single, path, error, nullptr)))
+        if (!loadFrameFile(*single, path, error))
             return false;
         m_kind = single->frameKind;
         m_width = single->width;
@@ -28,11 +24,6 @@ bool FrameSource::open(const QString &path, QString *error) {
         m_calibration = storedCalibration(*single);
         m_single = std::move(single);
         return true;
-    }
-    if (ending != QLatin1String("ptv")) {
-        if (error)
-            *error = QStringLiteral("unknown file ending (expected .xyzm, .pt or .ptv)");
-        return false;
     }
     if (!m_reader.openStream(path, m_file, error))
         return false;
@@ -60,9 +51,7 @@ bool FrameSource::readFrame(int32_t frame, ScanFrameStore &store, QString *error
             m_single.reset();
             return true;
         }
-        return QFileInfo(m_path).suffix().toLower() == QLatin1String("pt")
-                   ? loadPtFile(store, m_path, error)
-                   : loadXYZMFile(store, m_path, error, nullptr);
+        return loadFrameFile(store, m_path, error);
     }
     // A store set up for another file or size gets this sequence's calibration and buffers.
     if (store.frameKind != PtvFrame || store.width != m_header.width || store.height != m_header.height ||

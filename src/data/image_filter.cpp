@@ -114,6 +114,11 @@ void ImageFilter::makeGaussianKernel(std::unique_ptr<float[]> &kernel, int k) {
         kernel[i] *= scale;
 }
 
+void ImageFilter::reserveScratch(int channels) {
+    m_planeCopy.reserve(static_cast<size_t>(count) * static_cast<size_t>(channels));
+    m_phaseCopy.reserve(static_cast<size_t>(count));
+}
+
 const float *ImageFilter::kernel(int n) {
     const int k = 2 * (n / 2) + 1;
     if (m_kernelSize != k) {

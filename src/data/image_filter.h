@@ -22,6 +22,10 @@ class ImageFilter {
     // Smooths valid phases in place over their valid neighbours only; invalid and border pixels
     // keep their phase.
     void maskedGaussianSmooth(float *phase, const uint8_t *mask, int n);
+    // Takes the copies that the passes read from at once (std::bad_alloc when the memory is not
+    // there), so that the passes themselves never allocate: a byte plane of `channels` interleaved
+    // bytes per pixel and a phase map.
+    void reserveScratch(int channels);
 
     int32_t width = 0;
     int32_t height = 0;

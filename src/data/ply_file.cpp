@@ -1,19 +1,72 @@
 #include "data/ply_file.h"
 
+#include "data/binary_file.h"
 #include "data/scan_frame_store.h"
 
 #include <QSaveFile>
 
+#include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
+
+namespace {
+
+// With the depth jumps left out of the mesh, a point whose every triangle was a jump goes with them;
+// a point that never was a corner of a triangle stays, as it does without the rule. `marks` holds 0
+// for a point of the surface and -1 otherwise; dropped points become -1.
+bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
+    const int32_t n = store.pixelCount, w = store.width, h = store.height;
+    const std::unique_ptr<uint8_t[]> used = tryAllocate<uint8_t>(n);
+    if (!used)
+        return false;
+    std::memset(used.get(), 0, static_cast<size_t>(n));
+    for (const uint32_t corner : store.indexData)
+        used[corner] = 1;
+    auto point = [&](int32_t x, int32_t y) {
+        return x >= 0 && y >= 0 && x < w && y < h && marks[y * w + x] >= 0;
+    };
+    for (int32_t i = 0; i < n; ++i) {
+        if (marks[i] < 0 || used[i])
+            continue;
+        const int32_t x = i % w, y = i / w;
+        // The six triangles of the grid a pixel can be a corner of, as the mesh builders make them.
+        const bool corner =
+            (point(x, y + 1) && point(x + 1, y + 1)) || (point(x + 1, y + 1) && point(x + 1, y)) ||
+            (point(x, y - 1) && point(x + 1, y)) || (point(x - 1, y - 1) && point(x - 1, y)) ||
+            (point(x - 1, y - 1) && point(x, y - 1)) || (point(x - 1, y) && point(x, y + 1));
+        if (corner)
+            marks[i] = -1;
+    }
+    return true;
+}
+
+} // namespace
 
 bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error) {
     const int32_t n = store.pixelCount;
-    std::vector<int32_t> remap(static_cast<size_t>(n), -1);
+    // Known before the file is begun, so a frame too large for memory leaves no temporary behind.
+    const std::unique_ptr<int32_t[]> remap = tryAllocate<int32_t>(n);
+    if (!remap) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+        return false;
+    }
+    // A point that is not finite is no point of the surface: one would make most mesh tools see
+    // an empty scene, their bounds turning NaN.
+    for (int32_t i = 0; i < n; ++i) {
+        const float *p = &store.xyz[3 * static_cast<size_t>(i)];
+        remap[i] =
+            store.mask[i] && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) ? 0 : -1;
+    }
+    if (store.hideDepthJumps && !dropJumpOnlyPoints(store, remap.get())) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+        return false;
+    }
     int32_t kept = 0;
     for (int32_t i = 0; i < n; ++i)
-        if (store.mask[i])
-            remap[static_cast<size_t>(i)] = kept++;
+        remap[i] = remap[i] < 0 ? -1 : kept++;
     const size_t faces = store.indexData.size() / 3;
 
     const QByteArray header = "ply\nformat binary_little_endian 1.0\ncomment Pelnor Viewer\nelement vertex " +
@@ -45,7 +98,7 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
         chunk.insert(chunk.end(), c, c + bytes);
     };
     for (int32_t i = 0; i < n && written; ++i) {
-        if (remap[static_cast<size_t>(i)] < 0)
+        if (remap[i] < 0)
             continue;
         append(&store.xyz[3 * static_cast<size_t>(i)], 12);
         append(&store.vertexData[10 * static_cast<size_t>(i) + 3], 12);
@@ -76,14 +129,22 @@ bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error) {
     const QVector3D low = store.boundingBoxMin, high = store.boundingBoxMax, size = store.boundingBoxSize,
                     centre = store.centerOfMass;
 
+    const int32_t stride = store.meshStride;
     if (store.frameKind != XyzmFrame)
         store.computeCoordinatesFromPhase();
-    store.buildCoordinateMesh();
-    const bool written = writePlyFile(path, store, error);
+    bool written = false;
+    try {
+        store.buildCoordinateMesh();
+        written = writePlyFile(path, store, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+    }
 
     std::swap(vertices, store.vertexData);
     std::swap(indices, store.indexData);
     store.validCoordinateCount = valid;
+    store.meshStride = stride;
     store.boundingBoxMin = low;
     store.boundingBoxMax = high;
     store.boundingBoxSize = size;

@@ -66,6 +66,8 @@ bool PtvFrameDecoder::readFrame(std::FILE *file, const PtvHeader &header, int32_
             m_phase.reset(new float[static_cast<size_t>(n)]);
             m_texture.reset(new uint8_t[static_cast<size_t>(header.textureBytes())]);
             m_demosaicer = std::make_unique<Demosaicer>(header.width, header.height);
+            // commitFrame cannot fail: the smoothing finds its memory taken here.
+            m_demosaicer->filter.reserveScratch(3);
             m_pixelCount = n;
             m_textureBytes = header.textureBytes();
         }

@@ -66,6 +66,7 @@ class ScanFrameStore {
     // 1 samples every stride-th row and column (the view's coarser levels of detail); exports and
     // everything that reads the arrays pixel by pixel use stride 1, where vertex number is pixel
     // number. With hideDepthJumps set, triangles the depth-jump rule calls jumps are left out.
+    // Memory too short for the arrays throws std::bad_alloc and leaves both empty.
     void buildCoordinateMesh(int stride = 1);
     void buildPhaseMesh(int stride = 1);
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -60,9 +61,17 @@ void buildRows(ScanFrameStore &store, int stride, Usable usable, const DepthJump
     const size_t w = static_cast<size_t>(store.width), s = static_cast<size_t>(stride);
     const size_t columns = (w - 1) / s + 1;
     const int rows = (store.height - 1) / stride + 1;
-    store.vertexData.resize(columns * static_cast<size_t>(rows) * 10);
     const size_t slotsPerRow = columns > 1 ? 6 * (columns - 1) : 0;
-    store.indexData.resize(rows > 1 ? slotsPerRow * static_cast<size_t>(rows - 1) : 0);
+    try {
+        store.vertexData.resize(columns * static_cast<size_t>(rows) * 10);
+        store.indexData.resize(rows > 1 ? slotsPerRow * static_cast<size_t>(rows - 1) : 0);
+    } catch (const std::bad_alloc &) {
+        // No half-sized arrays survive to be drawn; the memory goes back at once.
+        decltype(store.vertexData)().swap(store.vertexData);
+        decltype(store.indexData)().swap(store.indexData);
+        store.validCoordinateCount = 0;
+        throw;
+    }
     store.meshStride = stride;
     Bands bands;
     std::atomic<int32_t> valid{0};

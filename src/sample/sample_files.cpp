@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstring>
+#include <new>
 
 bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QString *error) {
     PtHeader header;
@@ -38,9 +39,15 @@ bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString
             *error = QStringLiteral("unknown file ending (expected .pt, .xyzm or .ptv)");
         return false;
     }
-    const SyntheticCapture capture = VirtualScanner(width, height, scene).capture(0.0);
-    return ending == QLatin1String("pt") ? writeCapturePt(path, capture, error)
-                                         : writeCaptureXyzm(path, capture, error);
+    try {
+        const SyntheticCapture capture = VirtualScanner(width, height, scene).capture(0.0);
+        return ending == QLatin1String("pt") ? writeCapturePt(path, capture, error)
+                                             : writeCaptureXyzm(path, capture, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = outOfMemoryMessage(width, height);
+        return false;
+    }
 }
 
 bool sceneNamed(const QString &name, VirtualScanner::Scene *scene) {
@@ -86,10 +93,17 @@ bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int
     const QByteArray head = ptvHeaderBytes(header);
     bool written = file.open(QIODevice::WriteOnly) && file.write(head) == head.size();
     const qint64 n = static_cast<qint64>(width) * height;
-    for (int32_t k = 0; k < frames && written; ++k) {
-        const SyntheticCapture capture = scanner.capture(k / static_cast<double>(rate));
-        written = file.write(reinterpret_cast<const char *>(capture.phase.data()), 4 * n) == 4 * n &&
-                  file.write(reinterpret_cast<const char *>(capture.mosaic.data()), n) == n;
+    try {
+        for (int32_t k = 0; k < frames && written; ++k) {
+            const SyntheticCapture capture = scanner.capture(k / static_cast<double>(rate));
+            written = file.write(reinterpret_cast<const char *>(capture.phase.data()), 4 * n) == 4 * n &&
+                      file.write(reinterpret_cast<const char *>(capture.mosaic.data()), n) == n;
+        }
+    } catch (const std::bad_alloc &) {
+        // The unfinished file is dropped with its temporary.
+        if (error)
+            *error = outOfMemoryMessage(width, height);
+        return false;
     }
     written = written && file.commit();
     if (!written && error)

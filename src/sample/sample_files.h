@@ -9,7 +9,8 @@
 bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QString *error);
 // Writes the true surface behind a capture as an XYZM file.
 bool writeCaptureXyzm(const QString &path, const SyntheticCapture &capture, QString *error);
-// Writes a sample scan in the format named by the path's ending (.pt or .xyzm) at time 0.
+// Writes a sample scan in the format named by the path's ending (.pt or .xyzm) at time 0. The
+// writers below fail with the readers' "not enough memory" message where a frame does not fit.
 bool writeSampleFile(const QString &path, int32_t width, int32_t height, QString *error,
                      VirtualScanner::Scene scene = VirtualScanner::Studio);
 

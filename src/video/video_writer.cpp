@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 extern "C" {
@@ -74,13 +75,24 @@ void VideoWriter::close() {
     m_file.reset();
 }
 
+bool VideoWriter::rateFits(double rate, QString *error) {
+    constexpr double kFastest = 65535.0;
+    if (rate >= 1.0 / kFastest && rate <= kFastest)
+        return true;
+    return fail(error, QStringLiteral("a video cannot play %1 frames per second: MP4 videos take from one "
+                                      "frame in 65535 seconds to 65535 frames a second")
+                           .arg(rate));
+}
+
 bool VideoWriter::open(const QString &path, int width, int height, double rate, QString *error, Codec codec) {
     close();
     m_nextPts = 0;
     // The encoders' own chatter would break the one-line outcome on standard error.
     av_log_set_level(AV_LOG_QUIET);
-    if (width < 2 || height < 2 || width % 2 || height % 2 || !(rate > 0.0) || !std::isfinite(rate))
-        return fail(error, QStringLiteral("a video needs an even size and a frame rate above 0"));
+    if (width < 2 || height < 2 || width % 2 || height % 2)
+        return fail(error, QStringLiteral("a video needs an even size"));
+    if (!rateFits(rate, error))
+        return false;
     m_file = std::make_unique<QSaveFile>(path);
     if (!m_file->open(QIODevice::WriteOnly))
         return fail(error, m_file->errorString());
@@ -104,8 +116,9 @@ bool VideoWriter::open(const QString &path, int width, int height, double rate, 
         m_codec->pix_fmt = AV_PIX_FMT_YUV420P;
         m_codec->time_base = av_inv_q(frameRate);
         m_codec->framerate = frameRate;
-        // A key frame every two seconds, so players can seek.
-        m_codec->gop_size = std::max(1, static_cast<int>(std::lround(2.0 * rate)));
+        // A key frame every two seconds, so players can seek, and never more than 250 frames apart,
+        // so a fast video seeks too.
+        m_codec->gop_size = static_cast<int>(std::clamp(std::lround(2.0 * rate), 1L, 250L));
         m_codec->color_range = AVCOL_RANGE_MPEG;
         m_codec->colorspace = AVCOL_SPC_BT709;
         m_codec->color_primaries = AVCOL_PRI_BT709;

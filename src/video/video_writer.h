@@ -27,6 +27,10 @@ class VideoWriter {
     VideoWriter &operator=(const VideoWriter &) = delete;
     ~VideoWriter();
 
+    // Whether an MP4 video can play `rate` frames per second: the encoders take the rate as a
+    // fraction of two numbers up to 65535, so from one frame in 65535 seconds to 65535 frames a
+    // second. Outside, false with a reason naming the rate and that range.
+    static bool rateFits(double rate, QString *error);
     // Starts a video of width x height (both even) at `rate` frames per second. H264 falls back to
     // Mpeg4 when no H.264 encoder opens.
     bool open(const QString &path, int width, int height, double rate, QString *error, Codec codec = H264);

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
 #include <cmath>
 
 void SurfacePicker::add(const QPoint &pixel, const ScanFrameStore &store) {
@@ -19,11 +20,22 @@ void SurfacePicker::refresh(const ScanFrameStore &store) {
         pick.point = measuredPoint(store, pick.pixel.x(), pick.pixel.y());
 }
 
+namespace {
+
+// From the first pick to the second, in double: two finite points far apart on either side of the
+// origin have a difference beyond the largest float.
+std::array<double, 3> difference(const QVector3D &from, const QVector3D &to) {
+    return {double(to.x()) - double(from.x()), double(to.y()) - double(from.y()),
+            double(to.z()) - double(from.z())};
+}
+
+} // namespace
+
 double SurfacePicker::distance() const {
     if (m_picks.size() != 2 || !m_picks[0].point || !m_picks[1].point)
         return -1.0;
-    const QVector3D d = *m_picks[1].point - *m_picks[0].point;
-    return std::sqrt(double(d.x()) * d.x() + double(d.y()) * d.y() + double(d.z()) * d.z());
+    const std::array<double, 3> d = difference(*m_picks[0].point, *m_picks[1].point);
+    return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
 }
 
 QString SurfacePicker::text(int decimals) const {
@@ -45,10 +57,10 @@ QString SurfacePicker::text(int decimals) const {
     for (const Pick &pick : m_picks)
         if (!pick.point)
             return QStringLiteral("Distance: ") + missing(pick);
-    const QVector3D d = *m_picks[1].point - *m_picks[0].point;
+    const std::array<double, 3> d = difference(*m_picks[0].point, *m_picks[1].point);
     return QStringLiteral("Distance %1 units  (dx %2  dy %3  dz %4) from %5 to %6")
-        .arg(sceneNumber(distance(), decimals), number(d.x()), number(d.y()), number(d.z()),
-             pixel(m_picks[0].pixel), pixel(m_picks[1].pixel));
+        .arg(sceneNumber(distance(), decimals), sceneNumber(d[0], decimals), sceneNumber(d[1], decimals),
+             sceneNumber(d[2], decimals), pixel(m_picks[0].pixel), pixel(m_picks[1].pixel));
 }
 
 void SurfacePicker::paint(QPainter &painter,

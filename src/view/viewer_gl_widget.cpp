@@ -1,5 +1,7 @@
 #include "view/viewer_gl_widget.h"
 
+#include "data/binary_file.h"
+#include "data/calibration.h"
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
 #include "render/scene_numbers.h"
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -286,18 +289,25 @@ void ViewerGLWidget::resizeGL(int, int) {
 }
 
 void ViewerGLWidget::loadFrameGeometry() {
-    if (m_store.frameKind == PtFrame) {
-        m_ptvFrameCounter = 1;
-        m_store.computePhaseStatistics();
-        m_store.buildPhaseMesh();
-    } else if (m_store.frameKind == PtvFrame) {
-        if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
+    // A mesh too large for the memory left is drawn as nothing, and said, rather than ending the viewer.
+    try {
+        if (m_store.frameKind == PtFrame) {
+            m_ptvFrameCounter = 1;
             m_store.computePhaseStatistics();
-        m_firstPtvFrame = false;
-        m_store.buildPhaseMesh();
-    } else {
-        m_ptvFrameCounter = 1;
-        m_store.buildCoordinateMesh();
+            m_store.buildPhaseMesh();
+        } else if (m_store.frameKind == PtvFrame) {
+            if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
+                m_store.computePhaseStatistics();
+            m_firstPtvFrame = false;
+            m_store.buildPhaseMesh();
+        } else {
+            m_ptvFrameCounter = 1;
+            m_store.buildCoordinateMesh();
+        }
+    } catch (const std::bad_alloc &) {
+        emit statusMessageRequested(
+            QStringLiteral("Could not draw %1: %2")
+                .arg(m_store.fileName, outOfMemoryMessage(m_store.width, m_store.height)));
     }
     presentFrameGeometry();
 }
@@ -422,14 +432,23 @@ void ViewerGLWidget::loadPTVFrameForDisplay() {
     if (!m_ptvFile || m_playbackHeld)
         return;
     const double start = threadCpuMilliseconds();
-    m_ptvFrameCounter = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
+    const int next = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
     QString error;
-    // A frame that cannot be read leaves the last good one on screen; playback goes on.
-    if (!m_ptvDecoder.decodeFrame(m_ptvFile, m_ptvHeader, m_ptvFrameCounter, m_store, &error)) {
-        qDebug().noquote() << error;
-        emit statusMessageRequested(error);
+    // The counter moves with the picture only. A frame that cannot be read (the file was cut or
+    // rewritten under the player) leaves the last good one on screen and pauses, said once.
+    if (!m_ptvDecoder.decodeFrame(m_ptvFile, m_ptvHeader, next, m_store, &error)) {
+        PtvHeader now;
+        QString holds;
+        if (m_ptvReader.readHeader(m_ptvFile, now, &holds))
+            holds = now.framesFound == 1
+                        ? QStringLiteral("the file now holds one frame, 0")
+                        : QStringLiteral("the file now holds frames 0 to %1").arg(now.framesFound - 1);
+        stopPTVPlayback();
+        qDebug().noquote() << error << holds;
+        emit playbackPaused(error + QStringLiteral("; ") + holds);
         return;
     }
+    m_ptvFrameCounter = next;
     loadFrameGeometry();
     emit ptvFrameShown(m_ptvFrameCounter);
     reportPlaybackPace(threadCpuMilliseconds() - start);
@@ -443,7 +462,8 @@ bool ViewerGLWidget::seekPtvFrame(int frame, QString *error) {
     }
     std::FILE *file = m_ptvFile;
     PtvHeader header = m_ptvHeader;
-    if (!file) {
+    const bool paused = !file;
+    if (paused) {
         // Paused: the file is opened for this one read, and its frames must still fit the store.
         if (!m_ptvReader.openStream(m_ptvPath, file, error))
             return false;
@@ -458,12 +478,21 @@ bool ViewerGLWidget::seekPtvFrame(int frame, QString *error) {
             m_ptvReader.closeStream(file);
             return false;
         }
+        // A file grown or cut short since it was read is sought within the frames it holds now.
+        if (header.framesFound != m_ptvHeader.framesFound)
+            frame = std::clamp(frame, 0, header.framesFound - 1);
     }
     const bool decoded = m_ptvDecoder.decodeFrame(file, header, frame, m_store, error);
-    if (file != m_ptvFile)
+    if (paused)
         m_ptvReader.closeStream(file);
     if (!decoded)
         return false;
+    // The header read for this frame is the one it is shown with, calibration and all.
+    if (paused) {
+        m_ptvHeader = header;
+        m_ptvFrameCount = header.framesFound;
+        applyCalibration(m_store, header.calibration);
+    }
     m_ptvFrameCounter = frame;
     loadFrameGeometry();
     // The frame sought stays a whole interval before playback moves on.

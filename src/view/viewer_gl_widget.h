@@ -57,7 +57,9 @@ class ViewerGLWidget : public QOpenGLWidget {
     void stopPTVPlayback();
     bool isPlaying() const { return m_ptvFile != nullptr; }
     // Shows frame `frame` of the sequence at once, decoded exactly as playback decodes it; a
-    // playing sequence goes on from there. A paused one opens its file for the one read.
+    // playing sequence goes on from there. A paused one opens its file for the one read and takes
+    // the header it reads there, calibration and frame count, seeking within the frames it holds
+    // now when that count has changed.
     bool seekPtvFrame(int frame, QString *error = nullptr);
     // While held (the user drags the timeline) timer ticks show no frame of their own.
     void holdPlayback(bool hold) { m_playbackHeld = hold; }
@@ -106,8 +108,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     void clicked();
     void meshTypeWasChanged(int type);
     void materialTypeWasChanged(int type);
-    // A text for the status bar: shader failures, a context without what the view needs, and
-    // sequence frames that cannot be read.
+    // A text for the status bar: shader failures, a context without what the view needs, a frame
+    // it cannot draw, and a sequence holding fewer frames than its header promises.
     void statusMessageRequested(const QString &text);
     // What the picks say (empty without picks), whenever a pick or the frame under it changes.
     void pickTextChanged(const QString &text);
@@ -116,6 +118,9 @@ class ViewerGLWidget : public QOpenGLWidget {
     void colorRangeChanged(float lowEnd, float highEnd);
     // A sequence frame is on screen: on opening or resuming, after each tick and each seek.
     void ptvFrameShown(int frame);
+    // A frame could not be read while playing: playback has stopped with the last good frame on
+    // screen, and the reason names the frame and what the file holds now.
+    void playbackPaused(const QString &reason);
     // Once a second during playback: the frames per second actually shown.
     void playbackPaceMeasured(double framesPerSecond);
 
