@@ -264,6 +264,48 @@ class TestRender : public QObject {
         QCOMPARE(level.next(4, true, 500, 40), 1);
     }
 
+    // A picture drawn from every second or fourth pixel shows the surface as the full one does but
+    // along its rims: where a surface ends or passes in front of another, its edge can stand a
+    // stride's worth of frame pixels off, and the cells along it (whose last samples have no normal
+    // of their own, as at full detail) are a stride wide. Nowhere else may the shading differ: a
+    // wrong normal from samples a stride apart would show all over the surface.
+    void coarserPicturesDifferOnlyAtRims_data() {
+        QTest::addColumn<int>("stride");
+        QTest::newRow("every second pixel") << 2;
+        QTest::newRow("every fourth pixel") << 4;
+    }
+    void coarserPicturesDifferOnlyAtRims() {
+        QFETCH(int, stride);
+        QVERIFY(loadCapture(store, VirtualScanner(320, 240).capture(0.3), "pt"));
+        state.lightIntensity = lightForSlider(13);
+        present();
+        const QImage full = draw();
+        store.buildPhaseMesh(stride);
+        QVERIFY(renderer.upload(store, nullptr));
+        const QImage coarse = draw();
+        state.lightIntensity = 0.0f;
+        auto apart = [](QColor a, QColor b) {
+            return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                             std::abs(a.blue() - b.blue())});
+        };
+        // Frame pixels land about 0.8 picture pixels apart here: two strides' worth.
+        const int reach = 2 * stride;
+        int differing = 0, awayFromRims = 0;
+        for (int y = reach; y < kSize.height() - reach; ++y)
+            for (int x = reach; x < kSize.width() - reach; ++x) {
+                if (apart(full.pixelColor(x, y), coarse.pixelColor(x, y)) <= 24)
+                    continue;
+                ++differing;
+                bool rim = false;
+                for (int dy = -reach; dy <= reach && !rim; ++dy)
+                    for (int dx = -reach; dx <= reach && !rim; ++dx)
+                        rim = apart(full.pixelColor(x, y), full.pixelColor(x + dx, y + dy)) > 24;
+                awayFromRims += !rim;
+            }
+        QVERIFY2(differing > 0 && awayFromRims == 0,
+                 qPrintable(QString("%1 differ, %2 away from rims").arg(differing).arg(awayFromRims)));
+    }
+
     void cleanupTestCase() { renderer.release(); }
 };
 

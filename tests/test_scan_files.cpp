@@ -10,6 +10,7 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/depth_jumps.h"
 #include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "support/row_pool.h"
@@ -361,28 +362,34 @@ class TestScanFiles : public QObject {
         QCOMPARE(source.shortfall(), "the file holds 3 of the 5 frames its header promises");
     }
 
-    // A tick of unchanged size allocates nothing. A frame that cannot be read, as when the file
-    // shrinks under the player, leaves the frame shown as it was, and the frames still there play.
+    // A tick of unchanged size allocates nothing, also with depth jumps hidden and at a coarser level
+    // of detail. A frame that cannot be read, as when the file shrinks under the player, leaves the
+    // frame shown as it was, and the frames still there play.
     void playbackTicks() {
         QTemporaryDir dir;
         const QString path = dir.filePath("s.ptv");
-        const PtvHeader p = sequenceHeader(64, 48, 4); // frames larger than the stream's buffer
+        PtvHeader p = sequenceHeader(64, 48, 4);              // frames larger than the stream's buffer
+        p.calibration = VirtualScanner(64, 48).calibration(); // a camera the depth-jump rule can measure
         FrameSource source;
         ScanFrameStore store;
         QString error;
         QVERIFY(openSequence(source, path, p, 4));
-        int frame = 1;
+        int frame = 1, ticks = 0;
+        store.hideDepthJumps = true;
         auto tick = [&] {
             frame = nextPtvFrame(frame, source.framesFound());
             const bool decoded = source.readFrame(frame, store, &error);
-            store.buildPhaseMesh();
+            store.buildPhaseMesh(ticks++ < 2 ? 1 : 1 + ticks % 2);
             return decoded;
         };
         QVERIFY(tick() && tick()); // the first ticks size the arrays and the filters' memory
+        QVERIFY(DepthJumpRule(store, DepthJumpRule::kDefaultFactor, 2).enabled());
         const long before = allocations.load();
         for (int k = 0; k < 4; ++k)
             QVERIFY(tick());
         QCOMPARE(allocations.load() - before, 0L);
+        store.hideDepthJumps = false;
+        store.buildPhaseMesh();
 
         const QByteArray shown = storeSnapshot(store); // frame 1 and its mesh, as the last tick left them
         QVERIFY(QFile::resize(path, p.frameOffset(2) + 50));

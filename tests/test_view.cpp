@@ -295,6 +295,43 @@ class TestView : public QObject {
         view->changeMeshType(ViewerGLWidget::Shaded);
     }
 
+    // Turning a frame much larger than the view draws it from fewer pixels while the mouse moves and
+    // from every pixel once it rests; a pick made while coarse reads the surface drawn from every
+    // pixel, as one made at rest does. Set to full detail, the view never goes coarser.
+    void detailWhileMoving() {
+        setCoordinateFrame(store, 960, 720, 1.0f,
+                           [](float x, float y) { return 1000.0f + (x * x + y * y) / 2000.0f; });
+        view->loadFrameGeometry();
+        view->resetModelRotation();
+        draw();
+        auto turn = [this] {
+            QTest::mousePress(view, Qt::LeftButton, {}, QPoint(100, 150));
+            QMouseEvent move(QEvent::MouseMove, QPoint(110, 150), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(view, &move);
+            QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(110, 150));
+        };
+        auto pickCentre = [this] {
+            view->clearPicks();
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 150));
+            return view->picker().count() == 1 ? view->picker().pick(0).pixel : QPoint(-1, -1);
+        };
+        const QPoint atRest = pickCentre();
+        turn();
+        QCOMPARE(view->detailStride(), 2);
+        QTRY_COMPARE(view->detailStride(), 1);
+        turn();
+        view->rotateModel(0.0f, -7.5f, 0.0f); // back where the first pick was made, still coarse
+        QCOMPARE(view->detailStride(), 2);
+        QVERIFY(atRest.x() >= 0 && pickCentre() == atRest);
+        view->setAutomaticDetail(false);
+        turn();
+        QCOMPARE(view->detailStride(), 1);
+        view->setAutomaticDetail(true);
+        view->clearPicks();
+        view->resetModelRotation();
+    }
+
     void mouseTurnsPansAndZooms() {
         auto drag = [this](Qt::MouseButtons buttons, QPoint from, QPoint to) {
             const Qt::MouseButton first = (buttons & Qt::LeftButton) ? Qt::LeftButton : Qt::RightButton;

@@ -42,6 +42,7 @@ namespace {
 constexpr int kStatusMessageMs = 2100;
 const QString kHideDepthJumpsKey = QStringLiteral("view/hideDepthJumps");
 const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
+const QString kDetailKey = QStringLiteral("view/detail");
 constexpr int kMirrorMessageMs = 670;
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
@@ -119,6 +120,15 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     connect(ui->actionHideDepthJumps, &QAction::toggled, this, &ViewerWindow::followDepthJumps);
     connect(ui->depthJumpFactorSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &ViewerWindow::followDepthJumps);
+
+    ui->detailStatusLabel = new QLabel(ui->statusBar);
+    ui->detailStatusLabel->setObjectName(QStringLiteral("detailStatusLabel"));
+    ui->statusBar->insertPermanentWidget(0, ui->detailStatusLabel);
+    showDetail(1);
+    ui->actionFullDetail->setChecked(settings.value(kDetailKey).toString() == QLatin1String("full"));
+    followDetail();
+    connect(ui->actionFullDetail, &QAction::toggled, this, &ViewerWindow::followDetail);
+    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::detailChanged, this, &ViewerWindow::showDetail);
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -295,7 +305,7 @@ void ViewerWindow::saveScreenshot() {
     if (name.isEmpty())
         return;
     // The suffix of the name picks the image format; a name typed without one is a PNG.
-    const QImage image = view().grabFramebuffer();
+    const QImage image = view().fullDetailPicture();
     if (image.save(name))
         showStatusMessage(QStringLiteral("Screenshot successfully saved."));
     else
@@ -503,6 +513,19 @@ void ViewerWindow::followDepthJumps() {
     QSettings settings;
     settings.setValue(kHideDepthJumpsKey, hide);
     settings.setValue(kDepthJumpFactorKey, factor);
+}
+
+void ViewerWindow::followDetail() {
+    const bool full = ui->actionFullDetail->isChecked();
+    view().setAutomaticDetail(!full);
+    QSettings().setValue(kDetailKey, full ? QStringLiteral("full") : QStringLiteral("automatic"));
+}
+
+void ViewerWindow::showDetail(int stride) {
+    const QString nth = stride == 2 ? QStringLiteral("2nd") : QStringLiteral("%1th").arg(stride);
+    ui->detailStatusLabel->setText(
+        stride > 1 ? QStringLiteral("Coarser while moving: every %1 row and column").arg(nth) : QString());
+    ui->detailStatusLabel->setVisible(stride > 1);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

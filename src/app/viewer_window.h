@@ -87,6 +87,9 @@ class ViewerWindow : public QMainWindow {
     void showFailure(const QString &what, const QString &name, const QString &reason);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
+    // The level of detail likewise; the status bar says when the picture is coarser than full.
+    void followDetail();
+    void showDetail(int stride);
 
     ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;

@@ -86,6 +86,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     actionLastFrame = makeAction(ViewerWindow, "actionLastFrame", nullptr, false);
     actionKeysAndMouse = makeAction(ViewerWindow, "actionKeysAndMouse", nullptr, false);
     actionHideDepthJumps = makeAction(ViewerWindow, "actionHideDepthJumps", nullptr, true);
+    actionFullDetail = makeAction(ViewerWindow, "actionFullDetail", nullptr, true);
     ViewerWindow->addActions({actionStepBack, actionStepForward, actionFirstFrame, actionLastFrame});
 
     centralWidget = new QWidget(ViewerWindow);
@@ -234,6 +235,12 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     depthJumpFactorSpinBox->setValue(5.0);
     formLayout->setWidget(5, QFormLayout::LabelRole, hideJumpsCheckBox);
     formLayout->setWidget(5, QFormLayout::FieldRole, depthJumpFactorSpinBox);
+    detailLabel = new QLabel(dockWidgetContents);
+    detailLabel->setObjectName(QStringLiteral("detailLabel"));
+    detailComboBox = new QComboBox(dockWidgetContents);
+    detailComboBox->setObjectName(QStringLiteral("detailComboBox"));
+    formLayout->setWidget(6, QFormLayout::LabelRole, detailLabel);
+    formLayout->setWidget(6, QFormLayout::FieldRole, detailComboBox);
 
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
@@ -246,6 +253,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuOpen->addAction(actionSaveScreenshot);
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
+    menuAdvanced->addAction(actionFullDetail);
     menuHelp->addAction(actionKeysAndMouse);
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
@@ -293,6 +301,10 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     QObject::connect(actionKeysAndMouse, SIGNAL(triggered()), ViewerWindow, SLOT(showKeysAndMouse()));
     QObject::connect(actionHideDepthJumps, &QAction::toggled, hideJumpsCheckBox, &QCheckBox::setChecked);
     QObject::connect(hideJumpsCheckBox, &QCheckBox::toggled, actionHideDepthJumps, &QAction::setChecked);
+    QObject::connect(actionFullDetail, &QAction::toggled, detailComboBox,
+                     [this](bool full) { detailComboBox->setCurrentIndex(full ? 1 : 0); });
+    QObject::connect(detailComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), actionFullDetail,
+                     [this](int index) { actionFullDetail->setChecked(index == 1); });
 
     QMetaObject::connectSlotsByName(ViewerWindow);
 }
@@ -318,6 +330,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     setTexts(actionKeysAndMouse, "Keys and mouse", "Every key and mouse drag of the viewer", nullptr);
     setTexts(actionHideDepthJumps, "Hide depth jumps",
              "Leave out the triangles that join surfaces at different depths (J)", "J");
+    setTexts(actionFullDetail, "Full detail",
+             "Draw every pixel also while the picture moves; off, it may be coarser while moving (L)", "L");
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
     menuHelp->setTitle(QCoreApplication::translate(context, "Help"));
@@ -343,4 +357,9 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     hideJumpsCheckBox->setToolTip(actionHideDepthJumps->toolTip());
     depthJumpFactorSpinBox->setToolTip(QCoreApplication::translate(
         context, "An edge longer than this many pixel footprints at its depth is a jump"));
+    detailLabel->setText(QCoreApplication::translate(context, "Detail"));
+    detailComboBox->clear();
+    detailComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "automatic")
+                                                 << QCoreApplication::translate(context, "full"));
+    detailComboBox->setToolTip(actionFullDetail->toolTip());
 }

@@ -43,6 +43,8 @@ class ViewerWindowForm {
     QAction *actionKeysAndMouse = nullptr;
     // Leaves out the triangles that join surfaces at different depths.
     QAction *actionHideDepthJumps = nullptr;
+    // Draws every pixel also while the picture moves (level of detail off).
+    QAction *actionFullDetail = nullptr;
     QWidget *centralWidget = nullptr;
     QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
@@ -74,6 +76,11 @@ class ViewerWindowForm {
     // The depth-jump rule: on or off, and how many pixel footprints an edge may span.
     QCheckBox *hideJumpsCheckBox = nullptr;
     QDoubleSpinBox *depthJumpFactorSpinBox = nullptr;
+    // Detail: automatic (coarser while moving) or full.
+    QLabel *detailLabel = nullptr;
+    QComboBox *detailComboBox = nullptr;
+    // Says, in the status bar, when the picture is coarser than full.
+    QLabel *detailStatusLabel = nullptr;
     // What the picks on the surface say, for as long as they stand.
     QLabel *pickStatusLabel = nullptr;
 

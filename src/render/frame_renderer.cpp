@@ -264,6 +264,10 @@ void FrameRenderer::draw(const ScanFrameStore &store, const ViewState &state, QS
     glUseProgram(0);
 }
 
+void FrameRenderer::finish() const {
+    glFinish();
+}
+
 QImage FrameRenderer::readImage(QSize size, bool alpha) const {
     QImage image(size, alpha ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888);
     if (image.isNull())

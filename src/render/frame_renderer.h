@@ -41,6 +41,8 @@ class FrameRenderer {
     // Clears the bound framebuffer and draws the uploaded frame into a viewport of `size` pixels.
     // The GL state is left as a QPainter on the same framebuffer expects it.
     void draw(const ScanFrameStore &store, const ViewState &state, QSize size);
+    // Waits until what was drawn is in the framebuffer.
+    void finish() const;
     // The matrices of the last draw.
     const ViewMatrices &matrices() const { return m_matrices; }
     int indexCount() const { return m_indexCount; }

@@ -30,6 +30,11 @@ int ptvTimerInterval(float frameRate) {
     return ms > 0.0 ? static_cast<int>(ms) : 0;
 }
 
+// How long a picture rests before it is drawn from every pixel again, and the budget of a picture
+// while the mouse moves the model.
+constexpr int kRestMilliseconds = 200;
+constexpr double kDragBudgetMs = 40.0;
+
 double threadCpuMilliseconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -45,6 +50,13 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
     m_state.colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
     m_legend.setRange(m_state.colorZrange.x(), m_state.colorZrange.y());
     connect(m_ptvTimer, &QTimer::timeout, this, &ViewerGLWidget::loadPTVFrameForDisplay);
+    m_stillTimer = new QTimer(this);
+    m_stillTimer->setSingleShot(true);
+    m_stillTimer->setInterval(kRestMilliseconds);
+    connect(m_stillTimer, &QTimer::timeout, this, [this] {
+        if (!moving())
+            showFullDetail();
+    });
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
 }
 
@@ -66,6 +78,7 @@ void ViewerGLWidget::setShouldMirrorGeo(bool on) {
     m_mirrorFrameCount = 0;
     m_shouldMirrorGeo = on;
     m_mirrorClock.start();
+    noteMovement();
     update();
 }
 
@@ -148,6 +161,11 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     const int x = static_cast<int>(position.x() * ratio), y = static_cast<int>(position.y() * ratio);
     if (x < 0 || y < 0 || x >= framebuffer.width() || y >= framebuffer.height())
         return;
+    // The depth read back must be that of the surface drawn from every pixel.
+    if (m_store.meshStride != 1) {
+        rebuildMesh(1);
+        repaint();
+    }
     // A wireframe or a point cloud leaves background between its lines and points: the drawn texel
     // nearest the cursor within a few pixels is taken.
     constexpr int kReach = 4;
@@ -234,14 +252,27 @@ void ViewerGLWidget::setDepthJumpRule(bool hide, double factor) {
     m_store.hideDepthJumps = hide;
     m_store.depthJumpFactor = static_cast<float>(factor);
     if (m_frameLoaded)
-        rebuildMesh();
+        rebuildMesh(m_store.meshStride);
 }
 
-void ViewerGLWidget::rebuildMesh() {
-    if (m_store.frameKind == XyzmFrame)
-        m_store.buildCoordinateMesh(m_store.meshStride);
-    else
-        m_store.buildPhaseMesh(m_store.meshStride);
+void ViewerGLWidget::buildMesh(int stride) {
+    const int before = m_store.meshStride;
+    try {
+        if (m_store.frameKind == XyzmFrame)
+            m_store.buildCoordinateMesh(stride);
+        else
+            m_store.buildPhaseMesh(stride);
+    } catch (const std::bad_alloc &) {
+        emit statusMessageRequested(
+            QStringLiteral("Could not draw %1: %2")
+                .arg(m_store.fileName, outOfMemoryMessage(m_store.width, m_store.height)));
+    }
+    if (m_store.meshStride != before)
+        emit detailChanged(m_store.meshStride);
+}
+
+void ViewerGLWidget::rebuildMesh(int stride) {
+    buildMesh(stride);
     if (context()) {
         makeCurrent();
         uploadGeometry();
@@ -250,6 +281,50 @@ void ViewerGLWidget::rebuildMesh() {
         m_geometryPending = true;
     }
     update();
+}
+
+QSize ViewerGLWidget::framebufferSize() const {
+    const qreal ratio = devicePixelRatioF();
+    return QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+}
+
+int ViewerGLWidget::screenStride() const {
+    return DetailLevel::screenStride(m_store, m_state, framebufferSize());
+}
+
+bool ViewerGLWidget::moving() const {
+    return isPlaying() || m_isAnimatingMirror || m_stillTimer->isActive();
+}
+
+void ViewerGLWidget::noteMovement() {
+    m_stillTimer->start();
+    // While playing, each frame's build chooses with the file's clock.
+    if (!m_frameLoaded || isPlaying())
+        return;
+    const int stride = m_detail.next(screenStride(), true, m_lastPictureMs, kDragBudgetMs);
+    if (stride != m_store.meshStride)
+        rebuildMesh(stride);
+}
+
+void ViewerGLWidget::showFullDetail() {
+    m_detail.next(1, false, 0.0, 0.0);
+    if (m_frameLoaded && m_store.meshStride != 1)
+        rebuildMesh(1);
+}
+
+void ViewerGLWidget::setAutomaticDetail(bool on) {
+    m_detail.setAutomatic(on);
+    if (!on)
+        showFullDetail();
+}
+
+int ViewerGLWidget::detailStride() const {
+    return m_store.meshStride;
+}
+
+QImage ViewerGLWidget::fullDetailPicture() {
+    showFullDetail();
+    return grabFramebuffer();
 }
 
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
@@ -289,26 +364,21 @@ void ViewerGLWidget::resizeGL(int, int) {
 }
 
 void ViewerGLWidget::loadFrameGeometry() {
-    // A mesh too large for the memory left is drawn as nothing, and said, rather than ending the viewer.
-    try {
-        if (m_store.frameKind == PtFrame) {
-            m_ptvFrameCounter = 1;
+    m_pictureClock.start();
+    if (m_store.frameKind == PtFrame) {
+        m_ptvFrameCounter = 1;
+        m_store.computePhaseStatistics();
+    } else if (m_store.frameKind == PtvFrame) {
+        if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
             m_store.computePhaseStatistics();
-            m_store.buildPhaseMesh();
-        } else if (m_store.frameKind == PtvFrame) {
-            if (m_firstPtvFrame && (m_ptvFrameCounter < 3 || m_framingNewSequence))
-                m_store.computePhaseStatistics();
-            m_firstPtvFrame = false;
-            m_store.buildPhaseMesh();
-        } else {
-            m_ptvFrameCounter = 1;
-            m_store.buildCoordinateMesh();
-        }
-    } catch (const std::bad_alloc &) {
-        emit statusMessageRequested(
-            QStringLiteral("Could not draw %1: %2")
-                .arg(m_store.fileName, outOfMemoryMessage(m_store.width, m_store.height)));
+        m_firstPtvFrame = false;
+    } else {
+        m_ptvFrameCounter = 1;
     }
+    // A playing sequence is drawn as coarsely as the screen and its frame interval need; everything
+    // else from every pixel.
+    const int stride = isPlaying() ? m_detail.next(screenStride(), true, m_lastPictureMs, ptvInterval()) : 1;
+    buildMesh(stride);
     presentFrameGeometry();
 }
 
@@ -352,9 +422,18 @@ void ViewerGLWidget::paintGL() {
         blendDone = elapsed >= kMirrorMilliseconds;
     }
     m_state.mirrored = m_shouldMirrorGeo;
-    const qreal ratio = devicePixelRatioF();
-    m_renderer.draw(m_store, m_state,
-                    QSize(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio)));
+    if (!m_pictureClock.isValid())
+        m_pictureClock.start();
+    m_renderer.draw(m_store, m_state, framebufferSize());
+    // While the picture moves, the level of detail needs to know what a picture costs: its draw is
+    // waited for here, as the window would wait for it to show it anyway.
+    if (moving()) {
+        m_renderer.finish();
+        m_lastPictureMs = static_cast<double>(m_pictureClock.nsecsElapsed()) / 1e6;
+        if (!isPlaying())
+            reportMovingPace();
+    }
+    m_pictureClock.invalidate();
     if (m_newFrameUploaded) {
         m_newFrameUploaded = false;
         ++m_framesPainted;
@@ -368,6 +447,7 @@ void ViewerGLWidget::paintGL() {
         if (m_mirrorFrameCount > 120 && blendDone) {
             m_isAnimatingMirror = false;
             m_mirrorFrameCount = 0;
+            m_stillTimer->start();
         }
         ++m_mirrorFrameCount;
     }
@@ -502,6 +582,23 @@ bool ViewerGLWidget::seekPtvFrame(int frame, QString *error) {
     return true;
 }
 
+// Once a second while the mouse moves the model: how many pictures the view keeps up with.
+void ViewerGLWidget::reportMovingPace() {
+    if (!m_movingClock.isValid() || m_movingClock.elapsed() > 3000) {
+        m_movingClock.start();
+        m_movingPictures = 0;
+    }
+    ++m_movingPictures;
+    const qint64 elapsed = m_movingClock.elapsed();
+    if (elapsed < 1000)
+        return;
+    qDebug().noquote() << QStringLiteral("moving: %1 pictures per second shown, every %2 pixels drawn")
+                              .arg(m_movingPictures * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1)
+                              .arg(m_store.meshStride);
+    m_movingClock.start();
+    m_movingPictures = 0;
+}
+
 void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
     if (m_tickCount < static_cast<int>(m_tickTimes.size()))
         m_tickTimes[static_cast<size_t>(m_tickCount)] = tickMilliseconds;
@@ -528,4 +625,7 @@ void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
 void ViewerGLWidget::stopPTVPlayback() {
     m_ptvTimer->stop();
     m_ptvReader.closeStream(m_ptvFile);
+    // A paused frame is drawn from every pixel.
+    if (!m_isAnimatingMirror)
+        showFullDetail();
 }

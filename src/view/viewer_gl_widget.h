@@ -3,6 +3,7 @@
 #include "data/ptv_frame_decoder.h"
 #include "data/ptv_reader.h"
 #include "render/color_legend.h"
+#include "render/detail_level.h"
 #include "render/frame_renderer.h"
 #include "render/view_state.h"
 #include "view/surface_picker.h"
@@ -73,6 +74,15 @@ class ViewerGLWidget : public QOpenGLWidget {
     // Leaves out (or keeps) the triangles of the surface that join different depths; the factor is
     // how many pixel footprints an edge may span (depth_jumps.h). The frame on screen follows.
     void setDepthJumpRule(bool hide, double factor);
+    // Automatic (the default): while the picture moves (playing, turning, panning, zooming) it may be
+    // drawn from every second, fourth or eighth pixel, as the screen and the clock allow; within
+    // 200 ms of the last movement, and whenever paused, it is drawn from every pixel. Off: always
+    // every pixel.
+    void setAutomaticDetail(bool on);
+    // The stride of the picture on screen: 1 at full detail.
+    int detailStride() const;
+    // The picture on screen, drawn from every pixel whatever the level of detail (Snapshot).
+    QImage fullDetailPicture();
 
     // Why the view draws only its background, or empty when it draws normally.
     QString glProblem() const { return m_glProblem; }
@@ -123,6 +133,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     void playbackPaused(const QString &reason);
     // Once a second during playback: the frames per second actually shown.
     void playbackPaceMeasured(double framesPerSecond);
+    // The picture is drawn at another stride: 1 at full detail, more while moving.
+    void detailChanged(int stride);
 
   public slots:
     void resetModelRotation();
@@ -147,9 +159,21 @@ class ViewerGLWidget : public QOpenGLWidget {
 
   private:
     void uploadGeometry();
-    // Builds the mesh of the frame on screen again, as a setting of the mesh changed; the framing
-    // stays.
-    void rebuildMesh();
+    // Builds the mesh of the frame in the store at `stride`; a mesh too large for the memory left is
+    // drawn as nothing, and said, rather than ending the viewer.
+    void buildMesh(int stride);
+    // Builds the mesh of the frame on screen again and uploads it, as a setting of the mesh or the
+    // level of detail changed; the framing stays.
+    void rebuildMesh(int stride);
+    // The picture moved (a drag, a wheel turn): coarser if the clock says so, and full detail again
+    // once it rests.
+    void noteMovement();
+    void reportMovingPace();
+    void showFullDetail();
+    bool moving() const;
+    QSize framebufferSize() const;
+    // The stride at which the picture's samples land about one screen pixel apart.
+    int screenStride() const;
     // Once a second during playback: the frames per second shown and the median processor
     // time of a tick, so a user can tell whether the machine keeps up with the file.
     void reportPlaybackPace(double tickMilliseconds);
@@ -198,4 +222,12 @@ class ViewerGLWidget : public QOpenGLWidget {
     int m_tickCount = 0;
     int m_framesPainted = 0;
     bool m_newFrameUploaded = false;
+    DetailLevel m_detail;
+    // Runs for 200 ms after each movement; when it ends the picture rests.
+    QTimer *m_stillTimer = nullptr;
+    // From the start of a frame's mesh build (or of a paint) to the end of its paint.
+    QElapsedTimer m_pictureClock;
+    double m_lastPictureMs = 0.0;
+    QElapsedTimer m_movingClock;
+    int m_movingPictures = 0;
 };

@@ -59,23 +59,29 @@ void ViewerGLWidget::mouseMoveEvent(QMouseEvent *event) {
         if (m_controlMethod == Translate) {
             m_state.translation.setX(m_state.translation.x() - scaled(dx, kPanPerPixel));
             m_state.translation.setY(m_state.translation.y() - scaled(dy, kPanPerPixel));
+            noteMovement();
             update();
         } else if (m_controlMethod == Zoom) {
             m_state.translation.setZ(m_state.translation.z() - scaled(dy, kZoomPerPixel));
+            noteMovement();
             update();
         }
     };
     if (event->buttons() & Qt::LeftButton) {
-        if (m_controlMethod == Rotate)
+        if (m_controlMethod == Rotate) {
             rotateModel(scaled(-dy, kDegreesPerPixel), scaled(dx, kDegreesPerPixel), 0.0f);
-        else
+            noteMovement();
+        } else {
             panOrZoom();
+        }
     }
     if (event->buttons() & Qt::RightButton) {
-        if (m_controlMethod == Rotate)
+        if (m_controlMethod == Rotate) {
             rotateModel(0.0f, 0.0f, scaled(dx, kDegreesPerPixel));
-        else
+            noteMovement();
+        } else {
             panOrZoom();
+        }
     }
 }
 
