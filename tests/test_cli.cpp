@@ -213,6 +213,30 @@ class TestCli : public QObject {
                     std::all_of(index, index + 3, [&](int32_t i) { return i >= 0 && i < valid; }));
         }
 
+        // Without its depth jumps: fewer faces, and of the points those a face keeps and those that had
+        // no face in the whole mesh either (both lists are in pixel order, so the whole one names them).
+        QCOMPARE(pelnor({"convert", pt, path("cut.ply"), "--hide-jumps"}).status, 0);
+        const QByteArray cut = readAll(path("cut.ply"));
+        const char *c = cut.constData() + cut.indexOf("end_header\n") + 11;
+        const int cutPoints = plyCount(cut, "vertex"), cutFaces = plyCount(cut, "face");
+        std::vector<char> hadFace(size_t(valid), 0), keepsFace(size_t(cutPoints), 0);
+        auto markFaces = [](const char *faceList, int count, std::vector<char> &marks) {
+            for (int f = 0; f < count; ++f)
+                for (int k = 0; k < 3; ++k) {
+                    int32_t index;
+                    std::memcpy(&index, faceList + 13 * f + 1 + 4 * k, 4);
+                    marks[size_t(index)] = 1;
+                }
+        };
+        markFaces(v + 27 * valid, faces, hadFace);
+        markFaces(c + 27 * cutPoints, cutFaces, keepsFace);
+        int j = 0;
+        for (int i = 0; i < valid; ++i) {
+            const bool kept = j < cutPoints && std::memcmp(v + 27 * i, c + 27 * j, 27) == 0;
+            QVERIFY(kept ? keepsFace[size_t(j++)] || !hadFace[size_t(i)] : hadFace[size_t(i)]);
+        }
+        QVERIFY(j == cutPoints && cutPoints < valid && cutFaces < faces);
+
         // And back: PT to PT keeps the phase bit for bit.
         QCOMPARE(pelnor({"convert", pt, path("copy.pt")}).status, 0);
         QCOMPARE(readAll(path("copy.pt")).mid(449), readAll(pt).mid(449));
@@ -264,6 +288,9 @@ class TestCli : public QObject {
         row("render style", {"render", "@/scan.pt", "@/never.png", "--style", "glass"}, 2);
         row("render light", {"render", "@/scan.pt", "@/never.png", "--light", "101"}, 2);
         row("render time limit", {"render", "@/scan.pt", "@/never.png", "--time-limit", "soon"}, 2);
+        row("render turn", {"render", "@/scan.pt", "@/never.png", "--turn", "60"}, 2);
+        row("jumps of no mesh", {"convert", "@/scan.pt", "@/never.xyzm", "--hide-jumps"}, 2);
+        row("jumps factor", {"convert", "@/scan.pt", "@/never.ply", "--hide-jumps", "-1"}, 2);
         row("picture beyond the driver", {"render", "@/scan.pt", "@/never.png", "--size", "99999x10"}, 1,
             {"99999 x 10 pixels", "draws at most"});
         row("numbered video", {"render", "@/walk.ptv", "@/never_%d.mp4"}, 2);
@@ -394,6 +421,7 @@ class TestCli : public QObject {
         QVERIFY(!wire.isNull() && wire != solid);
         QVERIFY(!points.isNull() && points != solid && points != wire);
         QCOMPARE(render(pt, {"--size", "320x240"}, "jpg").size(), QSize(320, 240));
+        QCOMPARE(render(pt, {"--size", "320x240", "--light", "0", "--turn", "0,0"}), solid);
 
         // --legend draws the view's legend, which only a colouring by depth has (where it goes and
         // what it shows: test_view's legend rows).
