@@ -125,7 +125,9 @@ class TestGeometry : public QObject {
         for (QPoint outside : {QPoint(-1, 5), QPoint(w, 5), QPoint(5, h)})
             QVERIFY(!measuredPoint(store, outside.x(), outside.y()));
         // Measured, but with no finite point: no point, and not counted.
-        store.mask[0] = 1, store.xyz[2] = store.phase[0] = NAN;
+        store.mask[0] = 1, store.xyz[2] = NAN;
+        if (phaseFrame)
+            store.phase[0] = NAN;
         QVERIFY(!measuredPoint(store, 0, 0));
         QCOMPARE(store.measureSurface().validCount, int64_t(measured - capture.measured[0]));
     }

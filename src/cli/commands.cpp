@@ -44,7 +44,7 @@ int runInfo(const QStringList &arguments) {
     if (parser.isSet(pixelOption) && !pixel.hasMatch())
         return usageError(parser, QStringLiteral("--pixel takes a column and a row, for example 320,240"));
     const QString path = parser.positionalArguments().at(1);
-    ScanFrameStore store;
+    ScanFrameStore store{ScanFrameStore::NoFrame{}};
     QString error;
     HeaderFacts facts;
     if (!loadScan(store, path, frame, &error, &facts))
@@ -133,7 +133,7 @@ int runConvert(const QStringList &arguments) {
     if (!out.numbered()) {
         // One file holds one frame: read, triangulated and written here, in one store, with no
         // second store and no thread to start.
-        ScanFrameStore store;
+        ScanFrameStore store{ScanFrameStore::NoFrame{}};
         if (!loadScan(store, in, span.first, &error, nullptr))
             return fileError(in, error);
         try {

@@ -3,6 +3,7 @@
 #include "cli/frame_export.h"
 #include "cli/output_name.h"
 
+#include "data/binary_file.h"
 #include "data/calibration.h"
 #include "data/frame_source.h"
 #include "data/scan_frame_store.h"
@@ -22,7 +23,9 @@
 #include <QSaveFile>
 #include <QTextStream>
 
+#include <future>
 #include <memory>
+#include <new>
 
 #include <cmath>
 #include <csignal>
@@ -208,24 +211,11 @@ int runRender(const QStringList &arguments, char *program) {
         qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
         gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
     }
-    HeadlessContext gl;
-    FrameRenderer renderer;
-    if (!gl.create(picture, &error) || !renderer.initialize(&error))
-        return fileError(parser.positionalArguments().at(2), error);
-    ScanFrameStore store;
-    store.meshType = style;
-    store.materialType = color;
     ViewState view;
     view.lightIntensity = lightForSlider(light);
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(turnX, 360.0f), std::fmod(turnY, 360.0f), 0.0f);
     view.transparentBackground = transparent;
-    VideoWriter writer;
-    // A single frame plays for a second.
-    const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
-    if (video && !writer.open(out.pathFor(0), width, height, rate, &error))
-        return fileError(out.pathFor(0), error);
-
     // Reading, decoding and the mesh build run a frame ahead of drawing and writing.
     int stride = 1;
     const auto prepare = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
@@ -249,6 +239,39 @@ int runRender(const QStringList &arguments, char *program) {
             next.buildPhaseMesh(stride);
         return true;
     };
+    // The first frame is read and built while OpenGL starts.
+    ScanFrameStore first{ScanFrameStore::NoFrame{}};
+    QString firstReason;
+    std::future<bool> firstReady = std::async(std::launch::async, [&] {
+        try {
+            return prepare(span.first, first, &firstReason);
+        } catch (const std::bad_alloc &) {
+            firstReason = in + ": " + outOfMemoryMessage(first.width, first.height);
+            return false;
+        }
+    });
+    HeadlessContext gl;
+    FrameRenderer renderer;
+    const bool drawing = gl.create(picture, &error) && renderer.initialize(&error);
+    const bool firstOk = firstReady.get();
+    if (!drawing)
+        return fileError(parser.positionalArguments().at(2), error);
+    const auto prepareAhead = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
+        if (frame != span.first)
+            return prepare(frame, next, reason);
+        next = std::move(first);
+        *reason = firstReason;
+        return firstOk;
+    };
+    ScanFrameStore store{ScanFrameStore::NoFrame{}};
+    store.meshType = style;
+    store.materialType = color;
+    VideoWriter writer;
+    // A single frame plays for a second.
+    const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
+    if (video && !writer.open(out.pathFor(0), width, height, rate, &error))
+        return fileError(out.pathFor(0), error);
+
     const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
         store.swapFrame(next);
         if (frame == span.first) {
@@ -285,7 +308,7 @@ int runRender(const QStringList &arguments, char *program) {
         *reason = path + ": " + *reason;
         return false;
     };
-    const int outcome = exportFrames(span, prepare, draw, video ? out.pathFor(0) : QString());
+    const int outcome = exportFrames(span, prepareAhead, draw, video ? out.pathFor(0) : QString());
     if (outcome != 0 || !video)
         return outcome; // an unfinished video is dropped with the writer, leaving no file behind
     return writer.finish(&error) ? 0 : fileError(out.pathFor(0), error);

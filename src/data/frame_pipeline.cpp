@@ -35,7 +35,7 @@ bool runStage(const FramePipeline::Stage &stage, int32_t frame, ScanFrameStore &
 ScanFrameStore &FramePipeline::store(int index) {
     std::unique_ptr<ScanFrameStore> &slot = m_stores[index];
     if (!slot)
-        slot = std::make_unique<ScanFrameStore>();
+        slot = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
     return *slot;
 }
 

@@ -14,7 +14,7 @@ bool FrameSource::open(const QString &path, QString *error) {
     m_path = path;
     m_single.reset();
     if (scanFormatOf(path) != ScanFormat::Ptv) {
-        auto single = std::make_unique<ScanFrameStore>();
+        auto single = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
         if (!loadFrameFile(*single, path, error))
             return false;
         m_kind = single->frameKind;

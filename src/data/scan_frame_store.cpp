@@ -15,6 +15,10 @@ ScanFrameStore::ScanFrameStore() {
     resetStatistics();
 }
 
+ScanFrameStore::ScanFrameStore(NoFrame) : width(0), height(0), pixelCount(0) {
+    resetStatistics();
+}
+
 void ScanFrameStore::allocateFrameBuffers() {
     const size_t n = static_cast<size_t>(pixelCount);
     if (!monoTexture)

@@ -28,6 +28,10 @@ struct SurfaceFacts {
 class ScanFrameStore {
   public:
     ScanFrameStore();
+    // A store that holds no frame yet (0 x 0, no buffers), for one a load or a decode fills at once:
+    // it spares the zero-filled start-up frame of the viewer's own store.
+    struct NoFrame {};
+    explicit ScanFrameStore(NoFrame);
 
     // Allocates each absent buffer at the size for the current pixelCount; present buffers stay.
     void allocateFrameBuffers();

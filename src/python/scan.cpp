@@ -44,7 +44,7 @@ std::unique_ptr<Frame> Scan::frame(int64_t index) {
     bool read = false;
     {
         py::gil_scoped_release release;
-        store = std::make_unique<ScanFrameStore>();
+        store = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
         std::lock_guard<std::mutex> lock(m_mutex);
         read = m_source.readFrame(static_cast<int32_t>(at), *store, &error);
     }
