@@ -179,6 +179,13 @@ class TestInstall : public QObject {
         QVERIFY2(!fields.contains("xvfb") && !fields.contains("xauth"), qPrintable(fields));
         const QString version = run(root + "/usr/bin/pelnor", {"--version"}).out.section(' ', 1).trimmed();
         QVERIFY2(!version.isEmpty() && fields.contains("Version: " + version + "\n"), qPrintable(fields));
+        // The installed tool finds its video module where the package puts it.
+        const QString scan = dir.filePath("for-video.pt"), video = dir.filePath("installed.mp4");
+        QString error;
+        QVERIFY(writeSampleFile(scan, 64, 48, &error));
+        const Run filmed =
+            run(root + "/usr/bin/pelnor", {"render", scan, video, "--size", "64x48"}, desktopEnvironment());
+        QVERIFY2(filmed.status == 0 && QFileInfo(video).size() > 0, qPrintable(filmed.err));
 
         QVERIFY(!run("dpkg-deb", {"-c", package}).out.contains(".cache"));
         // Debian's python3 imports the module from where the package puts it.

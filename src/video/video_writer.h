@@ -3,26 +3,20 @@
 #include <QString>
 
 #include <cstdint>
-#include <memory>
-
-class QSaveFile;
-struct AVCodecContext;
-struct AVFormatContext;
-struct AVFrame;
-struct AVIOContext;
-struct AVPacket;
-struct AVStream;
-struct SwsContext;
 
 // Writes an MP4 video that common players open: H.264 (the older MPEG-4 Visual codec where no
 // H.264 encoder is there), yuv420p with BT.709 colours, one frame per picture at a fixed rate.
 // The file appears only when finish() succeeds; until then an existing file of that name stays
 // as it was, and a writer dropped unfinished leaves nothing behind.
+//
+// The encoding itself lives in a module of its own, linked with FFmpeg's libraries and loaded on
+// the first open(): FFmpeg and the hundred libraries it pulls in cost every start of a program a
+// tenth of a second, and only videos need them.
 class VideoWriter {
   public:
     enum Codec { H264, Mpeg4 };
 
-    VideoWriter();
+    VideoWriter() = default;
     VideoWriter(const VideoWriter &) = delete;
     VideoWriter &operator=(const VideoWriter &) = delete;
     ~VideoWriter();
@@ -32,7 +26,7 @@ class VideoWriter {
     // second. Outside, false with a reason naming the rate and that range.
     static bool rateFits(double rate, QString *error);
     // Starts a video of width x height (both even) at `rate` frames per second. H264 falls back to
-    // Mpeg4 when no H.264 encoder opens.
+    // Mpeg4 when no H.264 encoder opens. Fails, saying so, when the video module cannot be loaded.
     bool open(const QString &path, int width, int height, double rate, QString *error, Codec codec = H264);
     // Appends one picture of 32-bit pixels in memory order blue, green, red, unused (a QImage of
     // Format_RGB32), `stride` bytes per row.
@@ -43,17 +37,5 @@ class VideoWriter {
     QString codecName() const;
 
   private:
-    bool encode(const AVFrame *frame, QString *error);
-    void close();
-
-    std::unique_ptr<QSaveFile> m_file;
-    AVFormatContext *m_format = nullptr;
-    AVIOContext *m_io = nullptr;
-    AVCodecContext *m_codec = nullptr;
-    AVStream *m_stream = nullptr;
-    AVFrame *m_frame = nullptr;
-    AVPacket *m_packet = nullptr;
-    SwsContext *m_scaler = nullptr;
-    int64_t m_nextPts = 0;
-    QString m_codecName;
+    void *m_video = nullptr;
 };
