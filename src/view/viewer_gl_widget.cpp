@@ -273,13 +273,7 @@ void ViewerGLWidget::buildMesh(int stride) {
 
 void ViewerGLWidget::rebuildMesh(int stride) {
     buildMesh(stride);
-    if (context()) {
-        makeCurrent();
-        uploadGeometry();
-        doneCurrent();
-    } else {
-        m_geometryPending = true;
-    }
+    uploadWhenReady();
     update();
 }
 
@@ -384,13 +378,7 @@ void ViewerGLWidget::loadFrameGeometry() {
 
 void ViewerGLWidget::presentFrameGeometry() {
     m_state.cameraOrigin = cameraOriginFor(m_store);
-    if (context()) {
-        makeCurrent();
-        uploadGeometry();
-        doneCurrent();
-    } else {
-        m_geometryPending = true;
-    }
+    uploadWhenReady();
     takeFirstDepthRange(m_store, m_state);
     // Also for a range that stays: its numbers are written with the digits of the new frame.
     colorRangeWasSet();
@@ -403,6 +391,16 @@ void ViewerGLWidget::presentFrameGeometry() {
     emit meshTypeWasChanged(m_store.meshType);
     emit materialTypeWasChanged(m_store.materialType);
     update();
+}
+
+void ViewerGLWidget::uploadWhenReady() {
+    if (context()) {
+        makeCurrent();
+        uploadGeometry();
+        doneCurrent();
+    } else {
+        m_geometryPending = true;
+    }
 }
 
 // Sends the mesh arrays to the GPU once per frame.

@@ -159,6 +159,8 @@ class ViewerGLWidget : public QOpenGLWidget {
 
   private:
     void uploadGeometry();
+    // Uploads the store's arrays now where the view has its context, else as soon as it gets one.
+    void uploadWhenReady();
     // Builds the mesh of the frame in the store at `stride`; a mesh too large for the memory left is
     // drawn as nothing, and said, rather than ending the viewer.
     void buildMesh(int stride);
