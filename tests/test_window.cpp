@@ -346,8 +346,7 @@ class TestWindow : public QObject {
         QCOMPARE(readAll(path("bare.ply")), readAll(path("reference.ply")));
 
         // F10 offers a dated name; the picture shows the surface, and its suffix picks the format.
-        v.window.activateWindow(); // with no window manager, nothing hands it the keys back
-        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        QVERIFY(QTest::qWaitForWindowActive(&v.window)); // the window took the keys back
         auto answered = v.willAnswer(path("shot.png"));
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F10);
         QTRY_VERIFY(*answered);
@@ -622,6 +621,37 @@ class TestWindow : public QObject {
         QDir::setCurrent(previous);
         QVERIFY(v.store.filePath == "D:/scans/face.xyzm" && v.store.fileName == "face.xyzm" &&
                 v.store.frameKind == XyzmFrame);
+    }
+
+    // Once a dialog has closed, Space plays and pauses at once, whatever has the focus, with a window
+    // manager and without one (where only the window itself hands the keys back). The key comes
+    // through the X server, as a user's does.
+    void keysAfterADialog_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("windowManager");
+        for (bool managed : {false, true})
+            for (const char *dialog : {"save", "snapshot"})
+                QTest::addRow("%s, %s", dialog, managed ? "openbox" : "no window manager")
+                    << QString(dialog) << managed;
+    }
+    void keysAfterADialog() {
+        QFETCH(QString, dialog);
+        QFETCH(bool, windowManager);
+        Viewer v;
+        QProcess openbox;
+        if (windowManager) {
+            openbox.start("openbox", {"--sm-disable"});
+            QTRY_VERIFY(v.window.windowHandle()->frameMargins().top() > 0); // framed: managed
+        }
+        v.window.openFile(twoFps);
+        v.ui.meshTypeComboBox->setFocus(); // the control a stray Space opens
+        if (dialog == "snapshot")
+            v.ui.actionReplay->trigger(); // a picture is taken of a paused frame
+        QVERIFY(v.answer(dialog == "save" ? v.ui.actionSave3DFile : v.ui.actionSaveScreenshot, QString()));
+        QVERIFY(!v.view().isPlaying());
+        QCOMPARE(QProcess::execute("xdotool", {"key", "space"}), 0);
+        QTRY_VERIFY(v.view().isPlaying());
+        QVERIFY(!QApplication::activePopupWidget() && v.ui.actionReplay->isChecked());
     }
 
     // Escape ends the program only when it reaches the view with nothing else open: the press that

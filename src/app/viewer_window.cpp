@@ -223,6 +223,7 @@ QString ViewerWindow::dialogDirectory() const {
 void ViewerWindow::open3DFile() {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open 3D File"), dialogDirectory(),
                                                       tr("3D Files (*.xyzm *.pt *.ptv)"));
+    takeKeysBack();
     openFile(path);
 }
 
@@ -243,6 +244,7 @@ void ViewerWindow::save3DFile() {
                                        : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
     const QString name = withChosenEnding(
         QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
+    takeKeysBack();
     if (name.isEmpty())
         return;
     const QString ending = scanFileEnding(name);
@@ -292,6 +294,7 @@ void ViewerWindow::saveScreenshot() {
     const QString name = withChosenEnding(
         QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
         chosen);
+    takeKeysBack();
     if (name.isEmpty())
         return;
     // The suffix of the name picks the image format; a name typed without one is a PNG.
@@ -467,10 +470,21 @@ void ViewerWindow::showKeysAndMouse() {
         // Every action of the window with a shortcut, in the order they were made.
         keysAndMouse = new KeysAndMouseWindow(findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly),
                                               ViewerGLWidget::keysAndMouse(), this);
+        connect(keysAndMouse, &QDialog::finished, this, &ViewerWindow::takeKeysBack);
     }
     keysAndMouse->show();
     keysAndMouse->raise();
     keysAndMouse->activateWindow();
+}
+
+// A window manager hands the keys back to the main window when one of its dialogs closes. Without
+// one, the X server lets the keyboard focus fall to the root window instead: no window of the
+// program is active, so no shortcut answers, and a key goes to the focus widget of whichever window
+// lies under the pointer (Space opened the Rendering Style list) or to none at all. The window asks
+// for the keys back itself; with a window manager it has them already.
+void ViewerWindow::takeKeysBack() {
+    if (isVisible())
+        activateWindow();
 }
 
 void ViewerWindow::fillFileInfoTable() {

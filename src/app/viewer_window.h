@@ -84,6 +84,8 @@ class ViewerWindow : public QMainWindow {
     // Follows each sequence frame shown with the timeline, and with File Info while paused.
     void sequenceFrameShown(int frame);
     QString dialogDirectory() const;
+    // Once a dialog of the window has closed, the view's keys work again at once.
+    void takeKeysBack();
     void showFailure(const QString &what, const QString &name, const QString &reason);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
