@@ -3,6 +3,7 @@
 #include "cli/command_support.h"
 #include "cli/frame_export.h"
 #include "cli/output_name.h"
+#include "cli/progress_line.h"
 
 #include "data/binary_file.h"
 #include "data/file_info_rows.h"
@@ -26,7 +27,6 @@
 int runInfo(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Prints the facts of a scan frame."));
-    parser.addPositionalArgument(QStringLiteral("info"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addOption(kFrameOption);
     const QCommandLineOption pixelOption(QStringLiteral("pixel"),
@@ -81,7 +81,6 @@ int runConvert(const QStringList &arguments) {
         "Writes frames of IN in the format of OUT's ending. Frames are numbered by their index in the "
         "file, from 0. An OUT with a frame number, such as 'frames/walk_%04d.ply', writes one file per "
         "frame, named by that index."));
-    parser.addPositionalArgument(QStringLiteral("convert"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addPositionalArgument(
         QStringLiteral("OUT"), QStringLiteral("A .xyzm, .pt or .ply file; %d or %04d in it numbers frames."));
@@ -166,7 +165,6 @@ int runSample(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes a synthetic capture of a virtual camera and projector filming smooth shapes."));
-    parser.addPositionalArgument(QStringLiteral("sample"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("A .pt, .xyzm or .ptv file."));
     parser.addOption({QStringLiteral("size"), QStringLiteral("Frame size, default 640x480."),
                       QStringLiteral("WxH"), QStringLiteral("640x480")});
@@ -203,8 +201,13 @@ int runSample(const QStringList &arguments) {
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
-    const bool written = ending == QLatin1String("ptv")
-                             ? writeSampleSequence(path, width, height, frames, rate, &error, kind)
-                             : writeSampleFile(path, width, height, &error, kind);
+    // A long sequence shows the exports' progress line on a terminal.
+    ProgressLine progress(ending == QLatin1String("ptv") ? frames : 1);
+    const bool written =
+        ending == QLatin1String("ptv")
+            ? writeSampleSequence(path, width, height, frames, rate, &error, kind,
+                                  [&progress](int32_t frame) { progress.step(frame, frame + 1); })
+            : writeSampleFile(path, width, height, &error, kind);
+    progress.finish();
     return written ? 0 : fileError(path, error);
 }

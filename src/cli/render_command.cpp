@@ -90,7 +90,6 @@ int runRender(const QStringList &arguments, char *program) {
         "are numbered by their index in the file, from 0. An OUT with a frame number, such as "
         "'frames/walk_%04d.png', writes one image per frame, named by that index; an OUT ending in .mp4 "
         "writes one video of every frame at the file's frame rate."));
-    parser.addPositionalArgument(QStringLiteral("render"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addPositionalArgument(
         QStringLiteral("OUT"),
