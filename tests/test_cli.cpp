@@ -278,6 +278,8 @@ class TestCli : public QObject {
         row("range beyond", {"convert", "@/walk.ptv", "@/never_%d.pt", "--frames", "4-9"}, 1,
             {"frames 0 to 5"});
         row("frame of one", {"convert", "@/scan.pt", "@/never.ply", "--frame", "1"}, 1, {"one frame, 0"});
+        row("one file, no folder", {"convert", "@/scan.pt", "@/never/scan.ply"}, 1,
+            {"the folder @/never does not exist"});
         row("unknown input", {"info", "@/scan.txt"}, 1, {"@/scan.txt: "});
         row("info, missing", {"info", "@/missing.pt"}, 1, {"@/missing.pt: "});
         row("convert, broken", {"convert", "@/broken.pt", "@/never.ply"}, 1, {"@/broken.pt: "});
@@ -339,8 +341,8 @@ class TestCli : public QObject {
         QFETCH(QString, fault);
         QFETCH(bool, terminal);
         QTemporaryDir here;
-        const QString in = here.filePath("walk.ptv"), out = here.filePath("out/" + pattern);
-        QVERIFY(QDir(here.path()).mkdir("out"));
+        // The numbered files go into new folders, which the tool makes.
+        const QString in = here.filePath("walk.ptv"), out = here.filePath("out/new/" + pattern);
         // On a terminal (script gives the tool one) the sample shows the exports' progress line.
         if (terminal) {
             const QString sample = QString("'%1' sample '%2' --size 64x48 --frames 6").arg(PELNOR_BIN, in);
@@ -352,7 +354,7 @@ class TestCli : public QObject {
         if (fault == "cut")
             QVERIFY(QFile::resize(in, 457 + 2 * 5 * 64 * 48 + 100));
         if (fault == "taken")
-            QVERIFY(QDir(here.filePath("out")).mkdir(QString::asprintf(qPrintable(pattern), 2)));
+            QVERIFY(QDir(here.filePath("out/new")).mkpath(QString::asprintf(qPrintable(pattern), 2)));
         const QString command = QString("'%1' convert '%2' '%3'").arg(PELNOR_BIN, in, out);
         const Run exported = terminal ? run("script", {"-qec", command, "/dev/null"})
                                       : pelnor(QStringList{"convert", in, out} + range);
@@ -379,7 +381,7 @@ class TestCli : public QObject {
             expected << QString::asprintf(qPrintable(pattern), k);
             const QString one = here.filePath("one." + QFileInfo(pattern).suffix());
             QCOMPARE(pelnor({"convert", in, one, "--frame", QString::number(k)}).status, 0);
-            QByteArray single = readAll(one), numbered = readAll(here.filePath("out/" + expected.last()));
+            QByteArray single = readAll(one), numbered = readAll(here.filePath("out/new/" + expected.last()));
             if (pattern.endsWith(".pt")) { // the capture time says when the file was written
                 single.remove(4, 16), numbered.remove(4, 16);
                 // A frame saved as PT carries the phase playback showed for it.
@@ -388,7 +390,7 @@ class TestCli : public QObject {
             QVERIFY2(!numbered.isEmpty() && numbered == single, qPrintable(expected.last()));
         }
         // Nothing else: no frame beyond the range or the cut, no temporary left behind.
-        QCOMPARE(QDir(here.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(QDir(here.filePath("out/new")).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     }
 
     void renderDrawsThroughTheView() {
@@ -503,8 +505,9 @@ class TestCli : public QObject {
         QVERIFY2(made.status == 0 && made.err.count('\n') == int(cutShort) &&
                      made.err.contains(cutShort ? "holds 4 of the 6 frames" : ""),
                  qPrintable(made.err));
-        const QString one = here.filePath("one.png"), frame = here.filePath("f_%1.png");
-        QCOMPARE(pelnor(QStringList{"render", in, here.filePath("f_%d.png")} + look + range).status, 0);
+        // The images go into a folder the tool makes.
+        const QString one = here.filePath("one.png"), frame = here.filePath("f/f_%1.png");
+        QCOMPARE(pelnor(QStringList{"render", in, here.filePath("f/f_%d.png")} + look + range).status, 0);
         QCOMPARE(pelnor(QStringList{"render", in, one, "--frame", QString::number(first)} + look).status, 0);
         std::vector<QImage> video;
         QCOMPARE(decodeVideo(mp4, &video), QString("h264 yuv420p 96x72 at 12"));

@@ -120,11 +120,13 @@ int runConvert(const QStringList &arguments) {
     };
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
         const QString path = out.pathFor(frame);
-        const bool written = ending == QLatin1String("xyzm")
-                                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(),
-                                                 store.mask.get(), store.width, store.height, reason, nullptr)
-                             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
-                                                             : writePlyFile(path, store, reason);
+        const bool written =
+            readyFolderOf(path, out.numbered(), reason) &&
+            (ending == QLatin1String("xyzm")
+                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(), store.mask.get(), store.width,
+                                 store.height, reason, nullptr)
+             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
+                                             : writePlyFile(path, store, reason));
         if (!written)
             *reason = path + ": " + *reason;
         return written;
@@ -132,6 +134,8 @@ int runConvert(const QStringList &arguments) {
     if (!out.numbered()) {
         // One file holds one frame: read, triangulated and written here, in one store, with no
         // second store and no thread to start.
+        if (!readyFolderOf(out.pathFor(0), false, &error))
+            return fileError(out.pathFor(0), error);
         ScanFrameStore store;
         if (!loadScan(store, in, span.first, &error, nullptr))
             return fileError(in, error);
@@ -201,6 +205,8 @@ int runSample(const QStringList &arguments) {
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
+    if (!readyFolderOf(path, false, &error))
+        return fileError(path, error);
     // A long sequence shows the exports' progress line on a terminal.
     ProgressLine progress(ending == QLatin1String("ptv") ? frames : 1);
     const bool written =

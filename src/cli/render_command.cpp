@@ -184,6 +184,8 @@ int runRender(const QStringList &arguments, char *program) {
     if (!error.isEmpty())
         return usageError(parser, error);
 
+    if (!video && !out.numbered() && !readyFolderOf(out.pathFor(0), false, &error))
+        return fileError(out.pathFor(0), error);
     if (timeLimit > 0)
         armTimeLimit(in, timeLimit);
     FrameSource source;
@@ -222,7 +224,8 @@ int runRender(const QStringList &arguments, char *program) {
     VideoWriter writer;
     // A single frame plays for a second.
     const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
-    if (video && !writer.open(out.pathFor(0), width, height, rate, &error))
+    if (video && !(readyFolderOf(out.pathFor(0), true, &error) &&
+                   writer.open(out.pathFor(0), width, height, rate, &error)))
         return fileError(out.pathFor(0), error);
 
     // Reading, decoding and the mesh build run a frame ahead of drawing and writing.
@@ -278,7 +281,7 @@ int runRender(const QStringList &arguments, char *program) {
             image = std::move(image).convertToFormat(QImage::Format_RGB32);
             if (writer.addFrame(image.constBits(), image.bytesPerLine(), reason))
                 return true;
-        } else if (saveImage(image, path, reason)) {
+        } else if (readyFolderOf(path, true, reason) && saveImage(image, path, reason)) {
             return true;
         }
         *reason = path + ": " + *reason;
