@@ -264,6 +264,8 @@ class TestCli : public QObject {
         row("render style", {"render", "@/scan.pt", "@/never.png", "--style", "glass"}, 2);
         row("render light", {"render", "@/scan.pt", "@/never.png", "--light", "101"}, 2);
         row("render time limit", {"render", "@/scan.pt", "@/never.png", "--time-limit", "soon"}, 2);
+        row("depth range backwards", {"render", "@/scan.pt", "@/never.png", "--depth-range", "900,500"}, 2);
+        row("depth range of one", {"render", "@/scan.pt", "@/never.png", "--depth-range", "500"}, 2);
         row("picture beyond the driver", {"render", "@/scan.pt", "@/never.png", "--size", "99999x10"}, 1,
             {"99999 x 10 pixels", "draws at most"});
         row("numbered video", {"render", "@/walk.ptv", "@/never_%d.mp4"}, 2);

@@ -11,6 +11,7 @@
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
+#include "render/scene_numbers.h"
 #include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "test_support.h"
@@ -412,6 +413,20 @@ class TestWindow : public QObject {
                 now.point == measuredPoint(v.store, now.pixel.x(), now.pixel.y()));
         v.window.openFile(xyzm);
         QCOMPARE(v.view().picker().count(), 0);
+
+        // A capture at another depth keeps the first one's colours, flat where it lies nearer than they
+        // reach, until F fits them to the depths it measures: the legend and the depths shown follow,
+        // and a slider moved from where it stands then changes the range by its step.
+        QString error;
+        QVERIFY(writeSampleFile(path("aside.pt"), kWidth, kHeight, &error, VirtualScanner::OffCentre));
+        v.window.openFile(path("aside.pt"));
+        const SurfaceFacts facts = v.store.measureSurface();
+        QVERIFY(legend.bottomDepth() > facts.min.z());
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_F);
+        QVERIFY(legend.bottomDepth() == facts.min.z() && legend.topDepth() == facts.max.z());
+        QCOMPARE(ui.labelMinZDepth->text(), sceneNumber(facts.max.z(), v.view().sceneDecimals()));
+        ui.sliderMinZ->setValue(ui.sliderMinZ->value() + 1);
+        QVERIFY(std::fabs(legend.topDepth() - facts.max.z()) < 0.03f * (facts.max.z() - facts.min.z()));
     }
 
     // The keys and the timeline step, seek and play a sequence: each shows exactly the frame it names,

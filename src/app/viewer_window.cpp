@@ -28,6 +28,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -119,6 +120,8 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     connect(ui->actionHideDepthJumps, &QAction::toggled, this, &ViewerWindow::followDepthJumps);
     connect(ui->depthJumpFactorSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &ViewerWindow::followDepthJumps);
+
+    connect(ui->actionFitColors, &QAction::triggered, this, &ViewerWindow::fitColorsToFrame);
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -404,8 +407,9 @@ void ViewerWindow::followSequenceHeader() {
 // The depth sliders and their depths mean something only while the colouring follows depth.
 void ViewerWindow::followColouring(int materialType) {
     const bool byDepth = ColorLegend::coloursByDepth(materialType);
-    for (QWidget *widget : std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth,
-                                                            ui->label_2, ui->sliderMaxZ, ui->labelMaxZDepth})
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth, ui->label_2,
+                                          ui->sliderMaxZ, ui->labelMaxZDepth, ui->fitColorsButton})
         widget->setEnabled(byDepth);
 }
 
@@ -517,6 +521,15 @@ void ViewerWindow::followDepthJumps() {
     QSettings settings;
     settings.setValue(kHideDepthJumpsKey, hide);
     settings.setValue(kDepthJumpFactorKey, factor);
+}
+
+void ViewerWindow::fitColorsToFrame() {
+    if (!view().fitColorRangeToFrame())
+        return;
+    // The view has the exact depths; the sliders only show where they stand.
+    const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
+    ui->sliderMinZ->setValue(view().sliderForDepth(view().colorZrange().y()));
+    ui->sliderMaxZ->setValue(view().sliderForDepth(view().colorZrange().x()));
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

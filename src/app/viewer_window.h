@@ -89,6 +89,8 @@ class ViewerWindow : public QMainWindow {
     void showFailure(const QString &what, const QString &name, const QString &reason);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
+    // The depth colours span what the frame on screen measures; the sliders and their depths follow.
+    void fitColorsToFrame();
 
     ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;

@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -235,6 +236,11 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     formLayout->setWidget(5, QFormLayout::LabelRole, hideJumpsCheckBox);
     formLayout->setWidget(5, QFormLayout::FieldRole, depthJumpFactorSpinBox);
 
+    // Under the depth sliders, the button that fits their colours to the frame.
+    fitColorsButton = new QPushButton(dockWidgetContents);
+    fitColorsButton->setObjectName(QStringLiteral("fitColorsButton"));
+    formLayout->insertRow(5, fitColorsButton);
+
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
     ViewerWindow->addDockWidget(Qt::RightDockWidgetArea, dockWidget);
@@ -247,6 +253,9 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
     menuHelp->addAction(actionKeysAndMouse);
+    actionFitColors = makeAction(ViewerWindow, "actionFitColors", nullptr, false);
+    menuAdvanced->addAction(actionFitColors);
+    QObject::connect(fitColorsButton, &QPushButton::clicked, actionFitColors, &QAction::trigger);
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
     mainToolBar->addAction(actionSetControlMethodTranslate);
@@ -343,4 +352,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     hideJumpsCheckBox->setToolTip(actionHideDepthJumps->toolTip());
     depthJumpFactorSpinBox->setToolTip(QCoreApplication::translate(
         context, "An edge longer than this many pixel footprints at its depth is a jump"));
+    setTexts(actionFitColors, "Fit colours to this frame",
+             "Spread the depth colours over the depths this frame measures, nearest to farthest (F)", "F");
+    fitColorsButton->setText(actionFitColors->text());
+    fitColorsButton->setToolTip(actionFitColors->toolTip());
 }

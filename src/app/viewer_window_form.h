@@ -11,6 +11,7 @@ class QLabel;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
+class QPushButton;
 class QSlider;
 class QStatusBar;
 class QToolBar;
@@ -76,6 +77,9 @@ class ViewerWindowForm {
     QDoubleSpinBox *depthJumpFactorSpinBox = nullptr;
     // What the picks on the surface say, for as long as they stand.
     QLabel *pickStatusLabel = nullptr;
+    // The depth colours fitted to the frame on screen: a key, and a button under the depth sliders.
+    QAction *actionFitColors = nullptr;
+    QPushButton *fitColorsButton = nullptr;
 
     // Builds the widget tree and actions on the window, sets the texts and wires the controls to
     // the view and to the window's slots. The view draws the frame held in `store`.

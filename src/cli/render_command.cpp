@@ -126,6 +126,14 @@ int runRender(const QStringList &arguments, char *program) {
                        "before drawing, as a mouse drag would, to look at it from the side."),
         QStringLiteral("AX,AY"));
     parser.addOption(turnOption);
+    const QCommandLineOption depthRangeOption(
+        QStringLiteral("depth-range"),
+        QStringLiteral(
+            "Spread the depth colours over depths NEAR to FAR, so that renders of different captures "
+            "share one scale, or with 'fit' over the depths the first frame measures (the range File "
+            "Info shows). By default they span the first frame's framing box."),
+        QStringLiteral("NEAR,FAR|fit"));
+    parser.addOption(depthRangeOption);
     const int status = parse(parser, withJumpFactor(arguments), 2);
     if (status >= 0)
         return status;
@@ -165,6 +173,17 @@ int runRender(const QStringList &arguments, char *program) {
     if (!turnXOk || !turnYOk || (parser.isSet(turnOption) && turn.size() != 2) || !std::isfinite(turnX) ||
         !std::isfinite(turnY))
         return usageError(parser, QStringLiteral("--turn takes two angles in degrees, for example 0,60"));
+
+    const QString depthRange = parser.value(depthRangeOption);
+    const bool fitDepths = depthRange == QLatin1String("fit");
+    const QStringList depths = depthRange.split(QLatin1Char(','));
+    bool nearOk = false, farOk = false;
+    const float nearDepth = depths.value(0).toFloat(&nearOk), farDepth = depths.value(1).toFloat(&farOk);
+    const bool givenDepths = parser.isSet(depthRangeOption) && !fitDepths;
+    if (givenDepths && (depths.size() != 2 || !nearOk || !farOk || !std::isfinite(nearDepth) ||
+                        !std::isfinite(farDepth) || !(nearDepth < farDepth)))
+        return usageError(parser, QStringLiteral("--depth-range takes NEAR,FAR, two depths with NEAR the "
+                                                 "smaller, for example 500,900, or fit"));
 
     const QString in = parser.positionalArguments().at(1);
     OutputName out;
@@ -221,6 +240,11 @@ int runRender(const QStringList &arguments, char *program) {
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(turnX, 360.0f), std::fmod(turnY, 360.0f), 0.0f);
     view.transparentBackground = transparent;
+    // A range given stands for every frame, as one the viewer's sliders set.
+    if (givenDepths) {
+        view.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
+        store.depthRangeTaken = true;
+    }
     VideoWriter writer;
     // A single frame plays for a second.
     const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
@@ -256,6 +280,13 @@ int runRender(const QStringList &arguments, char *program) {
         if (frame == span.first) {
             takeCalibrationAndFraming(store, next);
             store.fileName = QFileInfo(in).fileName();
+            // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A
+            // frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
+            const SurfaceFacts measured = fitDepths ? store.measureSurface() : SurfaceFacts();
+            if (measured.validCount > 0) {
+                view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
+                store.depthRangeTaken = true;
+            }
         }
         // The camera and the colours are placed as the viewer places them for the frame it shows.
         view.cameraOrigin = cameraOriginFor(store);
