@@ -551,8 +551,9 @@ class TestWindow : public QObject {
     }
 
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
-    // mesh, and is remembered with its factor for the next run.
-    void depthJumpsRemembered() {
+    // mesh, and is remembered with its factor for the next run. So is the wheel, which does nothing on
+    // the first run and, once let, zooms: a notch forward takes the step's share of the distance.
+    void settingsRemembered() {
         {
             Viewer v;
             QVERIFY(!v.ui.hideJumpsCheckBox->isChecked() && !v.store.hideDepthJumps);
@@ -563,10 +564,23 @@ class TestWindow : public QObject {
             QVERIFY(v.store.indexData.size() < triangles);
             v.ui.depthJumpFactorSpinBox->setValue(7.5);
             QCOMPARE(v.store.depthJumpFactor, 7.5f);
+
+            QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&v.view(), &notch);
+            QCOMPARE(v.view().translation(), QVector3D());
+            v.ui.wheelZoomsCheckBox->setChecked(true);
+            v.ui.wheelStepSpinBox->setValue(20);
+            const float distance = v.store.centerOfMass.z() - v.view().cameraOrigin().z();
+            QApplication::sendEvent(&v.view(), &notch); // the model comes nearer: it grows
+            QVERIFY(std::fabs(v.view().translation().z() + 0.2f * distance) < 1e-4f * distance);
         }
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
-        next.ui.hideJumpsCheckBox->setChecked(false); // as the next test expects the first run
+        QVERIFY(next.ui.wheelZoomsCheckBox->isChecked() && next.ui.wheelStepSpinBox->value() == 20);
+        // As the next test expects the first run.
+        next.ui.hideJumpsCheckBox->setChecked(false);
+        next.ui.wheelZoomsCheckBox->setChecked(false);
         QVERIFY(!next.store.hideDepthJumps);
     }
 

@@ -15,6 +15,7 @@
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -43,6 +44,8 @@ namespace {
 constexpr int kStatusMessageMs = 2100;
 const QString kHideDepthJumpsKey = QStringLiteral("view/hideDepthJumps");
 const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
+const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
+const QString kWheelStepKey = QStringLiteral("view/wheelStep");
 constexpr int kMirrorMessageMs = 670;
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
@@ -122,6 +125,13 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
             &ViewerWindow::followDepthJumps);
 
     connect(ui->actionFitColors, &QAction::triggered, this, &ViewerWindow::fitColorsToFrame);
+    // The wheel as the user left it; it does nothing on the first run.
+    ui->wheelStepSpinBox->setValue(settings.value(kWheelStepKey, 10.0).toDouble());
+    ui->wheelZoomsCheckBox->setChecked(settings.value(kWheelZoomsKey, false).toBool());
+    followWheelZoom();
+    connect(ui->wheelZoomsCheckBox, &QCheckBox::toggled, this, &ViewerWindow::followWheelZoom);
+    connect(ui->wheelStepSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ViewerWindow::followWheelZoom);
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -530,6 +540,15 @@ void ViewerWindow::fitColorsToFrame() {
     const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
     ui->sliderMinZ->setValue(view().sliderForDepth(view().colorZrange().y()));
     ui->sliderMaxZ->setValue(view().sliderForDepth(view().colorZrange().x()));
+}
+
+void ViewerWindow::followWheelZoom() {
+    const bool zooms = ui->wheelZoomsCheckBox->isChecked();
+    const double step = ui->wheelStepSpinBox->value();
+    view().setWheelZoom(zooms ? step / 100.0 : 0.0);
+    QSettings settings;
+    settings.setValue(kWheelZoomsKey, zooms);
+    settings.setValue(kWheelStepKey, step);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

@@ -91,6 +91,8 @@ class ViewerWindow : public QMainWindow {
     void followDepthJumps();
     // The depth colours span what the frame on screen measures; the sliders and their depths follow.
     void fitColorsToFrame();
+    // The wheel setting of the dock goes to the view and is remembered for the next run.
+    void followWheelZoom();
 
     ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;

@@ -236,10 +236,19 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     formLayout->setWidget(5, QFormLayout::LabelRole, hideJumpsCheckBox);
     formLayout->setWidget(5, QFormLayout::FieldRole, depthJumpFactorSpinBox);
 
-    // Under the depth sliders, the button that fits their colours to the frame.
+    // Under the depth sliders, the button that fits their colours to the frame; at the end, the wheel.
     fitColorsButton = new QPushButton(dockWidgetContents);
     fitColorsButton->setObjectName(QStringLiteral("fitColorsButton"));
     formLayout->insertRow(5, fitColorsButton);
+    wheelZoomsCheckBox = new QCheckBox(dockWidgetContents);
+    wheelZoomsCheckBox->setObjectName(QStringLiteral("wheelZoomsCheckBox"));
+    wheelStepSpinBox = new QDoubleSpinBox(dockWidgetContents);
+    wheelStepSpinBox->setObjectName(QStringLiteral("wheelStepSpinBox"));
+    wheelStepSpinBox->setRange(1.0, 50.0);
+    wheelStepSpinBox->setDecimals(0);
+    wheelStepSpinBox->setSuffix(QStringLiteral(" %"));
+    wheelStepSpinBox->setValue(10.0);
+    formLayout->addRow(wheelZoomsCheckBox, wheelStepSpinBox);
 
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
@@ -356,4 +365,7 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
              "Spread the depth colours over the depths this frame measures, nearest to farthest (F)", "F");
     fitColorsButton->setText(actionFitColors->text());
     fitColorsButton->setToolTip(actionFitColors->toolTip());
+    wheelZoomsCheckBox->setText(QCoreApplication::translate(context, "Mouse wheel zooms"));
+    wheelStepSpinBox->setToolTip(
+        QCoreApplication::translate(context, "How much nearer each notch of the wheel brings the model"));
 }

@@ -75,6 +75,9 @@ class ViewerGLWidget : public QOpenGLWidget {
     bool fitColorRangeToFrame();
     // Where a depth slider (0 far, 100 near) stands for a depth; the inverse of what it sets.
     int sliderForDepth(float depth) const;
+    // The share of its distance each notch of the wheel brings the model nearer, about the view's
+    // centre; 0, the default, leaves the wheel without effect.
+    void setWheelZoom(double step) { m_wheelStep = step; }
 
     // Clears to no colour at all where no surface is drawn, so a grabbed image can lie on any page.
     void setTransparentBackground(bool on);
@@ -211,4 +214,5 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The depths of the last fit (near, far) and the box (near, far) of the frame they were fitted to.
     QVector2D m_fittedDepths;
     QVector2D m_fittedBox;
+    double m_wheelStep = 0.0;
 };
