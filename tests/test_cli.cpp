@@ -253,14 +253,14 @@ class TestCli : public QObject {
             QTest::newRow(name) << arguments << status << said;
         };
         row("sequence frame facts", {"info", "@/walk.ptv", "--frame", "4"}, 0,
-            {"Frame size: 3072\n", "Format: PTV\n", "Frame rate: 15\n", "Frame count: 6\n"});
+            {"Frame size: 3072\n", "Frame: 4 / 6\nFormat: PTV\n", "Frame rate: 15\n", "Frame count: 6\n"});
         row("sequence short of frames", {"info", "@/beyond.ptv"}, 0,
             {"Frames found: 3 (", "Frame count: 9\n"});
         row("coordinates", {"info", "@/scan.xyzm"}, 0, {"Format: XYZM\n", "Frame width: 160\n"});
         row("colour capture", {"info", "@/threebytes.pt"}, 0, {"Texture: three bytes per pixel\n"});
         row("capture without a time", {"info", "@/untimed.pt"}, 0, {"Capture time: \nTexture: "});
         row("help", {"--help"}, 0, {"convert"});
-        row("command help", {"info", "--help"}, 0, {"--pixel"});
+        row("command help", {"info", "--help"}, 0, {"Usage: pelnor info [options] FILE\n", "--pixel"});
         row("version", {"--version"}, 0, {"pelnor " PELNOR_VERSION "\n"});
         row("viewer help", {"@viewer", "--help"}, 0,
             {"Usage: pelnor-viewer [OPTIONS] [FILE]\n", "-platform"});
@@ -291,6 +291,8 @@ class TestCli : public QObject {
         row("render turn", {"render", "@/scan.pt", "@/never.png", "--turn", "60"}, 2);
         row("jumps of no mesh", {"convert", "@/scan.pt", "@/never.xyzm", "--hide-jumps"}, 2);
         row("jumps factor", {"convert", "@/scan.pt", "@/never.ply", "--hide-jumps", "-1"}, 2);
+        row("depth range backwards", {"render", "@/scan.pt", "@/never.png", "--depth-range", "900,500"}, 2);
+        row("depth range of one", {"render", "@/scan.pt", "@/never.png", "--depth-range", "500"}, 2);
         row("picture beyond the driver", {"render", "@/scan.pt", "@/never.png", "--size", "99999x10"}, 1,
             {"99999 x 10 pixels", "draws at most"});
         row("numbered video", {"render", "@/walk.ptv", "@/never_%d.mp4"}, 2);
@@ -305,6 +307,8 @@ class TestCli : public QObject {
         row("range beyond", {"convert", "@/walk.ptv", "@/never_%d.pt", "--frames", "4-9"}, 1,
             {"frames 0 to 5"});
         row("frame of one", {"convert", "@/scan.pt", "@/never.ply", "--frame", "1"}, 1, {"one frame, 0"});
+        row("one file, no folder", {"convert", "@/scan.pt", "@/never/scan.ply"}, 1,
+            {"the folder @/never does not exist"});
         row("unknown input", {"info", "@/scan.txt"}, 1, {"@/scan.txt: "});
         row("info, missing", {"info", "@/missing.pt"}, 1, {"@/missing.pt: "});
         row("convert, broken", {"convert", "@/broken.pt", "@/never.ply"}, 1, {"@/broken.pt: "});
@@ -326,7 +330,9 @@ class TestCli : public QObject {
         for (QString s : said)
             QVERIFY2(text.contains(s.replace("@/", dir.path() + "/")), qPrintable(text));
         if (status == 2)
-            QVERIFY2(answer.out.isEmpty() && answer.err.contains("Usage: "), qPrintable(answer.err));
+            QVERIFY2(answer.out.isEmpty() && answer.err.contains("Usage: pelnor") &&
+                         !answer.err.contains("The command."),
+                     qPrintable(answer.err));
         if (status == 1)
             QVERIFY2(answer.err.startsWith("pelnor: /") && answer.err.count('\n') == 1,
                      qPrintable(answer.err));
@@ -364,13 +370,20 @@ class TestCli : public QObject {
         QFETCH(QString, fault);
         QFETCH(bool, terminal);
         QTemporaryDir here;
-        const QString in = here.filePath("walk.ptv"), out = here.filePath("out/" + pattern);
-        QVERIFY(QFile::copy(ptv, in) && QDir(here.path()).mkdir("out"));
+        // The numbered files go into new folders, which the tool makes.
+        const QString in = here.filePath("walk.ptv"), out = here.filePath("out/new/" + pattern);
+        // On a terminal (script gives the tool one) the sample shows the exports' progress line.
+        if (terminal) {
+            const QString sample = QString("'%1' sample '%2' --size 64x48 --frames 6").arg(PELNOR_BIN, in);
+            const Run made = run("script", {"-qec", sample, "/dev/null"});
+            QVERIFY2(made.out.contains("\rframe 5  6/6  100%"), qPrintable(made.out));
+        } else {
+            QVERIFY(QFile::copy(ptv, in));
+        }
         if (fault == "cut")
             QVERIFY(QFile::resize(in, 457 + 2 * 5 * 64 * 48 + 100));
         if (fault == "taken")
-            QVERIFY(QDir(here.filePath("out")).mkdir(QString::asprintf(qPrintable(pattern), 2)));
-        // script runs the tool on a pseudo terminal and copies what its screen shows.
+            QVERIFY(QDir(here.filePath("out/new")).mkpath(QString::asprintf(qPrintable(pattern), 2)));
         const QString command = QString("'%1' convert '%2' '%3'").arg(PELNOR_BIN, in, out);
         const Run exported = terminal ? run("script", {"-qec", command, "/dev/null"})
                                       : pelnor(QStringList{"convert", in, out} + range);
@@ -397,7 +410,7 @@ class TestCli : public QObject {
             expected << QString::asprintf(qPrintable(pattern), k);
             const QString one = here.filePath("one." + QFileInfo(pattern).suffix());
             QCOMPARE(pelnor({"convert", in, one, "--frame", QString::number(k)}).status, 0);
-            QByteArray single = readAll(one), numbered = readAll(here.filePath("out/" + expected.last()));
+            QByteArray single = readAll(one), numbered = readAll(here.filePath("out/new/" + expected.last()));
             if (pattern.endsWith(".pt")) { // the capture time says when the file was written
                 single.remove(4, 16), numbered.remove(4, 16);
                 // A frame saved as PT carries the phase playback showed for it.
@@ -406,7 +419,7 @@ class TestCli : public QObject {
             QVERIFY2(!numbered.isEmpty() && numbered == single, qPrintable(expected.last()));
         }
         // Nothing else: no frame beyond the range or the cut, no temporary left behind.
-        QCOMPARE(QDir(here.filePath("out")).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(QDir(here.filePath("out/new")).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     }
 
     void renderDrawsThroughTheView() {
@@ -522,8 +535,9 @@ class TestCli : public QObject {
         QVERIFY2(made.status == 0 && made.err.count('\n') == int(cutShort) &&
                      made.err.contains(cutShort ? "holds 4 of the 6 frames" : ""),
                  qPrintable(made.err));
-        const QString one = here.filePath("one.png"), frame = here.filePath("f_%1.png");
-        QCOMPARE(pelnor(QStringList{"render", in, here.filePath("f_%d.png")} + look + range).status, 0);
+        // The images go into a folder the tool makes.
+        const QString one = here.filePath("one.png"), frame = here.filePath("f/f_%1.png");
+        QCOMPARE(pelnor(QStringList{"render", in, here.filePath("f/f_%d.png")} + look + range).status, 0);
         QCOMPARE(pelnor(QStringList{"render", in, one, "--frame", QString::number(first)} + look).status, 0);
         std::vector<QImage> video;
         QCOMPARE(decodeVideo(mp4, &video), QString("h264 yuv420p 96x72 at 12"));

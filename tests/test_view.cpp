@@ -95,6 +95,12 @@ class TestView : public QObject {
             << int(ViewerGLWidget::Texture) << 13;
         QTest::newRow("points, solid") << QStringList{"--style", "points", "--light", "40"}
                                        << int(ViewerGLWidget::PointCloud) << int(ViewerGLWidget::Solid) << 40;
+        // The colours fitted to the frame in the viewer: the tool's fit, and the measured range given.
+        QTest::newRow("magma, fitted") << QStringList{"--color", "magma", "--depth-range", "fit"}
+                                       << int(ViewerGLWidget::Shaded) << int(ViewerGLWidget::Magma) << 13;
+        QTest::newRow("depth, measured range given")
+            << QStringList{"--color", "depth", "--depth-range", "@measured"} << int(ViewerGLWidget::Shaded)
+            << int(ViewerGLWidget::Depth) << 13;
     }
     void drawsWhatTheToolDraws() {
         QFETCH(QStringList, options);
@@ -105,18 +111,23 @@ class TestView : public QObject {
         const QString scan = dir.filePath("aside.pt"), picture = dir.filePath("render.png");
         QString error;
         QVERIFY(writeSampleFile(scan, 160, 120, &error, VirtualScanner::OffCentre));
+        QVERIFY(loadPtFile(store, scan, &error));
+        store.frameKind = PtFrame;
+        const SurfaceFacts measured = store.measureSurface();
+        options.replaceInStrings("@measured", QString("%1,%2")
+                                                  .arg(double(measured.min.z()), 0, 'g', 9)
+                                                  .arg(double(measured.max.z()), 0, 'g', 9));
         QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
         headless.remove("DISPLAY");
         const Run rendered =
             run(PELNOR_BIN, QStringList{"render", scan, picture, "--size", "300x300"} + options, headless);
         QVERIFY2(rendered.status == 0, qPrintable(rendered.err));
-        QVERIFY(loadPtFile(store, scan, &error));
-        store.frameKind = PtFrame;
         view->loadFrameGeometry();
         view->resetModelRotation();
         // The tool colours by the first frame's depth range: the sliders at their ends give it here.
         view->changeMaxZ(100);
         view->changeMinZ(0);
+        QVERIFY(!options.contains("--depth-range") || view->fitColorRangeToFrame());
         view->changeMeshType(style);
         view->changeMaterialType(material);
         view->changeLightIntensity(light);

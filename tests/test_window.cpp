@@ -11,6 +11,7 @@
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
+#include "render/scene_numbers.h"
 #include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "test_support.h"
@@ -346,8 +347,7 @@ class TestWindow : public QObject {
         QCOMPARE(readAll(path("bare.ply")), readAll(path("reference.ply")));
 
         // F10 offers a dated name; the picture shows the surface, and its suffix picks the format.
-        v.window.activateWindow(); // with no window manager, nothing hands it the keys back
-        QVERIFY(QTest::qWaitForWindowActive(&v.window));
+        QVERIFY(QTest::qWaitForWindowActive(&v.window)); // the window took the keys back
         auto answered = v.willAnswer(path("shot.png"));
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F10);
         QTRY_VERIFY(*answered);
@@ -413,6 +413,20 @@ class TestWindow : public QObject {
                 now.point == measuredPoint(v.store, now.pixel.x(), now.pixel.y()));
         v.window.openFile(xyzm);
         QCOMPARE(v.view().picker().count(), 0);
+
+        // A capture at another depth keeps the first one's colours, flat where it lies nearer than they
+        // reach, until F fits them to the depths it measures: the legend and the depths shown follow,
+        // and a slider moved from where it stands then changes the range by its step.
+        QString error;
+        QVERIFY(writeSampleFile(path("aside.pt"), kWidth, kHeight, &error, VirtualScanner::OffCentre));
+        v.window.openFile(path("aside.pt"));
+        const SurfaceFacts facts = v.store.measureSurface();
+        QVERIFY(legend.bottomDepth() > facts.min.z());
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_F);
+        QVERIFY(legend.bottomDepth() == facts.min.z() && legend.topDepth() == facts.max.z());
+        QCOMPARE(ui.labelMinZDepth->text(), sceneNumber(facts.max.z(), v.view().sceneDecimals()));
+        ui.sliderMinZ->setValue(ui.sliderMinZ->value() + 1);
+        QVERIFY(std::fabs(legend.topDepth() - facts.max.z()) < 0.03f * (facts.max.z() - facts.min.z()));
     }
 
     // The keys and the timeline step, seek and play a sequence: each shows exactly the frame it names,
@@ -493,12 +507,16 @@ class TestWindow : public QObject {
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, middle));
         QVERIFY(!v.view().isPlaying());
 
-        // A file cut short says so beside the timeline while it is open: four and a half frames of
-        // five bytes a pixel after the header.
+        // A file cut short says so by the timeline while it is open, leaving the slider its length:
+        // four and a half frames of five bytes a pixel after the header.
         const QString cut = path("cut.ptv");
         QVERIFY(QFile::copy(ptv, cut) && QFile::resize(cut, 457 + 9 * 5 * kWidth * kHeight / 2));
+        v.window.openFile(ptv);
+        QCoreApplication::sendPostedEvents();
+        const int whole = slider->width();
         v.window.openFile(cut);
-        QVERIFY(slider->maximum() == 3 && shortLabel->isVisible());
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(slider->maximum() == 3 && shortLabel->isVisible() && slider->width() == whole);
         QCOMPARE(shortLabel->text(), "4 of 6 frames complete");
 
         // Cut shorter while playing, it pauses on the last frame shown, said once; counter, timeline,
@@ -533,8 +551,9 @@ class TestWindow : public QObject {
     }
 
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
-    // mesh, and is remembered with its factor for the next run.
-    void depthJumpsRemembered() {
+    // mesh, and is remembered with its factor for the next run. So is the wheel, which does nothing on
+    // the first run and, once let, zooms: a notch forward takes the step's share of the distance.
+    void settingsRemembered() {
         {
             Viewer v;
             QVERIFY(!v.ui.hideJumpsCheckBox->isChecked() && !v.store.hideDepthJumps);
@@ -545,10 +564,23 @@ class TestWindow : public QObject {
             QVERIFY(v.store.indexData.size() < triangles);
             v.ui.depthJumpFactorSpinBox->setValue(7.5);
             QCOMPARE(v.store.depthJumpFactor, 7.5f);
+
+            QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&v.view(), &notch);
+            QCOMPARE(v.view().translation(), QVector3D());
+            v.ui.wheelZoomsCheckBox->setChecked(true);
+            v.ui.wheelStepSpinBox->setValue(20);
+            const float distance = v.store.centerOfMass.z() - v.view().cameraOrigin().z();
+            QApplication::sendEvent(&v.view(), &notch); // the model comes nearer: it grows
+            QVERIFY(std::fabs(v.view().translation().z() + 0.2f * distance) < 1e-4f * distance);
         }
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
-        next.ui.hideJumpsCheckBox->setChecked(false); // as the next test expects the first run
+        QVERIFY(next.ui.wheelZoomsCheckBox->isChecked() && next.ui.wheelStepSpinBox->value() == 20);
+        // As the next test expects the first run.
+        next.ui.hideJumpsCheckBox->setChecked(false);
+        next.ui.wheelZoomsCheckBox->setChecked(false);
         QVERIFY(!next.store.hideDepthJumps);
     }
 
@@ -622,6 +654,37 @@ class TestWindow : public QObject {
         QDir::setCurrent(previous);
         QVERIFY(v.store.filePath == "D:/scans/face.xyzm" && v.store.fileName == "face.xyzm" &&
                 v.store.frameKind == XyzmFrame);
+    }
+
+    // Once a dialog has closed, Space plays and pauses at once, whatever has the focus, with a window
+    // manager and without one (where only the window itself hands the keys back). The key comes
+    // through the X server, as a user's does.
+    void keysAfterADialog_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<bool>("windowManager");
+        for (bool managed : {false, true})
+            for (const char *dialog : {"save", "snapshot"})
+                QTest::addRow("%s, %s", dialog, managed ? "openbox" : "no window manager")
+                    << QString(dialog) << managed;
+    }
+    void keysAfterADialog() {
+        QFETCH(QString, dialog);
+        QFETCH(bool, windowManager);
+        Viewer v;
+        QProcess openbox;
+        if (windowManager) {
+            openbox.start("openbox", {"--sm-disable"});
+            QTRY_VERIFY(v.window.windowHandle()->frameMargins().top() > 0); // framed: managed
+        }
+        v.window.openFile(twoFps);
+        v.ui.meshTypeComboBox->setFocus(); // the control a stray Space opens
+        if (dialog == "snapshot")
+            v.ui.actionReplay->trigger(); // a picture is taken of a paused frame
+        QVERIFY(v.answer(dialog == "save" ? v.ui.actionSave3DFile : v.ui.actionSaveScreenshot, QString()));
+        QVERIFY(!v.view().isPlaying());
+        QCOMPARE(QProcess::execute("xdotool", {"key", "space"}), 0);
+        QTRY_VERIFY(v.view().isPlaying());
+        QVERIFY(!QApplication::activePopupWidget() && v.ui.actionReplay->isChecked());
     }
 
     // Escape ends the program only when it reaches the view with nothing else open: the press that

@@ -2,11 +2,12 @@
 # As root it installs what is missing; otherwise it prints the apt-get line and stops.
 
 # The second line serves drawing: GLVND's libOpenGL and EGL with Mesa's drivers, headless or under
-# the virtual screen the widget tests use; the third installing and packaging (menu entries, file
+# the virtual screen the widget tests use, where a window manager (openbox) runs for some of them
+# and xdotool types as a user does; the third installing and packaging (menu entries, file
 # types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video
 # export; the fifth, the Python module and its tests.
 PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 clang-format
-    libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth
+    libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth openbox xdotool
     desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file bubblewrap
     pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
     pybind11-dev python3-dev python3-numpy python3-pytest"

@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -56,14 +57,21 @@ TimelineBar::TimelineBar(QWidget *parent)
     m_slider->setPageStep(1);
     // The window's Left and Right step the frames; the slider itself never takes the keys.
     m_slider->setFocusPolicy(Qt::NoFocus);
-    auto *layout = new QHBoxLayout(this);
+    // The note of a file cut short has a line of its own under the slider: beside it, showing the
+    // note took the slider's length, however short the note.
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    auto *layout = new QHBoxLayout;
+    rows->addLayout(layout);
+    rows->addWidget(m_shortLabel);
+    m_shortLabel->setContentsMargins(11, 0, 11, 6);
     layout->setContentsMargins(11, 0, 11, 6);
     layout->setSpacing(12);
     layout->addWidget(m_slider, 1);
     layout->addWidget(m_frameLabel);
     layout->addWidget(m_timeLabel);
     layout->addWidget(m_paceLabel);
-    layout->addWidget(m_shortLabel);
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
         showFrame(value);
         emit frameRequested(value);

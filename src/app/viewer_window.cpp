@@ -15,6 +15,7 @@
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -28,6 +29,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -43,6 +45,8 @@ constexpr int kStatusMessageMs = 2100;
 const QString kHideDepthJumpsKey = QStringLiteral("view/hideDepthJumps");
 const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
 const QString kDetailKey = QStringLiteral("view/detail");
+const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
+const QString kWheelStepKey = QStringLiteral("view/wheelStep");
 constexpr int kMirrorMessageMs = 670;
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
@@ -129,6 +133,14 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     followDetail();
     connect(ui->actionFullDetail, &QAction::toggled, this, &ViewerWindow::followDetail);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::detailChanged, this, &ViewerWindow::showDetail);
+    connect(ui->actionFitColors, &QAction::triggered, this, &ViewerWindow::fitColorsToFrame);
+    // The wheel as the user left it; it does nothing on the first run.
+    ui->wheelStepSpinBox->setValue(settings.value(kWheelStepKey, 10.0).toDouble());
+    ui->wheelZoomsCheckBox->setChecked(settings.value(kWheelZoomsKey, false).toBool());
+    followWheelZoom();
+    connect(ui->wheelZoomsCheckBox, &QCheckBox::toggled, this, &ViewerWindow::followWheelZoom);
+    connect(ui->wheelStepSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ViewerWindow::followWheelZoom);
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -233,6 +245,7 @@ QString ViewerWindow::dialogDirectory() const {
 void ViewerWindow::open3DFile() {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open 3D File"), dialogDirectory(),
                                                       tr("3D Files (*.xyzm *.pt *.ptv)"));
+    takeKeysBack();
     openFile(path);
 }
 
@@ -253,6 +266,7 @@ void ViewerWindow::save3DFile() {
                                        : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
     const QString name = withChosenEnding(
         QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
+    takeKeysBack();
     if (name.isEmpty())
         return;
     const QString ending = scanFileEnding(name);
@@ -302,6 +316,7 @@ void ViewerWindow::saveScreenshot() {
     const QString name = withChosenEnding(
         QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
         chosen);
+    takeKeysBack();
     if (name.isEmpty())
         return;
     // The suffix of the name picks the image format; a name typed without one is a PNG.
@@ -411,8 +426,9 @@ void ViewerWindow::followSequenceHeader() {
 // The depth sliders and their depths mean something only while the colouring follows depth.
 void ViewerWindow::followColouring(int materialType) {
     const bool byDepth = ColorLegend::coloursByDepth(materialType);
-    for (QWidget *widget : std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth,
-                                                            ui->label_2, ui->sliderMaxZ, ui->labelMaxZDepth})
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth, ui->label_2,
+                                          ui->sliderMaxZ, ui->labelMaxZDepth, ui->fitColorsButton})
         widget->setEnabled(byDepth);
 }
 
@@ -477,10 +493,21 @@ void ViewerWindow::showKeysAndMouse() {
         // Every action of the window with a shortcut, in the order they were made.
         keysAndMouse = new KeysAndMouseWindow(findChildren<QAction *>(QString(), Qt::FindDirectChildrenOnly),
                                               ViewerGLWidget::keysAndMouse(), this);
+        connect(keysAndMouse, &QDialog::finished, this, &ViewerWindow::takeKeysBack);
     }
     keysAndMouse->show();
     keysAndMouse->raise();
     keysAndMouse->activateWindow();
+}
+
+// A window manager hands the keys back to the main window when one of its dialogs closes. Without
+// one, the X server lets the keyboard focus fall to the root window instead: no window of the
+// program is active, so no shortcut answers, and a key goes to the focus widget of whichever window
+// lies under the pointer (Space opened the Rendering Style list) or to none at all. The window asks
+// for the keys back itself; with a window manager it has them already.
+void ViewerWindow::takeKeysBack() {
+    if (isVisible())
+        activateWindow();
 }
 
 void ViewerWindow::fillFileInfoTable() {
@@ -526,6 +553,24 @@ void ViewerWindow::showDetail(int stride) {
     ui->detailStatusLabel->setText(
         stride > 1 ? QStringLiteral("Coarser while moving: every %1 row and column").arg(nth) : QString());
     ui->detailStatusLabel->setVisible(stride > 1);
+}
+
+void ViewerWindow::fitColorsToFrame() {
+    if (!view().fitColorRangeToFrame())
+        return;
+    // The view has the exact depths; the sliders only show where they stand.
+    const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
+    ui->sliderMinZ->setValue(view().sliderForDepth(view().colorZrange().y()));
+    ui->sliderMaxZ->setValue(view().sliderForDepth(view().colorZrange().x()));
+}
+
+void ViewerWindow::followWheelZoom() {
+    const bool zooms = ui->wheelZoomsCheckBox->isChecked();
+    const double step = ui->wheelStepSpinBox->value();
+    view().setWheelZoom(zooms ? step / 100.0 : 0.0);
+    QSettings settings;
+    settings.setValue(kWheelZoomsKey, zooms);
+    settings.setValue(kWheelStepKey, step);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

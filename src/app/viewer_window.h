@@ -84,12 +84,18 @@ class ViewerWindow : public QMainWindow {
     // Follows each sequence frame shown with the timeline, and with File Info while paused.
     void sequenceFrameShown(int frame);
     QString dialogDirectory() const;
+    // Once a dialog of the window has closed, the view's keys work again at once.
+    void takeKeysBack();
     void showFailure(const QString &what, const QString &name, const QString &reason);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
     // The level of detail likewise; the status bar says when the picture is coarser than full.
     void followDetail();
     void showDetail(int stride);
+    // The depth colours span what the frame on screen measures; the sliders and their depths follow.
+    void fitColorsToFrame();
+    // The wheel setting of the dock goes to the view and is remembered for the next run.
+    void followWheelZoom();
 
     ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;

@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -242,6 +243,20 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     formLayout->setWidget(6, QFormLayout::LabelRole, detailLabel);
     formLayout->setWidget(6, QFormLayout::FieldRole, detailComboBox);
 
+    // Under the depth sliders, the button that fits their colours to the frame; at the end, the wheel.
+    fitColorsButton = new QPushButton(dockWidgetContents);
+    fitColorsButton->setObjectName(QStringLiteral("fitColorsButton"));
+    formLayout->insertRow(5, fitColorsButton);
+    wheelZoomsCheckBox = new QCheckBox(dockWidgetContents);
+    wheelZoomsCheckBox->setObjectName(QStringLiteral("wheelZoomsCheckBox"));
+    wheelStepSpinBox = new QDoubleSpinBox(dockWidgetContents);
+    wheelStepSpinBox->setObjectName(QStringLiteral("wheelStepSpinBox"));
+    wheelStepSpinBox->setRange(1.0, 50.0);
+    wheelStepSpinBox->setDecimals(0);
+    wheelStepSpinBox->setSuffix(QStringLiteral(" %"));
+    wheelStepSpinBox->setValue(10.0);
+    formLayout->addRow(wheelZoomsCheckBox, wheelStepSpinBox);
+
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
     ViewerWindow->addDockWidget(Qt::RightDockWidgetArea, dockWidget);
@@ -255,6 +270,9 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuAdvanced->addAction(actionHideDepthJumps);
     menuAdvanced->addAction(actionFullDetail);
     menuHelp->addAction(actionKeysAndMouse);
+    actionFitColors = makeAction(ViewerWindow, "actionFitColors", nullptr, false);
+    menuAdvanced->addAction(actionFitColors);
+    QObject::connect(fitColorsButton, &QPushButton::clicked, actionFitColors, &QAction::trigger);
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
     mainToolBar->addAction(actionSetControlMethodTranslate);
@@ -362,4 +380,11 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     detailComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "automatic")
                                                  << QCoreApplication::translate(context, "full"));
     detailComboBox->setToolTip(actionFullDetail->toolTip());
+    setTexts(actionFitColors, "Fit colours to this frame",
+             "Spread the depth colours over the depths this frame measures, nearest to farthest (F)", "F");
+    fitColorsButton->setText(actionFitColors->text());
+    fitColorsButton->setToolTip(actionFitColors->toolTip());
+    wheelZoomsCheckBox->setText(QCoreApplication::translate(context, "Mouse wheel zooms"));
+    wheelStepSpinBox->setToolTip(
+        QCoreApplication::translate(context, "How much nearer each notch of the wheel brings the model"));
 }

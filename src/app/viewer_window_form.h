@@ -11,6 +11,7 @@ class QLabel;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
+class QPushButton;
 class QSlider;
 class QStatusBar;
 class QToolBar;
@@ -83,6 +84,12 @@ class ViewerWindowForm {
     QLabel *detailStatusLabel = nullptr;
     // What the picks on the surface say, for as long as they stand.
     QLabel *pickStatusLabel = nullptr;
+    // The depth colours fitted to the frame on screen: a key, and a button under the depth sliders.
+    QAction *actionFitColors = nullptr;
+    QPushButton *fitColorsButton = nullptr;
+    // Whether the wheel zooms, and the share of the distance a notch takes, in percent.
+    QCheckBox *wheelZoomsCheckBox = nullptr;
+    QDoubleSpinBox *wheelStepSpinBox = nullptr;
 
     // Builds the widget tree and actions on the window, sets the texts and wires the controls to
     // the view and to the window's slots. The view draws the frame held in `store`.

@@ -6,6 +6,7 @@
 #include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -13,8 +14,22 @@
 #include <cmath>
 #include <new>
 
+namespace {
+
+// The toolkit's help starts its usage line with the path the program was started by. A user typed
+// "pelnor COMMAND", the first argument parsed, which is no argument the help should list.
+QString commandHelp(const QCommandLineParser &parser) {
+    QString text = parser.helpText();
+    const QString started = "Usage: " + QCoreApplication::arguments().constFirst();
+    if (text.startsWith(started))
+        text.replace(0, started.size(), "Usage: pelnor " + parser.positionalArguments().value(0));
+    return text;
+}
+
+} // namespace
+
 int usageError(QCommandLineParser &parser, const QString &message) {
-    QTextStream(stderr) << "pelnor: " << message << "\n\n" << parser.helpText();
+    QTextStream(stderr) << "pelnor: " << message << "\n\n" << commandHelp(parser);
     return 2;
 }
 
@@ -44,7 +59,7 @@ int parse(QCommandLineParser &parser, const QStringList &arguments, int position
     if (!parser.parse(QStringList{QStringLiteral("pelnor")} + arguments))
         return usageError(parser, parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
+        QTextStream(stdout) << commandHelp(parser);
         return 0;
     }
     if (parser.positionalArguments().size() != positionalCount + 1)
@@ -133,6 +148,8 @@ bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QS
         header.framesFound < header.frameCount)
         *error += " (" + shortSequenceMessage(header) + ")";
     if (loaded && facts) {
+        // Which frame the facts are of, as File Info tells it.
+        facts->lines << QStringLiteral("Frame: %1 / %2").arg(frame).arg(header.framesFound);
         facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
                      << "Capture time: " + captureTimeText(header.captureTime)
                      << QStringLiteral("Frame rate: %1").arg(static_cast<double>(header.frameRate))

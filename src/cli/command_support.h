@@ -16,7 +16,8 @@ struct HeaderFacts {
 int usageError(QCommandLineParser &parser, const QString &message);
 // "pelnor: FILE: reason" and exit status 1 for a file that cannot be read or written.
 int fileError(const QString &path, const QString &reason);
-// Parses a command's arguments (after the command name); returns -1 to go on, else the exit status.
+// Parses a command's arguments, its name first (the first positional argument, unlisted in the
+// help); returns -1 to go on, else the exit status.
 int parse(QCommandLineParser &parser, const QStringList &arguments, int positionalCount);
 
 extern const QCommandLineOption kFrameOption;

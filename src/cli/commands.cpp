@@ -3,6 +3,7 @@
 #include "cli/command_support.h"
 #include "cli/frame_export.h"
 #include "cli/output_name.h"
+#include "cli/progress_line.h"
 
 #include "data/binary_file.h"
 #include "data/file_info_rows.h"
@@ -26,7 +27,6 @@
 int runInfo(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Prints the facts of a scan frame."));
-    parser.addPositionalArgument(QStringLiteral("info"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addOption(kFrameOption);
     const QCommandLineOption pixelOption(QStringLiteral("pixel"),
@@ -81,7 +81,6 @@ int runConvert(const QStringList &arguments) {
         "Writes frames of IN in the format of OUT's ending. Frames are numbered by their index in the "
         "file, from 0. An OUT with a frame number, such as 'frames/walk_%04d.ply', writes one file per "
         "frame, named by that index."));
-    parser.addPositionalArgument(QStringLiteral("convert"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addPositionalArgument(
         QStringLiteral("OUT"), QStringLiteral("A .xyzm, .pt or .ply file; %d or %04d in it numbers frames."));
@@ -121,11 +120,13 @@ int runConvert(const QStringList &arguments) {
     };
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
         const QString path = out.pathFor(frame);
-        const bool written = ending == QLatin1String("xyzm")
-                                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(),
-                                                 store.mask.get(), store.width, store.height, reason, nullptr)
-                             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
-                                                             : writePlyFile(path, store, reason);
+        const bool written =
+            readyFolderOf(path, out.numbered(), reason) &&
+            (ending == QLatin1String("xyzm")
+                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(), store.mask.get(), store.width,
+                                 store.height, reason, nullptr)
+             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
+                                             : writePlyFile(path, store, reason));
         if (!written)
             *reason = path + ": " + *reason;
         return written;
@@ -133,6 +134,8 @@ int runConvert(const QStringList &arguments) {
     if (!out.numbered()) {
         // One file holds one frame: read, triangulated and written here, in one store, with no
         // second store and no thread to start.
+        if (!readyFolderOf(out.pathFor(0), false, &error))
+            return fileError(out.pathFor(0), error);
         ScanFrameStore store{ScanFrameStore::NoFrame{}};
         if (!loadScan(store, in, span.first, &error, nullptr))
             return fileError(in, error);
@@ -166,7 +169,6 @@ int runSample(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes a synthetic capture of a virtual camera and projector filming smooth shapes."));
-    parser.addPositionalArgument(QStringLiteral("sample"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("A .pt, .xyzm or .ptv file."));
     parser.addOption({QStringLiteral("size"), QStringLiteral("Frame size, default 640x480."),
                       QStringLiteral("WxH"), QStringLiteral("640x480")});
@@ -203,8 +205,15 @@ int runSample(const QStringList &arguments) {
     if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
-    const bool written = ending == QLatin1String("ptv")
-                             ? writeSampleSequence(path, width, height, frames, rate, &error, kind)
-                             : writeSampleFile(path, width, height, &error, kind);
+    if (!readyFolderOf(path, false, &error))
+        return fileError(path, error);
+    // A long sequence shows the exports' progress line on a terminal.
+    ProgressLine progress(ending == QLatin1String("ptv") ? frames : 1);
+    const bool written =
+        ending == QLatin1String("ptv")
+            ? writeSampleSequence(path, width, height, frames, rate, &error, kind,
+                                  [&progress](int32_t frame) { progress.step(frame, frame + 1); })
+            : writeSampleFile(path, width, height, &error, kind);
+    progress.finish();
     return written ? 0 : fileError(path, error);
 }

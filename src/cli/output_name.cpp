@@ -1,5 +1,6 @@
 #include "cli/output_name.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -40,4 +41,15 @@ QString OutputName::pathFor(int32_t frame) const {
 
 QString OutputName::ending() const {
     return QFileInfo(numbered() ? m_after : m_before).suffix().toLower();
+}
+
+bool readyFolderOf(const QString &file, bool make, QString *error) {
+    const QString folder = QFileInfo(file).path();
+    const QFileInfo found(folder);
+    if (found.isDir() || (make && !found.exists() && QDir().mkpath(folder)))
+        return true;
+    *error = found.exists() ? QStringLiteral("%1 is not a folder").arg(folder)
+             : make         ? QStringLiteral("the folder %1 could not be made").arg(folder)
+                            : QStringLiteral("the folder %1 does not exist").arg(folder);
+    return false;
 }

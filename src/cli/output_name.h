@@ -22,3 +22,9 @@ class OutputName {
     QString m_after;
     int m_digits = -1; // -1 no number, 0 %d, N %0Nd
 };
+
+// Readies the folder `file` goes into. The files of an export of many frames (a numbered name) or
+// a video have their missing folders made, as such an export usually goes into a new folder; a
+// single file's folder must exist already, so that a slip in its name is told, naming the folder,
+// rather than a tree of folders made. False with the reason otherwise.
+bool readyFolderOf(const QString &file, bool make, QString *error);

@@ -93,7 +93,6 @@ int runRender(const QStringList &arguments, char *program) {
         "are numbered by their index in the file, from 0. An OUT with a frame number, such as "
         "'frames/walk_%04d.png', writes one image per frame, named by that index; an OUT ending in .mp4 "
         "writes one video of every frame at the file's frame rate."));
-    parser.addPositionalArgument(QStringLiteral("render"), QStringLiteral("The command."));
     parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
     parser.addPositionalArgument(
         QStringLiteral("OUT"),
@@ -130,6 +129,14 @@ int runRender(const QStringList &arguments, char *program) {
                        "before drawing, as a mouse drag would, to look at it from the side."),
         QStringLiteral("AX,AY"));
     parser.addOption(turnOption);
+    const QCommandLineOption depthRangeOption(
+        QStringLiteral("depth-range"),
+        QStringLiteral(
+            "Spread the depth colours over depths NEAR to FAR, so that renders of different captures "
+            "share one scale, or with 'fit' over the depths the first frame measures (the range File "
+            "Info shows). By default they span the first frame's framing box."),
+        QStringLiteral("NEAR,FAR|fit"));
+    parser.addOption(depthRangeOption);
     const int status = parse(parser, withJumpFactor(arguments), 2);
     if (status >= 0)
         return status;
@@ -170,6 +177,17 @@ int runRender(const QStringList &arguments, char *program) {
         !std::isfinite(turnY))
         return usageError(parser, QStringLiteral("--turn takes two angles in degrees, for example 0,60"));
 
+    const QString depthRange = parser.value(depthRangeOption);
+    const bool fitDepths = depthRange == QLatin1String("fit");
+    const QStringList depths = depthRange.split(QLatin1Char(','));
+    bool nearOk = false, farOk = false;
+    const float nearDepth = depths.value(0).toFloat(&nearOk), farDepth = depths.value(1).toFloat(&farOk);
+    const bool givenDepths = parser.isSet(depthRangeOption) && !fitDepths;
+    if (givenDepths && (depths.size() != 2 || !nearOk || !farOk || !std::isfinite(nearDepth) ||
+                        !std::isfinite(farDepth) || !(nearDepth < farDepth)))
+        return usageError(parser, QStringLiteral("--depth-range takes NEAR,FAR, two depths with NEAR the "
+                                                 "smaller, for example 500,900, or fit"));
+
     const QString in = parser.positionalArguments().at(1);
     OutputName out;
     QString error;
@@ -188,6 +206,8 @@ int runRender(const QStringList &arguments, char *program) {
     if (!error.isEmpty())
         return usageError(parser, error);
 
+    if (!video && !out.numbered() && !readyFolderOf(out.pathFor(0), false, &error))
+        return fileError(out.pathFor(0), error);
     if (timeLimit > 0)
         armTimeLimit(in, timeLimit);
     FrameSource source;
@@ -266,10 +286,16 @@ int runRender(const QStringList &arguments, char *program) {
     ScanFrameStore store{ScanFrameStore::NoFrame{}};
     store.meshType = style;
     store.materialType = color;
+    // A range given stands for every frame, as one the viewer's sliders set.
+    if (givenDepths) {
+        view.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
+        store.depthRangeTaken = true;
+    }
     VideoWriter writer;
     // A single frame plays for a second.
     const double rate = source.isSequence() ? static_cast<double>(source.frameRate()) : 1.0;
-    if (video && !writer.open(out.pathFor(0), width, height, rate, &error))
+    if (video && !(readyFolderOf(out.pathFor(0), true, &error) &&
+                   writer.open(out.pathFor(0), width, height, rate, &error)))
         return fileError(out.pathFor(0), error);
 
     const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
@@ -277,6 +303,13 @@ int runRender(const QStringList &arguments, char *program) {
         if (frame == span.first) {
             takeCalibrationAndFraming(store, next);
             store.fileName = QFileInfo(in).fileName();
+            // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A
+            // frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
+            const SurfaceFacts measured = fitDepths ? store.measureSurface() : SurfaceFacts();
+            if (measured.validCount > 0) {
+                view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
+                store.depthRangeTaken = true;
+            }
         }
         // The camera and the colours are placed as the viewer places them for the frame it shows.
         view.cameraOrigin = cameraOriginFor(store);
@@ -302,7 +335,7 @@ int runRender(const QStringList &arguments, char *program) {
             image = std::move(image).convertToFormat(QImage::Format_RGB32);
             if (writer.addFrame(image.constBits(), image.bytesPerLine(), reason))
                 return true;
-        } else if (saveImage(image, path, reason)) {
+        } else if (readyFolderOf(path, true, reason) && saveImage(image, path, reason)) {
             return true;
         }
         *reason = path + ": " + *reason;

@@ -72,7 +72,8 @@ QByteArray ptvHeaderBytes(const PtvHeader &header) {
 }
 
 bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
-                         QString *error, VirtualScanner::Scene scene) {
+                         QString *error, VirtualScanner::Scene scene,
+                         const std::function<void(int32_t)> &frameWritten) {
     const VirtualScanner scanner(width, height, scene);
     PtvHeader header;
     const QByteArray now =
@@ -98,6 +99,8 @@ bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int
             const SyntheticCapture capture = scanner.capture(k / static_cast<double>(rate));
             written = file.write(reinterpret_cast<const char *>(capture.phase.data()), 4 * n) == 4 * n &&
                       file.write(reinterpret_cast<const char *>(capture.mosaic.data()), n) == n;
+            if (written && frameWritten)
+                frameWritten(k);
         }
     } catch (const std::bad_alloc &) {
         // The unfinished file is dropped with its temporary.

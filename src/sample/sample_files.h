@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Writes one capture of the virtual scanner as a PT file (one-byte RGGB mosaic, mosaic code 0).
 bool writeCapturePt(const QString &path, const SyntheticCapture &capture, QString *error);
 // Writes the true surface behind a capture as an XYZM file.
@@ -23,5 +25,7 @@ struct PtvHeader;
 // The 457 header bytes of a PTV sequence.
 QByteArray ptvHeaderBytes(const PtvHeader &header);
 // Writes a sequence of the virtual scanner filming its moving scene: frame k at time k / rate.
+// `frameWritten`, when given, hears of each frame k once it is written.
 bool writeSampleSequence(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
-                         QString *error, VirtualScanner::Scene scene = VirtualScanner::Studio);
+                         QString *error, VirtualScanner::Scene scene = VirtualScanner::Studio,
+                         const std::function<void(int32_t)> &frameWritten = nullptr);

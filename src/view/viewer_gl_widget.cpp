@@ -104,8 +104,37 @@ void ViewerGLWidget::changeMaterialType(int type) {
 
 float ViewerGLWidget::depthForSlider(int value) const {
     // From the box's far face down to its near face; a phase frame's centre need not lie midway.
-    const float e = m_store.boundingBoxMax.z() - m_store.boundingBoxMin.z();
-    return m_store.boundingBoxMax.z() - static_cast<float>(value) / 100.0f * e;
+    const QVector2D span = sliderSpan();
+    const float e = span.x() - span.y();
+    return span.x() - static_cast<float>(value) / 100.0f * e;
+}
+
+int ViewerGLWidget::sliderForDepth(float depth) const {
+    const QVector2D span = sliderSpan();
+    const float e = span.x() - span.y();
+    return e > 0.0f ? qRound((span.x() - depth) / e * 100.0f) : 0;
+}
+
+// A frame's box comes from a sample of its points, so measured depths may lie beyond it: after a fit
+// the sliders reach them as well, for as long as the frame fitted (or its sequence) is on screen.
+QVector2D ViewerGLWidget::sliderSpan() const {
+    const float nearest = m_store.boundingBoxMin.z(), farthest = m_store.boundingBoxMax.z();
+    if (QVector2D(nearest, farthest) != m_fittedBox)
+        return QVector2D(farthest, nearest);
+    return QVector2D(std::max(farthest, m_fittedDepths.y()), std::min(nearest, m_fittedDepths.x()));
+}
+
+bool ViewerGLWidget::fitColorRangeToFrame() {
+    const SurfaceFacts measured = m_frameLoaded ? m_store.measureSurface() : SurfaceFacts();
+    if (measured.validCount == 0) {
+        emit statusMessageRequested(QStringLiteral("Nothing measured to fit the colours to"));
+        return false;
+    }
+    m_fittedDepths = QVector2D(measured.min.z(), measured.max.z());
+    m_fittedBox = QVector2D(m_store.boundingBoxMin.z(), m_store.boundingBoxMax.z());
+    m_state.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
+    colorRangeWasSet();
+    return true;
 }
 
 // The depth sliders run from the far end (0) to the near end (100) of the frame's box.

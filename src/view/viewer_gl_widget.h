@@ -13,6 +13,7 @@
 #include <QOpenGLWidget>
 #include <QPair>
 #include <QPoint>
+#include <QVector2D>
 #include <QVector3D>
 #include <QVector>
 
@@ -68,6 +69,16 @@ class ViewerGLWidget : public QOpenGLWidget {
     const PtvHeader &ptvHeader() const { return m_ptvHeader; }
     // The keys the view answers and what its drags do, as (key or drag, effect) rows.
     static QVector<QPair<QString, QString>> keysAndMouse();
+
+    // Colours the depths the frame on screen measures, from its nearest point to its farthest (the
+    // range File Info shows), and lets the depth sliders reach them while the frame's box stays.
+    // False, said in the status bar, when the frame measures nothing: the colours keep their range.
+    bool fitColorRangeToFrame();
+    // Where a depth slider (0 far, 100 near) stands for a depth; the inverse of what it sets.
+    int sliderForDepth(float depth) const;
+    // The share of its distance each notch of the wheel brings the model nearer, about the view's
+    // centre; 0, the default, leaves the wheel without effect.
+    void setWheelZoom(double step) { m_wheelStep = step; }
 
     // Clears to no colour at all where no surface is drawn, so a grabbed image can lie on any page.
     void setTransparentBackground(bool on);
@@ -181,6 +192,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     void reportPlaybackPace(double tickMilliseconds);
     void followFocusWindow();
     float depthForSlider(int value) const;
+    // The far and near depth the sliders run between: the frame's box, with the fitted depths.
+    QVector2D sliderSpan() const;
     void colorRangeWasSet();
     void pickAt(const QPoint &position);
     // Where the view draws a measured point, in widget coordinates, with the mirror blend applied.
@@ -232,4 +245,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     double m_lastPictureMs = 0.0;
     QElapsedTimer m_movingClock;
     int m_movingPictures = 0;
+    // The depths of the last fit (near, far) and the box (near, far) of the frame they were fitted to.
+    QVector2D m_fittedDepths;
+    QVector2D m_fittedBox;
+    double m_wheelStep = 0.0;
 };

@@ -93,9 +93,23 @@ void ViewerGLWidget::mouseReleaseEvent(QMouseEvent *event) {
     emit clicked();
 }
 
-// The wheel neither zooms nor scrolls a parent: zoom is a drag, so a stray wheel turn changes nothing.
+// The wheel never scrolls a parent. By default it does nothing else either: zoom is a drag, so a
+// stray wheel turn changes nothing. Where the user lets it zoom, each notch (120 eighths of a degree;
+// finer wheels send parts of one) brings the model the step's share of its distance nearer, along the
+// line of sight, so the view's centre stays where it is and a notch back undoes a notch forward.
 void ViewerGLWidget::wheelEvent(QWheelEvent *event) {
     event->accept();
+    const double notches = event->angleDelta().y() / 120.0;
+    if (m_wheelStep <= 0.0 || notches == 0.0)
+        return;
+    // Where a drag has taken the model's centre past the eye, steps are those of the framing distance.
+    const float framed = m_store.centerOfMass.z() - m_state.cameraOrigin.z();
+    const float distance = framed + m_state.translation.z();
+    const double nearer =
+        (distance > 0.0f ? distance : framed) * (1.0 - std::pow(1.0 - m_wheelStep, notches));
+    m_state.translation.setZ(m_state.translation.z() - static_cast<float>(nearer));
+    noteMovement();
+    update();
 }
 
 // The view holds the keyboard grab, so the keys meant for an open menu or other popup arrive here
@@ -178,6 +192,7 @@ QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
         {QStringLiteral("Shift + left click"),
          QStringLiteral("Pick a point of the surface; a second pick measures the distance to the first")},
         {QStringLiteral("Shift + right click"), QStringLiteral("Clear the picks")},
-        {QStringLiteral("Wheel"), QStringLiteral("Nothing: zoom is a drag")},
+        {QStringLiteral("Wheel"),
+         QStringLiteral("Nothing (zoom is a drag), or zoom about the centre once Mouse wheel zooms is set")},
     };
 }
