@@ -66,6 +66,50 @@ float spacingPerDepth(const ScanFrameStore &store) {
     return std::isfinite(*middle) ? *middle : 0.0f;
 }
 
+// The cells of one row, in wide vector registers where the processor has them (the verdicts are the
+// same bit for bit: no operation fuses or reorders).
+__attribute__((target_clones("avx2", "default"))) void markRow(const float *tx, const float *ty,
+                                                               const float *tz, const float *bx,
+                                                               const float *by, const float *bz, float limit,
+                                                               int samples, uint8_t *jumps) {
+    auto squared = [](float dx, float dy, float dz) { return dx * dx + dy * dy + dz * dz; };
+    for (int c = 0; c + 1 < samples; ++c) {
+        // Corners: i top-left, t right, r below, d below-right; the cell's five edges.
+        const float it = squared(tx[c] - tx[c + 1], ty[c] - ty[c + 1], tz[c] - tz[c + 1]);
+        const float rd = squared(bx[c] - bx[c + 1], by[c] - by[c + 1], bz[c] - bz[c + 1]);
+        const float ir = squared(tx[c] - bx[c], ty[c] - by[c], tz[c] - bz[c]);
+        const float td = squared(tx[c + 1] - bx[c + 1], ty[c + 1] - by[c + 1], tz[c + 1] - bz[c + 1]);
+        const float id = squared(tx[c] - bx[c + 1], ty[c] - by[c + 1], tz[c] - bz[c + 1]);
+        const float nearLower = std::min(std::min(tz[c], bz[c]), bz[c + 1]);
+        const float nearUpper = std::min(std::min(tz[c], bz[c + 1]), tz[c + 1]);
+        const float longLower = std::max(std::max(ir, rd), id);
+        const float longUpper = std::max(std::max(id, td), it);
+        // Written so that a corner at or behind the camera, or any NaN, counts as a jump; no branch, so
+        // that the loop runs in vector registers.
+        const int keepLower = (nearLower > 0.0f) & (longLower <= limit * nearLower * nearLower);
+        const int keepUpper = (nearUpper > 0.0f) & (longUpper <= limit * nearUpper * nearUpper);
+        jumps[c] = uint8_t((keepLower ^ 1) | ((keepUpper ^ 1) << 1));
+    }
+}
+
+// The points of one row of a raw frame's samples (rowPoints), with the row's terms in `row`: alpha,
+// beta, the two plane products and their slopes along the row, the camera centre, the ray at u = 0
+// and its slope. In wide vector registers where the processor has them, the same bit for bit.
+__attribute__((target_clones("avx2", "default"))) void triangulateRow(const float *phase, int samples,
+                                                                      int stride, const float (&row)[15],
+                                                                      float *px, float *py, float *pz) {
+    const float alpha = row[0], beta = row[1], d1 = row[2], d2 = row[3], e1 = row[4], e2 = row[5];
+    const float cx = row[6], cy = row[7], cz = row[8], bx = row[9], by = row[10], bz = row[11];
+    const float gx = row[12], gy = row[13], gz = row[14];
+    for (int k = 0; k < samples; ++k) {
+        const float u = float(k * stride), q = phase[k * stride];
+        const float t = (alpha - q * beta) / (q * (d2 + u * e2) - (d1 + u * e1));
+        px[k] = cx + t * (bx + u * gx);
+        py[k] = cy + t * (by + u * gy);
+        pz[k] = cz + t * (bz + u * gz);
+    }
+}
+
 } // namespace
 
 double cameraFocalLength(const QMatrix3x3 &cameraBlock) {
@@ -138,37 +182,14 @@ void DepthJumpRule::rowPoints(int sampleRow, RowPoints &points) const {
         d1 += m_p1[a] * base[a], d2 += m_p2[a] * base[a];
         e1 += m_p1[a] * m_g[0][a], e2 += m_p2[a] * m_g[0][a];
     }
-    const float *phase = store.phase.get() + rowStart;
-    for (int k = 0; k < samples; ++k) {
-        const float u = float(k * s), q = phase[k * s];
-        const float t = (m_alpha - q * m_beta) / (q * (d2 + u * e2) - (d1 + u * e1));
-        px[k] = m_centre[0] + t * (base[0] + u * m_g[0][0]);
-        py[k] = m_centre[1] + t * (base[1] + u * m_g[0][1]);
-        pz[k] = m_centre[2] + t * (base[2] + u * m_g[0][2]);
-    }
+    const float row[] = {m_alpha, m_beta,      d1,          d2,          e1,
+                         e2,      m_centre[0], m_centre[1], m_centre[2], base[0],
+                         base[1], base[2],     m_g[0][0],   m_g[0][1],   m_g[0][2]};
+    triangulateRow(store.phase.get() + rowStart, samples, s, row, px, py, pz);
 }
 
 void DepthJumpRule::markJumps(const RowPoints &top, const RowPoints &bottom, int samples,
                               uint8_t *jumps) const {
-    const float *tx = top.x.data(), *ty = top.y.data(), *tz = top.z.data();
-    const float *bx = bottom.x.data(), *by = bottom.y.data(), *bz = bottom.z.data();
-    const float limit = m_limit;
-    auto squared = [](float dx, float dy, float dz) { return dx * dx + dy * dy + dz * dz; };
-    for (int c = 0; c + 1 < samples; ++c) {
-        // Corners: i top-left, t right, r below, d below-right; the cell's five edges.
-        const float it = squared(tx[c] - tx[c + 1], ty[c] - ty[c + 1], tz[c] - tz[c + 1]);
-        const float rd = squared(bx[c] - bx[c + 1], by[c] - by[c + 1], bz[c] - bz[c + 1]);
-        const float ir = squared(tx[c] - bx[c], ty[c] - by[c], tz[c] - bz[c]);
-        const float td = squared(tx[c + 1] - bx[c + 1], ty[c + 1] - by[c + 1], tz[c + 1] - bz[c + 1]);
-        const float id = squared(tx[c] - bx[c + 1], ty[c] - by[c + 1], tz[c] - bz[c + 1]);
-        const float nearLower = std::min(std::min(tz[c], bz[c]), bz[c + 1]);
-        const float nearUpper = std::min(std::min(tz[c], bz[c + 1]), tz[c + 1]);
-        const float longLower = std::max(std::max(ir, rd), id);
-        const float longUpper = std::max(std::max(id, td), it);
-        // Written so that a corner at or behind the camera, or any NaN, counts as a jump; no branch, so
-        // that the loop runs in vector registers.
-        const int keepLower = (nearLower > 0.0f) & (longLower <= limit * nearLower * nearLower);
-        const int keepUpper = (nearUpper > 0.0f) & (longUpper <= limit * nearUpper * nearUpper);
-        jumps[c] = uint8_t((keepLower ^ 1) | ((keepUpper ^ 1) << 1));
-    }
+    markRow(top.x.data(), top.y.data(), top.z.data(), bottom.x.data(), bottom.y.data(), bottom.z.data(),
+            m_limit, samples, jumps);
 }
