@@ -1,4 +1,4 @@
-#include "cli/output_name.h"
+#include "data/output_name.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
