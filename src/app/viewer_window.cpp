@@ -1,6 +1,7 @@
 #include "app/viewer_window.h"
 
 #include "app/keys_and_mouse_window.h"
+#include "app/playback_controls.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
@@ -58,6 +59,8 @@ QString withChosenEnding(const QString &name, const QString &filter) {
 ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     : QMainWindow(parent), m_store(store), ui(std::make_unique<ViewerWindowForm>()) {
     ui->setupUi(this, store);
+    m_playback = new PlaybackControls(*ui, view(), m_store, this);
+    connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
             &ViewerWindow::showStatusMessage);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::pickTextChanged, ui->pickStatusLabel, &QLabel::setText);
@@ -239,12 +242,25 @@ void ViewerWindow::save3DFile() {
         ui->actionReplay->setChecked(false);
     }
     QString chosen;
-    const QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
-                                       : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
+    QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
+                                 : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
+    // With a loop range set, a sequence offers the frame on screen or the range.
+    const QString range = m_store.frameKind == PtvFrame ? m_playback->rangeFilter() : QString();
+    if (!range.isEmpty())
+        filter = tr("This frame: PT Files (*.pt);; This frame: XYZM Files (*.xyzm);; This frame: PLY Files "
+                    "(*.ply);; ") +
+                 range;
     const QString name = withChosenEnding(
         QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
     if (name.isEmpty())
         return;
+    if (!range.isEmpty() && chosen == range) {
+        QString said;
+        const bool saved = m_playback->saveRange(name, &said);
+        qDebug().noquote() << said;
+        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+        return;
+    }
     const QString ending = scanFileEnding(name);
     if (ending == QLatin1String("ply"))
         savePlyFile(name);
@@ -379,6 +395,7 @@ void ViewerWindow::showPaused() {
     ui->actionSaveScreenshot->setEnabled(true);
     ui->actionSave3DFile->setEnabled(true);
     ui->timelineBar->showPace(-1.0);
+    ui->timelineBar->showPlaying(false);
     fillFileInfoTable();
 }
 
@@ -396,6 +413,7 @@ void ViewerWindow::followSequenceHeader() {
     ui->timelineBar->setSequence(header.framesFound, header.frameCount,
                                  static_cast<double>(header.frameRate));
     ui->timelineBar->showFrame(view().ptvFrameCounter());
+    m_playback->showLoopRange();
 }
 
 // The depth sliders and their depths mean something only while the colouring follows depth.
@@ -418,6 +436,7 @@ void ViewerWindow::setSequenceControlsEnabled(bool enabled) {
     for (QAction *action :
          {ui->actionStepBack, ui->actionStepForward, ui->actionFirstFrame, ui->actionLastFrame})
         action->setEnabled(enabled);
+    m_playback->setEnabled(enabled);
 }
 
 void ViewerWindow::seekSequence(int frame, bool pause) {
@@ -456,6 +475,7 @@ void ViewerWindow::lastFrame() {
 }
 
 void ViewerWindow::sequenceFrameShown(int frame) {
+    ui->timelineBar->showPlaying(view().isPlaying());
     ui->timelineBar->showFrame(frame);
     // While playing, the facts would be stale at once; they follow the frame a user stops at.
     if (!view().isPlaying())

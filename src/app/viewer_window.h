@@ -6,6 +6,7 @@
 #include <memory>
 
 class KeysAndMouseWindow;
+class PlaybackControls;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -93,6 +94,7 @@ class ViewerWindow : public QMainWindow {
     // A top-level window of its own: closing the main window leaves it open.
     std::unique_ptr<QTableWidget> fileInfoTable;
     KeysAndMouseWindow *keysAndMouse = nullptr;
+    PlaybackControls *m_playback = nullptr;
     QString ptvFilePath;
     int controlMethod = 0;
     int instanceId = -1;

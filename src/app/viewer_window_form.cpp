@@ -247,6 +247,23 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
     menuHelp->addAction(actionKeysAndMouse);
+    // The controls that study motion, in a menu of their own.
+    menuPlayback = new QMenu(menuBar);
+    menuPlayback->setObjectName(QStringLiteral("menuPlayback"));
+    menuBar->insertMenu(menuHelp->menuAction(), menuPlayback);
+    actionSlower = makeAction(ViewerWindow, "actionSlower", nullptr, false);
+    actionFaster = makeAction(ViewerWindow, "actionFaster", nullptr, false);
+    actionNormalSpeed = makeAction(ViewerWindow, "actionNormalSpeed", nullptr, false);
+    actionLoopStart = makeAction(ViewerWindow, "actionLoopStart", nullptr, false);
+    actionLoopEnd = makeAction(ViewerWindow, "actionLoopEnd", nullptr, false);
+    actionClearLoop = makeAction(ViewerWindow, "actionClearLoop", nullptr, false);
+    actionSecondBack = makeAction(ViewerWindow, "actionSecondBack", nullptr, false);
+    actionSecondForward = makeAction(ViewerWindow, "actionSecondForward", nullptr, false);
+    menuPlayback->addActions({actionSlower, actionFaster, actionNormalSpeed});
+    menuPlayback->addSeparator();
+    menuPlayback->addActions({actionLoopStart, actionLoopEnd, actionClearLoop});
+    menuPlayback->addSeparator();
+    menuPlayback->addActions({actionSecondBack, actionSecondForward});
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
     mainToolBar->addAction(actionSetControlMethodTranslate);
@@ -318,6 +335,17 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     setTexts(actionKeysAndMouse, "Keys and mouse", "Every key and mouse drag of the viewer", nullptr);
     setTexts(actionHideDepthJumps, "Hide depth jumps",
              "Leave out the triangles that join surfaces at different depths (J)", "J");
+    setTexts(actionSlower, "Slower", "Play at half the speed, down to 1/8× ([)", "[");
+    setTexts(actionFaster, "Faster", "Play at twice the speed, up to 4× (])", "]");
+    setTexts(actionNormalSpeed, "Normal speed", "Play at the file's own rate, 1× (Backspace)", "Backspace");
+    setTexts(actionLoopStart, "Set loop start", "Start the loop range at the frame on screen (I)", "I");
+    setTexts(actionLoopEnd, "Set loop end", "End the loop range at the frame on screen (O)", "O");
+    setTexts(actionClearLoop, "Clear range", "Clear the loop range: play every frame (Shift+I)", "Shift+I");
+    setTexts(actionSecondBack, "One second back", "Show the frame one second earlier, pausing (Shift+Left)",
+             "Shift+Left");
+    setTexts(actionSecondForward, "One second forward",
+             "Show the frame one second later, pausing (Shift+Right)", "Shift+Right");
+    menuPlayback->setTitle(QCoreApplication::translate(context, "Playback"));
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
     menuHelp->setTitle(QCoreApplication::translate(context, "Help"));

@@ -43,6 +43,16 @@ class ViewerWindowForm {
     QAction *actionKeysAndMouse = nullptr;
     // Leaves out the triangles that join surfaces at different depths.
     QAction *actionHideDepthJumps = nullptr;
+    // Studying motion, in the Playback menu: the speed, the loop range and steps of one second.
+    QAction *actionSlower = nullptr;
+    QAction *actionFaster = nullptr;
+    QAction *actionNormalSpeed = nullptr;
+    QAction *actionLoopStart = nullptr;
+    QAction *actionLoopEnd = nullptr;
+    QAction *actionClearLoop = nullptr;
+    QAction *actionSecondBack = nullptr;
+    QAction *actionSecondForward = nullptr;
+    QMenu *menuPlayback = nullptr;
     QWidget *centralWidget = nullptr;
     QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;

@@ -41,3 +41,14 @@ QString OutputName::pathFor(int32_t frame) const {
 QString OutputName::ending() const {
     return QFileInfo(numbered() ? m_after : m_before).suffix().toLower();
 }
+
+QString OutputName::numbering(const QString &name) {
+    OutputName given;
+    if (given.parse(name, nullptr) && given.numbered())
+        return name;
+    QString plain = name;
+    plain.replace(QLatin1Char('%'), QLatin1String("%%"));
+    const int dot = plain.lastIndexOf(QLatin1Char('.'));
+    const int at = dot > plain.lastIndexOf(QLatin1Char('/')) ? dot : plain.size();
+    return plain.insert(at, QLatin1String("_%04d"));
+}
