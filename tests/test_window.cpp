@@ -38,7 +38,8 @@ struct Viewer {
     ScanFrameStore store;
     ViewerWindow window{store};
     ViewerWindowForm &ui = window.form();
-    QString atDialog, offered; // while the last dialog was up: shows(), the name and types it offered
+    // While the last dialog was up: shows(), the name, folder and types it offered.
+    QString atDialog, offered, folder;
     QStringList filters;
 
     Viewer() {
@@ -76,6 +77,7 @@ struct Viewer {
             filters = dialog->nameFilters();
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
             offered = edit->text();
+            folder = dialog->directory().absolutePath();
             dialog->selectNameFilter(filter); // no such type: no change
             edit->clear();
             hasKeyboardFocus(dialog); // as a user waits for the dialog before typing
@@ -641,6 +643,54 @@ class TestWindow : public QObject {
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
         next.ui.hideJumpsCheckBox->setChecked(false); // as the next test expects the first run
         QVERIFY(!next.store.hideDepthJumps);
+    }
+
+    // Open Recent keeps the last ten files opened, newest first, each once; a file gone from the disk
+    // leaves it when chosen, said. The list, the window's size and dock, and the last folder of a
+    // dialog are read by the next run; --reset-settings asks the next run to forget them.
+    void remembersFilesAndWindow() {
+        QSettings().remove("files/recent");
+        auto entries = [](Viewer &v) {
+            QStringList names;
+            for (QAction *entry : v.ui.menuRecent->actions())
+                names << entry->text().section(' ', 2, 2);
+            return names.join(' ');
+        };
+        QVERIFY(QDir(dir.path()).mkpath("sub"));
+        QString before;
+        {
+            Viewer v;
+            for (int i = 0; i < 11; ++i) {
+                QVERIFY(QFile::copy(xyzm, path(QString("sub/%1.xyzm").arg(i))));
+                v.window.openFile(path(QString("sub/%1.xyzm").arg(i)));
+            }
+            v.window.openFile(path("missing.pt"));
+            v.window.openFile(path("sub/3.xyzm"));
+            QCOMPARE(entries(v), "3.xyzm 10.xyzm 9.xyzm 8.xyzm 7.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
+            QVERIFY(QFile::remove(path("sub/9.xyzm")));
+            v.ui.menuRecent->actions().at(2)->trigger();
+            QVERIFY(v.status().startsWith("Could not open 9.xyzm: ") &&
+                    v.store.filePath == path("sub/3.xyzm"));
+            v.ui.menuRecent->actions().at(3)->trigger();
+            before = entries(v);
+            QCOMPARE(before, "7.xyzm 3.xyzm 10.xyzm 8.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
+            QVERIFY(v.answer(v.ui.actionOpen3DFile, path("sub/2.xyzm")));
+            v.window.resize(900, 700);
+            v.window.addDockWidget(Qt::LeftDockWidgetArea, v.ui.dockWidget);
+            v.window.close();
+        }
+        Viewer next;
+        QVERIFY(restoreWindowLayout(next.window));
+        QVERIFY(next.window.size() == QSize(900, 700) &&
+                next.window.dockWidgetArea(next.ui.dockWidget) == Qt::LeftDockWidgetArea);
+        QCOMPARE(entries(next), "2.xyzm " + QString(before).remove("2.xyzm "));
+        QVERIFY(next.answer(next.ui.actionOpen3DFile, QString()) && next.folder == path("sub"));
+        QString said;
+        QTextStream out(&said);
+        QVERIFY(answerCommandLine({"--reset-settings", "walk.ptv"}, out, out) == -1 && said.isEmpty());
+        QVERIFY(resetSettingsAsked({"--reset-settings", "walk.ptv"}) &&
+                !resetSettingsAsked({"--", "--reset-settings"}));
+        QCOMPARE(fileArgument({"--reset-settings", "walk.ptv"}), "walk.ptv");
     }
 
     void keysAndMouseWindow() {

@@ -2,9 +2,11 @@
 
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
+#include "app/recent_files.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
+#include "app/window_placement.h"
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
@@ -16,6 +18,7 @@
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -44,6 +47,14 @@ constexpr int kStatusMessageMs = 2100;
 const QString kHideDepthJumpsKey = QStringLiteral("view/hideDepthJumps");
 const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
 constexpr int kMirrorMessageMs = 670;
+// The folder each file dialog was last answered in.
+const QString kOpenFolderKey = QStringLiteral("files/openFolder");
+const QString kSaveFolderKey = QStringLiteral("files/saveFolder");
+const QString kSnapshotFolderKey = QStringLiteral("files/snapshotFolder");
+
+void rememberDialogFolder(const QString &key, const QString &chosen) {
+    QSettings().setValue(key, QFileInfo(chosen).absolutePath());
+}
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
 // from its filter ("PT Files (*.pt)" gives ".pt").
@@ -61,6 +72,14 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->setupUi(this, store);
     m_playback = new PlaybackControls(*ui, view(), m_store, this);
     connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
+    m_recent = new RecentFiles(ui->menuRecent);
+    connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
+    connect(m_recent, &RecentFiles::gone, this, [this](const QString &path) {
+        showFailure(QStringLiteral("Could not open "), lastPathComponent(path),
+                    QStringLiteral("the file is gone from the disk, and from Open Recent"));
+    });
+    // Escape ends the program without closing the window, so the layout is kept at the end too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveWindowLayout(*this); });
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
             &ViewerWindow::showStatusMessage);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::pickTextChanged, ui->pickStatusLabel, &QLabel::setText);
@@ -165,6 +184,7 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
         ui->actionReplay->setChecked(true);
     }
     setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
+    m_recent->add(path);
 }
 
 void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
@@ -200,6 +220,7 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
     fillFileInfoTable();
     ui->actionSetControlMethodRotate->setChecked(true);
     setWindowTitle(name + QStringLiteral(" | Pelnor Viewer"));
+    m_recent->add(path);
 }
 
 void ViewerWindow::showStatusMessage(QString text) {
@@ -212,9 +233,13 @@ void ViewerWindow::showFailure(const QString &what, const QString &name, const Q
     ui->statusBar->showMessage(text, kFailureMessageMs);
 }
 
-// File dialogs open in the folder of the scan on screen, or in the working folder before the
-// first scan. (Qt's own dialog reads ":" as the resource tree, where a typed name cannot be saved.)
-QString ViewerWindow::dialogDirectory() const {
+// Before the first answer, file dialogs open in the folder of the scan on screen, or in the working
+// folder before the first scan. (Qt's own dialog reads ":" as the resource tree, where a typed name
+// cannot be saved.)
+QString ViewerWindow::dialogDirectory(const QString &key) const {
+    const QString remembered = QSettings().value(key).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
     if (!m_store.filePath.isEmpty()) {
         const QFileInfo scan(m_store.filePath);
         if (scan.absoluteDir().exists())
@@ -224,8 +249,10 @@ QString ViewerWindow::dialogDirectory() const {
 }
 
 void ViewerWindow::open3DFile() {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open 3D File"), dialogDirectory(),
-                                                      tr("3D Files (*.xyzm *.pt *.ptv)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open 3D File"), dialogDirectory(kOpenFolderKey), tr("3D Files (*.xyzm *.pt *.ptv)"));
+    if (!path.isEmpty())
+        rememberDialogFolder(kOpenFolderKey, path);
     openFile(path);
 }
 
@@ -251,9 +278,11 @@ void ViewerWindow::save3DFile() {
                     "(*.ply);; ") +
                  range;
     const QString name = withChosenEnding(
-        QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
+        QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(kSaveFolderKey), filter, &chosen),
+        chosen);
     if (name.isEmpty())
         return;
+    rememberDialogFolder(kSaveFolderKey, name);
     if (!range.isEmpty() && chosen == range) {
         QString said;
         const bool saved = m_playback->saveRange(name, &said);
@@ -306,10 +335,13 @@ void ViewerWindow::saveScreenshot() {
     const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
     QString chosen;
     const QString name = withChosenEnding(
-        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
+        QFileDialog::getSaveFileName(this, tr("Save Screenshot"),
+                                     QDir(dialogDirectory(kSnapshotFolderKey)).filePath(proposed),
+                                     tr("PNG Files (*.png)"), &chosen),
         chosen);
     if (name.isEmpty())
         return;
+    rememberDialogFolder(kSnapshotFolderKey, name);
     // The suffix of the name picks the image format; a name typed without one is a PNG.
     const QImage image = view().grabFramebuffer();
     if (image.save(name))
@@ -529,6 +561,7 @@ void ViewerWindow::closeEvent(QCloseEvent *event) {
     qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
                               QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
+    saveWindowLayout(*this);
     // File Info is a window of its own: left open, it would keep the program running.
     fileInfoTable->close();
     QMainWindow::closeEvent(event);

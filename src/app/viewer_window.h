@@ -7,6 +7,7 @@
 
 class KeysAndMouseWindow;
 class PlaybackControls;
+class RecentFiles;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -84,7 +85,9 @@ class ViewerWindow : public QMainWindow {
     void showSequenceFrame(int frame);
     // Follows each sequence frame shown with the timeline, and with File Info while paused.
     void sequenceFrameShown(int frame);
-    QString dialogDirectory() const;
+    // Where a file dialog opens: the folder it was last answered in (`key` names the dialog), else
+    // the folder of the scan on screen.
+    QString dialogDirectory(const QString &key) const;
     void showFailure(const QString &what, const QString &name, const QString &reason);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
@@ -95,6 +98,7 @@ class ViewerWindow : public QMainWindow {
     std::unique_ptr<QTableWidget> fileInfoTable;
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
+    RecentFiles *m_recent = nullptr;
     QString ptvFilePath;
     int controlMethod = 0;
     int instanceId = -1;

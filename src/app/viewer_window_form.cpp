@@ -247,7 +247,10 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
     menuHelp->addAction(actionKeysAndMouse);
-    // The controls that study motion, in a menu of their own.
+    // The files opened last under File, and the controls that study motion in a menu of their own.
+    menuRecent = new QMenu(menuOpen);
+    menuRecent->setObjectName(QStringLiteral("menuRecent"));
+    menuOpen->insertMenu(actionSaveScreenshot, menuRecent);
     menuPlayback = new QMenu(menuBar);
     menuPlayback->setObjectName(QStringLiteral("menuPlayback"));
     menuBar->insertMenu(menuHelp->menuAction(), menuPlayback);
@@ -345,6 +348,7 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
              "Shift+Left");
     setTexts(actionSecondForward, "One second forward",
              "Show the frame one second later, pausing (Shift+Right)", "Shift+Right");
+    menuRecent->setTitle(QCoreApplication::translate(context, "Open Recent"));
     menuPlayback->setTitle(QCoreApplication::translate(context, "Playback"));
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));

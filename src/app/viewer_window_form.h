@@ -53,6 +53,7 @@ class ViewerWindowForm {
     QAction *actionSecondBack = nullptr;
     QAction *actionSecondForward = nullptr;
     QMenu *menuPlayback = nullptr;
+    QMenu *menuRecent = nullptr;
     QWidget *centralWidget = nullptr;
     QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
