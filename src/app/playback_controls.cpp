@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include <algorithm>
 #include <cmath>
 
 PlaybackControls::PlaybackControls(ViewerWindowForm &form, ViewerGLWidget &view, const ScanFrameStore &store,

@@ -43,11 +43,14 @@ void RecentFiles::follow() {
     }
     for (int i = 0; i < m_paths.size(); ++i) {
         const QString &path = m_paths.at(i);
-        // The name first, as it is looked for; the folder tells apart two files of one name.
+        // The name first, as it is looked for; the folder tells apart two files of one name. An
+        // ampersand of the path is shown, not taken for the entry's key.
         const QFileInfo file(path);
-        QAction *entry = m_menu->addAction(QStringLiteral("&%1  %2    %3")
-                                               .arg(QString::number((i + 1) % 10), file.fileName(),
-                                                    QDir::toNativeSeparators(file.absolutePath())));
+        QString name = file.fileName(), folder = QDir::toNativeSeparators(file.absolutePath());
+        name.replace(QLatin1Char('&'), QLatin1String("&&"));
+        folder.replace(QLatin1Char('&'), QLatin1String("&&"));
+        QAction *entry = m_menu->addAction(
+            QStringLiteral("&%1  %2    %3").arg(QString::number((i + 1) % 10), name, folder));
         connect(entry, &QAction::triggered, this, [this, path] { choose(path); });
     }
     m_menu->setEnabled(!m_paths.isEmpty());
