@@ -612,7 +612,7 @@ class TestWindow : public QObject {
                                          "This frame: PLY Files (*.ply)", range}));
         QCOMPARE(v.status(), "Saved frames 4 to 5 as walk_0004.ply to walk_0005.ply");
         QCOMPARE(QDir(path("range")).entryList(QDir::Files), (QStringList{"walk_0004.ply", "walk_0005.ply"}));
-        for (const QString name : {"no-such-folder/walk.ply", "walk.txt"}) {
+        for (const QString name : {"no-such-folder/walk_%d.ply", "walk.txt"}) {
             QVERIFY(v.answer(v.ui.actionSave3DFile, path(name), range));
             QVERIFY2(v.status().startsWith("Could not save " +
                                            QString(name.endsWith("txt") ? "walk.txt: " : "frames 4 to 5: ")),
