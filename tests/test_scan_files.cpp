@@ -6,6 +6,7 @@
 #include "data/file_info_rows.h"
 #include "data/frame_source.h"
 #include "data/image_filter.h"
+#include "data/loop_range.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
@@ -322,6 +323,26 @@ class TestScanFiles : public QObject {
         QCOMPARE(run(1, 2, 3), (QVector<int>{1, 1, 1}));
         QCOMPARE(run(1, 5, 7), (QVector<int>{2, 3, 4, 1, 2, 3, 4}));
         QCOMPARE(run(3, 5, 3), (QVector<int>{4, 1, 2}));
+
+        // Within a loop range the same rule runs with the range in the place of the file, coming back
+        // from outside it. An open bound reaches the file's end; a start past the end drops the end, an
+        // end before the start the start; a file cut short below the range plays whole.
+        auto loop = [](LoopRange range, int counter, int frames) {
+            QVector<int> shown;
+            for (int t = 0; t < 4; ++t)
+                shown << (counter = range.next(counter, frames));
+            return shown;
+        };
+        LoopRange range;
+        range.setStart(2);
+        range.setEnd(4);
+        QCOMPARE(loop(range, 0, 8), (QVector<int>{3, 4, 3, 4}));
+        QCOMPARE(loop(range, 7, 4), (QVector<int>{3, 3, 3, 3}));
+        QCOMPARE(range.bounds(2), (std::pair<int32_t, int32_t>(0, 1)));
+        range.setStart(5);
+        QCOMPARE(loop(range, 5, 8), (QVector<int>{6, 7, 6, 7}));
+        range.setEnd(3);
+        QCOMPARE(loop(range, 0, 8), run(0, 4, 4));
     }
 
     // A decoded frame is the PT load of its phase and texture with valid phases smoothed: saved as a

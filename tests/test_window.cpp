@@ -1,5 +1,6 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/scan_file_names.h"
+#include "app/timeline_bar.h"
 #include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
@@ -38,7 +39,8 @@ struct Viewer {
     ScanFrameStore store;
     ViewerWindow window{store};
     ViewerWindowForm &ui = window.form();
-    QString atDialog, offered; // while the last dialog was up: shows(), the name and types it offered
+    // While the last dialog was up: shows(), the name, folder and types it offered.
+    QString atDialog, offered, folder;
     QStringList filters;
 
     Viewer() {
@@ -76,6 +78,7 @@ struct Viewer {
             filters = dialog->nameFilters();
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
             offered = edit->text();
+            folder = dialog->directory().absolutePath();
             dialog->selectNameFilter(filter); // no such type: no change
             edit->clear();
             hasKeyboardFocus(dialog); // as a user waits for the dialog before typing
@@ -495,7 +498,7 @@ class TestWindow : public QObject {
         QCoreApplication::sendPostedEvents();
         QCOMPARE(slider->width(), length);
         QCOMPARE(v.label("paceLabel") + ' ' + v.label("timeLabel"),
-                 QString("2 fps %1 s / 3.00 s").arg(v.view().ptvFrameCounter() / 2.0, 0, 'f', 2));
+                 QString("2 fps %1 s / 3.00 s").arg(v.view().ptvFrameCounter() / 2.0, 0, 'f', 3));
 
         // Dragging shows each frame passed.
         QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(1, middle));
@@ -550,6 +553,95 @@ class TestWindow : public QObject {
                 slider->value() == v.view().ptvFrameCounter());
     }
 
+    // Speed, loop range and steps of a second over the 2 fps sequence. The speed keys and control
+    // set the interval and the readout; playing loops inside the range in order, never outside it,
+    // through pauses and seeks; a second is two frames, never past either end; paused, the time has
+    // milliseconds. Save writes the range numbered, each frame as it saves one; a new file plays whole.
+    void studyingMotion() {
+        Viewer v;
+        auto *slider = v.window.findChild<TimelineSlider *>(QStringLiteral("timelineSlider"));
+        auto *speedBox = v.window.findChild<QComboBox *>(QStringLiteral("speedBox"));
+        auto press = [&](const QString &keys) {
+            const int key = QKeySequence(keys)[0];
+            QTest::keyClick(v.window.windowHandle(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        };
+        v.window.openFile(twoFps);
+        const struct {
+            const char *keys, *shows; // the speed control, the interval and the readout
+        } speeds[] = {{"[ [", "1/4× 2000 0.5 fps (1/4×)"},
+                      {"[ [ [", "1/8× 4000 0.25 fps (1/8×)"}, // no slower
+                      {"] ] ] ] ] ]", "4× 125 8 fps (4×)"},
+                      {"Backspace", "1× 500 2 fps"}};
+        for (const auto &row : speeds) {
+            for (const QString &key : QString(row.keys).split(' '))
+                press(key);
+            QCOMPARE(speedBox->currentText() + ' ' + QString::number(v.view().ptvInterval()) + ' ' +
+                         v.label("paceLabel"),
+                     QString(row.shows));
+        }
+        emit speedBox->activated(1);
+        QVERIFY(v.view().ptvInterval() == 2000 && v.label("paceLabel") == "0.5 fps (1/4×)");
+        press("Backspace");
+
+        QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
+        const struct {
+            const char *does; // keys, "seek K" or "wait" for the next tick
+            int frame;
+            bool playing;
+            const char *loop; // the range the timeline marks
+        } steps[] = {
+            {"Home", 0, true, ""},         {"Shift+Right", 2, false, ""}, // a second, pausing
+            {"Shift+Right", 4, false, ""}, {"Shift+Right", 5, false, ""}, // not past the end
+            {"Shift+Left", 3, false, ""},  {"Shift+Left", 1, false, ""},  {"Shift+Left", 0, false, ""},
+            {"seek 1", 1, false, ""},      {"I", 1, false, "1 to 5"},     {"seek 3", 3, false, "1 to 5"},
+            {"O", 3, false, "1 to 3"},     {"Space", 2, true, "1 to 3"}, // frame 1 stands for 0
+            {"wait", 3, true, "1 to 3"},   {"wait", 2, true, "1 to 3"},   {"seek 5", 5, true, "1 to 3"},
+            {"wait", 2, true, "1 to 3"}, // back into the range
+            {"Space", 2, false, "1 to 3"}, {"Space", 3, true, "1 to 3"},  {"Shift+I", 3, true, ""},
+            {"wait", 4, true, ""},         {"wait", 5, true, ""},         {"wait", 1, true, ""}};
+        for (const auto &step : steps) {
+            const QString does(step.does);
+            if (does.startsWith("seek"))
+                slider->setValue(does.section(' ', 1).toInt());
+            else if (does == "wait")
+                QVERIFY(shownFrames.wait(2000));
+            else
+                press(does);
+            const int shown = v.view().ptvFrameCounter();
+            QVERIFY2(shown == step.frame && v.view().isPlaying() == step.playing, step.does);
+            QVERIFY(shownPixels(v.store) == decodedPtvFrame(twoFps, shown));
+            QCOMPARE(v.label("timeLabel") + slider->toolTip().remove("Loop: frames "),
+                     QString("%1 s / 3.00 s").arg(shown / 2.0, 0, 'f', step.playing ? 2 : 3) + step.loop);
+        }
+
+        // The timeline marks the range under its groove.
+        press("Space");
+        slider->setValue(4);
+        press("I");
+        const QImage strip = slider->grab().toImage();
+        const QColor marked(0x3d, 0xae, 0xe9);
+        QVERIFY(strip.pixelColor(strip.width() * 9 / 10, strip.height() - 2) == marked &&
+                strip.pixelColor(strip.width() / 10, strip.height() - 2) != marked);
+        QVERIFY(QDir(dir.path()).mkpath("range"));
+        const QString range = "Frames 4 to 5, numbered (*.ply *.pt *.xyzm)";
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("range/walk.ply"), range));
+        QCOMPARE(v.filters, (QStringList{"This frame: PT Files (*.pt)", "This frame: XYZM Files (*.xyzm)",
+                                         "This frame: PLY Files (*.ply)", range}));
+        QCOMPARE(v.status(), "Saved frames 4 to 5 as walk_0004.ply to walk_0005.ply");
+        QCOMPARE(QDir(path("range")).entryList(QDir::Files), (QStringList{"walk_0004.ply", "walk_0005.ply"}));
+        // A numbered range makes its folder, as the tool's numbered exports do; an unknown ending is refused.
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("new/walk_%d.ply"), range));
+        QCOMPARE(QDir(path("new")).entryList(QDir::Files), (QStringList{"walk_4.ply", "walk_5.ply"}));
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("walk.txt"), range));
+        QVERIFY2(v.status().startsWith("Could not save walk.txt: "), qPrintable(v.status()));
+        slider->setValue(5);
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("frame5.ply"), "This frame: PLY Files (*.ply)"));
+        QCOMPARE(readAll(path("range/walk_0005.ply")), readAll(path("frame5.ply")));
+        v.window.openFile(ptv);
+        QVERIFY(!v.view().loopRange().isSet() && slider->toolTip().isEmpty());
+    }
+
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
     // mesh, and is remembered with its factor for the next run. So is the wheel, which does nothing on
     // the first run and, once let, zooms: a notch forward takes the step's share of the distance.
@@ -582,6 +674,54 @@ class TestWindow : public QObject {
         next.ui.hideJumpsCheckBox->setChecked(false);
         next.ui.wheelZoomsCheckBox->setChecked(false);
         QVERIFY(!next.store.hideDepthJumps);
+    }
+
+    // Open Recent keeps the last ten files opened, newest first, each once; a file gone from the disk
+    // leaves it when chosen, said. The list, the window's size and dock, and the last folder of a
+    // dialog are read by the next run; --reset-settings asks the next run to forget them.
+    void remembersFilesAndWindow() {
+        QSettings().remove("files/recent");
+        auto entries = [](Viewer &v) {
+            QStringList names;
+            for (QAction *entry : v.ui.menuRecent->actions())
+                names << entry->text().section(' ', 2, 2);
+            return names.join(' ');
+        };
+        QVERIFY(QDir(dir.path()).mkpath("sub"));
+        QString before;
+        {
+            Viewer v;
+            for (int i = 0; i < 11; ++i) {
+                QVERIFY(QFile::copy(xyzm, path(QString("sub/%1.xyzm").arg(i))));
+                v.window.openFile(path(QString("sub/%1.xyzm").arg(i)));
+            }
+            v.window.openFile(path("missing.pt"));
+            v.window.openFile(path("sub/3.xyzm"));
+            QCOMPARE(entries(v), "3.xyzm 10.xyzm 9.xyzm 8.xyzm 7.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
+            QVERIFY(QFile::remove(path("sub/9.xyzm")));
+            v.ui.menuRecent->actions().at(2)->trigger();
+            QVERIFY(v.status().startsWith("Could not open 9.xyzm: ") &&
+                    v.store.filePath == path("sub/3.xyzm"));
+            v.ui.menuRecent->actions().at(3)->trigger();
+            before = entries(v);
+            QCOMPARE(before, "7.xyzm 3.xyzm 10.xyzm 8.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
+            QVERIFY(v.answer(v.ui.actionOpen3DFile, path("sub/2.xyzm")));
+            v.window.resize(900, 700);
+            v.window.addDockWidget(Qt::LeftDockWidgetArea, v.ui.dockWidget);
+            v.window.close();
+        }
+        Viewer next;
+        QVERIFY(restoreWindowLayout(next.window));
+        QVERIFY(next.window.size() == QSize(900, 700) &&
+                next.window.dockWidgetArea(next.ui.dockWidget) == Qt::LeftDockWidgetArea);
+        QCOMPARE(entries(next), "2.xyzm " + QString(before).remove("2.xyzm "));
+        QVERIFY(next.answer(next.ui.actionOpen3DFile, QString()) && next.folder == path("sub"));
+        QString said;
+        QTextStream out(&said);
+        QVERIFY(answerCommandLine({"--reset-settings", "walk.ptv"}, out, out) == -1 && said.isEmpty());
+        QVERIFY(resetSettingsAsked({"--reset-settings", "walk.ptv"}) &&
+                !resetSettingsAsked({"--", "--reset-settings"}));
+        QCOMPARE(fileArgument({"--reset-settings", "walk.ptv"}), "walk.ptv");
     }
 
     void keysAndMouseWindow() {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QSettings>
 #include <QSurfaceFormat>
 #include <QTextStream>
 #include <QVector>
@@ -51,6 +52,8 @@ int main(int argc, char *argv[]) {
     // What the viewer remembers between runs lives under the program's own name.
     QApplication::setOrganizationName(QStringLiteral("pelnor"));
     QApplication::setApplicationName(QStringLiteral("pelnor-viewer"));
+    if (resetSettingsAsked(arguments))
+        QSettings().clear();
     // Lets the desktop match the window with its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("pelnor-viewer"));
     applyStyleSheet(app);
@@ -64,8 +67,12 @@ int main(int argc, char *argv[]) {
     qRegisterMetaType<QVector<float>>();
 
     ViewerWindow window(scanFrameStore);
+    const bool restored = restoreWindowLayout(window);
     window.show();
-    placeOnPrimaryScreen(window);
+    if (!restored)
+        placeOnPrimaryScreen(window);
+    // Without a window manager nothing else makes the window active, and its keys would wait for a click.
+    window.activateWindow();
 
     // QApplication has taken its own options out of argv by now.
     QStringList left;

@@ -1,8 +1,10 @@
 #include "app/timeline_bar.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -46,9 +48,39 @@ void TimelineSlider::mousePressEvent(QMouseEvent *event) {
     QSlider::mousePressEvent(event);
 }
 
+void TimelineSlider::setLoop(int first, int last) {
+    m_loopFirst = first;
+    m_loopLast = last;
+    setToolTip(first < 0 ? QString() : QStringLiteral("Loop: frames %1 to %2").arg(first).arg(last));
+    update();
+}
+
+// The loop range is a band under the groove, from the handle's centre at its first frame to its
+// centre at the last.
+void TimelineSlider::paintEvent(QPaintEvent *event) {
+    QSlider::paintEvent(event);
+    if (m_loopFirst < 0)
+        return;
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const auto centre = [&](int frame) {
+        return groove.x() + handle.width() / 2 +
+               QStyle::sliderPositionFromValue(minimum(), maximum(), frame, groove.width() - handle.width(),
+                                               option.upsideDown);
+    };
+    constexpr int kBand = 3;
+    QPainter painter(this);
+    painter.fillRect(QRect(QPoint(centre(m_loopFirst) - 1, height() - kBand),
+                           QPoint(centre(m_loopLast) + 1, height() - 1)),
+                     QColor(0x3d, 0xae, 0xe9));
+}
+
 TimelineBar::TimelineBar(QWidget *parent)
     : QWidget(parent), m_slider(new TimelineSlider(this)), m_frameLabel(new QLabel(this)),
-      m_timeLabel(new QLabel(this)), m_paceLabel(new QLabel(this)), m_shortLabel(new QLabel(this)) {
+      m_timeLabel(new QLabel(this)), m_paceLabel(new QLabel(this)), m_shortLabel(new QLabel(this)),
+      m_speedBox(new QComboBox(this)) {
     m_slider->setObjectName(QStringLiteral("timelineSlider"));
     m_frameLabel->setObjectName(QStringLiteral("frameLabel"));
     m_timeLabel->setObjectName(QStringLiteral("timeLabel"));
@@ -72,6 +104,17 @@ TimelineBar::TimelineBar(QWidget *parent)
     layout->addWidget(m_frameLabel);
     layout->addWidget(m_timeLabel);
     layout->addWidget(m_paceLabel);
+    m_speedBox->setObjectName(QStringLiteral("speedBox"));
+    for (int step = 0; step < PlaybackSpeed::kSteps; ++step)
+        m_speedBox->addItem(PlaybackSpeed::textOf(step));
+    m_speedBox->setCurrentIndex(PlaybackSpeed::kNormal);
+    m_speedBox->setToolTip(
+        QStringLiteral("Playback speed: [ halves it, ] doubles it, Backspace plays at 1\u00d7"));
+    m_speedBox->setFocusPolicy(Qt::NoFocus);
+    // As narrow as its texts, not as wide as the style's boxes: the slider keeps the length.
+    m_speedBox->setStyleSheet(QStringLiteral("QComboBox { min-width: 0px; }"));
+    layout->addWidget(m_speedBox);
+    connect(m_speedBox, QOverload<int>::of(&QComboBox::activated), this, &TimelineBar::speedChosen);
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
         showFrame(value);
         emit frameRequested(value);
@@ -93,14 +136,20 @@ void TimelineBar::setSequence(int frames, int promised, double rate) {
     }
     m_shortLabel->setText(QStringLiteral("%1 of %2 frames complete").arg(frames).arg(promised));
     m_shortLabel->setVisible(frames < promised);
-    // The longest each readout says for this sequence: the last frame, the whole time, and a pace
-    // of up to twice the file's rate (a thousand frames a second at least).
-    const QString total = QString::number(rate > 0.0 ? frames / rate : 0.0, 'f', 2);
+    // The longest each readout says for this sequence: the last frame, the whole time to the
+    // millisecond, and a pace of up to twice the fastest rate asked for (a thousand frames a second
+    // at least) at the longest speed.
+    const double total = rate > 0.0 ? frames / rate : 0.0;
     fixWidth(m_frameLabel, QStringLiteral("Frame %1 / %1").arg(frames));
-    fixWidth(m_timeLabel, QStringLiteral("%1 s / %1 s").arg(total));
+    fixWidth(m_timeLabel, QStringLiteral("%1 s / %2 s").arg(total, 0, 'f', 3).arg(total, 0, 'f', 2));
+    QString asked;
+    for (int step = 0; step < PlaybackSpeed::kSteps; ++step) {
+        const QString text = QString::number(rate * PlaybackSpeed::factorOf(step), 'g', 4);
+        asked = text.size() > asked.size() ? text : asked;
+    }
     fixWidth(m_paceLabel,
-             QStringLiteral("%1 fps shown / %2 fps")
-                 .arg(QString::number(qMax(1000.0, 2.0 * rate), 'f', 1), QString::number(rate, 'g', 4)));
+             QStringLiteral("%1 fps shown / %2 fps (%3)")
+                 .arg(QString::number(qMax(1000.0, 8.0 * rate), 'f', 1), asked, PlaybackSpeed::textOf(0)));
     showPace(-1.0);
     showFrame(m_slider->value());
 }
@@ -115,16 +164,34 @@ void TimelineBar::showFrame(int frame) {
     // Frame k is on screen from k / rate seconds into the sequence.
     const double seconds = m_rate > 0.0 ? frame / m_rate : 0.0;
     const double total = m_rate > 0.0 ? m_frames / m_rate : 0.0;
-    m_timeLabel->setText(QStringLiteral("%1 s / %2 s").arg(seconds, 0, 'f', 2).arg(total, 0, 'f', 2));
+    m_timeLabel->setText(
+        QStringLiteral("%1 s / %2 s").arg(seconds, 0, 'f', m_playing ? 2 : 3).arg(total, 0, 'f', 2));
 }
 
 void TimelineBar::showPace(double shownPerSecond) {
-    const QString rate = QString::number(m_rate, 'g', 4);
+    const QString rate = QString::number(m_rate * m_speed.factor(), 'g', 4);
+    const QString speed = m_speed.isNormal() ? QString() : QStringLiteral(" (%1)").arg(m_speed.text());
     if (shownPerSecond < 0.0)
-        m_paceLabel->setText(QStringLiteral("%1 fps").arg(rate));
+        m_paceLabel->setText(QStringLiteral("%1 fps").arg(rate) + speed);
     else
         m_paceLabel->setText(
-            QStringLiteral("%1 fps shown / %2 fps").arg(shownPerSecond, 0, 'f', 1).arg(rate));
+            QStringLiteral("%1 fps shown / %2 fps").arg(shownPerSecond, 0, 'f', 1).arg(rate) + speed);
+}
+
+void TimelineBar::showPlaying(bool playing) {
+    m_playing = playing;
+    showFrame(frame());
+}
+
+void TimelineBar::showSpeed(const PlaybackSpeed &speed) {
+    m_speed = speed;
+    m_speedBox->setCurrentIndex(speed.step());
+    // A pace measured at another speed says nothing of this one.
+    showPace(-1.0);
+}
+
+void TimelineBar::showLoop(int first, int last) {
+    m_slider->setLoop(first, last);
 }
 
 int TimelineBar::frame() const {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "app/playback_speed.h"
+
 #include <QSlider>
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 
 // A slider that jumps to the frame under the pointer on a click, instead of paging towards it,
@@ -12,9 +15,16 @@ class TimelineSlider : public QSlider {
 
   public:
     explicit TimelineSlider(QWidget *parent = nullptr);
+    // Marks frames first to last under the groove; a negative first marks none.
+    void setLoop(int first, int last);
 
   protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+  private:
+    int m_loopFirst = -1;
+    int m_loopLast = -1;
 };
 
 // The strip under the view while a sequence is open: where playback is, a slider that reaches every
@@ -30,8 +40,15 @@ class TimelineBar : public QWidget {
     void setSequence(int frames, int promised, double rate);
     // Moves the handle and the readout to `frame` without asking for it again.
     void showFrame(int frame);
-    // The frames per second actually shown while playing; a negative value means paused.
+    // The frames per second actually shown while playing, against the rate asked for; a negative
+    // value means none measured yet.
     void showPace(double shownPerSecond);
+    // Paused, the time is told to the millisecond, for a frame a user studies.
+    void showPlaying(bool playing);
+    // The speed control and the readout follow `speed`; the readout names it when it is not 1x.
+    void showSpeed(const PlaybackSpeed &speed);
+    // The loop range, frames first to last, on the slider; a negative first shows none.
+    void showLoop(int first, int last);
     int frame() const;
     int frameCount() const { return m_frames; }
 
@@ -40,6 +57,8 @@ class TimelineBar : public QWidget {
     void frameRequested(int frame);
     // True while the user holds the handle.
     void scrubbing(bool held);
+    // The user chose step `step` of the speed ladder.
+    void speedChosen(int step);
 
   private:
     TimelineSlider *m_slider;
@@ -47,7 +66,10 @@ class TimelineBar : public QWidget {
     QLabel *m_timeLabel;
     QLabel *m_paceLabel;
     QLabel *m_shortLabel;
+    QComboBox *m_speedBox;
     int m_frames = 0;
     int m_promised = 0;
     double m_rate = 0.0;
+    PlaybackSpeed m_speed;
+    bool m_playing = false;
 };

@@ -13,6 +13,9 @@ const char kUsage[] =
     "Options:\n"
     "  -h, --help     print this help and exit\n"
     "  -v, --version  print the version and exit\n"
+    "  --reset-settings\n"
+    "                 start as on the first run: forget the window's place and layout, the folders of\n"
+    "                 the file dialogs, the recent files and every setting\n"
     "  --             end the options: what follows is FILE, even when it begins with -\n"
     "\n"
     "The GUI toolkit's own options pass, such as -platform NAME, -display DISPLAY, -geometry WxH+X+Y,\n"
@@ -25,6 +28,8 @@ const QStringList kToolkitWithValue = {"platform",        "platformpluginpath", 
                                        "display",         "geometry",           "style",         "stylesheet",
                                        "qmljsdebugger"};
 const QStringList kToolkitAlone = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+const QString kResetSettings = QStringLiteral("--reset-settings");
 
 } // namespace
 
@@ -41,7 +46,7 @@ int answerCommandLine(const QStringList &arguments, QTextStream &out, QTextStrea
             out << "pelnor-viewer " << PELNOR_VERSION << "\n";
             return 0;
         }
-        if (!argument.startsWith(QLatin1Char('-')) || argument.size() == 1)
+        if (!argument.startsWith(QLatin1Char('-')) || argument.size() == 1 || argument == kResetSettings)
             continue;
         // The toolkit reads -name and --name alike, with the value after '=' or as the next argument.
         const QString name =
@@ -61,5 +66,15 @@ int answerCommandLine(const QStringList &arguments, QTextStream &out, QTextStrea
 
 QString fileArgument(const QStringList &arguments) {
     const int end = arguments.indexOf(QStringLiteral("--"));
-    return arguments.value(end < 0 ? 0 : end + 1);
+    if (end >= 0)
+        return arguments.value(end + 1);
+    QStringList left = arguments;
+    left.removeAll(kResetSettings);
+    return left.value(0);
+}
+
+bool resetSettingsAsked(const QStringList &arguments) {
+    const int at = arguments.indexOf(kResetSettings);
+    const int end = arguments.indexOf(QStringLiteral("--"));
+    return at >= 0 && (end < 0 || at < end);
 }

@@ -13,3 +13,6 @@ int answerCommandLine(const QStringList &arguments, QTextStream &out, QTextStrea
 // The scan file to open: the first argument left once the toolkit has taken its own options, after
 // a "--" that ends the options where one is given; empty without one.
 QString fileArgument(const QStringList &arguments);
+
+// Whether the viewer is to start as on its first run, forgetting what it remembered (--reset-settings).
+bool resetSettingsAsked(const QStringList &arguments);

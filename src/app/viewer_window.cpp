@@ -1,9 +1,12 @@
 #include "app/viewer_window.h"
 
 #include "app/keys_and_mouse_window.h"
+#include "app/playback_controls.h"
+#include "app/recent_files.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
+#include "app/window_placement.h"
 #include "data/file_info_rows.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
@@ -15,6 +18,7 @@
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -48,6 +52,14 @@ const QString kDetailKey = QStringLiteral("view/detail");
 const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
 const QString kWheelStepKey = QStringLiteral("view/wheelStep");
 constexpr int kMirrorMessageMs = 670;
+// The folder each file dialog was last answered in.
+const QString kOpenFolderKey = QStringLiteral("files/openFolder");
+const QString kSaveFolderKey = QStringLiteral("files/saveFolder");
+const QString kSnapshotFolderKey = QStringLiteral("files/snapshotFolder");
+
+void rememberDialogFolder(const QString &key, const QString &chosen) {
+    QSettings().setValue(key, QFileInfo(chosen).absolutePath());
+}
 
 // A name typed without an ending gets the ending of the file type chosen in the dialog, taken
 // from its filter ("PT Files (*.pt)" gives ".pt").
@@ -63,6 +75,16 @@ QString withChosenEnding(const QString &name, const QString &filter) {
 ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     : QMainWindow(parent), m_store(store), ui(std::make_unique<ViewerWindowForm>()) {
     ui->setupUi(this, store);
+    m_playback = new PlaybackControls(*ui, view(), m_store, this);
+    connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
+    m_recent = new RecentFiles(ui->menuRecent);
+    connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
+    connect(m_recent, &RecentFiles::gone, this, [this](const QString &path) {
+        showFailure(QStringLiteral("Could not open "), lastPathComponent(path),
+                    QStringLiteral("the file is gone from the disk, and from Open Recent"));
+    });
+    // Escape ends the program without closing the window, so the layout is kept at the end too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveWindowLayout(*this); });
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
             &ViewerWindow::showStatusMessage);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::pickTextChanged, ui->pickStatusLabel, &QLabel::setText);
@@ -184,6 +206,7 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
         ui->actionReplay->setChecked(true);
     }
     setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
+    m_recent->add(path);
 }
 
 void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
@@ -219,6 +242,7 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
     fillFileInfoTable();
     ui->actionSetControlMethodRotate->setChecked(true);
     setWindowTitle(name + QStringLiteral(" | Pelnor Viewer"));
+    m_recent->add(path);
 }
 
 void ViewerWindow::showStatusMessage(QString text) {
@@ -231,9 +255,13 @@ void ViewerWindow::showFailure(const QString &what, const QString &name, const Q
     ui->statusBar->showMessage(text, kFailureMessageMs);
 }
 
-// File dialogs open in the folder of the scan on screen, or in the working folder before the
-// first scan. (Qt's own dialog reads ":" as the resource tree, where a typed name cannot be saved.)
-QString ViewerWindow::dialogDirectory() const {
+// Before the first answer, file dialogs open in the folder of the scan on screen, or in the working
+// folder before the first scan. (Qt's own dialog reads ":" as the resource tree, where a typed name
+// cannot be saved.)
+QString ViewerWindow::dialogDirectory(const QString &key) const {
+    const QString remembered = QSettings().value(key).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
     if (!m_store.filePath.isEmpty()) {
         const QFileInfo scan(m_store.filePath);
         if (scan.absoluteDir().exists())
@@ -243,9 +271,11 @@ QString ViewerWindow::dialogDirectory() const {
 }
 
 void ViewerWindow::open3DFile() {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open 3D File"), dialogDirectory(),
-                                                      tr("3D Files (*.xyzm *.pt *.ptv)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open 3D File"), dialogDirectory(kOpenFolderKey), tr("3D Files (*.xyzm *.pt *.ptv)"));
     takeKeysBack();
+    if (!path.isEmpty())
+        rememberDialogFolder(kOpenFolderKey, path);
     openFile(path);
 }
 
@@ -262,13 +292,28 @@ void ViewerWindow::save3DFile() {
         ui->actionReplay->setChecked(false);
     }
     QString chosen;
-    const QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
-                                       : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
+    QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
+                                 : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
+    // With a loop range set, a sequence offers the frame on screen or the range.
+    const QString range = m_store.frameKind == PtvFrame ? m_playback->rangeFilter() : QString();
+    if (!range.isEmpty())
+        filter = tr("This frame: PT Files (*.pt);; This frame: XYZM Files (*.xyzm);; This frame: PLY Files "
+                    "(*.ply);; ") +
+                 range;
     const QString name = withChosenEnding(
-        QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(), filter, &chosen), chosen);
+        QFileDialog::getSaveFileName(this, tr("Save File"), dialogDirectory(kSaveFolderKey), filter, &chosen),
+        chosen);
     takeKeysBack();
     if (name.isEmpty())
         return;
+    rememberDialogFolder(kSaveFolderKey, name);
+    if (!range.isEmpty() && chosen == range) {
+        QString said;
+        const bool saved = m_playback->saveRange(name, &said);
+        qDebug().noquote() << said;
+        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+        return;
+    }
     const QString ending = scanFileEnding(name);
     if (ending == QLatin1String("ply"))
         savePlyFile(name);
@@ -314,11 +359,14 @@ void ViewerWindow::saveScreenshot() {
     const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
     QString chosen;
     const QString name = withChosenEnding(
-        QFileDialog::getSaveFileName(this, tr("Save Screenshot"), proposed, tr("PNG Files (*.png)"), &chosen),
+        QFileDialog::getSaveFileName(this, tr("Save Screenshot"),
+                                     QDir(dialogDirectory(kSnapshotFolderKey)).filePath(proposed),
+                                     tr("PNG Files (*.png)"), &chosen),
         chosen);
     takeKeysBack();
     if (name.isEmpty())
         return;
+    rememberDialogFolder(kSnapshotFolderKey, name);
     // The suffix of the name picks the image format; a name typed without one is a PNG.
     const QImage image = view().fullDetailPicture();
     if (image.save(name))
@@ -404,6 +452,7 @@ void ViewerWindow::showPaused() {
     ui->actionSaveScreenshot->setEnabled(true);
     ui->actionSave3DFile->setEnabled(true);
     ui->timelineBar->showPace(-1.0);
+    ui->timelineBar->showPlaying(false);
     fillFileInfoTable();
 }
 
@@ -421,6 +470,7 @@ void ViewerWindow::followSequenceHeader() {
     ui->timelineBar->setSequence(header.framesFound, header.frameCount,
                                  static_cast<double>(header.frameRate));
     ui->timelineBar->showFrame(view().ptvFrameCounter());
+    m_playback->showLoopRange();
 }
 
 // The depth sliders and their depths mean something only while the colouring follows depth.
@@ -444,6 +494,7 @@ void ViewerWindow::setSequenceControlsEnabled(bool enabled) {
     for (QAction *action :
          {ui->actionStepBack, ui->actionStepForward, ui->actionFirstFrame, ui->actionLastFrame})
         action->setEnabled(enabled);
+    m_playback->setEnabled(enabled);
 }
 
 void ViewerWindow::seekSequence(int frame, bool pause) {
@@ -482,6 +533,7 @@ void ViewerWindow::lastFrame() {
 }
 
 void ViewerWindow::sequenceFrameShown(int frame) {
+    ui->timelineBar->showPlaying(view().isPlaying());
     ui->timelineBar->showFrame(frame);
     // While playing, the facts would be stale at once; they follow the frame a user stops at.
     if (!view().isPlaying())
@@ -577,6 +629,7 @@ void ViewerWindow::closeEvent(QCloseEvent *event) {
     qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
                               QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
+    saveWindowLayout(*this);
     // File Info is a window of its own: left open, it would keep the program running.
     fileInfoTable->close();
     QMainWindow::closeEvent(event);

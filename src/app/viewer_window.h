@@ -6,6 +6,8 @@
 #include <memory>
 
 class KeysAndMouseWindow;
+class PlaybackControls;
+class RecentFiles;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -83,7 +85,9 @@ class ViewerWindow : public QMainWindow {
     void showSequenceFrame(int frame);
     // Follows each sequence frame shown with the timeline, and with File Info while paused.
     void sequenceFrameShown(int frame);
-    QString dialogDirectory() const;
+    // Where a file dialog opens: the folder it was last answered in (`key` names the dialog), else
+    // the folder of the scan on screen.
+    QString dialogDirectory(const QString &key) const;
     // Once a dialog of the window has closed, the view's keys work again at once.
     void takeKeysBack();
     void showFailure(const QString &what, const QString &name, const QString &reason);
@@ -102,6 +106,8 @@ class ViewerWindow : public QMainWindow {
     // A top-level window of its own: closing the main window leaves it open.
     std::unique_ptr<QTableWidget> fileInfoTable;
     KeysAndMouseWindow *keysAndMouse = nullptr;
+    PlaybackControls *m_playback = nullptr;
+    RecentFiles *m_recent = nullptr;
     QString ptvFilePath;
     int controlMethod = 0;
     int instanceId = -1;

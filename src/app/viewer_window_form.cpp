@@ -273,6 +273,26 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     actionFitColors = makeAction(ViewerWindow, "actionFitColors", nullptr, false);
     menuAdvanced->addAction(actionFitColors);
     QObject::connect(fitColorsButton, &QPushButton::clicked, actionFitColors, &QAction::trigger);
+    // The files opened last under File, and the controls that study motion in a menu of their own.
+    menuRecent = new QMenu(menuOpen);
+    menuRecent->setObjectName(QStringLiteral("menuRecent"));
+    menuOpen->insertMenu(actionSaveScreenshot, menuRecent);
+    menuPlayback = new QMenu(menuBar);
+    menuPlayback->setObjectName(QStringLiteral("menuPlayback"));
+    menuBar->insertMenu(menuHelp->menuAction(), menuPlayback);
+    actionSlower = makeAction(ViewerWindow, "actionSlower", nullptr, false);
+    actionFaster = makeAction(ViewerWindow, "actionFaster", nullptr, false);
+    actionNormalSpeed = makeAction(ViewerWindow, "actionNormalSpeed", nullptr, false);
+    actionLoopStart = makeAction(ViewerWindow, "actionLoopStart", nullptr, false);
+    actionLoopEnd = makeAction(ViewerWindow, "actionLoopEnd", nullptr, false);
+    actionClearLoop = makeAction(ViewerWindow, "actionClearLoop", nullptr, false);
+    actionSecondBack = makeAction(ViewerWindow, "actionSecondBack", nullptr, false);
+    actionSecondForward = makeAction(ViewerWindow, "actionSecondForward", nullptr, false);
+    menuPlayback->addActions({actionSlower, actionFaster, actionNormalSpeed});
+    menuPlayback->addSeparator();
+    menuPlayback->addActions({actionLoopStart, actionLoopEnd, actionClearLoop});
+    menuPlayback->addSeparator();
+    menuPlayback->addActions({actionSecondBack, actionSecondForward});
     mainToolBar->addAction(actionReplay);
     mainToolBar->addAction(actionSetControlMethodRotate);
     mainToolBar->addAction(actionSetControlMethodTranslate);
@@ -350,6 +370,18 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
              "Leave out the triangles that join surfaces at different depths (J)", "J");
     setTexts(actionFullDetail, "Full detail",
              "Draw every pixel also while the picture moves; off, it may be coarser while moving (L)", "L");
+    setTexts(actionSlower, "Slower", "Play at half the speed, down to 1/8× ([)", "[");
+    setTexts(actionFaster, "Faster", "Play at twice the speed, up to 4× (])", "]");
+    setTexts(actionNormalSpeed, "Normal speed", "Play at the file's own rate, 1× (Backspace)", "Backspace");
+    setTexts(actionLoopStart, "Set loop start", "Start the loop range at the frame on screen (I)", "I");
+    setTexts(actionLoopEnd, "Set loop end", "End the loop range at the frame on screen (O)", "O");
+    setTexts(actionClearLoop, "Clear range", "Clear the loop range: play every frame (Shift+I)", "Shift+I");
+    setTexts(actionSecondBack, "One second back", "Show the frame one second earlier, pausing (Shift+Left)",
+             "Shift+Left");
+    setTexts(actionSecondForward, "One second forward",
+             "Show the frame one second later, pausing (Shift+Right)", "Shift+Right");
+    menuRecent->setTitle(QCoreApplication::translate(context, "Open Recent"));
+    menuPlayback->setTitle(QCoreApplication::translate(context, "Playback"));
     menuOpen->setTitle(QCoreApplication::translate(context, "File"));
     menuAdvanced->setTitle(QCoreApplication::translate(context, "Advanced"));
     menuHelp->setTitle(QCoreApplication::translate(context, "Help"));

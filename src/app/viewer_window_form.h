@@ -46,6 +46,17 @@ class ViewerWindowForm {
     QAction *actionHideDepthJumps = nullptr;
     // Draws every pixel also while the picture moves (level of detail off).
     QAction *actionFullDetail = nullptr;
+    // Studying motion, in the Playback menu: the speed, the loop range and steps of one second.
+    QAction *actionSlower = nullptr;
+    QAction *actionFaster = nullptr;
+    QAction *actionNormalSpeed = nullptr;
+    QAction *actionLoopStart = nullptr;
+    QAction *actionLoopEnd = nullptr;
+    QAction *actionClearLoop = nullptr;
+    QAction *actionSecondBack = nullptr;
+    QAction *actionSecondForward = nullptr;
+    QMenu *menuPlayback = nullptr;
+    QMenu *menuRecent = nullptr;
     QWidget *centralWidget = nullptr;
     QVBoxLayout *centralLayout = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;

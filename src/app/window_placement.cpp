@@ -1,8 +1,17 @@
 #include "app/window_placement.h"
 
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
+#include <QSettings>
 #include <QWidget>
+
+namespace {
+
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kLayoutKey = QStringLiteral("window/layout");
+
+} // namespace
 
 QRect mainWindowGeometry(const QRect &available) {
     const double w = available.width();
@@ -16,4 +25,18 @@ void placeOnPrimaryScreen(QWidget &window) {
     if (!screen)
         return;
     window.setGeometry(mainWindowGeometry(screen->availableGeometry()));
+}
+
+bool restoreWindowLayout(QMainWindow &window) {
+    const QSettings settings;
+    if (!window.restoreGeometry(settings.value(kGeometryKey).toByteArray()))
+        return false;
+    window.restoreState(settings.value(kLayoutKey).toByteArray());
+    return true;
+}
+
+void saveWindowLayout(const QMainWindow &window) {
+    QSettings settings;
+    settings.setValue(kGeometryKey, window.saveGeometry());
+    settings.setValue(kLayoutKey, window.saveState());
 }

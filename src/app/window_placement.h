@@ -10,3 +10,11 @@ class QWidget;
 QRect mainWindowGeometry(const QRect &available);
 // Places the window on the primary screen by mainWindowGeometry.
 void placeOnPrimaryScreen(QWidget &window);
+
+class QMainWindow;
+
+// The window's size, place and dock layout as the last run left them, from the settings; false on
+// the first run, when the window keeps where it is.
+bool restoreWindowLayout(QMainWindow &window);
+// Remembers them for the next run.
+void saveWindowLayout(const QMainWindow &window);

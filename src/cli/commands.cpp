@@ -2,17 +2,16 @@
 
 #include "cli/command_support.h"
 #include "cli/frame_export.h"
-#include "cli/output_name.h"
 #include "cli/progress_line.h"
 
 #include "data/binary_file.h"
 #include "data/file_info_rows.h"
+#include "data/frame_files.h"
 #include "data/frame_source.h"
-#include "data/ply_file.h"
+#include "data/output_name.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
-#include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 
@@ -96,7 +95,7 @@ int runConvert(const QStringList &arguments) {
     if (!out.parse(parser.positionalArguments().at(2), &error))
         return usageError(parser, error);
     const QString ending = out.ending();
-    if (ending != QLatin1String("xyzm") && ending != QLatin1String("pt") && ending != QLatin1String("ply"))
+    if (!FrameFiles::writesEnding(ending))
         return usageError(parser, QStringLiteral("OUT must end in .xyzm, .pt or .ply"));
     FrameSpan span;
     error = frameSpanArguments(parser, out.numbered(), &span);
@@ -109,27 +108,9 @@ int runConvert(const QStringList &arguments) {
     if (hideJumps && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
 
-    // XYZM and PLY carry 3D points; a phase frame is triangulated as the viewer's save does.
-    const auto shape = [&](ScanFrameStore &store) {
-        if (ending != QLatin1String("pt") && store.frameKind != XyzmFrame)
-            store.computeCoordinatesFromPhase();
-        store.hideDepthJumps = hideJumps;
-        store.depthJumpFactor = jumpFactor;
-        if (ending == QLatin1String("ply"))
-            store.buildCoordinateMesh();
-    };
+    const FrameFiles files(out, hideJumps, jumpFactor);
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-        const QString path = out.pathFor(frame);
-        const bool written =
-            readyFolderOf(path, out.numbered(), reason) &&
-            (ending == QLatin1String("xyzm")
-                 ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(), store.mask.get(), store.width,
-                                 store.height, reason, nullptr)
-             : ending == QLatin1String("pt") ? savePtFile(store, path, reason)
-                                             : writePlyFile(path, store, reason));
-        if (!written)
-            *reason = path + ": " + *reason;
-        return written;
+        return files.write(frame, store, reason);
     };
     if (!out.numbered()) {
         // One file holds one frame: read, triangulated and written here, in one store, with no
@@ -140,7 +121,7 @@ int runConvert(const QStringList &arguments) {
         if (!loadScan(store, in, span.first, &error, nullptr))
             return fileError(in, error);
         try {
-            shape(store);
+            files.shape(store);
         } catch (const std::bad_alloc &) {
             return fileError(in, outOfMemoryMessage(store.width, store.height));
         }
@@ -159,7 +140,7 @@ int runConvert(const QStringList &arguments) {
             *reason = in + ": " + *reason;
             return false;
         }
-        shape(store);
+        files.shape(store);
         return true;
     };
     return exportFrames(span, prepare, write);

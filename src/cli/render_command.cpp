@@ -1,11 +1,11 @@
 #include "cli/command_support.h"
 #include "cli/commands.h"
 #include "cli/frame_export.h"
-#include "cli/output_name.h"
 
 #include "data/binary_file.h"
 #include "data/calibration.h"
 #include "data/frame_source.h"
+#include "data/output_name.h"
 #include "data/scan_frame_store.h"
 #include "render/color_legend.h"
 #include "render/detail_level.h"

@@ -22,9 +22,9 @@ namespace {
 
 // The timer takes whole milliseconds in an int: a rate far below one frame a second waits the
 // longest interval the timer takes instead of overflowing.
-int ptvTimerInterval(float frameRate) {
+int ptvTimerInterval(double framesPerSecond) {
     constexpr int kLongest = std::numeric_limits<int>::max();
-    const double ms = 1000.0 / static_cast<double>(frameRate);
+    const double ms = 1000.0 / framesPerSecond;
     if (!(ms < static_cast<double>(kLongest)))
         return kLongest;
     return ms > 0.0 ? static_cast<int>(ms) : 0;
@@ -487,6 +487,17 @@ float mirrorBlend(bool towardsMirrored, qint64 elapsedMs) {
     return towardsMirrored ? t : 1.0f - t;
 }
 
+void ViewerGLWidget::setPlaybackSpeed(double factor) {
+    m_playbackSpeed = factor;
+    if (!m_ptvFile)
+        return;
+    m_ptvTimer->setInterval(ptvTimerInterval(static_cast<double>(m_ptvHeader.frameRate) * factor));
+    // The pace is measured afresh at the new speed.
+    m_paceClock.restart();
+    m_tickCount = 0;
+    m_framesPainted = 0;
+}
+
 int ViewerGLWidget::ptvInterval() const {
     return m_ptvTimer->interval();
 }
@@ -505,12 +516,16 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     };
     if (!m_ptvReader.readHeader(file, header, error))
         return refuse();
-    const int32_t first = nextPtvFrame(m_ptvFrameCounter, header.framesFound);
+    // Resuming the sequence on screen keeps its loop range; another file plays whole.
+    const bool sameSequence = m_store.frameKind == PtvFrame && path == m_ptvPath;
+    const LoopRange range = sameSequence ? m_loopRange : LoopRange();
+    const int32_t first = range.next(m_ptvFrameCounter, header.framesFound);
     if (!m_ptvDecoder.readFrame(file, header, first, error) || !beginPtvSequence(m_store, header, error))
         return refuse();
     // Resuming keeps the framing of the sequence on screen; another file is framed on its own
     // first frame, wherever the counter stands.
-    m_framingNewSequence = m_store.frameKind != PtvFrame || path != m_ptvPath;
+    m_framingNewSequence = !sameSequence;
+    m_loopRange = range;
     stopPTVPlayback();
     m_ptvFile = file;
     m_ptvPath = path;
@@ -527,7 +542,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     const QString shortBy = shortSequenceMessage(header);
     if (!shortBy.isEmpty())
         emit statusMessageRequested(QStringLiteral("Playing %1: %2").arg(path, shortBy));
-    m_ptvTimer->setInterval(ptvTimerInterval(header.frameRate));
+    m_ptvTimer->setInterval(ptvTimerInterval(static_cast<double>(header.frameRate) * m_playbackSpeed));
     m_ptvTimer->start();
     m_paceClock.start();
     m_tickCount = 0;
@@ -538,8 +553,14 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
 void ViewerGLWidget::loadPTVFrameForDisplay() {
     if (!m_ptvFile || m_playbackHeld)
         return;
+    // A frame not yet painted holds the next one back: where decoding outruns drawing, playback
+    // slows down instead of passing frames over unseen. A window out of sight paints nothing, so
+    // there playback goes on without waiting.
+    const QWindow *shownIn = window()->windowHandle();
+    if (m_newFrameUploaded && isVisible() && shownIn && shownIn->isExposed())
+        return;
     const double start = threadCpuMilliseconds();
-    const int next = nextPtvFrame(m_ptvFrameCounter, m_ptvFrameCount);
+    const int next = m_loopRange.next(m_ptvFrameCounter, m_ptvFrameCount);
     QString error;
     // The counter moves with the picture only. A frame that cannot be read (the file was cut or
     // rewritten under the player) leaves the last good one on screen and pauses, said once.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/loop_range.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/ptv_reader.h"
 #include "render/color_legend.h"
@@ -65,6 +66,14 @@ class ViewerGLWidget : public QOpenGLWidget {
     bool seekPtvFrame(int frame, QString *error = nullptr);
     // While held (the user drags the timeline) timer ticks show no frame of their own.
     void holdPlayback(bool hold) { m_playbackHeld = hold; }
+    // Plays at `factor` times the file's rate. A machine that cannot keep up shows every frame,
+    // late, rather than pass one over unseen.
+    void setPlaybackSpeed(double factor);
+    double playbackSpeed() const { return m_playbackSpeed; }
+    // Playback loops over this range of the sequence; a seek may leave it, and the next tick comes
+    // back. Another file starts without one.
+    void setLoopRange(const LoopRange &range) { m_loopRange = range; }
+    const LoopRange &loopRange() const { return m_loopRange; }
     // The header of the sequence opened last; framesFound is the number of frames it holds.
     const PtvHeader &ptvHeader() const { return m_ptvHeader; }
     // The keys the view answers and what its drags do, as (key or drag, effect) rows.
@@ -249,4 +258,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     QVector2D m_fittedDepths;
     QVector2D m_fittedBox;
     double m_wheelStep = 0.0;
+    double m_playbackSpeed = 1.0;
+    LoopRange m_loopRange;
 };

@@ -1,4 +1,4 @@
-#include "cli/output_name.h"
+#include "data/output_name.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,4 +52,15 @@ bool readyFolderOf(const QString &file, bool make, QString *error) {
              : make         ? QStringLiteral("the folder %1 could not be made").arg(folder)
                             : QStringLiteral("the folder %1 does not exist").arg(folder);
     return false;
+}
+
+QString OutputName::numbering(const QString &name) {
+    OutputName given;
+    if (given.parse(name, nullptr) && given.numbered())
+        return name;
+    QString plain = name;
+    plain.replace(QLatin1Char('%'), QLatin1String("%%"));
+    const int dot = plain.lastIndexOf(QLatin1Char('.'));
+    const int at = dot > plain.lastIndexOf(QLatin1Char('/')) ? dot : plain.size();
+    return plain.insert(at, QLatin1String("_%04d"));
 }

@@ -11,6 +11,9 @@ class OutputName {
   public:
     // False, with a reason, for a name whose percent signs are neither one frame number nor %%.
     bool parse(const QString &name, QString *error);
+    // A name that numbers the frames of `name`, four digits before its ending (walk.ply gives
+    // walk_%04d.ply); a name that numbers them already is kept, and other percent signs stay signs.
+    static QString numbering(const QString &name);
     bool numbered() const { return m_digits >= 0; }
     // The file of one frame; the name itself (with %% as %) when it carries no number.
     QString pathFor(int32_t frame) const;
