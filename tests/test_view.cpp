@@ -249,7 +249,7 @@ class TestView : public QObject {
         view->rotateModel(turn, turn, 0);
         view->changeMeshType(style);
         QVERIFY(!mirrored || mirrorTo(true));
-        draw();
+        const QImage unmarked = draw();
         QSignalSpy texts(view, &ViewerGLWidget::pickTextChanged);
         QSignalSpy nothing(view, &ViewerGLWidget::statusMessageRequested);
         const float c = store.centerOfMass.z();
@@ -289,6 +289,7 @@ class TestView : public QObject {
         QVERIFY(std::fabs(view->picker().distance() - expected) < 1e-3 * c);
         QVERIFY2(texts.count() == 2 && texts.last().at(0).toString().startsWith("Distance "),
                  qPrintable(texts.last().at(0).toString()));
+        QVERIFY(draw() != unmarked); // the marks and the measuring line over the surface
 
         // The background: nothing picked, said so, the measurement stands.
         QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 2));
