@@ -180,6 +180,33 @@ class TestScanFiles : public QObject {
         }
     }
 
+    // Without its depth jumps a PLY leaves out a run of stray pixels whose one triangle was a jump,
+    // every pixel of the run, and keeps the wall beside it whole.
+    void plyLeavesStrayPixelsOut() {
+        ScanFrameStore store;
+        resizeStore(store, 12, 12);
+        store.frameKind = XyzmFrame;
+        setSimpleCalibration(store);
+        for (int i = 0; i < store.pixelCount; ++i) {
+            const int x = i % 12, y = i / 12;
+            // A wall in the left half; to the right three pixels on their own, each deeper than the last.
+            const bool stray = (x == 8 && (y == 5 || y == 6)) || (x == 9 && y == 6);
+            store.mask[i] = x < 6 || stray;
+            store.xyz[3 * i] = float(x), store.xyz[3 * i + 1] = float(y);
+            store.xyz[3 * i + 2] = stray ? 700.0f * float(x + y - 12) : 700.0f;
+        }
+        QTemporaryDir dir;
+        QString error;
+        for (const bool hide : {false, true}) {
+            store.hideDepthJumps = hide;
+            QVERIFY(savePlyFile(store, dir.filePath("cut.ply"), &error));
+            const QByteArray ply = readAll(dir.filePath("cut.ply"));
+            QVERIFY2(ply.contains(hide ? "vertex 72\n" : "vertex 75\n") &&
+                         ply.contains(hide ? "face 110\n" : "face 111\n"),
+                     ply.left(ply.indexOf("property uchar blue")).constData());
+        }
+    }
+
     // The facts come from the measured pixels, not the framing estimates.
     void fileInfoRowsTellMeasuredFacts() {
         ScanFrameStore store;

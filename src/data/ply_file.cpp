@@ -14,7 +14,8 @@ namespace {
 
 // With the depth jumps left out of the mesh, a point whose every triangle was a jump goes with them;
 // a point that never was a corner of a triangle stays, as it does without the rule. `marks` holds 0
-// for a point of the surface and -1 otherwise; dropped points become -1.
+// for a point of the surface and -1 otherwise; dropped points become -2, so that they still count as
+// corners for the points after them (a run of stray pixels between two surfaces goes as a whole).
 bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
     const int32_t n = store.pixelCount, w = store.width, h = store.height;
     const std::unique_ptr<uint8_t[]> used = tryAllocate<uint8_t>(n);
@@ -24,7 +25,7 @@ bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
     for (const uint32_t corner : store.indexData)
         used[corner] = 1;
     auto point = [&](int32_t x, int32_t y) {
-        return x >= 0 && y >= 0 && x < w && y < h && marks[y * w + x] >= 0;
+        return x >= 0 && y >= 0 && x < w && y < h && marks[y * w + x] != -1;
     };
     for (int32_t i = 0; i < n; ++i) {
         if (marks[i] < 0 || used[i])
@@ -36,7 +37,7 @@ bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
             (point(x, y - 1) && point(x + 1, y)) || (point(x - 1, y - 1) && point(x - 1, y)) ||
             (point(x - 1, y - 1) && point(x, y - 1)) || (point(x - 1, y) && point(x, y + 1));
         if (corner)
-            marks[i] = -1;
+            marks[i] = -2;
     }
     return true;
 }
