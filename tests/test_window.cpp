@@ -640,6 +640,13 @@ class TestWindow : public QObject {
         QCOMPARE(readAll(path("range/walk_0005.ply")), readAll(path("frame5.ply")));
         v.window.openFile(ptv);
         QVERIFY(!v.view().loopRange().isSet() && slider->toolTip().isEmpty());
+
+        // A window closed while a sequence plays coarsely goes without drawing it once more in full.
+        QString error;
+        QVERIFY(writeSampleSequence(path("wide.ptv"), 320, 256, 3, 30.0f, &error));
+        v.window.resize(420, 300);
+        v.window.openFile(path("wide.ptv"));
+        QTRY_VERIFY(v.view().isPlaying() && v.view().detailStride() > 1);
     }
 
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's

@@ -221,7 +221,7 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
     }
 
     if (wasPlaying) {
-        view().stopPTVPlayback();
+        view().haltPTVPlayback();
         ui->actionSaveScreenshot->setEnabled(true);
         ui->actionSave3DFile->setEnabled(true);
     }

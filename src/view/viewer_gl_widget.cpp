@@ -61,7 +61,7 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
 }
 
 ViewerGLWidget::~ViewerGLWidget() {
-    stopPTVPlayback();
+    haltPTVPlayback();
     if (context()) {
         makeCurrent();
         m_renderer.release();
@@ -526,7 +526,7 @@ bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
     // first frame, wherever the counter stands.
     m_framingNewSequence = !sameSequence;
     m_loopRange = range;
-    stopPTVPlayback();
+    haltPTVPlayback();
     m_ptvFile = file;
     m_ptvPath = path;
     m_playbackHeld = false;
@@ -670,10 +670,15 @@ void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
     m_framesPainted = 0;
 }
 
-void ViewerGLWidget::stopPTVPlayback() {
+void ViewerGLWidget::haltPTVPlayback() {
     m_ptvTimer->stop();
     m_ptvReader.closeStream(m_ptvFile);
-    // A paused frame is drawn from every pixel.
+    // The next frame built is drawn from every pixel until the picture moves again.
+    m_detail.next(1, false, 0.0, 0.0);
+}
+
+void ViewerGLWidget::stopPTVPlayback() {
+    haltPTVPlayback();
     if (!m_isAnimatingMirror)
         showFullDetail();
 }

@@ -57,7 +57,10 @@ class ViewerGLWidget : public QOpenGLWidget {
     // and plays on at its frame rate. A file whose header or first frame cannot be read leaves the
     // view and the store as they were.
     bool openPTVFile(const QString &path, QString *error = nullptr);
+    // Pauses: the frame on screen stays and is drawn from every pixel.
     void stopPTVPlayback();
+    // Ends playback and nothing else, for a frame about to be replaced or a view about to go.
+    void haltPTVPlayback();
     bool isPlaying() const { return m_ptvFile != nullptr; }
     // Shows frame `frame` of the sequence at once, decoded exactly as playback decodes it; a
     // playing sequence goes on from there. A paused one opens its file for the one read and takes
