@@ -179,6 +179,9 @@ void TimelineBar::showPace(double shownPerSecond) {
 }
 
 void TimelineBar::showPlaying(bool playing) {
+    // Asked on every frame shown; the readout changes its digits only when playing starts or stops.
+    if (playing == m_playing)
+        return;
     m_playing = playing;
     showFrame(frame());
 }

@@ -140,10 +140,10 @@ void ScanFrameStore::buildCoordinateMesh(int stride) {
     pixelCount = width * height;
     computeCoordinateStatistics();
     validCoordinateCount = 0;
-    meshStride = stride;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
+        meshStride = stride;
         return;
     }
     const auto &color = byteToColor();
@@ -181,10 +181,10 @@ void ScanFrameStore::buildCoordinateMesh(int stride) {
 void ScanFrameStore::buildPhaseMesh(int stride) {
     pixelCount = width * height;
     validCoordinateCount = 0;
-    meshStride = stride;
     if (height < 1 || width < 1) {
         vertexData.clear();
         indexData.clear();
+        meshStride = stride;
         return;
     }
     const auto &color = byteToColor();

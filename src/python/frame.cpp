@@ -1,5 +1,6 @@
 #include "python/frame.h"
 
+#include "data/frame_files.h"
 #include "data/measured_coordinates.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
@@ -127,7 +128,7 @@ py::dict Frame::facts() {
 
 void Frame::save(const QString &path) {
     const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending != QLatin1String("xyzm") && ending != QLatin1String("pt") && ending != QLatin1String("ply"))
+    if (!FrameFiles::writesEnding(ending))
         throw py::value_error((path + ": the name must end in .xyzm, .pt or .ply").toStdString());
     QString error;
     bool written = false;
