@@ -112,25 +112,9 @@ int runConvert(const QStringList &arguments) {
     const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
         return files.write(frame, store, reason);
     };
-    if (!out.numbered()) {
-        // One file holds one frame: read, triangulated and written here, in one store, with no
-        // second store and no thread to start.
-        if (!readyFolderOf(out.pathFor(0), false, &error))
-            return fileError(out.pathFor(0), error);
-        ScanFrameStore store{ScanFrameStore::NoFrame{}};
-        if (!loadScan(store, in, span.first, &error, nullptr))
-            return fileError(in, error);
-        try {
-            files.shape(store);
-        } catch (const std::bad_alloc &) {
-            return fileError(in, outOfMemoryMessage(store.width, store.height));
-        }
-        if (write(span.first, store, &error))
-            return 0;
-        QTextStream(stderr) << "pelnor: " << error << "\n";
-        return 1;
-    }
-
+    // A folder that cannot take the one file is named before anything is read.
+    if (!out.numbered() && !readyFolderOf(out.pathFor(0), false, &error))
+        return fileError(out.pathFor(0), error);
     FrameSource source;
     if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
         return fileError(in, error);
