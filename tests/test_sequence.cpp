@@ -1,9 +1,12 @@
 // The frames of a sequence by index through the cache that holds them, and the worker that reads ahead.
+#include "playback/player.h"
 #include "sample/sample_files.h"
 #include "sequence/frame_sequence.h"
 #include "sequence_frames.h"
 
 #include <QtTest>
+
+#include <limits>
 
 class TestSequence : public QObject {
     Q_OBJECT
@@ -49,6 +52,38 @@ class TestSequence : public QObject {
         QVERIFY(!sequence.frame(9, &error));
         QVERIFY2(error.contains("frame 9 could not be read completely"), qPrintable(error));
         QVERIFY(sequence.followFile(&error) && sequence.framesFound() == 5 && sequence.framesHeld() == 0);
+    }
+
+    // The player's clock runs at the file's rate; a seek outside the file shows nothing; another
+    // sequence opened with the counter past its first frames is framed on its own first frame; a
+    // rate far below a frame a second waits the longest interval the timer takes.
+    void playerPlaysSequences() {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(writeSampleSequence(dir.filePath("walk.ptv"), 48, 36, 5, 100.0f, &error));
+        QVERIFY(writeSampleSequence(dir.filePath("aside.ptv"), 48, 36, 7, 100.0f, &error,
+                                    VirtualScanner::OffCentre));
+        QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));
+        FrameSequence walk, aside, still;
+        Player player;
+        QSignalSpy shown(&player, &Player::frameReady);
+        QVERIFY2(walk.open(dir.filePath("walk.ptv"), &error) && player.play(walk, &error), qPrintable(error));
+        QVERIFY(player.interval() == 10 && player.isPlaying());
+        player.pause();
+        player.pause();
+        QVERIFY(!player.isPlaying());
+        const int before = shown.count();
+        for (int outside : {-1, 5})
+            QVERIFY(!player.seek(outside, &error));
+        QCOMPARE(shown.count(), before);
+        QVERIFY(player.seek(4, &error) && player.frameShown() == 4);
+
+        QVERIFY(aside.open(dir.filePath("aside.ptv"), &error) && player.play(aside, &error));
+        QVERIFY(shown.last().at(1).toInt() == 5 && shown.last().at(2).toBool());
+        player.pause();
+        QVERIFY(still.open(dir.filePath("still.ptv"), &error) && player.play(still, &error));
+        QCOMPARE(player.interval(), std::numeric_limits<int>::max());
+        player.stop();
     }
 };
 

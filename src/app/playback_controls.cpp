@@ -4,7 +4,7 @@
 #include "app/viewer_window_form.h"
 #include "data/frame_files.h"
 #include "data/frame_source.h"
-#include "data/scan_frame_store.h"
+#include "playback/player.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <cmath>
 
-PlaybackControls::PlaybackControls(ViewerWindowForm &form, ViewerGLWidget &view, const ScanFrameStore &store,
+PlaybackControls::PlaybackControls(ViewerWindowForm &form, Player &player, const ViewerGLWidget &view,
                                    QObject *parent)
-    : QObject(parent), ui(form), m_view(view), m_store(store) {
+    : QObject(parent), ui(form), m_player(player), m_view(view) {
     connect(ui.actionSlower, &QAction::triggered, this, [this] { setSpeed(m_speed.step() - 1); });
     connect(ui.actionFaster, &QAction::triggered, this, [this] { setSpeed(m_speed.step() + 1); });
     connect(ui.actionNormalSpeed, &QAction::triggered, this, [this] { setSpeed(PlaybackSpeed::kNormal); });
@@ -36,52 +36,56 @@ void PlaybackControls::setEnabled(bool enabled) {
 
 void PlaybackControls::setSpeed(int step) {
     m_speed.setStep(step);
-    m_view.setPlaybackSpeed(m_speed.factor());
+    m_player.setSpeed(m_speed.factor());
     ui.timelineBar->showSpeed(m_speed);
 }
 
 void PlaybackControls::setLoopStart() {
-    LoopRange range = m_view.loopRange();
-    range.setStart(m_view.ptvFrameCounter());
-    m_view.setLoopRange(range);
+    LoopRange range = m_player.loopRange();
+    range.setStart(m_player.frameShown());
+    m_player.setLoopRange(range);
     showLoopRange();
 }
 
 void PlaybackControls::setLoopEnd() {
-    LoopRange range = m_view.loopRange();
-    range.setEnd(m_view.ptvFrameCounter());
-    m_view.setLoopRange(range);
+    LoopRange range = m_player.loopRange();
+    range.setEnd(m_player.frameShown());
+    m_player.setLoopRange(range);
     showLoopRange();
 }
 
 void PlaybackControls::clearLoop() {
-    m_view.setLoopRange(LoopRange());
+    m_player.setLoopRange(LoopRange());
     showLoopRange();
 }
 
 void PlaybackControls::showLoopRange() {
-    const LoopRange &range = m_view.loopRange();
-    const auto [first, last] = range.bounds(m_view.ptvHeader().framesFound);
+    if (!m_player.sequence())
+        return;
+    const LoopRange &range = m_player.loopRange();
+    const auto [first, last] = range.bounds(m_player.sequence()->framesFound());
     ui.timelineBar->showLoop(range.isSet() ? first : -1, last);
 }
 
 // A second is the file's rate in frames, rounded, and at least one frame, so a slow recording
 // still moves.
 void PlaybackControls::stepSeconds(int seconds) {
-    const int frames = std::max(1, static_cast<int>(std::lround(m_view.ptvHeader().frameRate)));
-    emit seekRequested(m_view.ptvFrameCounter() + seconds * frames, true);
+    if (!m_player.sequence())
+        return;
+    const int frames = std::max(1, static_cast<int>(std::lround(m_player.sequence()->frameRate())));
+    emit seekRequested(m_player.frameShown() + seconds * frames, true);
 }
 
 QString PlaybackControls::rangeFilter() const {
-    const LoopRange &range = m_view.loopRange();
-    if (!range.isSet())
+    const LoopRange &range = m_player.loopRange();
+    if (!range.isSet() || !m_player.sequence())
         return {};
-    const auto [first, last] = range.bounds(m_view.ptvHeader().framesFound);
+    const auto [first, last] = range.bounds(m_player.sequence()->framesFound());
     return tr("Frames %1 to %2, numbered (*.ply *.pt *.xyzm)").arg(first).arg(last);
 }
 
 bool PlaybackControls::saveRange(const QString &name, QString *said) const {
-    const QString &sequence = m_store.filePath;
+    const QString sequence = m_player.sequence() ? m_player.sequence()->path() : QString();
     OutputName numbered;
     numbered.parse(OutputName::numbering(name), nullptr);
     if (!FrameFiles::writesEnding(numbered.ending())) {
@@ -96,8 +100,8 @@ bool PlaybackControls::saveRange(const QString &name, QString *said) const {
         return false;
     }
     // The range as the file holds it now, which may have been cut short since it was set.
-    const auto [first, last] = m_view.loopRange().bounds(source.framesFound());
-    const FrameFiles files(numbered, m_store.hideDepthJumps, m_store.depthJumpFactor);
+    const auto [first, last] = m_player.loopRange().bounds(source.framesFound());
+    const FrameFiles files(numbered, m_view.meshSettings());
     int32_t written = 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool ok = files.writeFrames(source, first, last, &written, &error);

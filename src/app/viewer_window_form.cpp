@@ -53,7 +53,7 @@ QFont pointSizeFont(int pointSize) {
 
 } // namespace
 
-void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store) {
+void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     if (ViewerWindow->objectName().isEmpty())
         ViewerWindow->setObjectName(QStringLiteral("ViewerWindow"));
     ViewerWindow->resize(800, 631);
@@ -101,7 +101,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     horizontalLayout->setSpacing(6);
     horizontalLayout->setContentsMargins(11, 11, 11, 11);
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    viewerOpenGLWidget = new ViewerGLWidget(store, centralWidget);
+    viewerOpenGLWidget = new ViewerGLWidget(centralWidget);
     viewerOpenGLWidget->setObjectName(QStringLiteral("viewerOpenGLWidget"));
     QSizePolicy viewPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     viewPolicy.setHorizontalStretch(0);

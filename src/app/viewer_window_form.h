@@ -17,7 +17,6 @@ class QStatusBar;
 class QToolBar;
 class QVBoxLayout;
 class QWidget;
-class ScanFrameStore;
 class TimelineBar;
 class ViewerGLWidget;
 
@@ -103,7 +102,7 @@ class ViewerWindowForm {
     QDoubleSpinBox *wheelStepSpinBox = nullptr;
 
     // Builds the widget tree and actions on the window, sets the texts and wires the controls to
-    // the view and to the window's slots. The view draws the frame held in `store`.
-    void setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store);
+    // the view and to the window's slots.
+    void setupUi(QMainWindow *ViewerWindow);
     void retranslateUi(QMainWindow *ViewerWindow);
 };

@@ -7,6 +7,7 @@
 #include "data/frame_source.h"
 #include "data/output_name.h"
 #include "data/scan_frame_store.h"
+#include "geometry/mesh_builder.h"
 #include "render/color_legend.h"
 #include "render/detail_level.h"
 #include "render/frame_renderer.h"
@@ -70,15 +71,6 @@ bool saveImage(const QImage &image, const QString &path, QString *error) {
 
 // The first frame of an export brings the calibration and the framing (statistics) that the later
 // frames of a sequence keep, so the camera holds still as in playback.
-void takeCalibrationAndFraming(ScanFrameStore &to, const ScanFrameStore &from) {
-    if (to.frameKind != XyzmFrame)
-        applyCalibration(to, storedCalibration(from));
-    to.boundingBoxMin = from.boundingBoxMin;
-    to.boundingBoxMax = from.boundingBoxMax;
-    to.boundingBoxSize = from.boundingBoxSize;
-    to.centerOfMass = from.centerOfMass;
-}
-
 } // namespace
 
 int runRender(const QStringList &arguments, char *program) {
@@ -232,41 +224,40 @@ int runRender(const QStringList &arguments, char *program) {
         gui = std::make_unique<QGuiApplication>(guiArgc, guiArgv);
     }
     ViewState view;
+    view.meshType = style;
+    view.materialType = color;
     view.lightIntensity = lightForSlider(light);
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(turnX, 360.0f), std::fmod(turnY, 360.0f), 0.0f);
     view.transparentBackground = transparent;
     // Reading, decoding and the mesh build run a frame ahead of drawing and writing.
-    int stride = 1;
-    const auto prepare = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
-        if (!source.readFrame(frame, next, reason)) {
+    MeshSettings mesh;
+    mesh.hideDepthJumps = hideJumps;
+    mesh.depthJumpFactor = jumpFactor;
+    const auto prepare = [&](int32_t frame, MeshedFrame &next, QString *reason) {
+        if (!source.readFrame(frame, next.frame, reason)) {
             *reason = in + ": " + *reason;
             return false;
         }
-        next.hideDepthJumps = hideJumps;
-        next.depthJumpFactor = jumpFactor;
         // A picture much smaller than the frame (a thumbnail) is drawn from as many samples as it
         // shows, taken from the first frame's framing, which the later ones keep.
         if (frame == span.first) {
-            next.frameKind == XyzmFrame ? next.computeCoordinateStatistics() : next.computePhaseStatistics();
-            ViewState framed = view;
-            framed.cameraOrigin = cameraOriginFor(next);
-            stride = DetailLevel::screenStride(next, framed, picture);
+            next.frame.frameKind == XyzmFrame ? next.frame.computeCoordinateStatistics()
+                                              : next.frame.computePhaseStatistics();
+            frameOn(next.frame, view);
+            mesh.stride = DetailLevel::screenStride(next.frame, view, picture);
         }
-        if (next.frameKind == XyzmFrame)
-            next.buildCoordinateMesh(stride);
-        else
-            next.buildPhaseMesh(stride);
+        buildMesh(next.frame, mesh, next.mesh);
         return true;
     };
     // The first frame is read and built while OpenGL starts.
-    ScanFrameStore first{ScanFrameStore::NoFrame{}};
+    MeshedFrame first;
     QString firstReason;
     std::future<bool> firstReady = std::async(std::launch::async, [&] {
         try {
             return prepare(span.first, first, &firstReason);
         } catch (const std::bad_alloc &) {
-            firstReason = in + ": " + outOfMemoryMessage(first.width, first.height);
+            firstReason = in + ": " + outOfMemoryMessage(first.frame.width, first.frame.height);
             return false;
         }
     });
@@ -276,20 +267,17 @@ int runRender(const QStringList &arguments, char *program) {
     const bool firstOk = firstReady.get();
     if (!drawing)
         return fileError(parser.positionalArguments().at(2), error);
-    const auto prepareAhead = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
+    const auto prepareAhead = [&](int32_t frame, MeshedFrame &next, QString *reason) {
         if (frame != span.first)
             return prepare(frame, next, reason);
         next = std::move(first);
         *reason = firstReason;
         return firstOk;
     };
-    ScanFrameStore store{ScanFrameStore::NoFrame{}};
-    store.meshType = style;
-    store.materialType = color;
     // A range given stands for every frame, as one the viewer's sliders set.
     if (givenDepths) {
         view.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
-        store.depthRangeTaken = true;
+        view.depthRangeTaken = true;
     }
     VideoWriter writer;
     // A single frame plays for a second.
@@ -298,26 +286,22 @@ int runRender(const QStringList &arguments, char *program) {
                    writer.open(out.pathFor(0), width, height, rate, &error)))
         return fileError(out.pathFor(0), error);
 
-    const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
-        store.swapFrame(next);
+    const auto draw = [&](int32_t frame, MeshedFrame &next, QString *reason) {
         if (frame == span.first) {
-            takeCalibrationAndFraming(store, next);
-            store.fileName = QFileInfo(in).fileName();
             // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A
             // frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
-            const SurfaceFacts measured = fitDepths ? store.measureSurface() : SurfaceFacts();
+            const SurfaceFacts measured = fitDepths ? next.frame.measureSurface() : SurfaceFacts();
             if (measured.validCount > 0) {
                 view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
-                store.depthRangeTaken = true;
+                view.depthRangeTaken = true;
             }
         }
-        // The camera and the colours are placed as the viewer places them for the frame it shows.
-        view.cameraOrigin = cameraOriginFor(store);
-        takeFirstDepthRange(store, view);
+        // The colours are placed as the viewer places them for the frames it shows.
+        takeFirstDepthRange(view);
         const QString path = out.pathFor(frame);
-        bool drawn = renderer.upload(store, reason);
+        bool drawn = renderer.upload(next.mesh, QFileInfo(in).fileName(), reason);
         if (drawn) {
-            renderer.draw(store, view, picture);
+            renderer.draw(next.frame, view, picture);
             drawn = gl.checkDrawing(reason);
         }
         if (!drawn) {
@@ -329,7 +313,7 @@ int runRender(const QStringList &arguments, char *program) {
             ColorLegend scale;
             scale.setRange(view.colorZrange.x(), view.colorZrange.y());
             QPainter painter(&image);
-            scale.paint(painter, picture, color, sceneDecimals(store));
+            scale.paint(painter, picture, color, sceneDecimals(view.framing));
         }
         if (video) {
             image = std::move(image).convertToFormat(QImage::Format_RGB32);

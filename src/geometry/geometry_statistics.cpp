@@ -125,7 +125,6 @@ void ScanFrameStore::computePhaseStatistics() {
     boundingBoxMin.setZ(mean.z() - halfExtent.z());
     boundingBoxMax.setZ(halfExtent.z() + mean.z());
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
-    qDebug().noquote() << "mass center" << centerOfMass;
     keepFinite(*this);
 }
 

@@ -51,7 +51,7 @@ bool Player::play(FrameSequence &sequence, QString *error) {
     qCDebug(playbackLog).noquote() << "open ptv file" << sequence.path();
     // Resuming the sequence on screen keeps its loop range and reads its header again; another
     // file plays whole.
-    const bool resuming = &sequence == m_sequence && sequence.path() == m_path;
+    const bool resuming = m_sequence && sequence.path() == m_path;
     if (resuming && !sequence.followFile(error))
         return false;
     const LoopRange range = resuming ? m_range : LoopRange();
@@ -63,17 +63,17 @@ bool Player::play(FrameSequence &sequence, QString *error) {
     m_path = sequence.path();
     m_range = range;
     m_held = false;
+    m_timer->setInterval(timerInterval(static_cast<double>(sequence.frameRate()) * m_speed));
+    m_timer->start();
+    emit playingChanged(true, m_timer->interval());
     // Resuming keeps the framing of the sequence on screen, but near the file's start, where the
     // loop begins again; another file is framed on its own first frame, wherever the counter stands.
     show(frame, first, !resuming || first < 3);
     const QString shortBy = sequence.shortfall();
     if (!shortBy.isEmpty())
         emit statusMessage(QStringLiteral("Playing %1: %2").arg(m_path, shortBy));
-    m_timer->setInterval(timerInterval(static_cast<double>(sequence.frameRate()) * m_speed));
-    m_timer->start();
     restartPace();
     readAhead();
-    emit playingChanged(true);
     return true;
 }
 
@@ -81,7 +81,7 @@ void Player::pause() {
     if (!m_timer->isActive())
         return;
     m_timer->stop();
-    emit playingChanged(false);
+    emit playingChanged(false, m_timer->interval());
 }
 
 void Player::stop() {
@@ -94,6 +94,7 @@ void Player::setSpeed(double factor) {
     if (!m_sequence || !m_timer->isActive())
         return;
     m_timer->setInterval(timerInterval(static_cast<double>(m_sequence->frameRate()) * factor));
+    emit playingChanged(true, m_timer->interval());
     // The pace is measured afresh at the new speed.
     restartPace();
 }
@@ -139,11 +140,10 @@ void Player::tick() {
     const SharedFrame frame = m_sequence->frame(next, &error);
     if (!frame) {
         QString holds;
-        if (m_sequence->followFile(&holds))
-            holds =
-                m_sequence->framesFound() == 1
-                    ? QStringLiteral("the file now holds one frame, 0")
-                    : QStringLiteral("the file now holds frames 0 to %1").arg(m_sequence->framesFound() - 1);
+        const int32_t now = m_sequence->framesOnDisk(&holds);
+        if (now > 0)
+            holds = now == 1 ? QStringLiteral("the file now holds one frame, 0")
+                             : QStringLiteral("the file now holds frames 0 to %1").arg(now - 1);
         pause();
         qCDebug(playbackLog).noquote() << error << holds;
         emit paused(error + QStringLiteral("; ") + holds);

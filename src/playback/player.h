@@ -24,9 +24,9 @@ class Player : public QObject {
     ~Player() override;
 
     // Plays `sequence` (opened by the caller, which keeps it while it plays) from the frame after the
-    // one shown last, which is shown at once. Playing the sequence played before resumes it: its loop
+    // one shown last, which is shown at once. Playing the file played before resumes it: its loop
     // range stays, and the header is read again for a file that grew or was cut short. Another
-    // sequence plays whole and is framed on its first frame. A frame that cannot be read leaves
+    // file plays whole and is framed on its first frame. A frame that cannot be read leaves
     // everything as it was.
     bool play(FrameSequence &sequence, QString *error);
     // Stops the clock; the frame on screen stays.
@@ -60,7 +60,8 @@ class Player : public QObject {
   signals:
     // Show `frame`, frame `index` of the sequence; `frameIt` asks for the camera to be placed on it.
     void frameReady(const SharedFrame &frame, int index, bool frameIt);
-    void playingChanged(bool playing);
+    // Playing started or stopped, or its interval between frames changed.
+    void playingChanged(bool playing, int intervalMs);
     // A frame could not be read while playing: playback has paused with the last good frame on
     // screen, and the reason names the frame and what the file holds now.
     void paused(const QString &reason);

@@ -15,7 +15,7 @@ class DetailLevel {
     static constexpr int kCoarsest = 8;
 
     // The stride at which neighbouring samples land about one screen pixel apart: frame pixels per
-    // picture pixel at the depth of the frame's centre, rounded down to a power of two up to 8. A
+    // picture pixel at the depth of the framing's centre, rounded down to a power of two up to 8. A
     // picture as large as the frame or larger is always drawn at stride 1.
     static int screenStride(const ScanFrameStore &store, const ViewState &state, QSize picture);
 

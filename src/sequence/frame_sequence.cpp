@@ -57,11 +57,11 @@ FrameSequence::~FrameSequence() {
     stopWorker();
 }
 
-bool FrameSequence::open(const QString &path, QString *error) {
+bool FrameSequence::open(const QString &path, QString *error, std::FILE *xyzmLog) {
     stopWorker();
     auto opened = std::make_unique<FrameSource>();
     const auto stamp = fileStamp(path);
-    if (!opened->open(path, error))
+    if (!opened->open(path, error, xyzmLog))
         return false;
     const std::lock_guard<std::mutex> source(m_sourceMutex);
     const std::lock_guard<std::mutex> cache(m_cacheMutex);
@@ -177,6 +177,11 @@ bool FrameSequence::followFile(QString *error) {
     m_source = std::move(reopened);
     m_headerStamp = m_framesStamp = stamp;
     return true;
+}
+
+int32_t FrameSequence::framesOnDisk(QString *error) const {
+    FrameSource now;
+    return now.open(m_path, error) ? now.framesFound() : -1;
 }
 
 void FrameSequence::setBudget(int64_t bytes) {

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,7 +36,7 @@ class FrameSequence {
     ~FrameSequence();
 
     // Opens the file (FrameSource::open). A file that cannot be opened leaves the sequence as it was.
-    bool open(const QString &path, QString *error);
+    bool open(const QString &path, QString *error, std::FILE *xyzmLog = nullptr);
     const QString &path() const { return m_path; }
     bool isOpen() const { return !m_path.isEmpty(); }
 
@@ -64,6 +65,10 @@ class FrameSequence {
     // with the reason, when the file can no longer be read as the sequence it was: its frames must
     // keep their size.
     bool followFile(QString *error);
+
+    // The frames the file holds now, read from its header without following it; -1, with the
+    // reason, when the header cannot be read.
+    int32_t framesOnDisk(QString *error) const;
 
     // The budget in bytes; a smaller one lets frames go at once.
     void setBudget(int64_t bytes);
