@@ -39,6 +39,15 @@ void armTimeLimit(const QString &in, int seconds) {
     alarm(static_cast<unsigned>(seconds));
 }
 
+QtMessageHandler toolkitMessages = nullptr;
+
+// The toolkit warns when the session names no runtime folder (under cron, in a sandbox, over a bare
+// ssh). A render uses none, and a script reading its errors should read the tool's own alone.
+void withoutRuntimeFolderWarning(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+    if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        toolkitMessages(type, context, text);
+}
+
 // OpenGL comes from a headless EGL context, and pictures are written without the toolkit's GUI
 // side. Only a legend's text needs fonts, so a GUI application: on the offscreen platform, which
 // needs no display either. A thumbnail in a sandbox thus never waits on a font scan.
@@ -47,6 +56,7 @@ std::unique_ptr<QGuiApplication> startFontApplication(char *program) {
     static int argc = 3;
     static char *argv[] = {program, platform, offscreen, nullptr};
     qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    toolkitMessages = qInstallMessageHandler(withoutRuntimeFolderWarning);
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
