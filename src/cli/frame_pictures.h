@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/scan_frame_store.h"
+#include "render/frame_renderer.h"
+#include "render/headless_context.h"
+#include "render/view_state.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+
+struct RenderOptions;
+
+// The view for the options of a render: its light, turn, background and a depth range given.
+ViewState renderView(const RenderOptions &options);
+
+// Draws the frames of a render into pictures, as the viewer's view shows them: in a headless
+// context, with the viewer's own renderer, the camera and the colours placed as the view places
+// them. The first frame brings the calibration, framing and depth range the later ones keep.
+class FramePictures {
+  public:
+    explicit FramePictures(const RenderOptions &options);
+    FramePictures(const FramePictures &) = delete;
+    FramePictures &operator=(const FramePictures &) = delete;
+    ~FramePictures();
+
+    // The context and the renderer, on this thread; false with the reason.
+    bool start(QString *error);
+    // Takes the frame (its mesh built) out of `next` and draws it into `image`.
+    bool draw(int32_t frame, ScanFrameStore &next, QImage *image, QString *reason);
+
+  private:
+    void takeFirst(const ScanFrameStore &first);
+
+    const RenderOptions &m_options;
+    HeadlessContext m_gl;
+    FrameRenderer m_renderer;
+    bool m_started = false;
+    ScanFrameStore m_store{ScanFrameStore::NoFrame{}};
+    ViewState m_view;
+};
