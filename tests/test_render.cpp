@@ -50,6 +50,17 @@ class TestRender : public QObject {
         state.lightIntensity = 0.0f;
     }
 
+    // A library that loads but lacks EGL's functions is told by the one missing, and asking again
+    // tells it again instead of calling through what was never found.
+    void eglLibraryWithoutEgl() {
+        HeadlessContext other("libc.so.6");
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            QString error;
+            QVERIFY(!other.create(kSize, &error));
+            QVERIFY2(error.contains("libc.so.6") && error.contains("eglGetProcAddress"), qPrintable(error));
+        }
+    }
+
     void drawsTheFrameOnTheBackground() {
         setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
         present();

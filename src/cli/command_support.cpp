@@ -26,11 +26,46 @@ QString commandHelp(const QCommandLineParser &parser) {
     return text;
 }
 
+// "pelnor: message" and where the command's help is.
+int usageLine(const QString &command, const QString &message) {
+    QTextStream(stderr) << "pelnor: " << message << "\nRun 'pelnor " << command
+                        << " --help' for its arguments and options.\n";
+    return 2;
+}
+
+// The arguments with a bare --hide-jumps given its default, so that the parser, which knows no
+// optional values, reads "--hide-jumps" and "--hide-jumps 8" alike. `follower` is the word after a
+// bare one that is no number: the parser takes it for a positional argument.
+QStringList withJumpFactor(QStringList arguments, QString *follower) {
+    const QString bare = QStringLiteral("--hide-jumps");
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != bare)
+            continue;
+        bool number = false;
+        arguments.value(i + 1).toDouble(&number);
+        if (number) {
+            arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
+        } else {
+            arguments[i] += QStringLiteral("=5");
+            *follower = arguments.value(i + 1);
+        }
+    }
+    return arguments;
+}
+
+// The toolkit's "Unknown option 'x'." in the form of the tool's own messages.
+QString asToolMessage(QString text) {
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
+
 } // namespace
 
-int usageError(QCommandLineParser &parser, const QString &message) {
-    QTextStream(stderr) << "pelnor: " << message << "\n\n" << commandHelp(parser);
-    return 2;
+int usageError(const QCommandLineParser &parser, const QString &message) {
+    return usageLine(parser.positionalArguments().value(0), message);
 }
 
 int fileError(const QString &path, const QString &reason) {
@@ -53,17 +88,22 @@ bool frameNumber(const QCommandLineParser &parser, int *frame) {
     return ok && *frame >= 0;
 }
 
-// Parses the command's options; returns -1 to go on, else the exit status.
-int parse(QCommandLineParser &parser, const QStringList &arguments, int positionalCount) {
+int parse(QCommandLineParser &parser, const QStringList &arguments, const QStringList &positionals) {
     parser.addHelpOption();
-    if (!parser.parse(QStringList{QStringLiteral("pelnor")} + arguments))
-        return usageError(parser, parser.errorText());
+    QString follower;
+    if (!parser.parse(QStringList{QStringLiteral("pelnor")} + withJumpFactor(arguments, &follower)))
+        return usageLine(arguments.value(0), asToolMessage(parser.errorText()));
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << commandHelp(parser);
         return 0;
     }
-    if (parser.positionalArguments().size() != positionalCount + 1)
-        return usageError(parser, QStringLiteral("wrong number of arguments"));
+    const QStringList given = parser.positionalArguments().mid(1);
+    if (given.size() < positionals.size())
+        return usageError(parser, "missing " + positionals.mid(given.size()).join(QStringLiteral(" and ")));
+    if (given.size() > positionals.size() && !follower.isEmpty() && given.contains(follower))
+        return usageError(parser, kJumpFactorProblem + ", not '" + follower + "'");
+    if (given.size() > positionals.size())
+        return usageError(parser, "unexpected argument '" + given.at(positionals.size()) + "'");
     return -1;
 }
 
@@ -81,26 +121,18 @@ const QCommandLineOption kHideJumpsOption(
                    "pixel footprints at its depth (default 5)."),
     QStringLiteral("K"));
 
-QStringList withJumpFactor(QStringList arguments) {
-    const QString bare = QStringLiteral("--hide-jumps");
-    for (int i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] != bare)
-            continue;
-        bool number = false;
-        arguments.value(i + 1).toDouble(&number);
-        if (number)
-            arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
-        else
-            arguments[i] += QStringLiteral("=5");
-    }
-    return arguments;
+const QString kJumpFactorProblem = QStringLiteral("--hide-jumps takes a factor above 0, for example 5");
+
+bool jumpFactorOf(const QString &value, float *factor) {
+    bool ok = false;
+    *factor = value.toFloat(&ok);
+    return ok && *factor > 0.0f && std::isfinite(*factor);
 }
 
 bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor) {
     *hide = parser.isSet(kHideJumpsOption);
-    bool ok = true;
-    *factor = *hide ? parser.value(kHideJumpsOption).toFloat(&ok) : 5.0f;
-    return ok && *factor > 0.0f && std::isfinite(*factor);
+    *factor = 5.0f;
+    return !*hide || jumpFactorOf(parser.value(kHideJumpsOption), factor);
 }
 
 namespace {

@@ -12,13 +12,14 @@ struct HeaderFacts {
     QStringList lines;
 };
 
-// The usage text and exit status 2 for wrong arguments.
-int usageError(QCommandLineParser &parser, const QString &message);
+// "pelnor: message", where to find the command's help, and exit status 2 for wrong arguments.
+int usageError(const QCommandLineParser &parser, const QString &message);
 // "pelnor: FILE: reason" and exit status 1 for a file that cannot be read or written.
 int fileError(const QString &path, const QString &reason);
 // Parses a command's arguments, its name first (the first positional argument, unlisted in the
-// help); returns -1 to go on, else the exit status.
-int parse(QCommandLineParser &parser, const QStringList &arguments, int positionalCount);
+// help), then the positional arguments `positionals` names; returns -1 to go on, else the exit
+// status. A bare --hide-jumps is given its default factor first.
+int parse(QCommandLineParser &parser, const QStringList &arguments, const QStringList &positionals);
 
 extern const QCommandLineOption kFrameOption;
 // --frame as a frame's index in the file, 0 when not given; false for a value that is no index.
@@ -29,10 +30,11 @@ bool parseSize(const QString &text, int *width, int *height);
 // --hide-jumps [K]: leave out the triangles that join surfaces at different depths, an edge spanning
 // more than K pixel footprints (default 5) being a jump.
 extern const QCommandLineOption kHideJumpsOption;
-// The arguments with a bare --hide-jumps given its default, so that the parser, which knows no
-// optional values, reads "--hide-jumps" and "--hide-jumps 8" alike.
-QStringList withJumpFactor(QStringList arguments);
-// Applies --hide-jumps to a store; false for a factor that is no number above 0.
+// What is wrong with a factor --hide-jumps refuses.
+extern const QString kJumpFactorProblem;
+// The factor of --hide-jumps; false for one that is no number above 0.
+bool jumpFactorOf(const QString &value, float *factor);
+// Reads --hide-jumps; false for a factor that is no number above 0.
 bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor);
 
 // Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (its index

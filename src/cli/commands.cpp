@@ -32,7 +32,7 @@ int runInfo(const QStringList &arguments) {
                                          QStringLiteral("Also print the point measured at column U, row V."),
                                          QStringLiteral("U,V"));
     parser.addOption(pixelOption);
-    const int status = parse(parser, arguments, 1);
+    const int status = parse(parser, arguments, {QStringLiteral("FILE")});
     if (status >= 0)
         return status;
     int frame = 0;
@@ -85,7 +85,7 @@ int runConvert(const QStringList &arguments) {
     parser.addOption(kFrameOption);
     parser.addOption(kFramesOption);
     parser.addOption(kHideJumpsOption);
-    const int status = parse(parser, withJumpFactor(arguments), 2);
+    const int status = parse(parser, arguments, {QStringLiteral("IN"), QStringLiteral("OUT")});
     if (status >= 0)
         return status;
     const QString in = parser.positionalArguments().at(1);
@@ -103,7 +103,7 @@ int runConvert(const QStringList &arguments) {
     bool hideJumps = false;
     float jumpFactor = 5.0f;
     if (!takeHideJumps(parser, &hideJumps, &jumpFactor))
-        return usageError(parser, QStringLiteral("--hide-jumps takes a factor above 0, for example 5"));
+        return usageError(parser, kJumpFactorProblem);
     if (hideJumps && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
 
@@ -148,7 +148,7 @@ int runSample(const QStringList &arguments) {
                       QStringLiteral("studio (default), off-centre (one shape beside the optical axis) or "
                                      "centre-hole (the studio with nothing measured at the image centre)."),
                       QStringLiteral("SCENE"), QStringLiteral("studio")});
-    const int status = parse(parser, arguments, 1);
+    const int status = parse(parser, arguments, {QStringLiteral("OUT")});
     if (status >= 0)
         return status;
     int width = 0, height = 0;

@@ -15,13 +15,13 @@ const char kUsage[] =
     "Commands:\n"
     "  info FILE [--frame K] [--pixel U,V]\n"
     "                                 print the facts of a scan frame\n"
-    "  convert IN OUT [--frame K | --frames A-B]\n"
+    "  convert IN OUT [--frame K | --frames A-B] [--hide-jumps [K]]\n"
     "                                 write frames of IN as .xyzm, .pt or .ply\n"
     "  sample OUT [--size WxH] [--frames N] [--rate FPS] [--scene S]\n"
     "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
     "  render IN OUT [--size WxH|N] [--style S] [--color C] [--light L] [--legend]\n"
-    "                [--depth-range NEAR,FAR|fit] [--transparent] [--time-limit S]\n"
-    "                [--frame K | --frames A-B]\n"
+    "                [--depth-range NEAR,FAR|fit] [--turn AX,AY] [--hide-jumps [K]]\n"
+    "                [--transparent] [--time-limit S] [--frame K | --frames A-B]\n"
     "                                 draw frames of IN as the viewer does, into images or an .mp4 video\n"
     "\n"
     "Frames are numbered by their index in the file, from 0; --frame defaults to 0, the first frame.\n"
@@ -63,7 +63,10 @@ int main(int argc, char *argv[]) {
         return runSample(arguments);
     if (command == QLatin1String("render"))
         return runRender(arguments, argv[0]);
-    QTextStream(stderr) << (command.isEmpty() ? QString() : "pelnor: unknown command '" + command + "'\n")
-                        << kUsage;
+    QTextStream(stderr) << "pelnor: "
+                        << (command.isEmpty()
+                                ? QStringLiteral("a command is needed: info, convert, sample or render")
+                                : "unknown command '" + command + "'")
+                        << "\nRun 'pelnor --help' for the commands and their options.\n";
     return 2;
 }

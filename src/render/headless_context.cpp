@@ -16,6 +16,7 @@
 #include <vector>
 
 struct HeadlessContext::Egl {
+    QByteArray libraryName;
     void *library = nullptr;
     PFNEGLGETPROCADDRESSPROC getProcAddress = nullptr;
     PFNEGLGETERRORPROC getError = nullptr;
@@ -37,26 +38,45 @@ struct HeadlessContext::Egl {
     EGLContext context = EGL_NO_CONTEXT;
     EGLSurface surface = EGL_NO_SURFACE;
 
-    bool load() {
-        library = dlopen("libEGL.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (!library)
+    // Opens the library and takes its functions; false with the reason. A library that lacks one of
+    // the core functions is let go again, so that nothing is ever called through a null pointer.
+    bool load(QString *reason) {
+        const char *name = libraryName.constData();
+        library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            *reason = QStringLiteral("no EGL library (%1, Debian's libegl1) could be loaded").arg(name);
             return false;
-        auto symbol = [this](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            return function != nullptr;
+        }
+        const char *missing = nullptr;
+        auto symbol = [this, &missing](auto &function, const char *symbolName) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, symbolName));
+            if (!function && !missing)
+                missing = symbolName;
         };
-        const bool core =
-            symbol(getProcAddress, "eglGetProcAddress") && symbol(getError, "eglGetError") &&
-            symbol(initialize, "eglInitialize") && symbol(terminate, "eglTerminate") &&
-            symbol(queryString, "eglQueryString") && symbol(bindApi, "eglBindAPI") &&
-            symbol(chooseConfig, "eglChooseConfig") && symbol(createContext, "eglCreateContext") &&
-            symbol(destroyContext, "eglDestroyContext") &&
-            symbol(createPbufferSurface, "eglCreatePbufferSurface") &&
-            symbol(destroySurface, "eglDestroySurface") && symbol(makeCurrent, "eglMakeCurrent");
-        if (!core)
+        symbol(getProcAddress, "eglGetProcAddress");
+        symbol(getError, "eglGetError");
+        symbol(initialize, "eglInitialize");
+        symbol(terminate, "eglTerminate");
+        symbol(queryString, "eglQueryString");
+        symbol(bindApi, "eglBindAPI");
+        symbol(chooseConfig, "eglChooseConfig");
+        symbol(createContext, "eglCreateContext");
+        symbol(destroyContext, "eglDestroyContext");
+        symbol(createPbufferSurface, "eglCreatePbufferSurface");
+        symbol(destroySurface, "eglDestroySurface");
+        symbol(makeCurrent, "eglMakeCurrent");
+        if (missing) {
+            *reason =
+                QStringLiteral("the EGL library %1 lacks EGL's function %2 (Debian's libegl1 has them all)")
+                    .arg(name, missing);
+            dlclose(library);
+            library = nullptr;
             return false;
-        auto extension = [this](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(getProcAddress(name));
+        }
+        auto extension = [this](auto &function, const char *symbolName) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(getProcAddress(symbolName));
         };
         extension(queryDevices, "eglQueryDevicesEXT");
         extension(queryDeviceString, "eglQueryDeviceStringEXT");
@@ -143,7 +163,9 @@ struct HeadlessContext::Egl {
     }
 };
 
-HeadlessContext::HeadlessContext() : m_egl(std::make_unique<Egl>()) {}
+HeadlessContext::HeadlessContext(const char *library) : m_egl(std::make_unique<Egl>()) {
+    m_egl->libraryName = library;
+}
 
 HeadlessContext::~HeadlessContext() {
     if (m_egl->context != EGL_NO_CONTEXT) {
@@ -162,9 +184,9 @@ bool HeadlessContext::create(QSize size, QString *error) {
             *error = reason;
         return false;
     };
-    if (!m_egl->library && !m_egl->load())
-        return fail(QStringLiteral("cannot draw without a display: no EGL library (libEGL.so.1, Debian's "
-                                   "libegl1) could be loaded"));
+    QString reason;
+    if (!m_egl->library && !m_egl->load(&reason))
+        return fail("cannot draw without a display: " + reason);
     if (m_egl->context == EGL_NO_CONTEXT && !m_egl->start())
         return fail(
             QStringLiteral("cannot draw without a display: no OpenGL driver answers through EGL "
@@ -172,7 +194,7 @@ bool HeadlessContext::create(QSize size, QString *error) {
                            "0x%1")
                 .arg(m_egl->getError(), 0, 16));
     const char *name = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
-    m_renderer = QString::fromLatin1(name ? name : "");
+    const QString renderer = QString::fromLatin1(name ? name : "");
     GLint renderbufferLimit = 0, viewportLimits[2] = {0, 0};
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbufferLimit);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportLimits);
@@ -182,7 +204,7 @@ bool HeadlessContext::create(QSize size, QString *error) {
         return fail(QStringLiteral("cannot draw a picture of %1 x %2 pixels: %3 draws at most %4 x %5")
                         .arg(size.width())
                         .arg(size.height())
-                        .arg(m_renderer)
+                        .arg(renderer)
                         .arg(widest)
                         .arg(tallest));
     if (!m_framebuffer) {

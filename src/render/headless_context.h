@@ -12,18 +12,17 @@
 // when a context is made, so a program that never draws headless does not need it.
 class HeadlessContext {
   public:
-    HeadlessContext();
+    // `library` is the EGL library to open; tests name one that lacks EGL's functions.
+    explicit HeadlessContext(const char *library = "libEGL.so.1");
     HeadlessContext(const HeadlessContext &) = delete;
     HeadlessContext &operator=(const HeadlessContext &) = delete;
     ~HeadlessContext();
 
     // Makes the context current on this thread with a framebuffer of `size` bound. False, with one
-    // line a user understands, when there is no EGL library or driver, or the driver does not draw
-    // pictures that large (the message names the largest).
+    // line a user understands, when there is no EGL library or driver, the library lacks one of
+    // EGL's functions (named), or the driver does not draw pictures that large (the message names
+    // the largest). A failed call may be made again.
     bool create(QSize size, QString *error);
-    QSize size() const { return m_size; }
-    // What draws: "llvmpipe (LLVM 15.0.6, 256 bits)" and the like.
-    QString renderer() const { return m_renderer; }
     // Whether what was drawn can be trusted: the framebuffer complete and no GL error raised since
     // the last check. False with the reason.
     bool checkDrawing(QString *error) const;
@@ -32,7 +31,6 @@ class HeadlessContext {
     struct Egl;
     std::unique_ptr<Egl> m_egl;
     QSize m_size;
-    QString m_renderer;
     unsigned int m_framebuffer = 0;
     unsigned int m_renderbuffers[2] = {0, 0};
 };

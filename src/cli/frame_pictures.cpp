@@ -1,0 +1,72 @@
+#include "cli/frame_pictures.h"
+
+#include "cli/render_options.h"
+#include "render/color_legend.h"
+#include "render/scene_numbers.h"
+
+#include <QFileInfo>
+#include <QPainter>
+
+#include <cmath>
+
+ViewState renderView(const RenderOptions &options) {
+    ViewState view;
+    view.meshType = options.style;
+    view.materialType = options.color;
+    view.depthRangeTaken = options.givenDepths;
+    view.lightIntensity = lightForSlider(options.light);
+    // Kept within a turn, as dragging keeps it.
+    view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
+    view.transparentBackground = options.transparent;
+    // A range given stands for every frame, as one the viewer's sliders set.
+    if (options.givenDepths)
+        view.colorZrange = QVector3D(options.nearDepth, options.farDepth, 0.0f);
+    return view;
+}
+
+FramePictures::FramePictures(const RenderOptions &options)
+    : m_options(options), m_view(renderView(options)) {}
+
+FramePictures::~FramePictures() {
+    if (m_started)
+        m_renderer.release();
+}
+
+bool FramePictures::start(QString *error) {
+    m_started = m_gl.create(m_options.picture, error) && m_renderer.initialize(error);
+    return m_started;
+}
+
+// The framing (statistics) of the first frame stays with the later frames of a sequence, so the
+// camera holds still as in playback.
+void FramePictures::takeFirst(const ScanFrameStore &first) {
+    frameOn(first, m_view);
+    // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A frame
+    // that measures nothing keeps the framing box's range, as the viewer keeps its own.
+    const SurfaceFacts measured = m_options.fitDepths ? first.measureSurface() : SurfaceFacts();
+    if (measured.validCount > 0) {
+        m_view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
+        m_view.depthRangeTaken = true;
+    }
+}
+
+bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, QString *reason) {
+    if (frame == m_options.span.first)
+        takeFirst(next.frame);
+    // The colours are placed as the viewer places them for the frames it shows.
+    takeFirstDepthRange(m_view);
+    const QSize picture = m_options.picture;
+    if (!m_renderer.upload(next.mesh, QFileInfo(m_options.in).fileName(), reason))
+        return false;
+    m_renderer.draw(next.frame, m_view, picture);
+    if (!m_gl.checkDrawing(reason))
+        return false;
+    *image = m_renderer.readImage(picture, m_options.transparent);
+    if (m_options.legend) {
+        ColorLegend scale;
+        scale.setRange(m_view.colorZrange.x(), m_view.colorZrange.y());
+        QPainter painter(image);
+        scale.paint(painter, picture, m_options.color, sceneDecimals(m_view.framing));
+    }
+    return true;
+}

@@ -1,0 +1,192 @@
+#include "cli/render_options.h"
+
+#include "cli/command_support.h"
+#include "render/color_legend.h"
+
+#include <QCommandLineParser>
+#include <QImageWriter>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// One option of render: as its help shows it, and how its value goes into the options, returning
+// what is wrong with a value it refuses. An option with a default is taken also when not given, one
+// without only when given; one without `take` is read once OUT is known.
+struct RenderOption {
+    QCommandLineOption option;
+    QString (*take)(const QString &value, RenderOptions &options);
+};
+
+const QStringList kStyles = {"shaded", "wireframe", "points"};
+const QStringList kColors = {"solid", "texture", "depth", "jet", "magma", "viridis"};
+
+QString takeSize(const QString &value, RenderOptions &options) {
+    // A file manager asks for a thumbnail by one edge.
+    const QString size = value.contains(QLatin1Char('x')) ? value : value + QLatin1Char('x') + value;
+    int width = 0, height = 0;
+    if (!parseSize(size, &width, &height))
+        return QStringLiteral("--size takes WxH or N, for example 1024x768 or 256");
+    options.picture = QSize(width, height);
+    return {};
+}
+
+QString takeStyle(const QString &value, RenderOptions &options) {
+    options.style = kStyles.indexOf(value);
+    return options.style < 0 ? QStringLiteral("--style takes shaded, wireframe or points") : QString();
+}
+
+QString takeColor(const QString &value, RenderOptions &options) {
+    options.color = kColors.indexOf(value);
+    return options.color < 0 ? QStringLiteral("--color takes solid, texture, depth, jet, magma or viridis")
+                             : QString();
+}
+
+QString takeLight(const QString &value, RenderOptions &options) {
+    bool ok = false;
+    options.light = value.toInt(&ok);
+    return ok && options.light >= 0 && options.light <= 100
+               ? QString()
+               : QStringLiteral("--light takes a number from 0 to 100");
+}
+
+QString takeTimeLimit(const QString &value, RenderOptions &options) {
+    bool ok = false;
+    options.timeLimit = value.toInt(&ok);
+    return ok && options.timeLimit >= 0 && options.timeLimit <= 86400
+               ? QString()
+               : QStringLiteral("--time-limit takes whole seconds, for example 20");
+}
+
+QString takeHideJumps(const QString &value, RenderOptions &options) {
+    options.hideJumps = true;
+    return jumpFactorOf(value, &options.jumpFactor) ? QString() : kJumpFactorProblem;
+}
+
+QString takeTurn(const QString &value, RenderOptions &options) {
+    const QStringList turn = value.split(QLatin1Char(','));
+    bool xOk = false, yOk = false;
+    options.turnX = turn.value(0).toFloat(&xOk);
+    options.turnY = turn.value(1).toFloat(&yOk);
+    return xOk && yOk && turn.size() == 2 && std::isfinite(options.turnX) && std::isfinite(options.turnY)
+               ? QString()
+               : QStringLiteral("--turn takes two angles in degrees, for example 0,60");
+}
+
+QString takeDepthRange(const QString &value, RenderOptions &options) {
+    options.fitDepths = value == QLatin1String("fit");
+    if (options.fitDepths)
+        return {};
+    const QStringList depths = value.split(QLatin1Char(','));
+    bool nearOk = false, farOk = false;
+    options.nearDepth = depths.value(0).toFloat(&nearOk);
+    options.farDepth = depths.value(1).toFloat(&farOk);
+    options.givenDepths = true;
+    return depths.size() == 2 && nearOk && farOk && std::isfinite(options.nearDepth) &&
+                   std::isfinite(options.farDepth) && options.nearDepth < options.farDepth
+               ? QString()
+               : QStringLiteral("--depth-range takes NEAR,FAR, two depths with NEAR the smaller, for "
+                                "example 500,900, or fit");
+}
+
+// In the order the help lists them and their values are checked. Made on first use: the options
+// shared with other commands are made before main starts, in no order.
+const std::vector<RenderOption> &renderOptions() {
+    static const std::vector<RenderOption> options = {
+        {{QStringLiteral("size"),
+          QStringLiteral(
+              "Image size WxH, or N for a square N pixels wide; default 800x600 (even for a video)."),
+          QStringLiteral("WxH"), QStringLiteral("800x600")},
+         takeSize},
+        {{QStringLiteral("style"), QStringLiteral("shaded (default), wireframe or points."),
+          QStringLiteral("STYLE"), QStringLiteral("shaded")},
+         takeStyle},
+        {{QStringLiteral("color"), QStringLiteral("solid (default), texture, depth, jet, magma or viridis."),
+          QStringLiteral("COLOR"), QStringLiteral("solid")},
+         takeColor},
+        {{QStringLiteral("light"), QStringLiteral("Light intensity 0 to 100, default 13."),
+          QStringLiteral("LIGHT"), QStringLiteral("13")},
+         takeLight},
+        {kFrameOption, nullptr},
+        {{QStringLiteral("legend"),
+          QStringLiteral("Draw the colour legend of a depth colouring, as the viewer shows it.")},
+         [](const QString &, RenderOptions &options) {
+             options.legend = true;
+             return QString();
+         }},
+        {{QStringLiteral("transparent"),
+          QStringLiteral("Leave the background transparent where no surface is drawn.")},
+         [](const QString &, RenderOptions &options) {
+             options.transparent = true;
+             return QString();
+         }},
+        {kFramesOption, nullptr},
+        {{QStringLiteral("time-limit"),
+          QStringLiteral("Stop with an error once the render has run for SECONDS (a thumbnailer's guard)."),
+          QStringLiteral("SECONDS")},
+         takeTimeLimit},
+        {kHideJumpsOption, takeHideJumps},
+        {{QStringLiteral("turn"),
+          QStringLiteral("Turn the model by AX and AY degrees about the picture's horizontal and vertical "
+                         "axes before drawing, as a mouse drag would, to look at it from the side."),
+          QStringLiteral("AX,AY")},
+         takeTurn},
+        {{QStringLiteral("depth-range"),
+          QStringLiteral("Spread the depth colours over depths NEAR to FAR, so that renders of different "
+                         "captures share one scale, or with 'fit' over the depths the first frame measures "
+                         "(the range File Info shows). By default they span the first frame's framing box."),
+          QStringLiteral("NEAR,FAR|fit")},
+         takeDepthRange},
+    };
+    return options;
+}
+
+// IN and OUT, and what OUT allows of the options taken before it.
+QString takeInAndOut(const QCommandLineParser &parser, RenderOptions &options) {
+    options.in = parser.positionalArguments().at(1);
+    options.out = parser.positionalArguments().at(2);
+    QString error;
+    if (!options.outFiles.parse(options.out, &error))
+        return error;
+    options.video = options.outFiles.ending() == QLatin1String("mp4");
+    if (options.video && options.outFiles.numbered())
+        return QStringLiteral("a video is one file: OUT.mp4 takes no frame number");
+    if (options.video && (options.picture.width() % 2 || options.picture.height() % 2))
+        return QStringLiteral("--size of a video takes even numbers, for example 1280x720");
+    if (!options.video &&
+        !QImageWriter::supportedImageFormats().contains(options.outFiles.ending().toLatin1()))
+        return QStringLiteral("OUT must end in .mp4 or an image format such as .png");
+    options.legend = options.legend && ColorLegend::coloursByDepth(options.color);
+    return frameSpanArguments(parser, options.outFiles.numbered() || options.video, &options.span);
+}
+
+} // namespace
+
+int readRenderOptions(const QStringList &arguments, RenderOptions *options) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Renders frames of IN through the viewer's 3D view, off screen, into images or a video. Frames "
+        "are numbered by their index in the file, from 0. An OUT with a frame number, such as "
+        "'frames/walk_%04d.png', writes one image per frame, named by that index; an OUT ending in .mp4 "
+        "writes one video of every frame at the file's frame rate."));
+    parser.addPositionalArgument(QStringLiteral("IN"), QStringLiteral("A .xyzm, .pt or .ptv file."));
+    parser.addPositionalArgument(
+        QStringLiteral("OUT"),
+        QStringLiteral("An image, its ending naming the format (%d or %04d in it numbers frames), or a .mp4 "
+                       "video."));
+    for (const RenderOption &option : renderOptions())
+        parser.addOption(option.option);
+    const int status = parse(parser, arguments, {QStringLiteral("IN"), QStringLiteral("OUT")});
+    if (status >= 0)
+        return status;
+    for (const RenderOption &option : renderOptions()) {
+        if (!option.take || !(parser.isSet(option.option) || !option.option.defaultValues().isEmpty()))
+            continue;
+        const QString problem = option.take(parser.value(option.option), *options);
+        if (!problem.isEmpty())
+            return usageError(parser, problem);
+    }
+    const QString problem = takeInAndOut(parser, *options);
+    return problem.isEmpty() ? -1 : usageError(parser, problem);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "cli/frame_export.h"
+#include "data/output_name.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// What `pelnor render` is asked for, read from its arguments. A new option is one member here, one
+// entry of the options' table in render_options.cpp and a mention in the tool's help (main.cpp).
+struct RenderOptions {
+    QString in;
+    QString out;
+    // The files OUT names: one, or one a frame.
+    OutputName outFiles;
+    // OUT ends in .mp4: every frame goes into one video.
+    bool video = false;
+    FrameSpan span;
+    QSize picture;
+    // The view's mesh type (shaded, wireframe, points) and material (solid, texture, the ramps).
+    int style = 0;
+    int color = 0;
+    // The view's light slider, 0 to 100.
+    int light = 13;
+    // Asked for and drawn: only a colouring by depth has a legend.
+    bool legend = false;
+    bool transparent = false;
+    // Seconds before the render is stopped; 0 for no limit.
+    int timeLimit = 0;
+    bool hideJumps = false;
+    float jumpFactor = 5.0f;
+    // Degrees about the picture's horizontal and vertical axes.
+    float turnX = 0.0f;
+    float turnY = 0.0f;
+    // The ramps' depths: given (NEAR to FAR), fitted to the first frame's measured depths, or, with
+    // neither, the first frame's framing box.
+    bool givenDepths = false;
+    bool fitDepths = false;
+    float nearDepth = 0.0f;
+    float farDepth = 0.0f;
+};
+
+// Reads render's arguments (its name first) into `options`: -1 to go on, else the exit status, its
+// help shown or what is wrong with the arguments told.
+int readRenderOptions(const QStringList &arguments, RenderOptions *options);
