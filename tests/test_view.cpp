@@ -13,8 +13,8 @@ namespace {
 
 // Where the view draws a model point, with the matrices of its last paint.
 QPoint project(const ViewerGLWidget &view, const QVector3D &point) {
-    return project(ViewMatrices{view.projectionMatrix(), view.viewMatrix(), view.modelMatrix()}, view.size(),
-                   point);
+    return project(ViewMatrices{view.matrices().projection, view.matrices().view, view.matrices().model},
+                   view.size(), point);
 }
 
 } // namespace
@@ -65,12 +65,13 @@ class TestView : public QObject {
     void slidersSetTheDepthRange() {
         setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
         show();
-        QCOMPARE(view->colorZrange().x(), view->colorZrange().y()); // the flat first frame's range
+        QCOMPARE(view->viewState().colorZrange.x(),
+                 view->viewState().colorZrange.y()); // the flat first frame's range
         view->changeMaxZ(30);
         view->changeMinZ(80);
-        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(499, 500));
+        QCOMPARE(view->viewState().colorZrange.toVector2D(), QVector2D(499, 500));
         view->changeMaxZ(10);
-        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(500, 501));
+        QCOMPARE(view->viewState().colorZrange.toVector2D(), QVector2D(500, 501));
     }
 
     // Two finite picks far apart on either side of the origin are a finite distance apart.
@@ -167,9 +168,9 @@ class TestView : public QObject {
     void legendShowsTheRamp() {
         QFETCH(int, material);
         setCoordinateFrame(store, 60, 40, 4.0f, [](float x, float) { return 500.0f + std::round(x / 1.2f); });
-        const QVector3D rangeBefore = view->colorZrange();
+        const QVector3D rangeBefore = view->viewState().colorZrange;
         show();
-        QCOMPARE(view->colorZrange(), rangeBefore); // only the first frame of the run sets it
+        QCOMPARE(view->viewState().colorZrange, rangeBefore); // only the first frame of the run sets it
         view->changeMaxZ(80);
         view->changeMinZ(20);
         view->changeMaterialType(material);
@@ -220,7 +221,7 @@ class TestView : public QObject {
         QCOMPARE(seen, QStringLiteral("120" /* W P S, then C D D D D D T: */ "0234521"));
         QVERIFY(!releaseKey(Qt::Key_Q));
         view->changeMeshType(Shaded);
-        QCOMPARE(view->meshType(), int(Shaded));
+        QCOMPARE(view->viewState().meshType, int(Shaded));
     }
 
     // Shift + left click reports the point measured at the pixel under the cursor, a second one the
@@ -246,7 +247,7 @@ class TestView : public QObject {
         show();
         view->clearPicks();
         view->resetModelRotation();
-        QVERIFY(view->percentageMirrored() == 0.0f || mirrorTo(false)); // left so by a failed row
+        QVERIFY(view->viewState().mirrorBlend == 0.0f || mirrorTo(false)); // left so by a failed row
         view->rotateModel(turn, turn, 0);
         view->changeMeshType(style);
         QVERIFY(!mirrored || mirrorTo(true));
@@ -297,12 +298,12 @@ class TestView : public QObject {
         QVERIFY(view->picker().count() == 2 && nothing.count() == 1 &&
                 nothing.last().at(0).toString().startsWith("Nothing picked"));
         // A third pick starts again; Shift + right click clears and leaves the model where it was.
-        const QVector3D rotation = view->rotation();
+        const QVector3D rotation = view->viewState().rotation;
         click(targets[0]);
         QCOMPARE(view->picker().count(), 1);
         QTest::mouseClick(view, Qt::RightButton, Qt::ShiftModifier, QPoint(150, 150));
         QVERIFY(view->picker().count() == 0 && texts.last().at(0).toString().isEmpty() &&
-                view->rotation() == rotation);
+                view->viewState().rotation == rotation);
         QVERIFY(!mirrored || mirrorTo(false));
         view->resetModelRotation();
         view->changeMeshType(Shaded);
@@ -358,33 +359,33 @@ class TestView : public QObject {
         view->setControlMethod(ViewerGLWidget::Rotate);
         QSignalSpy clicks(view, &ViewerGLWidget::clicked);
         drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10)); // a full turn about y
-        QCOMPARE(view->rotation(), QVector3D(0, 0, 0));
+        QCOMPARE(view->viewState().rotation, QVector3D(0, 0, 0));
         view->rotateModel(0, -10, 0);
         drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10));
-        QCOMPARE(view->rotation().y(), 350.0f);
+        QCOMPARE(view->viewState().rotation.y(), 350.0f);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(0, 40)); // dragging down turns about x the negative way
-        QCOMPARE(view->rotation().x(), -15.0f);
+        QCOMPARE(view->viewState().rotation.x(), -15.0f);
         drag(Qt::RightButton, QPoint(0, 0), QPoint(8, 30)); // right: horizontal turns about z only
-        QCOMPARE(view->rotation(), QVector3D(-15, 350, 3));
+        QCOMPARE(view->viewState().rotation, QVector3D(-15, 350, 3));
         QVERIFY(view->cursor().shape() == Qt::OpenHandCursor && clicks.count() == 4);
 
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Translate);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(100, -10));
-        QCOMPARE(view->translation(), QVector3D(-33.0f, 3.3f, 0));
+        QCOMPARE(view->viewState().translation, QVector3D(-33.0f, 3.3f, 0));
         drag(Qt::RightButton, QPoint(0, 0), QPoint(100, -10));
-        QCOMPARE(view->translation(), QVector3D(-66.0f, 6.6f, 0));
+        QCOMPARE(view->viewState().translation, QVector3D(-66.0f, 6.6f, 0));
         drag(Qt::LeftButton | Qt::RightButton, QPoint(0, 0), QPoint(10, 0)); // both buttons: twice as far
-        QVERIFY(std::fabs(view->translation().x() - (-72.6f)) < 1e-4f);
+        QVERIFY(std::fabs(view->viewState().translation.x() - (-72.6f)) < 1e-4f);
 
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Zoom);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(50, 10));
-        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        QCOMPARE(view->viewState().translation, QVector3D(0, 0, -6.7f));
         QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &wheel);
-        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        QCOMPARE(view->viewState().translation, QVector3D(0, 0, -6.7f));
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Rotate);
     }

@@ -211,7 +211,7 @@ class TestWindow : public QObject {
         }
         v.view().rotateModel(30.0f, 40.0f, 0.0f);
         QTest::keyClick(window, Qt::Key_4);
-        QCOMPARE(v.view().rotation(), QVector3D());
+        QCOMPARE(v.view().viewState().rotation, QVector3D());
         QTest::keyClick(window, Qt::Key_5);
         QVERIFY(ui.actionMirrorModel->isChecked() && v.view().isAnimatingMirror());
         QCOMPARE(v.status(), "Mirroring geometry...");
@@ -219,21 +219,21 @@ class TestWindow : public QObject {
         QCOMPARE(v.status(), "Un-mirroring geometry...");
 
         // The sliders were set before they were wired: the view learnt their values all the same.
-        QCOMPARE(v.view().lightIntensity(), ui.lightIntensityHorizontalSlider->value() / 10.0f);
-        const QVector3D range = v.view().colorZrange();
+        QCOMPARE(v.view().viewState().lightIntensity, ui.lightIntensityHorizontalSlider->value() / 10.0f);
+        const QVector3D range = v.view().viewState().colorZrange;
         v.view().changeMinZ(ui.sliderMinZ->value());
         v.view().changeMaxZ(ui.sliderMaxZ->value());
-        QCOMPARE(v.view().colorZrange(), range);
+        QCOMPARE(v.view().viewState().colorZrange, range);
         // Ctrl+O's dialog offers the scan files and opens the one typed, and the letters typed there never
         // reach the view's style keys; a cancelled open changes nothing.
         const auto answered = v.willAnswer(xyzm);
         QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
         QTRY_VERIFY(*answered);
         QVERIFY(v.filters == QStringList("3D Files (*.xyzm *.pt *.ptv)") && v.store().filePath == xyzm);
-        QVERIFY(v.view().meshType() == 0 && v.view().materialType() == 0);
+        QVERIFY(v.view().viewState().meshType == 0 && v.view().viewState().materialType == 0);
         QVERIFY(v.answer(ui.actionOpen3DFile, QString()) && v.store().filePath == xyzm);
         emit v.view().meshTypeWasChanged(2); // the view's style keys show in the dock
-        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.view().meshType() == 2);
+        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.view().viewState().meshType == 2);
     }
 
     // What is open decides the title, the actions and File Info: frames, playing and paused
@@ -675,12 +675,12 @@ class TestWindow : public QObject {
             QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                               Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(&v.view(), &notch);
-            QCOMPARE(v.view().translation(), QVector3D());
+            QCOMPARE(v.view().viewState().translation, QVector3D());
             v.ui.wheelZoomsCheckBox->setChecked(true);
             v.ui.wheelStepSpinBox->setValue(20);
-            const float distance = v.store().centerOfMass.z() - v.view().cameraOrigin().z();
+            const float distance = v.store().centerOfMass.z() - v.view().viewState().cameraOrigin.z();
             QApplication::sendEvent(&v.view(), &notch); // the model comes nearer: it grows
-            QVERIFY(std::fabs(v.view().translation().z() + 0.2f * distance) < 1e-4f * distance);
+            QVERIFY(std::fabs(v.view().viewState().translation.z() + 0.2f * distance) < 1e-4f * distance);
         }
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);

@@ -606,8 +606,8 @@ void ViewerWindow::fitColorsToFrame() {
         return;
     // The view has the exact depths; the sliders only show where they stand.
     const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
-    ui->sliderMinZ->setValue(view().sliderForDepth(view().colorZrange().y()));
-    ui->sliderMaxZ->setValue(view().sliderForDepth(view().colorZrange().x()));
+    ui->sliderMinZ->setValue(view().sliderForDepth(view().viewState().colorZrange.y()));
+    ui->sliderMaxZ->setValue(view().sliderForDepth(view().viewState().colorZrange.x()));
 }
 
 void ViewerWindow::followWheelZoom() {

@@ -44,3 +44,10 @@ void takeFirstDepthRange(ViewState &state) {
 float lightForSlider(int value) {
     return static_cast<float>(value / 100.0) * 10.0f;
 }
+
+float mirrorBlend(bool towardsMirrored, int64_t elapsedMs) {
+    const float t = std::clamp(
+        static_cast<float>(static_cast<double>(elapsedMs) / static_cast<double>(kMirrorMilliseconds)), 0.0f,
+        1.0f);
+    return towardsMirrored ? t : 1.0f - t;
+}

@@ -73,5 +73,10 @@ void frameOn(const ScanFrameStore &frame, ViewState &state);
 // the colours of a sequence hold still and the user's slider settings stay.
 void takeFirstDepthRange(ViewState &state);
 
+// How long the mirror animation takes to turn the model over.
+constexpr int kMirrorMilliseconds = 670;
+// The mirror blend `elapsedMs` after a toggle: 0 as loaded, 1 mirrored, never beyond either.
+float mirrorBlend(bool towardsMirrored, int64_t elapsedMs);
+
 // Light slider value (0 to 100) to the light factor.
 float lightForSlider(int value);

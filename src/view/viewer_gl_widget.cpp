@@ -89,53 +89,26 @@ void ViewerGLWidget::changeMaterialType(int type) {
     update();
 }
 
-float ViewerGLWidget::depthForSlider(int value) const {
-    // From the box's far face down to its near face; a phase frame's centre need not lie midway.
-    const QVector2D span = sliderSpan();
-    const float e = span.x() - span.y();
-    return span.x() - static_cast<float>(value) / 100.0f * e;
-}
-
 int ViewerGLWidget::sliderForDepth(float depth) const {
-    const QVector2D span = sliderSpan();
-    const float e = span.x() - span.y();
-    return e > 0.0f ? qRound((span.x() - depth) / e * 100.0f) : 0;
-}
-
-// A frame's box comes from a sample of its points, so measured depths may lie beyond it: after a fit
-// the sliders reach them as well, for as long as the frame fitted (or its sequence) is on screen.
-QVector2D ViewerGLWidget::sliderSpan() const {
-    const float nearest = m_state.framing.boxMin.z(), farthest = m_state.framing.boxMax.z();
-    if (QVector2D(nearest, farthest) != m_fittedBox)
-        return QVector2D(farthest, nearest);
-    return QVector2D(std::max(farthest, m_fittedDepths.y()), std::min(nearest, m_fittedDepths.x()));
+    return m_depthColors.sliderForDepth(m_state, depth);
 }
 
 bool ViewerGLWidget::fitColorRangeToFrame() {
-    const SurfaceFacts measured = m_frame ? m_frame->measureSurface() : SurfaceFacts();
-    if (measured.validCount == 0) {
+    if (!m_depthColors.fit(m_state, m_frame ? m_frame->measureSurface() : SurfaceFacts())) {
         emit statusMessageRequested(QStringLiteral("Nothing measured to fit the colours to"));
         return false;
     }
-    m_fittedDepths = QVector2D(measured.min.z(), measured.max.z());
-    m_fittedBox = QVector2D(m_state.framing.boxMin.z(), m_state.framing.boxMax.z());
-    m_state.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
     colorRangeWasSet();
     return true;
 }
 
-// The depth sliders run from the far end (0) to the near end (100) of the frame's box.
 void ViewerGLWidget::changeMinZ(int minZ) {
-    m_state.colorZrange.setY(depthForSlider(minZ));
-    if (std::fabs(m_state.colorZrange.y() - m_state.colorZrange.x()) < 1.0f)
-        m_state.colorZrange.setX(m_state.colorZrange.y() - 1.0f);
+    m_depthColors.setFirstColourSlider(m_state, minZ);
     colorRangeWasSet();
 }
 
 void ViewerGLWidget::changeMaxZ(int maxZ) {
-    m_state.colorZrange.setX(depthForSlider(maxZ));
-    if (std::fabs(m_state.colorZrange.y() - m_state.colorZrange.x()) < 1.0f)
-        m_state.colorZrange.setY(m_state.colorZrange.x() + 1.0f);
+    m_depthColors.setLastColourSlider(m_state, maxZ);
     colorRangeWasSet();
 }
 
@@ -192,31 +165,8 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     makeCurrent();
     m_renderer.readDepths(block, framebuffer.height(), depths.data());
     doneCurrent();
-    QPoint nearest;
-    float depth = 1.0f;
-    int nearestDistance = std::numeric_limits<int>::max();
-    for (int row = 0; row < block.height(); ++row) {
-        for (int column = 0; column < block.width(); ++column) {
-            const float d = depths[static_cast<size_t>(row * block.width() + column)];
-            // Rows come bottom up from GL.
-            const QPoint at(block.left() + column, block.bottom() - row);
-            const int distance = (at - QPoint(x, y)).manhattanLength();
-            if (d < 1.0f && distance < nearestDistance) {
-                nearestDistance = distance;
-                nearest = at;
-                depth = d;
-            }
-        }
-    }
-    const ViewMatrices &m = m_renderer.matrices();
-    std::optional<QVector3D> drawn =
-        SurfacePicker::unproject(QPointF(nearest), depth, framebuffer, m.projection, m.view, m.model);
-    // Undo the mirror blend about the centre's depth; half way through it every depth is the same.
-    const float p = m_state.mirrorBlend, c = m_state.framing.centre.z();
-    if (drawn && std::fabs(1.0f - 2.0f * p) > 0.05f)
-        drawn->setZ((drawn->z() - 2.0f * p * c) / (1.0f - 2.0f * p));
-    else
-        drawn.reset();
+    const std::optional<QVector3D> drawn = SurfacePicker::modelPointNear(
+        QPoint(x, y), block, depths.data(), framebuffer, m_renderer.matrices(), m_state);
     const std::optional<QPoint> pixel = drawn ? nearestMeasuredPixel(*m_frame, *drawn) : std::nullopt;
     if (!pixel) {
         emit statusMessageRequested(nothing);
@@ -225,17 +175,6 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     m_picker.add(*pixel, *m_frame);
     emit pickTextChanged(m_picker.text(sceneDecimals()));
     update();
-}
-
-std::optional<QPointF> ViewerGLWidget::screenPoint(const QVector3D &point) const {
-    const float p = m_state.mirrorBlend, c = m_state.framing.centre.z();
-    const QVector4D drawn(point.x(), point.y(), p * (2.0f * c - point.z()) + (1.0f - p) * point.z(), 1.0f);
-    const ViewMatrices &m = m_renderer.matrices();
-    const QVector4D clip = m.projection * m.view * m.model * drawn;
-    if (!(clip.w() > 0.0f))
-        return std::nullopt;
-    return QPointF((clip.x() / clip.w() + 1.0f) / 2.0f * width(),
-                   (1.0f - clip.y() / clip.w()) / 2.0f * height());
 }
 
 // Picks and the legend are painted over the GL picture. The painter leaves the GL state its own
@@ -248,7 +187,11 @@ void ViewerGLWidget::paintOverlay() {
     const int decimals = sceneDecimals();
     if (m_picker.count() > 0)
         m_picker.paint(
-            painter, [this](const QVector3D &point) { return screenPoint(point); }, decimals);
+            painter,
+            [this](const QVector3D &point) {
+                return SurfacePicker::screenPoint(point, m_renderer.matrices(), m_state, size());
+            },
+            decimals);
     if (legend)
         m_legend.paint(painter, size(), m_state.materialType, decimals);
 }
@@ -473,13 +416,6 @@ void ViewerGLWidget::paintGL() {
         }
         ++m_mirrorFrameCount;
     }
-}
-
-float mirrorBlend(bool towardsMirrored, qint64 elapsedMs) {
-    const float t = std::clamp(
-        static_cast<float>(static_cast<float>(elapsedMs) / static_cast<double>(kMirrorMilliseconds)), 0.0f,
-        1.0f);
-    return towardsMirrored ? t : 1.0f - t;
 }
 
 // Once a second while the mouse moves the model: how many pictures the view keeps up with.

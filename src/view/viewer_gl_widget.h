@@ -2,6 +2,7 @@
 
 #include "data/frame_mesh.h"
 #include "render/color_legend.h"
+#include "render/depth_colors.h"
 #include "render/detail_level.h"
 #include "render/frame_renderer.h"
 #include "render/view_state.h"
@@ -23,11 +24,6 @@
 class QTimer;
 class ScanFrameStore;
 using SharedFrame = std::shared_ptr<const ScanFrameStore>;
-
-// How long the mirror animation takes to turn the model over.
-constexpr int kMirrorMilliseconds = 670;
-// The mirror blend `elapsedMs` after a toggle: 0 as loaded, 1 mirrored, never beyond either.
-float mirrorBlend(bool towardsMirrored, qint64 elapsedMs);
 
 // The 3D view: has the renderer draw the frame it is handed, turns it with the mouse, switches styles
 // from the keyboard, picks points and paints the overlays. It opens no file and keeps no clock: the
@@ -88,25 +84,15 @@ class ViewerGLWidget : public QOpenGLWidget {
     // Why the view draws only its background, or empty when it draws normally.
     QString glProblem() const { return m_glProblem; }
 
-    // State a caller may read; written only by the widget itself.
+    // What the picture depends on besides the frame, and the matrices of the last paint; written
+    // only by the widget itself.
     const ViewState &viewState() const { return m_state; }
-    QVector3D rotation() const { return m_state.rotation; }
-    QVector3D translation() const { return m_state.translation; }
-    QVector3D colorZrange() const { return m_state.colorZrange; }
-    QVector3D cameraOrigin() const { return m_state.cameraOrigin; }
-    float lightIntensity() const { return m_state.lightIntensity; }
-    float percentageMirrored() const { return m_state.mirrorBlend; }
+    const ViewMatrices &matrices() const { return m_renderer.matrices(); }
     bool isAnimatingMirror() const { return m_isAnimatingMirror; }
-    int meshType() const { return m_state.meshType; }
-    int materialType() const { return m_state.materialType; }
     // The mesh of the frame on screen, as last built.
     const FrameMesh &mesh() const { return m_mesh; }
     // The depth-jump rule the frames are meshed with (the stride is detailStride's).
     const MeshSettings &meshSettings() const { return m_rule; }
-    // The matrices of the last paint.
-    QMatrix4x4 modelMatrix() const { return m_renderer.matrices().model; }
-    QMatrix4x4 viewMatrix() const { return m_renderer.matrices().view; }
-    QMatrix4x4 projectionMatrix() const { return m_renderer.matrices().projection; }
 
     // The colour legend over the picture, for the depth colourings of a loaded frame. Off until
     // the owner turns it on, so a plain render shows the surface alone.
@@ -176,13 +162,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The stride at which the picture's samples land about one screen pixel apart.
     int screenStride() const;
     void followFocusWindow();
-    float depthForSlider(int value) const;
-    // The far and near depth the sliders run between: the frame's box, with the fitted depths.
-    QVector2D sliderSpan() const;
     void colorRangeWasSet();
     void pickAt(const QPoint &position);
-    // Where the view draws a measured point, in widget coordinates, with the mirror blend applied.
-    std::optional<QPointF> screenPoint(const QVector3D &point) const;
     void paintOverlay();
 
     SharedFrame m_frame;
@@ -217,8 +198,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     double m_lastPictureMs = 0.0;
     QElapsedTimer m_movingClock;
     int m_movingPictures = 0;
-    // The depths of the last fit (near, far) and the box (near, far) of the frame they were fitted to.
-    QVector2D m_fittedDepths;
-    QVector2D m_fittedBox;
+    DepthColors m_depthColors;
     double m_wheelStep = 0.0;
 };
