@@ -169,18 +169,15 @@ int runSample(const QStringList &arguments) {
         return usageError(parser, QStringLiteral("--scene takes studio, off-centre or centre-hole"));
     const QString path = parser.positionalArguments().at(1);
     const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
+    if (!writesSampleEnding(ending))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
     if (!readyFolderOf(path, false, &error))
         return fileError(path, error);
     // A long sequence shows the exports' progress line on a terminal.
     ProgressLine progress(ending == QLatin1String("ptv") ? frames : 1);
-    const bool written =
-        ending == QLatin1String("ptv")
-            ? writeSampleSequence(path, width, height, frames, rate, &error, kind,
-                                  [&progress](int32_t frame) { progress.step(frame, frame + 1); })
-            : writeSampleFile(path, width, height, &error, kind);
+    const bool written = writeSample(path, width, height, frames, rate, &error, kind,
+                                     [&progress](int32_t frame) { progress.step(frame, frame + 1); });
     progress.finish();
     return written ? 0 : fileError(path, error);
 }

@@ -1,15 +1,13 @@
 #include "data/scan_frame_store.h"
 
+#include "data/finite_points.h"
+
 #include <QDebug>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-bool isFinite(const QVector3D &p) {
-    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
-}
 
 // Finite samples near the float limit can still sum to infinity; such a frame gets the defaults
 // rather than a camera placed at infinity.

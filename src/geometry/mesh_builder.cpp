@@ -1,5 +1,6 @@
 #include "geometry/mesh_builder.h"
 
+#include "data/finite_points.h"
 #include "data/scan_frame_store.h"
 #include "geometry/depth_jumps.h"
 #include "support/row_pool.h"
@@ -22,10 +23,6 @@ const std::array<float, 256> &byteToColor() {
         return t;
     }();
     return table;
-}
-
-bool isFinite(const float *p) {
-    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
 }
 
 // Where the bands of one build left their triangles: each band writes from the index slot of its

@@ -22,7 +22,6 @@ class DetailLevel {
     // Automatic follows the screen and the clock while the picture moves; Full always draws every
     // pixel.
     void setAutomatic(bool on);
-    bool isAutomatic() const { return m_automatic; }
 
     // The stride of the next picture: 1 when still; while moving (playing, turning, panning,
     // zooming) the screen's stride, doubled when pictures took longer than `budgetMs` (the file's
