@@ -554,9 +554,10 @@ class TestWindow : public QObject {
     }
 
     // Speed, loop range and steps of a second over the 2 fps sequence. The speed keys and control
-    // set the interval and the readout; playing loops inside the range in order, never outside it,
-    // through pauses and seeks; a second is two frames, never past either end; paused, the time has
-    // milliseconds. Save writes the range numbered, each frame as it saves one; a new file plays whole.
+    // set the interval and the readout; playing loops over every frame of the range in order, never
+    // outside it, through pauses and seeks; a second is two frames, never past either end; paused, the
+    // time has milliseconds. Save writes the range numbered, each frame as it saves one; a new file plays
+    // whole.
     void studyingMotion() {
         Viewer v;
         auto *slider = v.window.findChild<TimelineSlider *>(QStringLiteral("timelineSlider"));
@@ -595,11 +596,11 @@ class TestWindow : public QObject {
             {"Shift+Right", 4, false, ""}, {"Shift+Right", 5, false, ""}, // not past the end
             {"Shift+Left", 3, false, ""},  {"Shift+Left", 1, false, ""},  {"Shift+Left", 0, false, ""},
             {"seek 1", 1, false, ""},      {"I", 1, false, "1 to 5"},     {"seek 3", 3, false, "1 to 5"},
-            {"O", 3, false, "1 to 3"},     {"Space", 2, true, "1 to 3"}, // frame 1 stands for 0
-            {"wait", 3, true, "1 to 3"},   {"wait", 2, true, "1 to 3"},   {"seek 5", 5, true, "1 to 3"},
-            {"wait", 2, true, "1 to 3"}, // back into the range
-            {"Space", 2, false, "1 to 3"}, {"Space", 3, true, "1 to 3"},  {"Shift+I", 3, true, ""},
-            {"wait", 4, true, ""},         {"wait", 5, true, ""},         {"wait", 1, true, ""}};
+            {"O", 3, false, "1 to 3"},     {"Space", 1, true, "1 to 3"}, // past the end: the start
+            {"wait", 2, true, "1 to 3"},   {"wait", 3, true, "1 to 3"},   {"wait", 1, true, "1 to 3"},
+            {"seek 5", 5, true, "1 to 3"}, {"wait", 1, true, "1 to 3"}, // back into the range
+            {"Space", 1, false, "1 to 3"}, {"Space", 2, true, "1 to 3"},  {"Shift+I", 2, true, ""},
+            {"seek 4", 4, true, ""},       {"wait", 5, true, ""},         {"wait", 1, true, ""}};
         for (const auto &step : steps) {
             const QString does(step.does);
             if (does.startsWith("seek"))
