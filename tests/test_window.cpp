@@ -804,6 +804,39 @@ class TestWindow : public QObject {
                 v.store.frameKind == XyzmFrame);
     }
 
+    // The debug lines of the viewer and of the framing, the pace of playback among them, say nothing
+    // unless the logging rules ask for the program's categories.
+    void debugLinesWhenAsked() {
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (type == QtDebugMsg)
+                    lines << QString(context.category) + ": " + text;
+            });
+        const auto restore = qScopeGuard([before] {
+            qInstallMessageHandler(before);
+            QLoggingCategory::setFilterRules(QString());
+        });
+        {
+            Viewer v;
+            v.window.openFile(pt);
+            QVERIFY2(lines.isEmpty(), qPrintable(lines.join('\n')));
+        }
+        QLoggingCategory::setFilterRules("pelnor.*.debug=true");
+        Viewer v;
+        v.window.openFile(ptv);
+        QTRY_VERIFY(
+            !lines
+                 .filter(QRegularExpression("^pelnor.viewer: playback: \\d+\\.\\d frames per second shown "
+                                            "\\(file: 30\\)"))
+                 .isEmpty());
+        for (const char *line : {"pelnor.viewer: Current control type: 0",
+                                 "pelnor.core: mass center QVector3D(", "pelnor.viewer: open ptv file "})
+            QVERIFY2(!lines.filter(QRegularExpression('^' + QRegularExpression::escape(line))).isEmpty(),
+                     line);
+    }
+
     // Once a dialog has closed, Space plays and pauses at once, whatever has the focus, with a window
     // manager and without one (where only the window itself hands the keys back). The key comes
     // through the X server, as a user's does.

@@ -4,9 +4,9 @@
 #include "app/window_placement.h"
 #include "data/scan_frame_store.h"
 #include "support/allocator_tuning.h"
+#include "view/viewer_log.h"
 
 #include <QApplication>
-#include <QDebug>
 #include <QFile>
 #include <QSettings>
 #include <QSurfaceFormat>
@@ -21,10 +21,10 @@ ScanFrameStore scanFrameStore;
 void applyStyleSheet(QApplication &app) {
     QFile file(QStringLiteral(":qdarkstyle/style.qss"));
     if (!file.exists()) {
-        qDebug().noquote() << "Style sheet file not found, unable to set stylesheet.";
+        qCDebug(viewerLog).noquote() << "Style sheet file not found, unable to set stylesheet.";
         return;
     }
-    qDebug().noquote() << "Style sheet file found, setting the style.";
+    qCDebug(viewerLog).noquote() << "Style sheet file found, setting the style.";
     file.open(QFile::ReadOnly | QFile::Text);
     QTextStream stream(&file);
     app.setStyleSheet(stream.readAll());

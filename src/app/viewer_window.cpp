@@ -16,6 +16,7 @@
 #include "render/color_legend.h"
 #include "render/scene_numbers.h"
 #include "view/viewer_gl_widget.h"
+#include "view/viewer_log.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDebug>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
@@ -107,7 +107,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
         controlMethod = ViewerGLWidget::Translate;
     else if (ui->actionSetControlMethodZoom->isChecked())
         controlMethod = ViewerGLWidget::Zoom;
-    qDebug().noquote() << "Current control type:" << controlMethod;
+    qCDebug(viewerLog).noquote() << "Current control type:" << controlMethod;
 
     // Until a frame is loaded there is nothing to take a picture of or to save.
     ui->actionSaveScreenshot->setEnabled(false);
@@ -251,7 +251,7 @@ void ViewerWindow::showStatusMessage(QString text) {
 
 void ViewerWindow::showFailure(const QString &what, const QString &name, const QString &reason) {
     const QString text = what + name + QStringLiteral(": ") + reason;
-    qDebug().noquote() << text;
+    qCDebug(viewerLog).noquote() << text;
     ui->statusBar->showMessage(text, kFailureMessageMs);
 }
 
@@ -310,7 +310,7 @@ void ViewerWindow::save3DFile() {
     if (!range.isEmpty() && chosen == range) {
         QString said;
         const bool saved = m_playback->saveRange(name, &said);
-        qDebug().noquote() << said;
+        qCDebug(viewerLog).noquote() << said;
         ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
         return;
     }
@@ -351,7 +351,7 @@ void ViewerWindow::viewFileInfo() {
 }
 
 void ViewerWindow::saveScreenshot() {
-    qDebug().noquote() << "User wants to save screenshot...";
+    qCDebug(viewerLog).noquote() << "User wants to save screenshot...";
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"));
     QString baseName = QStringLiteral("capture");
     if (!m_store.fileName.isEmpty())
@@ -626,8 +626,8 @@ void ViewerWindow::followWheelZoom() {
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {
-    qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
-                              QStringLiteral(" closing...\n");
+    qCDebug(viewerLog).noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
+                                        QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
     saveWindowLayout(*this);
     // File Info is a window of its own: left open, it would keep the program running.
@@ -642,7 +642,7 @@ void ViewerWindow::dragEnterEvent(QDragEnterEvent *event) {
         return;
     }
     const QString text = urls.constFirst().toString();
-    qDebug().noquote() << "User drag entered with:" << text;
+    qCDebug(viewerLog).noquote() << "User drag entered with:" << text;
     if (isScanFileEnding(scanFileEnding(text)))
         event->acceptProposedAction();
     else
@@ -661,7 +661,7 @@ void ViewerWindow::dropEvent(QDropEvent *event) {
         path.remove(QStringLiteral("file:///"));
         path.remove(QStringLiteral("file:\\\\\\"));
     }
-    qDebug().noquote() << "User dropped file:" << path;
+    qCDebug(viewerLog).noquote() << "User dropped file:" << path;
     openFile(path);
     event->acceptProposedAction();
 }
