@@ -63,8 +63,8 @@ struct Viewer {
         return s;
     }
     // Types `name` (with the file type `filter`) in the next file dialog, key by key as a user does,
-    // so the keys must reach the dialog although the view holds them while the main window is active;
-    // an empty name cancels. The flag turns true once the dialog was answered.
+    // so the keys must reach the dialog, not the main window's shortcuts; an empty name cancels. The flag
+    // turns true once the dialog was answered.
     std::shared_ptr<bool> willAnswer(const QString &name, const QString &filter = QString()) {
         auto answered = std::make_shared<bool>(false);
         auto *timer = new QTimer;
@@ -248,8 +248,7 @@ class TestWindow : public QObject {
         QVERIFY(v.store.filePath == pt && v.store.frameKind == PtFrame &&
                 listed(table) == fileInfoRows(v.store));
         QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
-        // File Info, a window of its own, has the keys while active, though the view holds them whenever
-        // the main window is.
+        // File Info, a window of its own, has the keys while active, not the main window's shortcuts.
         v.ui.actionViewFileInfo->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(&table) && hasKeyboardFocus(&table));
         for (const QString &name : broken)
@@ -837,10 +836,11 @@ class TestWindow : public QObject {
                      line);
     }
 
-    // Once a dialog has closed, Space plays and pauses at once, whatever has the focus, with a window
-    // manager and without one (where only the window itself hands the keys back). The key comes
-    // through the X server, as a user's does.
-    void keysAfterADialog_data() {
+    // Keys come through the X server, as a user's do, with a window manager and without one (where
+    // only the window itself hands the keys back once a dialog has closed). After a dialog, Space
+    // plays and pauses at once, whatever has the focus. A number typed into a field of the dock is the
+    // field's, and no key typed there reaches a shortcut; Escape leaves the field for the view's keys.
+    void keysThroughTheServer_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<bool>("windowManager");
         for (bool managed : {false, true})
@@ -848,7 +848,7 @@ class TestWindow : public QObject {
                 QTest::addRow("%s, %s", dialog, managed ? "openbox" : "no window manager")
                     << QString(dialog) << managed;
     }
-    void keysAfterADialog() {
+    void keysThroughTheServer() {
         QFETCH(QString, dialog);
         QFETCH(bool, windowManager);
         Viewer v;
@@ -857,15 +857,33 @@ class TestWindow : public QObject {
             openbox.start("openbox", {"--sm-disable"});
             QTRY_VERIFY(v.window.windowHandle()->frameMargins().top() > 0); // framed: managed
         }
+        auto xdotool = [](const QStringList &arguments) {
+            return QProcess::execute("xdotool", arguments) == 0;
+        };
         v.window.openFile(twoFps);
         v.ui.meshTypeComboBox->setFocus(); // the control a stray Space opens
         if (dialog == "snapshot")
             v.ui.actionReplay->trigger(); // a picture is taken of a paused frame
         QVERIFY(v.answer(dialog == "save" ? v.ui.actionSave3DFile : v.ui.actionSaveScreenshot, QString()));
         QVERIFY(!v.view().isPlaying());
-        QCOMPARE(QProcess::execute("xdotool", {"key", "space"}), 0);
+        QVERIFY(xdotool({"key", "space"}));
         QTRY_VERIFY(v.view().isPlaying());
         QVERIFY(!QApplication::activePopupWidget() && v.ui.actionReplay->isChecked());
+        QVERIFY(xdotool({"key", "space"}));
+        QTRY_VERIFY(!v.view().isPlaying());
+
+        const int frame = v.view().ptvFrameCounter();
+        QDoubleSpinBox *factor = v.ui.depthJumpFactorSpinBox;
+        factor->setFocus(Qt::TabFocusReason); // as Tab reaches it: its text selected
+        QVERIFY(xdotool({"type", "1.5"}) && xdotool({"key", "Return", "End", "space", "Escape"}));
+        QTRY_VERIFY(v.view().hasFocus());
+        QCOMPARE(factor->value(), 1.5);
+        QCOMPARE(v.store.depthJumpFactor, 1.5f);
+        QVERIFY(!v.ui.actionMirrorModel->isChecked() && v.window.currentControlMethod() == 0 &&
+                v.view().ptvFrameCounter() == frame && !v.view().isPlaying() && v.window.isVisible());
+        QVERIFY(xdotool({"key", "5"}));
+        QTRY_VERIFY(v.ui.actionMirrorModel->isChecked());
+        factor->setValue(5.0); // as the next tests expect the first run
     }
 
     // Escape ends the program only when it reaches the view with nothing else open: the press that

@@ -116,6 +116,8 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     setSequenceControlsEnabled(false);
     view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
     view().setCursor(Qt::OpenHandCursor);
+    // The window starts with the keys in the view, not in the first field of the dock.
+    view().setFocus();
     // The light slider was set before it was wired to the view, so the view learns its value here.
     view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
     ui->sliderMinZ->setValue(1);

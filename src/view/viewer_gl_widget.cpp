@@ -8,7 +8,6 @@
 #include "geometry/measured_point.h"
 #include "render/scene_numbers.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
@@ -60,7 +59,9 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
         if (!moving())
             showFullDetail();
     });
-    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
+    // Clicked, the view takes the keys back from a field of the window.
+    setFocusPolicy(Qt::StrongFocus);
+    answerKeys();
 }
 
 ViewerGLWidget::~ViewerGLWidget() {
@@ -359,20 +360,7 @@ void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
     update();
 }
 
-// The view takes every key of the application while its own window is active. Whenever another
-// window has the keys (a dialog, the file information window, a native dialog or another
-// application, for which there is no focus window at all) the grab is let go.
-void ViewerGLWidget::followFocusWindow() {
-    if (!context())
-        return;
-    if (QGuiApplication::focusWindow() && QGuiApplication::focusWindow() == window()->windowHandle())
-        grabKeyboard();
-    else
-        releaseKeyboard();
-}
-
 void ViewerGLWidget::initializeGL() {
-    followFocusWindow();
     if (!m_renderer.initialize(&m_glProblem)) {
         emit statusMessageRequested(m_glProblem);
         return;
