@@ -293,8 +293,10 @@ class TestWindow : public QObject {
         // A paused sequence whose file has gone cannot resume: Play stays off and says why.
         QVERIFY(QFile::remove(path("slow.ptv")));
         refuses(v, "play", "slow.ptv");
-        // Closing the main window closes File Info, which would otherwise keep the program running.
-        v.window.close();
+        // Ctrl+Q closes the main window, and with it File Info, which would otherwise keep the program
+        // running.
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!v.window.isVisible());
         QVERIFY(!table.isVisible());
     }
 
@@ -307,7 +309,12 @@ class TestWindow : public QObject {
         v.window.openFile(xyzm);
         QVERIFY(v.answer(v.ui.actionSave3DFile, QString()));
         QCOMPARE(v.filters, (QStringList{"XYZM Files (*.xyzm)", "PLY Files (*.ply)"})); // no phase to save
-        QVERIFY(v.answer(v.ui.actionSave3DFile, "copy.xyzm"));
+        // Ctrl+S saves, and S, the shaded style, stays as it was.
+        v.ui.meshTypeComboBox->setCurrentIndex(1);
+        const auto answered = v.willAnswer("copy.xyzm");
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(*answered);
+        QVERIFY(v.status() == "Saved copy.xyzm" && v.store.meshType == 1);
         v.window.openFile(pt);
         const auto drawnVertices = v.store.vertexData;
         const QVector3D centre = v.store.centerOfMass;
@@ -329,7 +336,9 @@ class TestWindow : public QObject {
             if (*n.saved)
                 QVERIFY2(after.removeOne(n.saved), n.saved);
             QCOMPARE(after, before);
-            QVERIFY2(*n.failure ? v.status().startsWith(QLatin1String(n.failure)) : v.status().isEmpty(),
+            QVERIFY2(*n.failure ? v.status().startsWith(QLatin1String(n.failure))
+                     : *n.saved ? v.status() == QLatin1String("Saved ") + n.saved
+                                : v.status().isEmpty(),
                      qPrintable(v.status()));
         }
         // Each ending got its own writer: coordinates start with their header text, captures do not.
@@ -350,9 +359,9 @@ class TestWindow : public QObject {
 
         // F10 offers a dated name; the picture shows the surface, and its suffix picks the format.
         QVERIFY(QTest::qWaitForWindowActive(&v.window)); // the window took the keys back
-        auto answered = v.willAnswer(path("shot.png"));
+        const auto shot = v.willAnswer(path("shot.png"));
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F10);
-        QTRY_VERIFY(*answered);
+        QTRY_VERIFY(*shot);
         QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
         QCOMPARE(v.status(), "Screenshot successfully saved.");

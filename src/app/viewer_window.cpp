@@ -330,19 +330,23 @@ void ViewerWindow::save3DFile() {
 
 void ViewerWindow::savePtFile(QString fileName) {
     QString error;
-    if (!::savePtFile(m_store, fileName, &error))
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+    showSaved(fileName, ::savePtFile(m_store, fileName, &error), error);
 }
 
 void ViewerWindow::saveXZYMFile(QString fileName) {
     QString error;
-    if (!::saveXYZMFile(m_store, fileName, &error))
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+    showSaved(fileName, ::saveXYZMFile(m_store, fileName, &error), error);
 }
 
 void ViewerWindow::savePlyFile(QString fileName) {
     QString error;
-    if (!::savePlyFile(m_store, fileName, &error))
+    showSaved(fileName, ::savePlyFile(m_store, fileName, &error), error);
+}
+
+void ViewerWindow::showSaved(const QString &fileName, bool saved, const QString &error) {
+    if (saved)
+        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(fileName));
+    else
         showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
 }
 
