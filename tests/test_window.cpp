@@ -1,4 +1,6 @@
 #include "app/keys_and_mouse_window.h"
+#include "app/playback_controls.h"
+#include "app/range_save.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_command_line.h"
@@ -634,19 +636,48 @@ class TestWindow : public QObject {
                 strip.pixelColor(strip.width() / 10, strip.height() - 2) != marked);
         QVERIFY(QDir(dir.path()).mkpath("range"));
         const QString range = "Frames 4 to 5, numbered (*.ply *.pt *.xyzm)";
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("range/walk.ply"), range));
+        QSignalSpy ended(v.window.findChild<PlaybackControls *>(), &PlaybackControls::rangeSaveEnded);
+        const auto saveRange = [&](const QString &name) {
+            ended.clear();
+            return v.answer(v.ui.actionSave3DFile, path(name), range) &&
+                   QTest::qWaitFor([&] { return ended.count() == 1; }, 20000);
+        };
+        QVERIFY(saveRange("range/walk.ply"));
         QCOMPARE(v.filters, (QStringList{"This frame: PT Files (*.pt)", "This frame: XYZM Files (*.xyzm)",
                                          "This frame: PLY Files (*.ply)", range}));
         QCOMPARE(v.status(), "Saved frames 4 to 5 as walk_0004.ply to walk_0005.ply");
         QCOMPARE(QDir(path("range")).entryList(QDir::Files), (QStringList{"walk_0004.ply", "walk_0005.ply"}));
         // A numbered range makes its folder, as the tool's numbered exports do; an unknown ending is refused.
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("new/walk_%d.ply"), range));
+        QVERIFY(saveRange("new/walk_%d.ply"));
         QCOMPARE(QDir(path("new")).entryList(QDir::Files), (QStringList{"walk_4.ply", "walk_5.ply"}));
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("walk.txt"), range));
+        QVERIFY(saveRange("walk.txt"));
         QVERIFY2(v.status().startsWith("Could not save walk.txt: "), qPrintable(v.status()));
         slider->setValue(5);
         QVERIFY(v.answer(v.ui.actionSave3DFile, path("frame5.ply"), "This frame: PLY Files (*.ply)"));
         QCOMPARE(readAll(path("range/walk_0005.ply")), readAll(path("frame5.ply")));
+        // While a range is saved the window goes on, the status bar telling how far the save is; its
+        // Cancel stops the save before the next file, and the files written are whole.
+        auto *progress = v.window.findChild<QProgressBar *>("rangeSaveProgress");
+        auto *cancel = v.window.findChild<QPushButton *>("cancelRangeSave");
+        QString whileSaving;
+        const auto clickCancel = connect(
+            v.window.findChild<RangeSave *>(), &RangeSave::progressed, cancel,
+            [&] {
+                QMetaObject::invokeMethod(
+                    cancel,
+                    [&] {
+                        whileSaving = progress->isVisible() ? progress->text() : QString();
+                        cancel->click();
+                    },
+                    Qt::BlockingQueuedConnection);
+            },
+            Qt::DirectConnection);
+        QVERIFY(saveRange("cancel/walk.ply"));
+        disconnect(clickCancel);
+        QVERIFY(whileSaving == "Saving frames 4 to 5: 1 of 2" && !progress->isVisible());
+        QCOMPARE(v.status(), "Saving frames 4 to 5 cancelled; walk_0004.ply is written");
+        QCOMPARE(QDir(path("cancel")).entryList(QDir::Files), QStringList("walk_0004.ply"));
+        QCOMPARE(readAll(path("cancel/walk_0004.ply")), readAll(path("range/walk_0004.ply")));
         v.window.openFile(ptv);
         QVERIFY(!v.view().loopRange().isSet() && slider->toolTip().isEmpty());
 

@@ -77,6 +77,10 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->setupUi(this, store);
     m_playback = new PlaybackControls(*ui, view(), m_store, this);
     connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
+    connect(m_playback, &PlaybackControls::rangeSaveEnded, this, [this](const QString &said, bool saved) {
+        qCDebug(viewerLog).noquote() << said;
+        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+    });
     m_recent = new RecentFiles(ui->menuRecent);
     connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
     connect(m_recent, &RecentFiles::gone, this, [this](const QString &path) {
@@ -151,7 +155,8 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
 
     ui->detailStatusLabel = new QLabel(ui->statusBar);
     ui->detailStatusLabel->setObjectName(QStringLiteral("detailStatusLabel"));
-    ui->statusBar->insertPermanentWidget(0, ui->detailStatusLabel);
+    // After the picks' text, before the permanent widgets already there.
+    ui->statusBar->insertPermanentWidget(1, ui->detailStatusLabel);
     showDetail(1);
     ui->actionFullDetail->setChecked(settings.value(kDetailKey).toString() == QLatin1String("full"));
     followDetail();
@@ -310,10 +315,7 @@ void ViewerWindow::save3DFile() {
         return;
     rememberDialogFolder(kSaveFolderKey, name);
     if (!range.isEmpty() && chosen == range) {
-        QString said;
-        const bool saved = m_playback->saveRange(name, &said);
-        qCDebug(viewerLog).noquote() << said;
-        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+        m_playback->saveRange(name);
         return;
     }
     const QString ending = scanFileEnding(name);
