@@ -563,6 +563,38 @@ class TestWindow : public QObject {
                 slider->value() == v.view().ptvFrameCounter());
     }
 
+    // From a wide window down to 800 x 600 the view and the timeline show in full, one above the other:
+    // a slider of a usable length, the speed control and the readout whole, under the slider where it
+    // does not fit beside it.
+    void timelineInNarrowWindows() {
+        Viewer v;
+        v.window.openFile(ptv);
+        QWidget *bar = v.ui.timelineBar;
+        auto *slider = v.window.findChild<QSlider *>(QStringLiteral("timelineSlider"));
+        auto *speedBox = v.window.findChild<QComboBox *>(QStringLiteral("speedBox"));
+        QList<QWidget *> parts = {slider, speedBox};
+        for (const char *name : {"frameLabel", "timeLabel", "paceLabel"})
+            parts << v.window.findChild<QLabel *>(QLatin1String(name));
+        QString rows;
+        for (int width : {1800, 1200, 1000, 800}) {
+            v.window.resize(width, 600);
+            QTRY_COMPARE(v.window.size(), QSize(width, 600));
+            QCoreApplication::sendPostedEvents();
+            QVERIFY(!v.view().geometry().intersects(bar->geometry()) &&
+                    v.ui.centralWidget->rect().contains(bar->geometry()));
+            QVERIFY2(slider->width() >= TimelineBar::kSliderMinimum, qPrintable(QString::number(width)));
+            for (QWidget *part : parts) {
+                QVERIFY2(bar->rect().contains(part->geometry()) && part->width() >= part->sizeHint().width(),
+                         qPrintable(part->objectName()));
+                for (QWidget *other : parts)
+                    QVERIFY(part == other || !part->geometry().intersects(other->geometry()));
+            }
+            rows += parts.last()->y() > slider->y() ? '2' : '1';
+        }
+        // The readout gives way first, the slider keeps its length.
+        QVERIFY2(QRegularExpression("^1+2+$").match(rows).hasMatch(), qPrintable(rows));
+    }
+
     // Speed, loop range and steps of a second over the 2 fps sequence. The speed keys and control
     // set the interval and the readout; playing loops over every frame of the range in order, never
     // outside it, through pauses and seeks; a second is two frames, never past either end; paused, the

@@ -109,7 +109,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     viewPolicy.setVerticalStretch(0);
     viewPolicy.setHeightForWidth(viewerOpenGLWidget->sizePolicy().hasHeightForWidth());
     viewerOpenGLWidget->setSizePolicy(viewPolicy);
-    viewerOpenGLWidget->setMinimumSize(QSize(512, 512));
+    // Small enough that a window of 800 x 600 holds the view, the dock and the timeline in full.
+    viewerOpenGLWidget->setMinimumSize(QSize(320, 240));
     horizontalLayout->addWidget(viewerOpenGLWidget);
     timelineBar = new TimelineBar(centralWidget);
     timelineBar->setObjectName(QStringLiteral("timelineBar"));
