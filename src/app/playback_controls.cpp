@@ -114,10 +114,17 @@ void PlaybackControls::saveRange(const QString &name) {
         emit rangeSaveEnded(said, false);
         return;
     }
-    m_saveProgress->setRange(0, m_save->last() - m_save->first() + 1);
+    const int count = m_save->last() - m_save->first() + 1;
+    m_saveProgress->setRange(0, count);
     m_saveProgress->setValue(0);
-    m_saveProgress->setFormat(
-        QStringLiteral("Saving frames %1 to %2: %v of %m").arg(m_save->first()).arg(m_save->last()));
+    const QString format =
+        QStringLiteral("Saving frames %1 to %2: %v of %m").arg(m_save->first()).arg(m_save->last());
+    m_saveProgress->setFormat(format);
+    // Wide enough for its text at the end of the save.
+    const QString longest = QString(format)
+                                .replace(QLatin1String("%v"), QString::number(count))
+                                .replace(QLatin1String("%m"), QString::number(count));
+    m_saveProgress->setMinimumWidth(m_saveProgress->fontMetrics().horizontalAdvance(longest) + 24);
     m_saveProgress->show();
     m_cancelSave->show();
 }
