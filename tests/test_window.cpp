@@ -897,15 +897,10 @@ class TestWindow : public QObject {
         QLoggingCategory::setFilterRules("pelnor.*.debug=true");
         Viewer v;
         v.window.openFile(ptv);
-        QTRY_VERIFY(
-            !lines
-                 .filter(QRegularExpression("^pelnor.viewer: playback: \\d+\\.\\d frames per second shown "
-                                            "\\(file: 30\\)"))
-                 .isEmpty());
-        for (const char *line : {"pelnor.viewer: Current control type: 0",
-                                 "pelnor.core: mass center QVector3D(", "pelnor.viewer: open ptv file "})
-            QVERIFY2(!lines.filter(QRegularExpression('^' + QRegularExpression::escape(line))).isEmpty(),
-                     line);
+        for (const char *line :
+             {"pelnor.viewer: Current control type: 0", "pelnor.core: mass center QVector3D\\(",
+              "pelnor.viewer: playback: [\\d.]+ frames per second shown \\(file: 30\\), "})
+            QTRY_VERIFY2(!lines.filter(QRegularExpression(QString('^') + line)).isEmpty(), line);
     }
 
     // Keys come through the X server, as a user's do, with a window manager and without one (where
