@@ -16,6 +16,7 @@
 #include "render/color_legend.h"
 #include "render/scene_numbers.h"
 #include "view/viewer_gl_widget.h"
+#include "view/viewer_log.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDebug>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
@@ -77,6 +77,10 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->setupUi(this, store);
     m_playback = new PlaybackControls(*ui, view(), m_store, this);
     connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
+    connect(m_playback, &PlaybackControls::rangeSaveEnded, this, [this](const QString &said, bool saved) {
+        qCDebug(viewerLog).noquote() << said;
+        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+    });
     m_recent = new RecentFiles(ui->menuRecent);
     connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
     connect(m_recent, &RecentFiles::gone, this, [this](const QString &path) {
@@ -107,7 +111,7 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
         controlMethod = ViewerGLWidget::Translate;
     else if (ui->actionSetControlMethodZoom->isChecked())
         controlMethod = ViewerGLWidget::Zoom;
-    qDebug().noquote() << "Current control type:" << controlMethod;
+    qCDebug(viewerLog).noquote() << "Current control type:" << controlMethod;
 
     // Until a frame is loaded there is nothing to take a picture of or to save.
     ui->actionSaveScreenshot->setEnabled(false);
@@ -116,6 +120,8 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     setSequenceControlsEnabled(false);
     view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
     view().setCursor(Qt::OpenHandCursor);
+    // The window starts with the keys in the view, not in the first field of the dock.
+    view().setFocus();
     // The light slider was set before it was wired to the view, so the view learns its value here.
     view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
     ui->sliderMinZ->setValue(1);
@@ -149,7 +155,8 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
 
     ui->detailStatusLabel = new QLabel(ui->statusBar);
     ui->detailStatusLabel->setObjectName(QStringLiteral("detailStatusLabel"));
-    ui->statusBar->insertPermanentWidget(0, ui->detailStatusLabel);
+    // After the picks' text, before the permanent widgets already there.
+    ui->statusBar->insertPermanentWidget(1, ui->detailStatusLabel);
     showDetail(1);
     ui->actionFullDetail->setChecked(settings.value(kDetailKey).toString() == QLatin1String("full"));
     followDetail();
@@ -251,7 +258,7 @@ void ViewerWindow::showStatusMessage(QString text) {
 
 void ViewerWindow::showFailure(const QString &what, const QString &name, const QString &reason) {
     const QString text = what + name + QStringLiteral(": ") + reason;
-    qDebug().noquote() << text;
+    qCDebug(viewerLog).noquote() << text;
     ui->statusBar->showMessage(text, kFailureMessageMs);
 }
 
@@ -308,10 +315,7 @@ void ViewerWindow::save3DFile() {
         return;
     rememberDialogFolder(kSaveFolderKey, name);
     if (!range.isEmpty() && chosen == range) {
-        QString said;
-        const bool saved = m_playback->saveRange(name, &said);
-        qDebug().noquote() << said;
-        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+        m_playback->saveRange(name);
         return;
     }
     const QString ending = scanFileEnding(name);
@@ -328,19 +332,23 @@ void ViewerWindow::save3DFile() {
 
 void ViewerWindow::savePtFile(QString fileName) {
     QString error;
-    if (!::savePtFile(m_store, fileName, &error))
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+    showSaved(fileName, ::savePtFile(m_store, fileName, &error), error);
 }
 
 void ViewerWindow::saveXZYMFile(QString fileName) {
     QString error;
-    if (!::saveXYZMFile(m_store, fileName, &error))
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+    showSaved(fileName, ::saveXYZMFile(m_store, fileName, &error), error);
 }
 
 void ViewerWindow::savePlyFile(QString fileName) {
     QString error;
-    if (!::savePlyFile(m_store, fileName, &error))
+    showSaved(fileName, ::savePlyFile(m_store, fileName, &error), error);
+}
+
+void ViewerWindow::showSaved(const QString &fileName, bool saved, const QString &error) {
+    if (saved)
+        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(fileName));
+    else
         showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
 }
 
@@ -351,7 +359,7 @@ void ViewerWindow::viewFileInfo() {
 }
 
 void ViewerWindow::saveScreenshot() {
-    qDebug().noquote() << "User wants to save screenshot...";
+    qCDebug(viewerLog).noquote() << "User wants to save screenshot...";
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"));
     QString baseName = QStringLiteral("capture");
     if (!m_store.fileName.isEmpty())
@@ -626,8 +634,8 @@ void ViewerWindow::followWheelZoom() {
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {
-    qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
-                              QStringLiteral(" closing...\n");
+    qCDebug(viewerLog).noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
+                                        QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
     saveWindowLayout(*this);
     // File Info is a window of its own: left open, it would keep the program running.
@@ -642,7 +650,7 @@ void ViewerWindow::dragEnterEvent(QDragEnterEvent *event) {
         return;
     }
     const QString text = urls.constFirst().toString();
-    qDebug().noquote() << "User drag entered with:" << text;
+    qCDebug(viewerLog).noquote() << "User drag entered with:" << text;
     if (isScanFileEnding(scanFileEnding(text)))
         event->acceptProposedAction();
     else
@@ -661,7 +669,7 @@ void ViewerWindow::dropEvent(QDropEvent *event) {
         path.remove(QStringLiteral("file:///"));
         path.remove(QStringLiteral("file:\\\\\\"));
     }
-    qDebug().noquote() << "User dropped file:" << path;
+    qCDebug(viewerLog).noquote() << "User dropped file:" << path;
     openFile(path);
     event->acceptProposedAction();
 }

@@ -91,6 +91,8 @@ class ViewerWindow : public QMainWindow {
     // Once a dialog of the window has closed, the view's keys work again at once.
     void takeKeysBack();
     void showFailure(const QString &what, const QString &name, const QString &reason);
+    // "Saved NAME" in the status bar, or why not.
+    void showSaved(const QString &fileName, bool saved, const QString &error);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
     // The level of detail likewise; the status bar says when the picture is coarser than full.

@@ -1,11 +1,15 @@
 #include "data/scan_frame_store.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+// The framing's debug line, quiet unless the logging rules ask: QT_LOGGING_RULES="pelnor.core.debug=true".
+Q_LOGGING_CATEGORY(coreLog, "pelnor.core", QtInfoMsg)
 
 bool isFinite(const QVector3D &p) {
     return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
@@ -125,7 +129,7 @@ void ScanFrameStore::computePhaseStatistics() {
     boundingBoxMin.setZ(mean.z() - halfExtent.z());
     boundingBoxMax.setZ(halfExtent.z() + mean.z());
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
-    qDebug().noquote() << "mass center" << centerOfMass;
+    qCDebug(coreLog).noquote() << "mass center" << centerOfMass;
     keepFinite(*this);
 }
 

@@ -1,13 +1,13 @@
 #include "view/viewer_gl_widget.h"
 
+#include "view/viewer_log.h"
+
 #include "data/binary_file.h"
 #include "data/calibration.h"
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
 #include "render/scene_numbers.h"
 
-#include <QDebug>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
@@ -17,6 +17,8 @@
 #include <ctime>
 #include <limits>
 #include <new>
+
+Q_LOGGING_CATEGORY(viewerLog, "pelnor.viewer", QtInfoMsg)
 
 namespace {
 
@@ -57,7 +59,9 @@ ViewerGLWidget::ViewerGLWidget(ScanFrameStore &store, QWidget *parent)
         if (!moving())
             showFullDetail();
     });
-    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
+    // Clicked, the view takes the keys back from a field of the window.
+    setFocusPolicy(Qt::StrongFocus);
+    answerKeys();
 }
 
 ViewerGLWidget::~ViewerGLWidget() {
@@ -91,13 +95,13 @@ void ViewerGLWidget::resetModelRotation() {
 }
 
 void ViewerGLWidget::changeMeshType(int type) {
-    qDebug().noquote() << "mesh type:" << type;
+    qCDebug(viewerLog).noquote() << "mesh type:" << type;
     m_store.meshType = type;
     update();
 }
 
 void ViewerGLWidget::changeMaterialType(int type) {
-    qDebug().noquote() << "material type:" << type;
+    qCDebug(viewerLog).noquote() << "material type:" << type;
     m_store.materialType = type;
     update();
 }
@@ -351,25 +355,12 @@ QImage ViewerGLWidget::fullDetailPicture() {
 }
 
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
-    qDebug().noquote() << lightIntensitySliderValue;
+    qCDebug(viewerLog).noquote() << lightIntensitySliderValue;
     m_state.lightIntensity = lightForSlider(lightIntensitySliderValue);
     update();
 }
 
-// The view takes every key of the application while its own window is active. Whenever another
-// window has the keys (a dialog, the file information window, a native dialog or another
-// application, for which there is no focus window at all) the grab is let go.
-void ViewerGLWidget::followFocusWindow() {
-    if (!context())
-        return;
-    if (QGuiApplication::focusWindow() && QGuiApplication::focusWindow() == window()->windowHandle())
-        grabKeyboard();
-    else
-        releaseKeyboard();
-}
-
 void ViewerGLWidget::initializeGL() {
-    followFocusWindow();
     if (!m_renderer.initialize(&m_glProblem)) {
         emit statusMessageRequested(m_glProblem);
         return;
@@ -503,7 +494,7 @@ int ViewerGLWidget::ptvInterval() const {
 }
 
 bool ViewerGLWidget::openPTVFile(const QString &path, QString *error) {
-    qDebug().noquote() << "open ptv file" << path;
+    qCDebug(viewerLog).noquote() << "open ptv file" << path;
     std::FILE *file = nullptr;
     PtvHeader header;
     if (!m_ptvReader.openStream(path, file, error))
@@ -572,7 +563,7 @@ void ViewerGLWidget::loadPTVFrameForDisplay() {
                         ? QStringLiteral("the file now holds one frame, 0")
                         : QStringLiteral("the file now holds frames 0 to %1").arg(now.framesFound - 1);
         stopPTVPlayback();
-        qDebug().noquote() << error << holds;
+        qCDebug(viewerLog).noquote() << error << holds;
         emit playbackPaused(error + QStringLiteral("; ") + holds);
         return;
     }
@@ -640,9 +631,11 @@ void ViewerGLWidget::reportMovingPace() {
     const qint64 elapsed = m_movingClock.elapsed();
     if (elapsed < 1000)
         return;
-    qDebug().noquote() << QStringLiteral("moving: %1 pictures per second shown, every %2 pixels drawn")
-                              .arg(m_movingPictures * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1)
-                              .arg(m_store.meshStride);
+    qCDebug(viewerLog).noquote() << QStringLiteral(
+                                        "moving: %1 pictures per second shown, every %2 pixels drawn")
+                                        .arg(m_movingPictures * 1000.0 / static_cast<double>(elapsed), 0, 'f',
+                                             1)
+                                        .arg(m_store.meshStride);
     m_movingClock.start();
     m_movingPictures = 0;
 }
@@ -658,12 +651,12 @@ void ViewerGLWidget::reportPlaybackPace(double tickMilliseconds) {
     const auto end = begin + std::min<int>(m_tickCount, static_cast<int>(m_tickTimes.size()));
     std::nth_element(begin, begin + (end - begin) / 2, end);
     const double shown = m_framesPainted * 1000.0 / static_cast<double>(elapsed);
-    qDebug().noquote() << QStringLiteral(
-                              "playback: %1 frames per second shown (file: %2), median tick %3 ms of "
-                              "processor time")
-                              .arg(shown, 0, 'f', 1)
-                              .arg(static_cast<double>(m_ptvHeader.frameRate))
-                              .arg(*(begin + (end - begin) / 2), 0, 'f', 1);
+    qCDebug(viewerLog).noquote()
+        << QStringLiteral("playback: %1 frames per second shown (file: %2), median tick %3 ms of "
+                          "processor time")
+               .arg(shown, 0, 'f', 1)
+               .arg(static_cast<double>(m_ptvHeader.frameRate))
+               .arg(*(begin + (end - begin) / 2), 0, 'f', 1);
     emit playbackPaceMeasured(shown);
     m_paceClock.restart();
     m_tickCount = 0;

@@ -31,7 +31,8 @@ constexpr int kMirrorMilliseconds = 670;
 float mirrorBlend(bool towardsMirrored, qint64 elapsedMs);
 
 // The 3D view: has the renderer draw the frame held in the store, turns it with the mouse, switches
-// styles from the keyboard, picks points, paints the overlays and plays PTV sequences from its timer.
+// styles from the keyboard (keys of its window, which a field being typed into keeps for itself), picks
+// points, paints the overlays and plays PTV sequences from its timer.
 class ViewerGLWidget : public QOpenGLWidget {
     Q_OBJECT
 
@@ -173,9 +174,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
@@ -202,7 +200,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     // Once a second during playback: the frames per second shown and the median processor
     // time of a tick, so a user can tell whether the machine keeps up with the file.
     void reportPlaybackPace(double tickMilliseconds);
-    void followFocusWindow();
+    // The view's letter keys and Escape, answered wherever the focus is in the view's window.
+    void answerKeys();
     float depthForSlider(int value) const;
     // The far and near depth the sliders run between: the frame's box, with the fitted depths.
     QVector2D sliderSpan() const;
@@ -234,7 +233,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     bool m_framingNewSequence = true;
     bool m_isAnimatingMirror = false;
     bool m_shouldMirrorGeo = false;
-    bool m_escapePressed = false;
     bool m_geometryPending = false;
     bool m_playbackHeld = false;
     QString m_glProblem;
