@@ -243,7 +243,8 @@ class TestCli : public QObject {
     }
 
     // What the tool answers, with no display to be had: facts on stdout; misuse with status 2, one
-    // line and where the command's help is; a file it cannot read or write with status 1 and one
+    // line and where the command's help is; a file it cannot read or write, or the viewer given no
+    // display, with status 1 and one
     // line. A failure writes nothing.
     void answers_data() {
         QTest::addColumn<QStringList>("arguments"); // @/ is the folder of the captures
@@ -268,6 +269,9 @@ class TestCli : public QObject {
         row("viewer version", {"@viewer", "-platform", "offscreen", "-v"}, 0,
             {"pelnor-viewer " PELNOR_VERSION "\n"});
         row("viewer unknown option", {"@viewer", "--bogus", "@/scan.pt"}, 2, {"'--bogus'"});
+        row("viewer without a display", {"@viewer", "@/scan.pt"}, 1, {"DISPLAY is not set", "xvfb-run -a"});
+        row("viewer on a display not there", {"@viewer", "-display", ":987", "@/scan.pt"}, 1,
+            {"display :987", "pelnor render"});
         row("no command", {}, 2);
         row("unknown command", {"frobnicate"}, 2, {"'frobnicate'"});
         row("no file", {"info"}, 2, {"missing FILE"});
@@ -346,8 +350,10 @@ class TestCli : public QObject {
                          (command == "@viewer" || answer.err.count('\n') == 2),
                      qPrintable(answer.err));
         if (status == 1)
-            QVERIFY2(answer.err.startsWith("pelnor: /") && answer.err.count('\n') == 1,
-                     qPrintable(answer.err));
+            QVERIFY2(
+                answer.err.startsWith(arguments.value(0) == "@viewer" ? "pelnor-viewer: " : "pelnor: /") &&
+                    answer.err.count('\n') == 1,
+                qPrintable(answer.err));
         QCOMPARE(QDir(dir.path()).entryList({"never*"}), QStringList());
     }
 

@@ -354,25 +354,37 @@ class TestScanFiles : public QObject {
         QCOMPARE(run(1, 5, 7), (QVector<int>{2, 3, 4, 1, 2, 3, 4}));
         QCOMPARE(run(3, 5, 3), (QVector<int>{4, 1, 2}));
 
-        // Within a loop range the same rule runs with the range in the place of the file, coming back
-        // from outside it. An open bound reaches the file's end; a start past the end drops the end, an
-        // end before the start the start; a file cut short below the range plays whole.
-        auto loop = [](LoopRange range, int counter, int frames) {
+        // A loop range plays every frame from its start to its end, in order, then again from its start,
+        // and a counter outside it comes back to its start. An open bound reaches the file's end; a start
+        // past the end drops the end, an end before the start the start; a file cut short below the range
+        // plays whole, by the file's own rule.
+        const struct {
+            const char *set; // I K starts the range at frame K, O K ends it there, in this order
+            int counter, frames;
             QVector<int> shown;
-            for (int t = 0; t < 4; ++t)
-                shown << (counter = range.next(counter, frames));
-            return shown;
-        };
+        } loops[] = {{"I 10 O 14", 9, 20, {10, 11, 12, 13, 14, 10}},
+                     {"I 10 O 14", 16, 20, {10, 11, 12, 13, 14, 10}},
+                     {"I 5 O 6", 6, 20, {5, 6, 5, 6, 5, 6}},
+                     {"I 5 O 5", 5, 20, {5, 5, 5, 5, 5, 5}},
+                     {"I 2 O 4", 7, 4, {2, 3, 2, 3, 2, 3}},
+                     {"O 3", 2, 8, {3, 0, 1, 2, 3, 0}},
+                     {"I 5", 5, 8, {6, 7, 5, 6, 7, 5}},
+                     {"I 5 O 3", 0, 8, {1, 2, 3, 0, 1, 2}},
+                     {"O 2 I 3", 0, 8, {3, 4, 5, 6, 7, 3}},
+                     {"I 5", 3, 4, run(3, 4, 6)}};
+        for (const auto &l : loops) {
+            LoopRange range;
+            const QStringList set = QString(l.set).split(' ');
+            for (int i = 0; i < set.size(); i += 2)
+                set[i] == "I" ? range.setStart(set[i + 1].toInt()) : range.setEnd(set[i + 1].toInt());
+            QVector<int> shown;
+            for (int t = 0, counter = l.counter; t < 6; ++t)
+                shown << (counter = range.next(counter, l.frames));
+            QVERIFY2(shown == l.shown, l.set);
+        }
         LoopRange range;
         range.setStart(2);
-        range.setEnd(4);
-        QCOMPARE(loop(range, 0, 8), (QVector<int>{3, 4, 3, 4}));
-        QCOMPARE(loop(range, 7, 4), (QVector<int>{3, 3, 3, 3}));
         QCOMPARE(range.bounds(2), (std::pair<int32_t, int32_t>(0, 1)));
-        range.setStart(5);
-        QCOMPARE(loop(range, 5, 8), (QVector<int>{6, 7, 6, 7}));
-        range.setEnd(3);
-        QCOMPARE(loop(range, 0, 8), run(0, 4, 4));
     }
 
     // A decoded frame is the PT load of its phase and texture with valid phases smoothed: saved as a

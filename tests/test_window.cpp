@@ -1,4 +1,6 @@
 #include "app/keys_and_mouse_window.h"
+#include "app/playback_controls.h"
+#include "app/range_save.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_command_line.h"
@@ -71,8 +73,8 @@ struct Viewer {
         return s;
     }
     // Types `name` (with the file type `filter`) in the next file dialog, key by key as a user does,
-    // so the keys must reach the dialog although the view holds them while the main window is active;
-    // an empty name cancels. The flag turns true once the dialog was answered.
+    // so the keys must reach the dialog, not the main window's shortcuts; an empty name cancels. The flag
+    // turns true once the dialog was answered.
     std::shared_ptr<bool> willAnswer(const QString &name, const QString &filter = QString()) {
         auto answered = std::make_shared<bool>(false);
         auto *timer = new QTimer;
@@ -256,8 +258,7 @@ class TestWindow : public QObject {
         QVERIFY(v.store().filePath == pt && v.store().frameKind == PtFrame &&
                 listed(table) == fileInfoRows(v.store()));
         QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
-        // File Info, a window of its own, has the keys while active, though the view holds them whenever
-        // the main window is.
+        // File Info, a window of its own, has the keys while active, not the main window's shortcuts.
         v.ui.actionViewFileInfo->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(&table) && hasKeyboardFocus(&table));
         for (const QString &name : broken)
@@ -302,8 +303,10 @@ class TestWindow : public QObject {
         // A paused sequence whose file has gone cannot resume: Play stays off and says why.
         QVERIFY(QFile::remove(path("slow.ptv")));
         refuses(v, "play", "slow.ptv");
-        // Closing the main window closes File Info, which would otherwise keep the program running.
-        v.window.close();
+        // Ctrl+Q closes the main window, and with it File Info, which would otherwise keep the program
+        // running.
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!v.window.isVisible());
         QVERIFY(!table.isVisible());
     }
 
@@ -316,7 +319,12 @@ class TestWindow : public QObject {
         v.window.openFile(xyzm);
         QVERIFY(v.answer(v.ui.actionSave3DFile, QString()));
         QCOMPARE(v.filters, (QStringList{"XYZM Files (*.xyzm)", "PLY Files (*.ply)"})); // no phase to save
-        QVERIFY(v.answer(v.ui.actionSave3DFile, "copy.xyzm"));
+        // Ctrl+S saves, and S, the shaded style, stays as it was.
+        v.ui.meshTypeComboBox->setCurrentIndex(1);
+        const auto answered = v.willAnswer("copy.xyzm");
+        QTest::keyClick(v.window.windowHandle(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(*answered);
+        QVERIFY(v.status() == "Saved copy.xyzm" && v.view().viewState().meshType == 1);
         v.window.openFile(pt);
         const auto drawnVertices = v.view().mesh().vertexData;
         const QVector3D centre = v.store().centerOfMass;
@@ -338,7 +346,9 @@ class TestWindow : public QObject {
             if (*n.saved)
                 QVERIFY2(after.removeOne(n.saved), n.saved);
             QCOMPARE(after, before);
-            QVERIFY2(*n.failure ? v.status().startsWith(QLatin1String(n.failure)) : v.status().isEmpty(),
+            QVERIFY2(*n.failure ? v.status().startsWith(QLatin1String(n.failure))
+                     : *n.saved ? v.status() == QLatin1String("Saved ") + n.saved
+                                : v.status().isEmpty(),
                      qPrintable(v.status()));
         }
         // Each ending got its own writer: coordinates start with their header text, captures do not.
@@ -360,9 +370,9 @@ class TestWindow : public QObject {
 
         // F10 offers a dated name; the picture shows the surface, and its suffix picks the format.
         QVERIFY(QTest::qWaitForWindowActive(&v.window)); // the window took the keys back
-        auto answered = v.willAnswer(path("shot.png"));
+        const auto shot = v.willAnswer(path("shot.png"));
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F10);
-        QTRY_VERIFY(*answered);
+        QTRY_VERIFY(*shot);
         QCOMPARE(v.offered,
                  QStringLiteral("Screenshot_%1_scan.png").arg(QDate::currentDate().toString("yyyy-MM-dd")));
         QCOMPARE(v.status(), "Screenshot successfully saved.");
@@ -561,10 +571,43 @@ class TestWindow : public QObject {
         QVERIFY(v.view().isPlaying() && slider->maximum() == 2 && slider->value() == v.counter());
     }
 
+    // From a wide window down to 800 x 600 the view and the timeline show in full, one above the other:
+    // a slider of a usable length, the speed control and the readout whole, under the slider where it
+    // does not fit beside it.
+    void timelineInNarrowWindows() {
+        Viewer v;
+        v.window.openFile(ptv);
+        QWidget *bar = v.ui.timelineBar;
+        auto *slider = v.window.findChild<QSlider *>(QStringLiteral("timelineSlider"));
+        auto *speedBox = v.window.findChild<QComboBox *>(QStringLiteral("speedBox"));
+        QList<QWidget *> parts = {slider, speedBox};
+        for (const char *name : {"frameLabel", "timeLabel", "paceLabel"})
+            parts << v.window.findChild<QLabel *>(QLatin1String(name));
+        QString rows;
+        for (int width : {1800, 1200, 1000, 800}) {
+            v.window.resize(width, 600);
+            QTRY_COMPARE(v.window.size(), QSize(width, 600));
+            QCoreApplication::sendPostedEvents();
+            QVERIFY(!v.view().geometry().intersects(bar->geometry()) &&
+                    v.ui.centralWidget->rect().contains(bar->geometry()));
+            QVERIFY2(slider->width() >= TimelineBar::kSliderMinimum, qPrintable(QString::number(width)));
+            for (QWidget *part : parts) {
+                QVERIFY2(bar->rect().contains(part->geometry()) && part->width() >= part->sizeHint().width(),
+                         qPrintable(part->objectName()));
+                for (QWidget *other : parts)
+                    QVERIFY(part == other || !part->geometry().intersects(other->geometry()));
+            }
+            rows += parts.last()->y() > slider->y() ? '2' : '1';
+        }
+        // The readout gives way first, the slider keeps its length.
+        QVERIFY2(QRegularExpression("^1+2+$").match(rows).hasMatch(), qPrintable(rows));
+    }
+
     // Speed, loop range and steps of a second over the 2 fps sequence. The speed keys and control
-    // set the interval and the readout; playing loops inside the range in order, never outside it,
-    // through pauses and seeks; a second is two frames, never past either end; paused, the time has
-    // milliseconds. Save writes the range numbered, each frame as it saves one; a new file plays whole.
+    // set the interval and the readout; playing loops over every frame of the range in order, never
+    // outside it, through pauses and seeks; a second is two frames, never past either end; paused, the
+    // time has milliseconds. Save writes the range numbered, each frame as it saves one; a new file plays
+    // whole.
     void studyingMotion() {
         Viewer v;
         auto *slider = v.window.findChild<TimelineSlider *>(QStringLiteral("timelineSlider"));
@@ -603,11 +646,11 @@ class TestWindow : public QObject {
             {"Shift+Right", 4, false, ""}, {"Shift+Right", 5, false, ""}, // not past the end
             {"Shift+Left", 3, false, ""},  {"Shift+Left", 1, false, ""},  {"Shift+Left", 0, false, ""},
             {"seek 1", 1, false, ""},      {"I", 1, false, "1 to 5"},     {"seek 3", 3, false, "1 to 5"},
-            {"O", 3, false, "1 to 3"},     {"Space", 2, true, "1 to 3"}, // frame 1 stands for 0
-            {"wait", 3, true, "1 to 3"},   {"wait", 2, true, "1 to 3"},   {"seek 5", 5, true, "1 to 3"},
-            {"wait", 2, true, "1 to 3"}, // back into the range
-            {"Space", 2, false, "1 to 3"}, {"Space", 3, true, "1 to 3"},  {"Shift+I", 3, true, ""},
-            {"wait", 4, true, ""},         {"wait", 5, true, ""},         {"wait", 1, true, ""}};
+            {"O", 3, false, "1 to 3"},     {"Space", 1, true, "1 to 3"}, // past the end: the start
+            {"wait", 2, true, "1 to 3"},   {"wait", 3, true, "1 to 3"},   {"wait", 1, true, "1 to 3"},
+            {"seek 5", 5, true, "1 to 3"}, {"wait", 1, true, "1 to 3"}, // back into the range
+            {"Space", 1, false, "1 to 3"}, {"Space", 2, true, "1 to 3"},  {"Shift+I", 2, true, ""},
+            {"seek 4", 4, true, ""},       {"wait", 5, true, ""},         {"wait", 1, true, ""}};
         for (const auto &step : steps) {
             const QString does(step.does);
             if (does.startsWith("seek"))
@@ -633,19 +676,48 @@ class TestWindow : public QObject {
                 strip.pixelColor(strip.width() / 10, strip.height() - 2) != marked);
         QVERIFY(QDir(dir.path()).mkpath("range"));
         const QString range = "Frames 4 to 5, numbered (*.ply *.pt *.xyzm)";
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("range/walk.ply"), range));
+        QSignalSpy ended(v.window.findChild<PlaybackControls *>(), &PlaybackControls::rangeSaveEnded);
+        const auto saveRange = [&](const QString &name) {
+            ended.clear();
+            return v.answer(v.ui.actionSave3DFile, path(name), range) &&
+                   QTest::qWaitFor([&] { return ended.count() == 1; }, 20000);
+        };
+        QVERIFY(saveRange("range/walk.ply"));
         QCOMPARE(v.filters, (QStringList{"This frame: PT Files (*.pt)", "This frame: XYZM Files (*.xyzm)",
                                          "This frame: PLY Files (*.ply)", range}));
         QCOMPARE(v.status(), "Saved frames 4 to 5 as walk_0004.ply to walk_0005.ply");
         QCOMPARE(QDir(path("range")).entryList(QDir::Files), (QStringList{"walk_0004.ply", "walk_0005.ply"}));
         // A numbered range makes its folder, as the tool's numbered exports do; an unknown ending is refused.
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("new/walk_%d.ply"), range));
+        QVERIFY(saveRange("new/walk_%d.ply"));
         QCOMPARE(QDir(path("new")).entryList(QDir::Files), (QStringList{"walk_4.ply", "walk_5.ply"}));
-        QVERIFY(v.answer(v.ui.actionSave3DFile, path("walk.txt"), range));
+        QVERIFY(saveRange("walk.txt"));
         QVERIFY2(v.status().startsWith("Could not save walk.txt: "), qPrintable(v.status()));
         slider->setValue(5);
         QVERIFY(v.answer(v.ui.actionSave3DFile, path("frame5.ply"), "This frame: PLY Files (*.ply)"));
         QCOMPARE(readAll(path("range/walk_0005.ply")), readAll(path("frame5.ply")));
+        // While a range is saved the window goes on, the status bar telling how far the save is; its
+        // Cancel stops the save before the next file, and the files written are whole.
+        auto *progress = v.window.findChild<QProgressBar *>("rangeSaveProgress");
+        auto *cancel = v.window.findChild<QPushButton *>("cancelRangeSave");
+        QString whileSaving;
+        const auto clickCancel = connect(
+            v.window.findChild<RangeSave *>(), &RangeSave::progressed, cancel,
+            [&] {
+                QMetaObject::invokeMethod(
+                    cancel,
+                    [&] {
+                        whileSaving = progress->isVisible() ? progress->text() : QString();
+                        cancel->click();
+                    },
+                    Qt::BlockingQueuedConnection);
+            },
+            Qt::DirectConnection);
+        QVERIFY(saveRange("cancel/walk.ply"));
+        disconnect(clickCancel);
+        QVERIFY(whileSaving == "Saving frames 4 to 5: 1 of 2" && !progress->isVisible());
+        QCOMPARE(v.status(), "Saving frames 4 to 5 cancelled; walk_0004.ply is written");
+        QCOMPARE(QDir(path("cancel")).entryList(QDir::Files), QStringList("walk_0004.ply"));
+        QCOMPARE(readAll(path("cancel/walk_0004.ply")), readAll(path("range/walk_0004.ply")));
         v.window.openFile(ptv);
         QVERIFY(!v.window.player().loopRange().isSet() && slider->toolTip().isEmpty());
 
@@ -811,10 +883,39 @@ class TestWindow : public QObject {
                 v.store().frameKind == XyzmFrame);
     }
 
-    // Once a dialog has closed, Space plays and pauses at once, whatever has the focus, with a window
-    // manager and without one (where only the window itself hands the keys back). The key comes
-    // through the X server, as a user's does.
-    void keysAfterADialog_data() {
+    // The debug lines of the viewer and of the framing, the pace of playback among them, say nothing
+    // unless the logging rules ask for the program's categories.
+    void debugLinesWhenAsked() {
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (type == QtDebugMsg)
+                    lines << QString(context.category) + ": " + text;
+            });
+        const auto restore = qScopeGuard([before] {
+            qInstallMessageHandler(before);
+            QLoggingCategory::setFilterRules(QString());
+        });
+        {
+            Viewer v;
+            v.window.openFile(pt);
+            QVERIFY2(lines.isEmpty(), qPrintable(lines.join('\n')));
+        }
+        QLoggingCategory::setFilterRules("pelnor.*.debug=true");
+        Viewer v;
+        v.window.openFile(ptv);
+        for (const char *line :
+             {"pelnor.viewer: Current control type: 0", "pelnor.viewer: mass center QVector3D\\(",
+              "pelnor.playback: playback: [\\d.]+ frames per second shown \\(file: 30\\), "})
+            QTRY_VERIFY2(!lines.filter(QRegularExpression(QString('^') + line)).isEmpty(), line);
+    }
+
+    // Keys come through the X server, as a user's do, with a window manager and without one (where
+    // only the window itself hands the keys back once a dialog has closed). After a dialog, Space
+    // plays and pauses at once, whatever has the focus. A number typed into a field of the dock is the
+    // field's, and no key typed there reaches a shortcut; Escape leaves the field for the view's keys.
+    void keysThroughTheServer_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<bool>("windowManager");
         for (bool managed : {false, true})
@@ -822,7 +923,7 @@ class TestWindow : public QObject {
                 QTest::addRow("%s, %s", dialog, managed ? "openbox" : "no window manager")
                     << QString(dialog) << managed;
     }
-    void keysAfterADialog() {
+    void keysThroughTheServer() {
         QFETCH(QString, dialog);
         QFETCH(bool, windowManager);
         Viewer v;
@@ -831,15 +932,33 @@ class TestWindow : public QObject {
             openbox.start("openbox", {"--sm-disable"});
             QTRY_VERIFY(v.window.windowHandle()->frameMargins().top() > 0); // framed: managed
         }
+        auto xdotool = [](const QStringList &arguments) {
+            return QProcess::execute("xdotool", arguments) == 0;
+        };
         v.window.openFile(twoFps);
         v.ui.meshTypeComboBox->setFocus(); // the control a stray Space opens
         if (dialog == "snapshot")
             v.ui.actionReplay->trigger(); // a picture is taken of a paused frame
         QVERIFY(v.answer(dialog == "save" ? v.ui.actionSave3DFile : v.ui.actionSaveScreenshot, QString()));
         QVERIFY(!v.view().isPlaying());
-        QCOMPARE(QProcess::execute("xdotool", {"key", "space"}), 0);
+        QVERIFY(xdotool({"key", "space"}));
         QTRY_VERIFY(v.view().isPlaying());
         QVERIFY(!QApplication::activePopupWidget() && v.ui.actionReplay->isChecked());
+        QVERIFY(xdotool({"key", "space"}));
+        QTRY_VERIFY(!v.view().isPlaying());
+
+        const int frame = v.counter();
+        QDoubleSpinBox *factor = v.ui.depthJumpFactorSpinBox;
+        factor->setFocus(Qt::TabFocusReason); // as Tab reaches it: its text selected
+        QVERIFY(xdotool({"type", "1.5"}) && xdotool({"key", "Return", "End", "space", "Escape"}));
+        QTRY_VERIFY(v.view().hasFocus());
+        QCOMPARE(factor->value(), 1.5);
+        QCOMPARE(v.view().meshSettings().depthJumpFactor, 1.5f);
+        QVERIFY(!v.ui.actionMirrorModel->isChecked() && v.window.currentControlMethod() == 0 &&
+                v.counter() == frame && !v.view().isPlaying() && v.window.isVisible());
+        QVERIFY(xdotool({"key", "5"}));
+        QTRY_VERIFY(v.ui.actionMirrorModel->isChecked());
+        factor->setValue(5.0); // as the next tests expect the first run
     }
 
     // Escape ends the program only when it reaches the view with nothing else open: the press that

@@ -1,23 +1,42 @@
 #include "app/playback_controls.h"
 
+#include "app/range_save.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
 #include "data/frame_files.h"
-#include "data/frame_source.h"
 #include "playback/player.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <cmath>
 
 PlaybackControls::PlaybackControls(ViewerWindowForm &form, Player &player, const ViewerGLWidget &view,
                                    QObject *parent)
-    : QObject(parent), ui(form), m_player(player), m_view(view) {
+    : QObject(parent), ui(form), m_player(player), m_view(view), m_save(new RangeSave(this)),
+      m_saveProgress(new QProgressBar(form.statusBar)), m_cancelSave(new QPushButton(form.statusBar)) {
+    // How far a save of the range is, and its Cancel, at the status bar's end while it runs.
+    m_saveProgress->setObjectName(QStringLiteral("rangeSaveProgress"));
+    m_cancelSave->setObjectName(QStringLiteral("cancelRangeSave"));
+    m_cancelSave->setText(tr("Cancel"));
+    m_cancelSave->setToolTip(tr("Stop saving the range: the files written so far stay, each whole"));
+    for (QWidget *widget : std::initializer_list<QWidget *>{m_saveProgress, m_cancelSave}) {
+        ui.statusBar->addPermanentWidget(widget);
+        widget->hide();
+    }
+    connect(m_cancelSave, &QPushButton::clicked, m_save, &RangeSave::cancel);
+    connect(m_save, &RangeSave::progressed, m_saveProgress, &QProgressBar::setValue);
+    connect(m_save, &RangeSave::finished, this, [this](const QString &said, bool saved) {
+        m_saveProgress->hide();
+        m_cancelSave->hide();
+        emit rangeSaveEnded(said, saved);
+    });
     connect(ui.actionSlower, &QAction::triggered, this, [this] { setSpeed(m_speed.step() - 1); });
     connect(ui.actionFaster, &QAction::triggered, this, [this] { setSpeed(m_speed.step() + 1); });
     connect(ui.actionNormalSpeed, &QAction::triggered, this, [this] { setSpeed(PlaybackSpeed::kNormal); });
@@ -84,41 +103,33 @@ QString PlaybackControls::rangeFilter() const {
     return tr("Frames %1 to %2, numbered (*.ply *.pt *.xyzm)").arg(first).arg(last);
 }
 
-bool PlaybackControls::saveRange(const QString &name, QString *said) const {
-    const QString sequence = m_player.sequence() ? m_player.sequence()->path() : QString();
+void PlaybackControls::saveRange(const QString &name) {
     OutputName numbered;
     numbered.parse(OutputName::numbering(name), nullptr);
+    QString said;
     if (!FrameFiles::writesEnding(numbered.ending())) {
-        *said = QStringLiteral("Could not save %1: the name must end in .pt, .xyzm or .ply")
-                    .arg(QFileInfo(name).fileName());
-        return false;
+        emit rangeSaveEnded(QStringLiteral("Could not save %1: the name must end in .pt, .xyzm or .ply")
+                                .arg(QFileInfo(name).fileName()),
+                            false);
+        return;
     }
-    FrameSource source;
-    QString error;
-    if (!source.open(sequence, &error)) {
-        *said = QStringLiteral("Could not save the range: %1: %2").arg(QFileInfo(sequence).fileName(), error);
-        return false;
-    }
-    // The range as the file holds it now, which may have been cut short since it was set.
-    const auto [first, last] = m_player.loopRange().bounds(source.framesFound());
     const FrameFiles files(numbered, m_view.meshSettings());
-    int32_t written = 0;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = files.writeFrames(source, first, last, &written, &error);
-    QApplication::restoreOverrideCursor();
-    const auto fileOf = [&](int32_t frame) { return QFileInfo(numbered.pathFor(frame)).fileName(); };
-    if (ok) {
-        *said = QStringLiteral("Saved frames %1 to %2 as %3 to %4")
-                    .arg(first)
-                    .arg(last)
-                    .arg(fileOf(first), fileOf(last));
-        return true;
+    const QString sequence = m_player.sequence() ? m_player.sequence()->path() : QString();
+    if (!m_save->start(sequence, m_player.loopRange(), numbered, files, &said)) {
+        emit rangeSaveEnded(said, false);
+        return;
     }
-    *said = QStringLiteral("Could not save frames %1 to %2: %3")
-                .arg(QString::number(first), QString::number(last), error);
-    if (written == 1)
-        *said += QStringLiteral("; %1 is written").arg(fileOf(first));
-    else if (written > 1)
-        *said += QStringLiteral("; %1 to %2 are written").arg(fileOf(first), fileOf(first + written - 1));
-    return false;
+    const int count = m_save->last() - m_save->first() + 1;
+    m_saveProgress->setRange(0, count);
+    m_saveProgress->setValue(0);
+    const QString format =
+        QStringLiteral("Saving frames %1 to %2: %v of %m").arg(m_save->first()).arg(m_save->last());
+    m_saveProgress->setFormat(format);
+    // Wide enough for its text at the end of the save.
+    const QString longest = QString(format)
+                                .replace(QLatin1String("%v"), QString::number(count))
+                                .replace(QLatin1String("%m"), QString::number(count));
+    m_saveProgress->setMinimumWidth(m_saveProgress->fontMetrics().horizontalAdvance(longest) + 24);
+    m_saveProgress->show();
+    m_cancelSave->show();
 }

@@ -6,6 +6,9 @@
 #include <QString>
 
 class Player;
+class QProgressBar;
+class QPushButton;
+class RangeSave;
 class ViewerGLWidget;
 class ViewerWindowForm;
 
@@ -27,13 +30,16 @@ class PlaybackControls : public QObject {
 
     // The Save dialog's choice for the loop range, or empty without one.
     QString rangeFilter() const;
-    // Writes the frames of the loop range, one file each, numbered by their index in the file, as
-    // `pelnor convert` writes them; `said` tells what was written, or why not all of it.
-    bool saveRange(const QString &name, QString *said) const;
+    // Starts writing the frames of the loop range, one file each, numbered by their index in the
+    // file, as `pelnor convert` writes them, while the window goes on. The status bar shows how far
+    // the save is, with a button that cancels it; rangeSaveEnded tells how it ended.
+    void saveRange(const QString &name);
 
   signals:
     // Show frame `frame` of the sequence (clamped to the file), pausing first.
     void seekRequested(int frame, bool pause);
+    // A save of the range has ended, or could not start: what was written, or why not all of it.
+    void rangeSaveEnded(const QString &said, bool saved);
 
   private:
     void setSpeed(int step);
@@ -46,4 +52,7 @@ class PlaybackControls : public QObject {
     Player &m_player;
     const ViewerGLWidget &m_view;
     PlaybackSpeed m_speed;
+    RangeSave *m_save;
+    QProgressBar *m_saveProgress;
+    QPushButton *m_cancelSave;
 };

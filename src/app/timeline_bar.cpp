@@ -12,9 +12,9 @@
 
 namespace {
 
-// Gives the label the width of `widest` written with every digit an 8, so the readout's numbers can
-// change frame by frame without moving the slider beside it.
-void fixWidth(QLabel *label, QString widest) {
+// The width of `widest` written with every digit an 8, so the readout's numbers can change frame by
+// frame without moving what stands beside them.
+int widthOf(QLabel *label, QString widest) {
     for (QChar &c : widest)
         if (c.isDigit())
             c = QLatin1Char('8');
@@ -23,8 +23,18 @@ void fixWidth(QLabel *label, QString widest) {
     label->setText(widest);
     const int width = label->sizeHint().width();
     label->setText(shown);
-    label->setFixedWidth(width);
+    return width;
 }
+
+void fixWidth(QLabel *label, const QString &widest) {
+    label->setFixedWidth(widthOf(label, widest));
+}
+
+constexpr int kSpacing = 12;
+const QMargins kRowMargins(11, 0, 11, 6);
+// A row of the readout alone is closer set, and ends where its text ends.
+constexpr int kReadoutSpacing = 8;
+const QMargins kReadoutMargins(11, 0, 0, 6);
 
 } // namespace
 
@@ -94,16 +104,20 @@ TimelineBar::TimelineBar(QWidget *parent)
     auto *rows = new QVBoxLayout(this);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
-    auto *layout = new QHBoxLayout;
-    rows->addLayout(layout);
+    m_sliderRow = new QHBoxLayout;
+    m_readoutRow = new QHBoxLayout;
+    rows->addLayout(m_sliderRow);
+    rows->addLayout(m_readoutRow);
+    m_sliderRow->setContentsMargins(kRowMargins);
+    m_sliderRow->setSpacing(kSpacing);
+    m_readoutRow->setContentsMargins(kReadoutMargins);
+    m_readoutRow->setSpacing(kReadoutSpacing);
     rows->addWidget(m_shortLabel);
-    m_shortLabel->setContentsMargins(11, 0, 11, 6);
-    layout->setContentsMargins(11, 0, 11, 6);
-    layout->setSpacing(12);
-    layout->addWidget(m_slider, 1);
-    layout->addWidget(m_frameLabel);
-    layout->addWidget(m_timeLabel);
-    layout->addWidget(m_paceLabel);
+    m_shortLabel->setContentsMargins(kRowMargins);
+    m_slider->setMinimumWidth(kSliderMinimum);
+    m_sliderRow->addWidget(m_slider, 1);
+    for (QLabel *label : {m_frameLabel, m_timeLabel, m_paceLabel})
+        m_sliderRow->addWidget(label);
     m_speedBox->setObjectName(QStringLiteral("speedBox"));
     for (int step = 0; step < PlaybackSpeed::kSteps; ++step)
         m_speedBox->addItem(PlaybackSpeed::textOf(step));
@@ -111,9 +125,11 @@ TimelineBar::TimelineBar(QWidget *parent)
     m_speedBox->setToolTip(
         QStringLiteral("Playback speed: [ halves it, ] doubles it, Backspace plays at 1\u00d7"));
     m_speedBox->setFocusPolicy(Qt::NoFocus);
-    // As narrow as its texts, not as wide as the style's boxes: the slider keeps the length.
+    // As narrow as its texts, not as wide as the style's boxes, and never narrower: the slider keeps
+    // the length.
     m_speedBox->setStyleSheet(QStringLiteral("QComboBox { min-width: 0px; }"));
-    layout->addWidget(m_speedBox);
+    m_speedBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_sliderRow->addWidget(m_speedBox);
     connect(m_speedBox, QOverload<int>::of(&QComboBox::activated), this, &TimelineBar::speedChosen);
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
         showFrame(value);
@@ -147,11 +163,51 @@ void TimelineBar::setSequence(int frames, int promised, double rate) {
         const QString text = QString::number(rate * PlaybackSpeed::factorOf(step), 'g', 4);
         asked = text.size() > asked.size() ? text : asked;
     }
-    fixWidth(m_paceLabel,
-             QStringLiteral("%1 fps shown / %2 fps (%3)")
-                 .arg(QString::number(qMax(1000.0, 8.0 * rate), 'f', 1), asked, PlaybackSpeed::textOf(0)));
+    const QString pace =
+        QStringLiteral("%1 fps shown / %2 fps").arg(QString::number(qMax(1000.0, 8.0 * rate), 'f', 1), asked);
+    m_paceWidth = widthOf(m_paceLabel, pace + QStringLiteral(" (%1)").arg(PlaybackSpeed::textOf(0)));
+    m_shortPaceWidth = widthOf(m_paceLabel, pace);
+    // The narrowest the bar gets: the slider and the speed control on one row, the readout on the next.
+    const int readout = kReadoutMargins.left() + m_frameLabel->width() + m_timeLabel->width() +
+                        m_shortPaceWidth + 2 * kReadoutSpacing;
+    const int slider =
+        kRowMargins.left() + kRowMargins.right() + kSliderMinimum + kSpacing + m_speedBox->sizeHint().width();
+    setMinimumWidth(qMax(readout, slider));
+    arrange();
     showPace(-1.0);
     showFrame(m_slider->value());
+}
+
+int TimelineBar::oneRowWidth() const {
+    return kRowMargins.left() + kRowMargins.right() + kSliderMinimum + m_frameLabel->width() +
+           m_timeLabel->width() + m_paceWidth + m_speedBox->sizeHint().width() + 4 * kSpacing;
+}
+
+void TimelineBar::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    arrange();
+}
+
+void TimelineBar::arrange() {
+    const bool twoRows = width() < oneRowWidth();
+    m_paceLabel->setFixedWidth(twoRows ? m_shortPaceWidth : m_paceWidth);
+    if (twoRows == m_twoRows)
+        return;
+    m_twoRows = twoRows;
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{m_frameLabel, m_timeLabel, m_paceLabel, m_speedBox}) {
+        m_sliderRow->removeWidget(widget);
+        m_readoutRow->removeWidget(widget);
+    }
+    while (m_readoutRow->count() > 0)
+        delete m_readoutRow->takeAt(0);
+    QHBoxLayout *readout = twoRows ? m_readoutRow : m_sliderRow;
+    for (QLabel *label : {m_frameLabel, m_timeLabel, m_paceLabel})
+        readout->addWidget(label);
+    if (twoRows)
+        m_readoutRow->addStretch(1);
+    m_sliderRow->addWidget(m_speedBox);
+    showPace(m_pace);
 }
 
 void TimelineBar::showFrame(int frame) {
@@ -169,8 +225,10 @@ void TimelineBar::showFrame(int frame) {
 }
 
 void TimelineBar::showPace(double shownPerSecond) {
+    m_pace = shownPerSecond;
     const QString rate = QString::number(m_rate * m_speed.factor(), 'g', 4);
-    const QString speed = m_speed.isNormal() ? QString() : QStringLiteral(" (%1)").arg(m_speed.text());
+    const QString speed =
+        m_speed.isNormal() || m_twoRows ? QString() : QStringLiteral(" (%1)").arg(m_speed.text());
     if (shownPerSecond < 0.0)
         m_paceLabel->setText(QStringLiteral("%1 fps").arg(rate) + speed);
     else

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 
 // A slider that jumps to the frame under the pointer on a click, instead of paging towards it,
@@ -30,6 +31,8 @@ class TimelineSlider : public QSlider {
 // The strip under the view while a sequence is open: where playback is, a slider that reaches every
 // frame the file holds, the frame number (its index in the file, from 0), the time into the
 // sequence, the pace of playback against the file's rate, and a note when the file is cut short.
+// Where the window is too narrow for the readout beside a slider of a usable length, the readout
+// moves to a row of its own under the slider, leaving out the speed, which the speed control shows.
 class TimelineBar : public QWidget {
     Q_OBJECT
 
@@ -51,6 +54,8 @@ class TimelineBar : public QWidget {
     void showLoop(int first, int last);
     int frame() const;
     int frameCount() const { return m_frames; }
+    // The shortest the slider gets.
+    static constexpr int kSliderMinimum = 200;
 
   signals:
     // The user clicked or dragged the slider to `frame`.
@@ -60,13 +65,28 @@ class TimelineBar : public QWidget {
     // The user chose step `step` of the speed ladder.
     void speedChosen(int step);
 
+  protected:
+    void resizeEvent(QResizeEvent *event) override;
+
   private:
+    // The readout beside the slider where the bar is wide enough, under it otherwise.
+    void arrange();
+    // The width the bar takes with the readout beside the slider.
+    int oneRowWidth() const;
+
     TimelineSlider *m_slider;
     QLabel *m_frameLabel;
     QLabel *m_timeLabel;
     QLabel *m_paceLabel;
     QLabel *m_shortLabel;
     QComboBox *m_speedBox;
+    QHBoxLayout *m_sliderRow;
+    QHBoxLayout *m_readoutRow;
+    // The pace's width with the speed named and without it.
+    int m_paceWidth = 0;
+    int m_shortPaceWidth = 0;
+    bool m_twoRows = false;
+    double m_pace = -1.0;
     int m_frames = 0;
     int m_promised = 0;
     double m_rate = 0.0;

@@ -16,6 +16,7 @@
 #include "render/scene_numbers.h"
 #include "sequence/frame_sequence.h"
 #include "view/viewer_gl_widget.h"
+#include "view/viewer_log.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +24,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDebug>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
@@ -84,6 +84,10 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     connect(m_player, &Player::statusMessage, this, &ViewerWindow::showStatusMessage);
     m_playback = new PlaybackControls(*ui, *m_player, view(), this);
     connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
+    connect(m_playback, &PlaybackControls::rangeSaveEnded, this, [this](const QString &said, bool saved) {
+        qCDebug(viewerLog).noquote() << said;
+        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+    });
     m_recent = new RecentFiles(ui->menuRecent);
     connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
     connect(m_recent, &RecentFiles::gone, this, [this](const QString &path) {
@@ -112,7 +116,7 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
         controlMethod = ViewerGLWidget::Translate;
     else if (ui->actionSetControlMethodZoom->isChecked())
         controlMethod = ViewerGLWidget::Zoom;
-    qDebug().noquote() << "Current control type:" << controlMethod;
+    qCDebug(viewerLog).noquote() << "Current control type:" << controlMethod;
 
     // Until a frame is loaded there is nothing to take a picture of or to save.
     ui->actionSaveScreenshot->setEnabled(false);
@@ -121,6 +125,8 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     setSequenceControlsEnabled(false);
     view().setControlMethod(static_cast<ViewerGLWidget::ControlMethod>(controlMethod));
     view().setCursor(Qt::OpenHandCursor);
+    // The window starts with the keys in the view, not in the first field of the dock.
+    view().setFocus();
     // The light slider was set before it was wired to the view, so the view learns its value here.
     view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
     ui->sliderMinZ->setValue(1);
@@ -153,7 +159,8 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
 
     ui->detailStatusLabel = new QLabel(ui->statusBar);
     ui->detailStatusLabel->setObjectName(QStringLiteral("detailStatusLabel"));
-    ui->statusBar->insertPermanentWidget(0, ui->detailStatusLabel);
+    // After the picks' text, before the permanent widgets already there.
+    ui->statusBar->insertPermanentWidget(1, ui->detailStatusLabel);
     showDetail(1);
     ui->actionFullDetail->setChecked(settings.value(kDetailKey).toString() == QLatin1String("full"));
     followDetail();
@@ -263,7 +270,7 @@ void ViewerWindow::showStatusMessage(QString text) {
 
 void ViewerWindow::showFailure(const QString &what, const QString &name, const QString &reason) {
     const QString text = what + name + QStringLiteral(": ") + reason;
-    qDebug().noquote() << text;
+    qCDebug(viewerLog).noquote() << text;
     ui->statusBar->showMessage(text, kFailureMessageMs);
 }
 
@@ -323,15 +330,14 @@ void ViewerWindow::save3DFile() {
         return;
     rememberDialogFolder(kSaveFolderKey, name);
     if (!range.isEmpty() && chosen == range) {
-        QString said;
-        const bool saved = m_playback->saveRange(name, &said);
-        qDebug().noquote() << said;
-        ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+        m_playback->saveRange(name);
         return;
     }
     // The frame on screen, shared with the view and the cache, is only read.
     QString error;
-    if (!FrameFiles::saveFrame(name, *shown, view().meshSettings(), &error))
+    if (FrameFiles::saveFrame(name, *shown, view().meshSettings(), &error))
+        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(name));
+    else
         showFailure(QStringLiteral("Could not save "), lastPathComponent(name), error);
 }
 
@@ -342,7 +348,7 @@ void ViewerWindow::viewFileInfo() {
 }
 
 void ViewerWindow::saveScreenshot() {
-    qDebug().noquote() << "User wants to save screenshot...";
+    qCDebug(viewerLog).noquote() << "User wants to save screenshot...";
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"));
     QString baseName = QStringLiteral("capture");
     if (m_sequence)
@@ -620,8 +626,8 @@ void ViewerWindow::followWheelZoom() {
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {
-    qDebug().noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
-                              QStringLiteral(" closing...\n");
+    qCDebug(viewerLog).noquote() << QStringLiteral("Viewer instance ") + QString::number(instanceId) +
+                                        QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
     saveWindowLayout(*this);
     // File Info is a window of its own: left open, it would keep the program running.
@@ -636,7 +642,7 @@ void ViewerWindow::dragEnterEvent(QDragEnterEvent *event) {
         return;
     }
     const QString text = urls.constFirst().toString();
-    qDebug().noquote() << "User drag entered with:" << text;
+    qCDebug(viewerLog).noquote() << "User drag entered with:" << text;
     if (isScanFileEnding(scanFileEnding(text)))
         event->acceptProposedAction();
     else
@@ -655,7 +661,7 @@ void ViewerWindow::dropEvent(QDropEvent *event) {
         path.remove(QStringLiteral("file:///"));
         path.remove(QStringLiteral("file:\\\\\\"));
     }
-    qDebug().noquote() << "User dropped file:" << path;
+    qCDebug(viewerLog).noquote() << "User dropped file:" << path;
     openFile(path);
     event->acceptProposedAction();
 }

@@ -76,6 +76,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     actionReplay = makeAction(ViewerWindow, "actionReplay", ":/icons/play-white.svg", true);
     actionDepthColor = makeAction(ViewerWindow, "actionDepthColor", nullptr, false);
     actionSave3DFile = makeAction(ViewerWindow, "actionSave3DFile", ":/icons/save-white.svg", false);
+    actionQuit = makeAction(ViewerWindow, "actionQuit", nullptr, false);
     // A checked Play shows the pause sign: pressing it then pauses.
     QIcon playIcon = actionReplay->icon();
     playIcon.addFile(QStringLiteral(":/icons/pause-white.svg"), QSize(), QIcon::Normal, QIcon::On);
@@ -108,7 +109,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     viewPolicy.setVerticalStretch(0);
     viewPolicy.setHeightForWidth(viewerOpenGLWidget->sizePolicy().hasHeightForWidth());
     viewerOpenGLWidget->setSizePolicy(viewPolicy);
-    viewerOpenGLWidget->setMinimumSize(QSize(512, 512));
+    // Small enough that a window of 800 x 600 holds the view, the dock and the timeline in full.
+    viewerOpenGLWidget->setMinimumSize(QSize(320, 240));
     horizontalLayout->addWidget(viewerOpenGLWidget);
     timelineBar = new TimelineBar(centralWidget);
     timelineBar->setObjectName(QStringLiteral("timelineBar"));
@@ -266,6 +268,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     menuBar->addAction(menuHelp->menuAction());
     menuOpen->addAction(actionOpen3DFile);
     menuOpen->addAction(actionSaveScreenshot);
+    menuOpen->addSeparator();
+    menuOpen->addAction(actionQuit);
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
     menuAdvanced->addAction(actionFullDetail);
@@ -332,6 +336,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     QObject::connect(actionReplay, SIGNAL(toggled(bool)), ViewerWindow, SLOT(replayVideo(bool)));
     QObject::connect(actionViewFileInfo, SIGNAL(triggered()), ViewerWindow, SLOT(viewFileInfo()));
     QObject::connect(actionSave3DFile, SIGNAL(triggered()), ViewerWindow, SLOT(save3DFile()));
+    QObject::connect(actionQuit, SIGNAL(triggered()), ViewerWindow, SLOT(close()));
     QObject::connect(actionStepBack, SIGNAL(triggered()), ViewerWindow, SLOT(stepBack()));
     QObject::connect(actionStepForward, SIGNAL(triggered()), ViewerWindow, SLOT(stepForward()));
     QObject::connect(actionFirstFrame, SIGNAL(triggered()), ViewerWindow, SLOT(firstFrame()));
@@ -360,7 +365,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     setTexts(actionViewFileInfo, "File Info", "Info about current mesh", nullptr);
     setTexts(actionReplay, "Play", "Play or pause the sequence (Space)", "Space");
     setTexts(actionDepthColor, "DepthColor", nullptr, nullptr);
-    setTexts(actionSave3DFile, "Save", "Save current 3D frame", nullptr);
+    setTexts(actionSave3DFile, "Save", "Save current 3D frame (Ctrl+S)", "Ctrl+S");
+    setTexts(actionQuit, "Quit", "Close the window and end the viewer (Ctrl+Q)", "Ctrl+Q");
     setTexts(actionStepBack, "Step one frame back", nullptr, "Left");
     setTexts(actionStepForward, "Step one frame forward", nullptr, "Right");
     setTexts(actionFirstFrame, "First frame", nullptr, "Home");

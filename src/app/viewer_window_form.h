@@ -35,6 +35,8 @@ class ViewerWindowForm {
     QAction *actionReplay = nullptr;
     QAction *actionDepthColor = nullptr;
     QAction *actionSave3DFile = nullptr;
+    // File, "Quit": closes the window, which ends the program.
+    QAction *actionQuit = nullptr;
     // Sequence keys: they act on the window as a whole and sit in no menu or tool bar.
     QAction *actionStepBack = nullptr;
     QAction *actionStepForward = nullptr;

@@ -25,6 +25,8 @@ std::pair<int32_t, int32_t> LoopRange::bounds(int32_t frameCount) const {
 }
 
 int32_t LoopRange::next(int32_t counter, int32_t frameCount) const {
+    if (!isSet() || std::max(m_first, 0) > frameCount - 1)
+        return nextPtvFrame(counter, frameCount);
     const auto [first, last] = bounds(frameCount);
-    return first + nextPtvFrame(counter - first, last - first + 1);
+    return counter >= first && counter < last ? counter + 1 : first;
 }

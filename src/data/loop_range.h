@@ -19,9 +19,10 @@ class LoopRange {
     // First and last frame of the range within a file of `frameCount` frames; the whole file when
     // no range is set, or when the file no longer reaches its start.
     std::pair<int32_t, int32_t> bounds(int32_t frameCount) const;
-    // The frame playback shows after `counter`: the loop's frame-counter rule with the range in the
-    // place of the file, so the range's first frame stands where frame 0 stands. A counter outside
-    // the range comes back into it.
+    // The frame playback shows after `counter`. A range plays every frame from its first to its last,
+    // then its first again, and a counter outside it comes back to its first; without a range (or
+    // with one the file no longer reaches) the file's own loop rule holds, which never returns to
+    // frame 0.
     int32_t next(int32_t counter, int32_t frameCount) const;
 
   private:

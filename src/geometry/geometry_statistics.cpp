@@ -2,8 +2,6 @@
 
 #include "data/finite_points.h"
 
-#include <QDebug>
-
 #include <algorithm>
 #include <cmath>
 

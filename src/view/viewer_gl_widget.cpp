@@ -1,13 +1,13 @@
 #include "view/viewer_gl_widget.h"
 
+#include "view/viewer_log.h"
+
 #include "data/binary_file.h"
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
 #include "geometry/mesh_builder.h"
 #include "render/scene_numbers.h"
 
-#include <QDebug>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
@@ -16,6 +16,8 @@
 #include <cmath>
 #include <limits>
 #include <new>
+
+Q_LOGGING_CATEGORY(viewerLog, "pelnor.viewer", QtInfoMsg)
 
 namespace {
 
@@ -44,7 +46,9 @@ ViewerGLWidget::ViewerGLWidget(QWidget *parent) : QOpenGLWidget(parent) {
         if (!moving())
             showFullDetail();
     });
-    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &ViewerGLWidget::followFocusWindow);
+    // Clicked, the view takes the keys back from a field of the window.
+    setFocusPolicy(Qt::StrongFocus);
+    answerKeys();
 }
 
 ViewerGLWidget::~ViewerGLWidget() {
@@ -78,13 +82,13 @@ void ViewerGLWidget::resetModelRotation() {
 }
 
 void ViewerGLWidget::changeMeshType(int type) {
-    qDebug().noquote() << "mesh type:" << type;
+    qCDebug(viewerLog).noquote() << "mesh type:" << type;
     m_state.meshType = type;
     update();
 }
 
 void ViewerGLWidget::changeMaterialType(int type) {
-    qDebug().noquote() << "material type:" << type;
+    qCDebug(viewerLog).noquote() << "material type:" << type;
     m_state.materialType = type;
     update();
 }
@@ -281,25 +285,12 @@ QImage ViewerGLWidget::fullDetailPicture() {
 }
 
 void ViewerGLWidget::changeLightIntensity(int lightIntensitySliderValue) {
-    qDebug().noquote() << lightIntensitySliderValue;
+    qCDebug(viewerLog).noquote() << lightIntensitySliderValue;
     m_state.lightIntensity = lightForSlider(lightIntensitySliderValue);
     update();
 }
 
-// The view takes every key of the application while its own window is active. Whenever another
-// window has the keys (a dialog, the file information window, a native dialog or another
-// application, for which there is no focus window at all) the grab is let go.
-void ViewerGLWidget::followFocusWindow() {
-    if (!context())
-        return;
-    if (QGuiApplication::focusWindow() && QGuiApplication::focusWindow() == window()->windowHandle())
-        grabKeyboard();
-    else
-        releaseKeyboard();
-}
-
 void ViewerGLWidget::initializeGL() {
-    followFocusWindow();
     if (!m_renderer.initialize(&m_glProblem)) {
         emit statusMessageRequested(m_glProblem);
         return;
@@ -323,7 +314,7 @@ void ViewerGLWidget::showFrame(const SharedFrame &frame, bool frameIt) {
     m_frame = frame;
     if (frameIt) {
         frameOn(*m_frame, m_state);
-        qDebug().noquote() << "mass center" << m_state.framing.centre;
+        qCDebug(viewerLog).noquote() << "mass center" << m_state.framing.centre;
     }
     // A playing sequence is drawn as coarsely as the screen and its frame interval need; everything
     // else from every pixel.
@@ -428,9 +419,11 @@ void ViewerGLWidget::reportMovingPace() {
     const qint64 elapsed = m_movingClock.elapsed();
     if (elapsed < 1000)
         return;
-    qDebug().noquote() << QStringLiteral("moving: %1 pictures per second shown, every %2 pixels drawn")
-                              .arg(m_movingPictures * 1000.0 / static_cast<double>(elapsed), 0, 'f', 1)
-                              .arg(m_mesh.settings.stride);
+    qCDebug(viewerLog).noquote() << QStringLiteral(
+                                        "moving: %1 pictures per second shown, every %2 pixels drawn")
+                                        .arg(m_movingPictures * 1000.0 / static_cast<double>(elapsed), 0, 'f',
+                                             1)
+                                        .arg(m_mesh.settings.stride);
     m_movingClock.start();
     m_movingPictures = 0;
 }

@@ -26,9 +26,10 @@ class ScanFrameStore;
 using SharedFrame = std::shared_ptr<const ScanFrameStore>;
 
 // The 3D view: has the renderer draw the frame it is handed, turns it with the mouse, switches styles
-// from the keyboard, picks points and paints the overlays. It opens no file and keeps no clock: the
-// window hands it each frame (a player, each frame of a sequence) and says while a sequence plays,
-// so that it draws as coarsely as the frame interval needs.
+// from the keyboard (keys of its window, which a field being typed into keeps for itself), picks
+// points and paints the overlays. It opens no file and keeps no clock: the window hands it each frame
+// (a player, each frame of a sequence) and says while a sequence plays, so that it draws as coarsely
+// as the frame interval needs.
 class ViewerGLWidget : public QOpenGLWidget {
     Q_OBJECT
 
@@ -135,9 +136,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
@@ -161,7 +159,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     QSize framebufferSize() const;
     // The stride at which the picture's samples land about one screen pixel apart.
     int screenStride() const;
-    void followFocusWindow();
+    // The view's letter keys and Escape, answered wherever the focus is in the view's window.
+    void answerKeys();
     void colorRangeWasSet();
     void pickAt(const QPoint &position);
     void paintOverlay();
@@ -181,7 +180,6 @@ class ViewerGLWidget : public QOpenGLWidget {
     int m_playingIntervalMs = 0;
     bool m_isAnimatingMirror = false;
     bool m_shouldMirrorGeo = false;
-    bool m_escapePressed = false;
     bool m_geometryPending = false;
     QString m_glProblem;
     SurfacePicker m_picker;

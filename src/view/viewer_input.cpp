@@ -1,13 +1,19 @@
 // Mouse and keyboard of the 3D view: drags turn, pan or zoom the model by the chosen control
-// method, letter keys switch the drawing and colouring styles on release.
+// method, letter keys switch the drawing and colouring styles.
 #include "view/viewer_gl_widget.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
-#include <QKeyEvent>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextEdit>
 #include <QWheelEvent>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -21,6 +27,14 @@ float scaled(int pixels, double factor) {
 
 bool isDragButton(Qt::MouseButton button) {
     return button == Qt::LeftButton || button == Qt::RightButton;
+}
+
+// A widget that takes typed text or numbers: the keys it types are its own.
+bool editsText(const QWidget *widget) {
+    const auto *combo = qobject_cast<const QComboBox *>(widget);
+    return qobject_cast<const QLineEdit *>(widget) || qobject_cast<const QAbstractSpinBox *>(widget) ||
+           qobject_cast<const QTextEdit *>(widget) || qobject_cast<const QPlainTextEdit *>(widget) ||
+           (combo && combo->isEditable());
 }
 
 } // namespace
@@ -111,65 +125,41 @@ void ViewerGLWidget::wheelEvent(QWheelEvent *event) {
     update();
 }
 
-// The view holds the keyboard grab, so the keys meant for an open menu or other popup arrive here
-// first: they go on to the popup, which closes on Escape.
-bool ViewerGLWidget::event(QEvent *event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (QWidget *popup = QApplication::activePopupWidget()) {
-            QApplication::sendEvent(popup->focusWidget() ? popup->focusWidget() : popup, event);
-            event->accept();
-            return true;
-        }
-    }
-    return QOpenGLWidget::event(event);
-}
-
-// Escape quits on its release only when its press reached the view too, with no dialog open: the
-// press that closed a menu or a dialog must not end the program with its release.
-void ViewerGLWidget::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape)
-        m_escapePressed = !QApplication::activeModalWidget();
-    QOpenGLWidget::keyPressEvent(event);
-}
-
-void ViewerGLWidget::keyReleaseEvent(QKeyEvent *event) {
-    auto material = [this](int type) {
+// The keys are shortcuts of the view's window, so they answer wherever its focus is: in the dock,
+// on the timeline, in the view. A field that edits text or numbers claims the keys it types before
+// any shortcut sees them (the toolkit's shortcut override), so "1.5" typed into a number field is the
+// field's; Escape, which no field claims, leaves such a field for the view instead of quitting. A
+// menu, a list or a dialog open has the keys itself: the window's shortcuts wait.
+void ViewerGLWidget::answerKeys() {
+    const auto key = [this](const char *sequence, const std::function<void()> &act) {
+        auto *shortcut = new QShortcut(QKeySequence(QLatin1String(sequence)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this, act);
+    };
+    const auto material = [this](int type) {
         changeMaterialType(type);
         emit materialTypeWasChanged(type);
     };
-    auto mesh = [this](int type) {
+    const auto mesh = [this](int type) {
         changeMeshType(type);
         emit meshTypeWasChanged(type);
     };
-    switch (event->key()) {
-    case Qt::Key_C:
-        material(Solid);
-        break;
-    case Qt::Key_T:
-        material(Texture);
-        break;
-    case Qt::Key_D: {
+    key("C", [=] { material(Solid); });
+    key("T", [=] { material(Texture); });
+    key("D", [=] {
         const int current = m_state.materialType;
         material(current == Depth ? Jet : current == Jet ? Magma : current == Magma ? Viridis : Depth);
-        break;
-    }
-    case Qt::Key_S:
-        mesh(Shaded);
-        break;
-    case Qt::Key_W:
-        mesh(Wireframe);
-        break;
-    case Qt::Key_P:
-        mesh(PointCloud);
-        break;
-    case Qt::Key_Escape:
-        if (m_escapePressed && !QApplication::activeModalWidget())
+    });
+    key("S", [=] { mesh(Shaded); });
+    key("W", [=] { mesh(Wireframe); });
+    key("P", [=] { mesh(PointCloud); });
+    key("Esc", [this] {
+        if (editsText(QApplication::focusWidget()))
+            setFocus(Qt::ShortcutFocusReason);
+        else
             QApplication::quit();
-        m_escapePressed = false;
-        break;
-    default:
-        event->ignore();
-    }
+    });
 }
 
 QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
@@ -180,7 +170,7 @@ QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
         {QStringLiteral("S"), QStringLiteral("Shaded surface")},
         {QStringLiteral("W"), QStringLiteral("Wireframe")},
         {QStringLiteral("P"), QStringLiteral("Point cloud")},
-        {QStringLiteral("Esc"), QStringLiteral("Quit")},
+        {QStringLiteral("Esc"), QStringLiteral("Quit; in a field being typed into, leave the field")},
         {QStringLiteral("Rotate: left drag"),
          QStringLiteral("Turn the model about the horizontal and vertical axes")},
         {QStringLiteral("Rotate: right drag"), QStringLiteral("Turn the model about the viewing axis")},
