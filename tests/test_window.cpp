@@ -753,10 +753,16 @@ class TestWindow : public QObject {
             const float distance = v.store().centerOfMass.z() - v.view().viewState().cameraOrigin.z();
             QApplication::sendEvent(&v.view(), &notch); // the model comes nearer: it grows
             QVERIFY(std::fabs(v.view().viewState().translation.z() + 0.2f * distance) < 1e-4f * distance);
+            v.ui.frameCacheSpinBox->setValue(96);
         }
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
         QVERIFY(next.ui.wheelZoomsCheckBox->isChecked() && next.ui.wheelStepSpinBox->value() == 20);
+        // The frame cache's budget holds for the files opened, and changes with the setting at once.
+        next.window.openFile(ptv);
+        QCOMPARE(next.window.openSequence()->budget(), int64_t(96) << 20);
+        next.ui.frameCacheSpinBox->setValue(32);
+        QCOMPARE(next.window.openSequence()->budget(), int64_t(32) << 20);
         // As the next test expects the first run.
         next.ui.hideJumpsCheckBox->setChecked(false);
         next.ui.wheelZoomsCheckBox->setChecked(false);

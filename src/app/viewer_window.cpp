@@ -38,6 +38,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -51,6 +52,8 @@ const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
 const QString kDetailKey = QStringLiteral("view/detail");
 const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
 const QString kWheelStepKey = QStringLiteral("view/wheelStep");
+const QString kFrameCacheKey = QStringLiteral("view/frameCacheMB");
+constexpr int64_t kMegabyte = 1 << 20;
 constexpr int kMirrorMessageMs = 670;
 // The folder each file dialog was last answered in.
 const QString kOpenFolderKey = QStringLiteral("files/openFolder");
@@ -174,6 +177,11 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     connect(ui->wheelZoomsCheckBox, &QCheckBox::toggled, this, &ViewerWindow::followWheelZoom);
     connect(ui->wheelStepSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &ViewerWindow::followWheelZoom);
+    // The frame cache as the user left it; at first a quarter of the memory free, at most 1 GiB.
+    ui->frameCacheSpinBox->setValue(
+        settings.value(kFrameCacheKey, static_cast<int>(FrameSequence::defaultBudget() / kMegabyte)).toInt());
+    connect(ui->frameCacheSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &ViewerWindow::followFrameCache);
 }
 
 ViewerWindow::~ViewerWindow() {
@@ -199,7 +207,7 @@ void ViewerWindow::openFile(QString path) {
     const QString name = lastPathComponent(path);
     QString error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
     // The file is read before anything on screen is let go, so a broken file costs nothing.
-    auto opened = std::make_unique<FrameSequence>();
+    auto opened = std::make_unique<FrameSequence>(frameCacheBudget());
     if (scanFormatOf(path) == ScanFormat::Unknown || !opened->open(path, &error, stdout)) {
         showFailure(QStringLiteral("Could not open "), name, error);
         return;
@@ -623,6 +631,16 @@ void ViewerWindow::followWheelZoom() {
     QSettings settings;
     settings.setValue(kWheelZoomsKey, zooms);
     settings.setValue(kWheelStepKey, step);
+}
+
+int64_t ViewerWindow::frameCacheBudget() const {
+    return ui->frameCacheSpinBox->value() * kMegabyte;
+}
+
+void ViewerWindow::followFrameCache() {
+    if (m_sequence)
+        m_sequence->setBudget(frameCacheBudget());
+    QSettings().setValue(kFrameCacheKey, ui->frameCacheSpinBox->value());
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

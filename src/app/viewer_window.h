@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 class FrameSequence;
@@ -105,6 +106,9 @@ class ViewerWindow : public QMainWindow {
     void fitColorsToFrame();
     // The wheel setting of the dock goes to the view and is remembered for the next run.
     void followWheelZoom();
+    // The frame cache's budget likewise goes to the open sequence and is remembered.
+    void followFrameCache();
+    int64_t frameCacheBudget() const;
 
     std::unique_ptr<ViewerWindowForm> ui;
     // The file open, by frame index, with its cache; the player plays it when it is a sequence.
