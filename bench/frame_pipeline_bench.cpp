@@ -2,17 +2,20 @@
 // and the memory floor of a tick (a plain copy of the bytes it must read and write), so each
 // step shows how close it runs to the machine's memory speed.
 #include "data/demosaicer.h"
+#include "data/frame_source.h"
 #include "data/pt_file.h"
-#include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
+#include "sequence/frame_sequence.h"
 #include "test_support.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -59,28 +62,28 @@ void report(benchmark::State &state, int64_t bytesPerFrame) {
 }
 
 // A pipeline that failed on its input times its error path: the run reports that, not a figure.
-void requireDrawable(benchmark::State &state, const ScanFrameStore &store) {
-    if (const char *fault = drawableFrameFault(store))
+void requireDrawable(benchmark::State &state, const ScanFrameStore &store, const FrameMesh &mesh) {
+    if (const char *fault = drawableFrameFault(store, mesh))
         state.SkipWithError(fault);
 }
 
-// An open sequence with a store set up for it, as playback has it.
+int64_t meshBytes(const FrameMesh &mesh) {
+    return int64_t(4 * mesh.vertexData.size() + 4 * mesh.indexData.size());
+}
+
+// An open sequence with a frame and its mesh, as playback has them.
 struct Playback {
-    PTVReader reader;
-    std::FILE *file = nullptr;
-    PtvHeader header;
-    ScanFrameStore store;
-    PtvFrameDecoder decoder;
+    FrameSource source;
+    ScanFrameStore store{ScanFrameStore::NoFrame{}};
+    FrameMesh mesh;
     explicit Playback(const QString &path) {
-        reader.openStream(path, file, nullptr);
-        reader.readHeader(file, header, nullptr);
-        beginPtvSequence(store, header, nullptr);
-        decoder.decodeFrame(file, header, 1, store, nullptr);
+        source.open(path, nullptr);
+        source.readFrame(1, store, nullptr);
         // The arrays of a sequence already playing: sized, and their pages mapped.
         store.computePhaseStatistics();
-        store.buildPhaseMesh();
+        buildPhaseMesh(store, MeshSettings(), mesh);
     }
-    ~Playback() { reader.closeStream(file); }
+    const PtvHeader &header() const { return source.sequenceHeader(); }
 };
 
 void BM_LoadPt(benchmark::State &state) {
@@ -136,28 +139,30 @@ void BM_DecodePtvFrame(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
     int frame = 1;
     for (auto _ : state) {
-        frame = nextPtvFrame(frame, playback.header.framesFound);
-        playback.decoder.decodeFrame(playback.file, playback.header, frame, playback.store, nullptr);
+        frame = nextPtvFrame(frame, playback.header().framesFound);
+        playback.source.readFrame(frame, playback.store, nullptr);
     }
-    report(state, playback.header.frameSize() + 4 * pixels(state));
+    report(state, playback.header().frameSize() + 4 * pixels(state));
 }
 
 void BM_BuildPhaseMesh(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
     for (auto _ : state)
-        playback.store.buildPhaseMesh();
-    requireDrawable(state, playback.store);
-    report(state, int64_t(4 * playback.store.vertexData.size() + 4 * playback.store.indexData.size()));
+        buildPhaseMesh(playback.store, MeshSettings(), playback.mesh);
+    requireDrawable(state, playback.store, playback.mesh);
+    report(state, meshBytes(playback.mesh));
 }
 
 void BM_BuildCoordinateMesh(benchmark::State &state) {
     const Samples &s = samples(int(state.range(0)), int(state.range(1)));
     ScanFrameStore store;
+    FrameMesh mesh;
     loadXYZMFile(store, s.xyzm, nullptr, nullptr);
+    store.computeCoordinateStatistics();
     for (auto _ : state)
-        store.buildCoordinateMesh();
-    requireDrawable(state, store);
-    report(state, int64_t(4 * store.vertexData.size() + 4 * store.indexData.size()));
+        buildCoordinateMesh(store, MeshSettings(), mesh);
+    requireDrawable(state, store, mesh);
+    report(state, meshBytes(mesh));
 }
 
 void BM_ComputeCoordinatesFromPhase(benchmark::State &state) {
@@ -172,17 +177,17 @@ void BM_ComputeCoordinatesFromPhase(benchmark::State &state) {
 // depth-jump rule on (jumps 1) and at a coarser level of detail (stride above 1).
 void BM_PlaybackTick(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
-    playback.store.hideDepthJumps = state.range(2) != 0;
-    const int stride = int(state.range(3));
+    MeshSettings settings;
+    settings.hideDepthJumps = state.range(2) != 0;
+    settings.stride = int(state.range(3));
     int frame = 1;
     for (auto _ : state) {
-        frame = nextPtvFrame(frame, playback.header.framesFound);
-        playback.decoder.decodeFrame(playback.file, playback.header, frame, playback.store, nullptr);
-        playback.store.buildPhaseMesh(stride);
+        frame = nextPtvFrame(frame, playback.header().framesFound);
+        playback.source.readFrame(frame, playback.store, nullptr);
+        buildPhaseMesh(playback.store, settings, playback.mesh);
     }
-    requireDrawable(state, playback.store);
-    report(state, playback.header.frameSize() +
-                      int64_t(4 * playback.store.vertexData.size() + 4 * playback.store.indexData.size()));
+    requireDrawable(state, playback.store, playback.mesh);
+    report(state, playback.header().frameSize() + meshBytes(playback.mesh));
 }
 
 // The bytes a tick cannot avoid: the frame read from the page cache, and the mask, colour
@@ -190,19 +195,41 @@ void BM_PlaybackTick(benchmark::State &state) {
 void BM_MemoryFloor(benchmark::State &state) {
     Playback playback(samples(int(state.range(0)), int(state.range(1))).ptv);
     const size_t n = size_t(pixels(state));
-    const size_t written =
-        n + 3 * n + playback.store.vertexData.size() * 4 + playback.store.indexData.size() * 4;
-    const size_t frameBytes = size_t(playback.header.frameSize());
+    const size_t written = n + 3 * n + size_t(meshBytes(playback.mesh));
+    const size_t frameBytes = size_t(playback.header().frameSize());
     std::unique_ptr<char[]> frame(new char[frameBytes]), source(new char[written]), target(new char[written]);
     std::memset(source.get(), 1, written);
     std::memset(target.get(), 2, written);
+    std::FILE *file =
+        std::fopen(QFile::encodeName(samples(int(state.range(0)), int(state.range(1))).ptv), "rb");
     for (auto _ : state) {
-        fseeko(playback.file, playback.header.frameOffset(1), SEEK_SET);
-        benchmark::DoNotOptimize(std::fread(frame.get(), 1, frameBytes, playback.file));
+        fseeko(file, playback.header().frameOffset(1), SEEK_SET);
+        benchmark::DoNotOptimize(std::fread(frame.get(), 1, frameBytes, file));
         std::memcpy(target.get(), source.get(), written);
         benchmark::ClobberMemory();
     }
+    std::fclose(file);
     report(state, int64_t(frameBytes + written));
+}
+
+// Stepping back over the ten frames just played of a 15 fps sequence (Left held down), from the
+// frame cache (cache 1) and, without one, reading and decoding each frame again (cache 0).
+void BM_StepBack(benchmark::State &state) {
+    static const QString path = [] {
+        const QString p = folder().filePath(QStringLiteral("steps.ptv"));
+        writeSampleSequence(p, 1280, 1024, 12, 15.0f, nullptr);
+        return p;
+    }();
+    FrameSequence sequence(state.range(0) ? int64_t(256) << 20 : 0);
+    sequence.open(path, nullptr);
+    for (int k = 0; k <= 10; ++k)
+        sequence.frame(k, nullptr);
+    int frame = 10;
+    for (auto _ : state) {
+        frame = frame == 0 ? 10 : frame - 1;
+        benchmark::DoNotOptimize(sequence.frame(frame, nullptr));
+    }
+    state.counters["decoded"] = double(sequence.framesDecoded() - 11) / double(state.iterations());
 }
 
 void sizes(benchmark::internal::Benchmark *b) {
@@ -230,5 +257,6 @@ BENCHMARK(BM_BuildCoordinateMesh)->Apply(sizes);
 BENCHMARK(BM_ComputeCoordinatesFromPhase)->Apply(sizes);
 BENCHMARK(BM_PlaybackTick)->Apply(tickVariants);
 BENCHMARK(BM_MemoryFloor)->Apply(sizes);
+BENCHMARK(BM_StepBack)->ArgName("cache")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -4,6 +4,7 @@
 // libFuzzer sees it, the input as a file the readers can open, and the checks that a refused file
 // left the shown frame alone and that an accepted one gave a frame the view can draw.
 
+#include "geometry/mesh_builder.h"
 #include "test_support.h"
 
 #include <QByteArray>
@@ -55,8 +56,12 @@ inline void requireRefusedCleanly(const ScanFrameStore &store, const QByteArray 
     require(snapshot(store) == before, "a refused file changed the store");
 }
 
-inline void requireDrawableFrame(const ScanFrameStore &store) {
-    if (const char *fault = drawableFrameFault(store))
+// Builds the mesh the view draws of the frame (or, with `coordinates`, the coordinate mesh a PLY
+// export builds of a triangulated frame) and checks that it can be drawn.
+inline void requireDrawableFrame(const ScanFrameStore &store, bool coordinates = false) {
+    FrameMesh mesh;
+    coordinates ? buildCoordinateMesh(store, MeshSettings(), mesh) : buildMesh(store, MeshSettings(), mesh);
+    if (const char *fault = drawableFrameFault(store, mesh))
         fail(fault);
 }
 

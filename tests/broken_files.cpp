@@ -6,6 +6,7 @@
 #include "data/ptv_reader.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 
 #include <QSize>
@@ -197,11 +198,12 @@ QVector<BrokenFile> brokenFiles() {
     return files;
 }
 
-bool loadScanFile(ScanFrameStore &store, const QString &path, QString *error) {
+bool loadScanFile(ScanFrameStore &store, FrameMesh &mesh, const QString &path, QString *error) {
     if (path.endsWith(".xyzm")) {
         if (!loadXYZMFile(store, path, error, nullptr))
             return false;
-        store.buildCoordinateMesh();
+        store.computeCoordinateStatistics();
+        buildCoordinateMesh(store, MeshSettings(), mesh);
         return true;
     }
     if (path.endsWith(".pt")) {
@@ -222,6 +224,6 @@ bool loadScanFile(ScanFrameStore &store, const QString &path, QString *error) {
             return false;
     }
     store.computePhaseStatistics();
-    store.buildPhaseMesh();
+    buildPhaseMesh(store, MeshSettings(), mesh);
     return true;
 }

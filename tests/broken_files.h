@@ -5,6 +5,7 @@
 #include <QVector>
 
 class ScanFrameStore;
+struct FrameMesh;
 struct PtvHeader;
 
 // Scan files as crashes, full disks and fuzzing leave them: the name to save under (its ending picks
@@ -25,4 +26,4 @@ QVector<BrokenFile> brokenFiles();
 
 // Opens a file by its ending as the viewer does (a sequence at its first shown frame) and builds the
 // mesh; a refusal leaves the store as it was.
-bool loadScanFile(ScanFrameStore &store, const QString &path, QString *error);
+bool loadScanFile(ScanFrameStore &store, FrameMesh &mesh, const QString &path, QString *error);

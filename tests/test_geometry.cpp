@@ -4,6 +4,7 @@
 #include "data/xyzm_file.h"
 #include "geometry/depth_jumps.h"
 #include "geometry/measured_point.h"
+#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
 #include "support/row_pool.h"
@@ -215,16 +216,18 @@ class TestGeometry : public QObject {
                     return store.mask[i] && (phaseMesh ? std::isfinite(store.phase[i])
                                                        : finite(pointAt(store.xyz.get(), size_t(i))));
                 };
+                FrameMesh mesh;
                 auto build = [&](int count) {
                     RowPool::instance().setThreadCount(count);
-                    phaseMesh ? store.buildPhaseMesh() : store.buildCoordinateMesh();
-                    return bytesOf(store.vertexData) + bytesOf(store.indexData);
+                    phaseMesh ? buildPhaseMesh(store, MeshSettings(), mesh)
+                              : buildCoordinateMesh(store, MeshSettings(), mesh);
+                    return bytesOf(mesh.vertexData) + bytesOf(mesh.indexData);
                 };
                 QVERIFY2(build(1) == build(5), qPrintable(where));
 
-                int cells = 0, flagged = 0;
-                const float *v = store.vertexData.data();
-                QCOMPARE(store.vertexData.size(), size_t(10 * w * h));
+                int cells = 0;
+                const float *v = mesh.vertexData.data();
+                QCOMPARE(mesh.vertexData.size(), size_t(10 * w * h));
                 for (int i = 0; i < w * h; ++i, v += 10) {
                     const int r = i + w, d = r + 1;
                     const bool interior = i % w + 1 < w && i / w + 1 < h;
@@ -248,14 +251,12 @@ class TestGeometry : public QObject {
                     }
                     QCOMPARE(v[9] != 0, whole);
                     QCOMPARE(v[7], float(store.rgbTexture[3 * i + 1] / 255.0));
-                    flagged += whole;
                 }
-                QCOMPARE(store.validCoordinateCount, flagged);
                 // As many triangles as usable cells give, each on its cell.
-                QCOMPARE(int(store.indexData.size()), 3 * cells);
-                for (size_t t = 0; t < store.indexData.size(); t += 3) {
-                    const int a = int(store.indexData[t]), b = int(store.indexData[t + 1]),
-                              c = int(store.indexData[t + 2]);
+                QCOMPARE(int(mesh.indexData.size()), 3 * cells);
+                for (size_t t = 0; t < mesh.indexData.size(); t += 3) {
+                    const int a = int(mesh.indexData[t]), b = int(mesh.indexData[t + 1]),
+                              c = int(mesh.indexData[t + 2]);
                     const bool lower = b == a + w && c == a + w + 1, upper = b == a + w + 1 && c == a + 1;
                     QVERIFY2(lower || upper, qPrintable(where));
                     QVERIFY(a % w + 1 < w && a / w + 1 < h);
@@ -294,15 +295,18 @@ class TestGeometry : public QObject {
             2.0f * DepthJumpRule::kDefaultFactor * float(stride / capture.calibration.cameraProjection[0]);
         // Triangles on one shape, and curtains: triangles between shapes whose true corners lie
         // further apart than twice what the rule allows.
+        FrameMesh mesh;
         auto count = [&](bool hide, int &oneShape, int &curtains) {
-            store.hideDepthJumps = hide;
-            raw ? store.buildPhaseMesh(stride) : store.buildCoordinateMesh(stride);
+            MeshSettings settings;
+            settings.hideDepthJumps = hide;
+            settings.stride = stride;
+            buildMesh(store, settings, mesh);
             oneShape = curtains = 0;
-            for (size_t t = 0; t < store.indexData.size(); t += 3) {
+            for (size_t t = 0; t < mesh.indexData.size(); t += 3) {
                 size_t pixel[3];
                 float nearest = INFINITY, longest = 0;
                 for (int k = 0; k < 3; ++k) {
-                    const uint32_t n = store.indexData[t + k];
+                    const uint32_t n = mesh.indexData[t + k];
                     pixel[k] = size_t((n / columns) * stride * w + (n % columns) * stride);
                     nearest = std::min(nearest, capture.xyz[3 * pixel[k] + 2]);
                 }

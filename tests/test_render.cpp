@@ -1,5 +1,6 @@
 // The renderer drawing into a headless context: no display, no window, no widget.
 #include "drawn_frames.h"
+#include "geometry/mesh_builder.h"
 #include "render/color_legend.h"
 #include "render/detail_level.h"
 #include "render/frame_renderer.h"
@@ -23,18 +24,16 @@ class TestRender : public QObject {
     HeadlessContext gl;
     FrameRenderer renderer;
     ScanFrameStore store;
+    FrameMesh mesh;
+    MeshSettings settings;
     ViewState state;
 
     // Builds the mesh of the frame in the store, places the camera as the view does and uploads.
     void present() {
-        if (store.frameKind == XyzmFrame) {
-            store.buildCoordinateMesh();
-        } else {
-            store.computePhaseStatistics();
-            store.buildPhaseMesh();
-        }
-        state.cameraOrigin = cameraOriginFor(store);
-        QVERIFY(renderer.upload(store, nullptr));
+        store.frameKind == XyzmFrame ? store.computeCoordinateStatistics() : store.computePhaseStatistics();
+        buildMesh(store, settings, mesh);
+        frameOn(store, state);
+        QVERIFY(renderer.upload(mesh, QString(), nullptr));
     }
     QImage draw() {
         renderer.draw(store, state, kSize);
@@ -74,9 +73,9 @@ class TestRender : public QObject {
         QCOMPARE(seen, kBackground.name().repeated(4) + kSolid.name());
 
         // A depth range without width (a flat first frame) gives the ramp's middle, not garbage.
-        store.materialType = 2;
+        state.materialType = 2;
         QVERIFY(near(draw().pixelColor(150, 150), QColor(128, 128, 128), 1));
-        store.materialType = 0;
+        state.materialType = 0;
         // Light scales the colour: at full intensity the lit surface saturates.
         state.lightIntensity = lightForSlider(100);
         QVERIFY(near(draw().pixelColor(150, 150), QColor(255, 255, 255), 1));
@@ -130,7 +129,7 @@ class TestRender : public QObject {
         // The ends inside the frame's depths, so both sides run past them.
         const float low = store.boundingBoxMin.z(), e = store.boundingBoxSize.z();
         state.colorZrange = QVector3D(low + 0.2f * e, low + 0.8f * e, 0);
-        store.materialType = material;
+        state.materialType = material;
         state.mirrorBlend = mirrored ? 1.0f : 0.0f;
         const QImage image = draw();
         if (phase) {
@@ -144,7 +143,7 @@ class TestRender : public QObject {
                 }
         }
         state.mirrorBlend = 0.0f;
-        store.materialType = 0;
+        state.materialType = 0;
         QVERIFY(points.size() >= (phase ? 100 : 17));
         ColorLegend legend;
         legend.setRange(state.colorZrange.x(), state.colorZrange.y());
@@ -178,7 +177,7 @@ class TestRender : public QObject {
         };
         int covers[3];
         for (int style : {0, 1, 2}) {
-            store.meshType = style;
+            state.meshType = style;
             covers[style] = covered(draw());
         }
         QVERIFY2(covers[0] > 5 * covers[1] && covers[1] > covers[2] && covers[2] >= 49,
@@ -195,7 +194,7 @@ class TestRender : public QObject {
                     drawn |= image.pixelColor(centre + QPoint(dx, dy)) != kBackground;
             QCOMPARE(drawn, spike == 500.0f);
         }
-        store.meshType = 0;
+        state.meshType = 0;
         QString error;
         QVERIFY2(gl.checkDrawing(&error), qPrintable(error));
     }
@@ -219,10 +218,10 @@ class TestRender : public QObject {
         state.rotation = QVector3D(0, 60, 0);
         present();
         const QImage off = draw();
-        store.hideDepthJumps = true;
+        settings.hideDepthJumps = true;
         present();
         const QImage on = draw();
-        store.hideDepthJumps = false;
+        settings.hideDepthJumps = false;
         state.rotation = QVector3D();
         int curtain = 0, elsewhere = 0;
         for (int y = 0; y < kSize.height(); ++y)
@@ -251,9 +250,9 @@ class TestRender : public QObject {
         QFETCH(int, stride);
         ScanFrameStore big;
         setCoordinateFrame(big, frame.width(), frame.height(), 1.0f, [](float, float) { return 1000.0f; });
-        big.buildCoordinateMesh();
+        big.computeCoordinateStatistics();
         ViewState view;
-        view.cameraOrigin = cameraOriginFor(big);
+        frameOn(big, view);
         QCOMPARE(DetailLevel::screenStride(big, view, picture), stride);
     }
 
@@ -291,8 +290,10 @@ class TestRender : public QObject {
         state.lightIntensity = lightForSlider(13);
         present();
         const QImage full = draw();
-        store.buildPhaseMesh(stride);
-        QVERIFY(renderer.upload(store, nullptr));
+        settings.stride = stride;
+        buildPhaseMesh(store, settings, mesh);
+        settings.stride = 1;
+        QVERIFY(renderer.upload(mesh, QString(), nullptr));
         const QImage coarse = draw();
         state.lightIntensity = 0.0f;
         auto apart = [](QColor a, QColor b) {

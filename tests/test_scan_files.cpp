@@ -4,6 +4,7 @@
 #include "data/binary_file.h"
 #include "data/demosaicer.h"
 #include "data/file_info_rows.h"
+#include "data/frame_files.h"
 #include "data/frame_source.h"
 #include "data/image_filter.h"
 #include "data/loop_range.h"
@@ -12,6 +13,7 @@
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/depth_jumps.h"
+#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 #include "sequence_frames.h"
 #include "support/row_pool.h"
@@ -137,17 +139,18 @@ class TestScanFiles : public QObject {
             if (file.name != "missing.xyzm")
                 writeAll(path, file.bytes);
             QString error;
-            const bool loaded = loadScanFile(store, path, &error);
+            FrameMesh mesh;
+            const bool loaded = loadScanFile(store, mesh, path, &error);
             QVERIFY2(loaded == file.legal, qPrintable(file.name + ": " + error));
             const bool pt = file.name.endsWith(".pt");
             if (loaded) {
                 QCOMPARE(store.frameKind, int32_t(file.name.endsWith(".xyzm") ? XyzmFrame
                                                   : pt                        ? PtFrame
                                                                               : PtvFrame));
-                const char *fault = drawableFrameFault(store);
+                const char *fault = drawableFrameFault(store, mesh);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
                 // A PLY holds exactly the points the facts count, each of them finite.
-                QVERIFY(savePlyFile(store, dir.filePath("saved.ply"), &error));
+                QVERIFY(FrameFiles::saveFrame(dir.filePath("saved.ply"), store, MeshSettings(), &error));
                 const QByteArray ply = readAll(dir.filePath("saved.ply"));
                 const int vertices =
                     QString(ply.mid(ply.indexOf("vertex ") + 7, 12)).section('\n', 0, 0).toInt();
@@ -198,8 +201,9 @@ class TestScanFiles : public QObject {
         QTemporaryDir dir;
         QString error;
         for (const bool hide : {false, true}) {
-            store.hideDepthJumps = hide;
-            QVERIFY(savePlyFile(store, dir.filePath("cut.ply"), &error));
+            MeshSettings settings;
+            settings.hideDepthJumps = hide;
+            QVERIFY(FrameFiles::saveFrame(dir.filePath("cut.ply"), store, settings, &error));
             const QByteArray ply = readAll(dir.filePath("cut.ply"));
             QVERIFY2(ply.contains(hide ? "vertex 72\n" : "vertex 75\n") &&
                          ply.contains(hide ? "face 110\n" : "face 111\n"),
@@ -216,7 +220,6 @@ class TestScanFiles : public QObject {
         std::copy(points, points + 12, store.xyz.get());
         store.mask[2] = 0; // far away, but not measured
         store.centerOfMass = QVector3D(7, 7, 7);
-        store.validCoordinateCount = 42;
         QStringList values;
         for (const auto &row : fileInfoRows(store).mid(4))
             values << row.second;
@@ -432,14 +435,17 @@ class TestScanFiles : public QObject {
         p.calibration = VirtualScanner(64, 48).calibration(); // a camera the depth-jump rule can measure
         FrameSource source;
         ScanFrameStore store;
+        FrameMesh mesh;
+        MeshSettings settings;
         QString error;
         QVERIFY(openSequence(source, path, p, 4));
         int frame = 1, ticks = 0;
-        store.hideDepthJumps = true;
+        settings.hideDepthJumps = true;
         auto tick = [&] {
             frame = nextPtvFrame(frame, source.framesFound());
             const bool decoded = source.readFrame(frame, store, &error);
-            store.buildPhaseMesh(ticks++ < 2 ? 1 : 1 + ticks % 2);
+            settings.stride = ticks++ < 2 ? 1 : 1 + ticks % 2;
+            buildPhaseMesh(store, settings, mesh);
             return decoded;
         };
         QVERIFY(tick() && tick()); // the first ticks size the arrays and the filters' memory
@@ -448,10 +454,8 @@ class TestScanFiles : public QObject {
         for (int k = 0; k < 4; ++k)
             QVERIFY(tick());
         QCOMPARE(allocations.load() - before, 0L);
-        store.hideDepthJumps = false;
-        store.buildPhaseMesh();
 
-        const QByteArray shown = storeSnapshot(store); // frame 1 and its mesh, as the last tick left them
+        const QByteArray shown = storeSnapshot(store); // frame 1, as the last tick left it
         QVERIFY(QFile::resize(path, p.frameOffset(2) + 50));
         for (int k : {2, 3}) {
             QVERIFY(!source.readFrame(k, store, &error) && error.contains("could not be read"));

@@ -1,7 +1,6 @@
 #include "drawn_frames.h"
 #include "geometry/measured_point.h"
 #include "run_program.h"
-#include "sequence_frames.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QtTest>
@@ -9,14 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
 // Where the view draws a model point, with the matrices of its last paint.
 QPoint project(const ViewerGLWidget &view, const QVector3D &point) {
-    return project(ViewMatrices{view.projectionMatrix(), view.viewMatrix(), view.modelMatrix()}, view.size(),
-                   point);
+    return project(ViewMatrices{view.matrices().projection, view.matrices().view, view.matrices().model},
+                   view.size(), point);
 }
 
 } // namespace
@@ -26,6 +24,12 @@ class TestView : public QObject {
 
     ScanFrameStore store;
     ViewerGLWidget *view = nullptr;
+
+    // Shows a copy of the frame in the store with its statistics, as opening its file does.
+    void show() {
+        store.frameKind == XyzmFrame ? store.computeCoordinateStatistics() : store.computePhaseStatistics();
+        view->showFrame(std::make_shared<const ScanFrameStore>(store.duplicate()), true);
+    }
 
     QImage draw() {
         view->update();
@@ -42,12 +46,12 @@ class TestView : public QObject {
 
   private slots:
     void initTestCase() {
-        view = new ViewerGLWidget(store);
+        view = new ViewerGLWidget;
         view->resize(300, 300);
         view->changeLightIntensity(0);
         // A frame loaded before the view has a context is uploaded when it gets one.
         setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
-        view->loadFrameGeometry();
+        show();
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QVERIFY2(view->glProblem().isEmpty(), qPrintable(view->glProblem()));
@@ -57,13 +61,14 @@ class TestView : public QObject {
     // without depth they keep the ends exactly 1.0 apart.
     void slidersSetTheDepthRange() {
         setCoordinateFrame(store, 20, 20, 5.0f, [](float, float) { return 500.0f; });
-        view->loadFrameGeometry();
-        QCOMPARE(view->colorZrange().x(), view->colorZrange().y()); // the flat first frame's range
+        show();
+        QCOMPARE(view->viewState().colorZrange.x(),
+                 view->viewState().colorZrange.y()); // the flat first frame's range
         view->changeMaxZ(30);
         view->changeMinZ(80);
-        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(499, 500));
+        QCOMPARE(view->viewState().colorZrange.toVector2D(), QVector2D(499, 500));
         view->changeMaxZ(10);
-        QCOMPARE(view->colorZrange().toVector2D(), QVector2D(500, 501));
+        QCOMPARE(view->viewState().colorZrange.toVector2D(), QVector2D(500, 501));
     }
 
     // Two finite picks far apart on either side of the origin are a finite distance apart.
@@ -85,19 +90,17 @@ class TestView : public QObject {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("material");
         QTest::addColumn<int>("light");
-        QTest::newRow("shaded, jet, lit")
-            << QStringList{"--color", "jet"} << int(ViewerGLWidget::Shaded) << int(ViewerGLWidget::Jet) << 13;
-        QTest::newRow("wireframe, texture")
-            << QStringList{"--style", "wireframe", "--color", "texture"} << int(ViewerGLWidget::Wireframe)
-            << int(ViewerGLWidget::Texture) << 13;
-        QTest::newRow("points, solid") << QStringList{"--style", "points", "--light", "40"}
-                                       << int(ViewerGLWidget::PointCloud) << int(ViewerGLWidget::Solid) << 40;
+        QTest::newRow("shaded, jet, lit") << QStringList{"--color", "jet"} << int(Shaded) << int(Jet) << 13;
+        QTest::newRow("wireframe, texture") << QStringList{"--style", "wireframe", "--color", "texture"}
+                                            << int(Wireframe) << int(Texture) << 13;
+        QTest::newRow("points, solid")
+            << QStringList{"--style", "points", "--light", "40"} << int(PointCloud) << int(Solid) << 40;
         // The colours fitted to the frame in the viewer: the tool's fit, and the measured range given.
-        QTest::newRow("magma, fitted") << QStringList{"--color", "magma", "--depth-range", "fit"}
-                                       << int(ViewerGLWidget::Shaded) << int(ViewerGLWidget::Magma) << 13;
+        QTest::newRow("magma, fitted")
+            << QStringList{"--color", "magma", "--depth-range", "fit"} << int(Shaded) << int(Magma) << 13;
         QTest::newRow("depth, measured range given")
-            << QStringList{"--color", "depth", "--depth-range", "@measured"} << int(ViewerGLWidget::Shaded)
-            << int(ViewerGLWidget::Depth) << 13;
+            << QStringList{"--color", "depth", "--depth-range", "@measured"} << int(Shaded) << int(Depth)
+            << 13;
     }
     void drawsWhatTheToolDraws() {
         QFETCH(QStringList, options);
@@ -119,7 +122,7 @@ class TestView : public QObject {
         const Run rendered =
             run(PELNOR_BIN, QStringList{"render", scan, picture, "--size", "300x300"} + options, headless);
         QVERIFY2(rendered.status == 0, qPrintable(rendered.err));
-        view->loadFrameGeometry();
+        show();
         view->resetModelRotation();
         // The tool colours by the first frame's depth range: the sliders at their ends give it here.
         view->changeMaxZ(100);
@@ -130,8 +133,8 @@ class TestView : public QObject {
         view->changeLightIntensity(light);
         const QImage drawn = draw().convertToFormat(QImage::Format_RGB888);
         view->changeLightIntensity(0);
-        view->changeMeshType(ViewerGLWidget::Shaded);
-        view->changeMaterialType(ViewerGLWidget::Solid);
+        view->changeMeshType(Shaded);
+        view->changeMaterialType(Solid);
         const QImage tool = QImage(picture).convertToFormat(QImage::Format_RGB888);
         QCOMPARE(tool.size(), drawn.size());
         int most = 0, differing = 0;
@@ -152,19 +155,19 @@ class TestView : public QObject {
     // and only for the depth colourings.
     void legendShowsTheRamp_data() {
         QTest::addColumn<int>("material");
-        QTest::newRow("depth") << int(ViewerGLWidget::Depth);
-        QTest::newRow("jet") << int(ViewerGLWidget::Jet);
-        QTest::newRow("magma") << int(ViewerGLWidget::Magma);
-        QTest::newRow("viridis") << int(ViewerGLWidget::Viridis);
-        QTest::newRow("solid") << int(ViewerGLWidget::Solid);
-        QTest::newRow("texture") << int(ViewerGLWidget::Texture);
+        QTest::newRow("depth") << int(Depth);
+        QTest::newRow("jet") << int(Jet);
+        QTest::newRow("magma") << int(Magma);
+        QTest::newRow("viridis") << int(Viridis);
+        QTest::newRow("solid") << int(Solid);
+        QTest::newRow("texture") << int(Texture);
     }
     void legendShowsTheRamp() {
         QFETCH(int, material);
         setCoordinateFrame(store, 60, 40, 4.0f, [](float x, float) { return 500.0f + std::round(x / 1.2f); });
-        const QVector3D rangeBefore = view->colorZrange();
-        view->loadFrameGeometry();
-        QCOMPARE(view->colorZrange(), rangeBefore); // only the first frame of the run sets it
+        const QVector3D rangeBefore = view->viewState().colorZrange;
+        show();
+        QCOMPARE(view->viewState().colorZrange, rangeBefore); // only the first frame of the run sets it
         view->changeMaxZ(80);
         view->changeMinZ(20);
         view->changeMaterialType(material);
@@ -172,8 +175,8 @@ class TestView : public QObject {
         view->setLegendShown(true);
         const QImage withLegend = draw();
         view->setLegendShown(false);
-        view->changeMaterialType(ViewerGLWidget::Solid);
-        const bool byDepth = material != ViewerGLWidget::Solid && material != ViewerGLWidget::Texture;
+        view->changeMaterialType(Solid);
+        const bool byDepth = material != Solid && material != Texture;
         QCOMPARE(withLegend == plain, !byDepth);
         if (!byDepth)
             return;
@@ -215,8 +218,8 @@ class TestView : public QObject {
         materials.clear();
         for (char key : QByteArray("WPSCDDDDDT"))
             type(key);
-        view->changeMeshType(ViewerGLWidget::PointCloud);
-        view->changeMaterialType(ViewerGLWidget::Solid);
+        view->changeMeshType(PointCloud);
+        view->changeMaterialType(Solid);
         QString seen;
         for (const QSignalSpy *spy : {&meshes, &materials})
             for (const auto &args : *spy)
@@ -225,8 +228,8 @@ class TestView : public QObject {
         QKeyEvent other(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier);
         QApplication::sendEvent(view, &other);
         QVERIFY(!other.isAccepted());
-        view->changeMeshType(ViewerGLWidget::Shaded);
-        QCOMPARE(store.meshType, int(ViewerGLWidget::Shaded));
+        view->changeMeshType(Shaded);
+        QCOMPARE(view->viewState().meshType, int(Shaded));
     }
 
     // Shift + left click reports the point measured at the pixel under the cursor, a second one the
@@ -236,12 +239,11 @@ class TestView : public QObject {
         QTest::addColumn<bool>("mirrored");
         QTest::addColumn<float>("turn");
         QTest::addColumn<int>("style");
-        QTest::newRow("phase") << "pt" << false << 0.0f << int(ViewerGLWidget::Shaded);
-        QTest::newRow("coordinates") << "xyzm" << false << 0.0f << int(ViewerGLWidget::Shaded);
-        QTest::newRow("phase mirrored and turned") << "pt" << true << 25.0f << int(ViewerGLWidget::Shaded);
-        QTest::newRow("coordinates turned, points")
-            << "xyzm" << false << -20.0f << int(ViewerGLWidget::PointCloud);
-        QTest::newRow("phase wireframe") << "pt" << false << 10.0f << int(ViewerGLWidget::Wireframe);
+        QTest::newRow("phase") << "pt" << false << 0.0f << int(Shaded);
+        QTest::newRow("coordinates") << "xyzm" << false << 0.0f << int(Shaded);
+        QTest::newRow("phase mirrored and turned") << "pt" << true << 25.0f << int(Shaded);
+        QTest::newRow("coordinates turned, points") << "xyzm" << false << -20.0f << int(PointCloud);
+        QTest::newRow("phase wireframe") << "pt" << false << 10.0f << int(Wireframe);
     }
     void picksReportTheMeasuredPoint() {
         QFETCH(QString, ending);
@@ -250,10 +252,10 @@ class TestView : public QObject {
         QFETCH(int, style);
         const SyntheticCapture capture = VirtualScanner(96, 72).capture(0.0);
         QVERIFY(loadCapture(store, capture, ending));
-        view->loadFrameGeometry();
+        show();
         view->clearPicks();
         view->resetModelRotation();
-        QVERIFY(view->percentageMirrored() == 0.0f || mirrorTo(false)); // left so by a failed row
+        QVERIFY(view->viewState().mirrorBlend == 0.0f || mirrorTo(false)); // left so by a failed row
         view->rotateModel(turn, turn, 0);
         view->changeMeshType(style);
         QVERIFY(!mirrored || mirrorTo(true));
@@ -304,15 +306,15 @@ class TestView : public QObject {
         QVERIFY(view->picker().count() == 2 && nothing.count() == 1 &&
                 nothing.last().at(0).toString().startsWith("Nothing picked"));
         // A third pick starts again; Shift + right click clears and leaves the model where it was.
-        const QVector3D rotation = view->rotation();
+        const QVector3D rotation = view->viewState().rotation;
         click(targets[0]);
         QCOMPARE(view->picker().count(), 1);
         QTest::mouseClick(view, Qt::RightButton, Qt::ShiftModifier, QPoint(150, 150));
         QVERIFY(view->picker().count() == 0 && texts.last().at(0).toString().isEmpty() &&
-                view->rotation() == rotation);
+                view->viewState().rotation == rotation);
         QVERIFY(!mirrored || mirrorTo(false));
         view->resetModelRotation();
-        view->changeMeshType(ViewerGLWidget::Shaded);
+        view->changeMeshType(Shaded);
     }
 
     // Turning a frame much larger than the view draws it from fewer pixels while the mouse moves and
@@ -321,7 +323,7 @@ class TestView : public QObject {
     void detailWhileMoving() {
         setCoordinateFrame(store, 960, 720, 1.0f,
                            [](float x, float y) { return 1000.0f + (x * x + y * y) / 2000.0f; });
-        view->loadFrameGeometry();
+        show();
         view->resetModelRotation();
         draw();
         auto turn = [this] {
@@ -365,68 +367,35 @@ class TestView : public QObject {
         view->setControlMethod(ViewerGLWidget::Rotate);
         QSignalSpy clicks(view, &ViewerGLWidget::clicked);
         drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10)); // a full turn about y
-        QCOMPARE(view->rotation(), QVector3D(0, 0, 0));
+        QCOMPARE(view->viewState().rotation, QVector3D(0, 0, 0));
         view->rotateModel(0, -10, 0);
         drag(Qt::LeftButton, QPoint(0, 10), QPoint(960, 10));
-        QCOMPARE(view->rotation().y(), 350.0f);
+        QCOMPARE(view->viewState().rotation.y(), 350.0f);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(0, 40)); // dragging down turns about x the negative way
-        QCOMPARE(view->rotation().x(), -15.0f);
+        QCOMPARE(view->viewState().rotation.x(), -15.0f);
         drag(Qt::RightButton, QPoint(0, 0), QPoint(8, 30)); // right: horizontal turns about z only
-        QCOMPARE(view->rotation(), QVector3D(-15, 350, 3));
+        QCOMPARE(view->viewState().rotation, QVector3D(-15, 350, 3));
         QVERIFY(view->cursor().shape() == Qt::OpenHandCursor && clicks.count() == 4);
 
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Translate);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(100, -10));
-        QCOMPARE(view->translation(), QVector3D(-33.0f, 3.3f, 0));
+        QCOMPARE(view->viewState().translation, QVector3D(-33.0f, 3.3f, 0));
         drag(Qt::RightButton, QPoint(0, 0), QPoint(100, -10));
-        QCOMPARE(view->translation(), QVector3D(-66.0f, 6.6f, 0));
+        QCOMPARE(view->viewState().translation, QVector3D(-66.0f, 6.6f, 0));
         drag(Qt::LeftButton | Qt::RightButton, QPoint(0, 0), QPoint(10, 0)); // both buttons: twice as far
-        QVERIFY(std::fabs(view->translation().x() - (-72.6f)) < 1e-4f);
+        QVERIFY(std::fabs(view->viewState().translation.x() - (-72.6f)) < 1e-4f);
 
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Zoom);
         drag(Qt::LeftButton, QPoint(0, 0), QPoint(50, 10));
-        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        QCOMPARE(view->viewState().translation, QVector3D(0, 0, -6.7f));
         QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(view, &wheel);
-        QCOMPARE(view->translation(), QVector3D(0, 0, -6.7f));
+        QCOMPARE(view->viewState().translation, QVector3D(0, 0, -6.7f));
         view->resetModelRotation();
         view->setControlMethod(ViewerGLWidget::Rotate);
-    }
-
-    void playsSequences() {
-        QTemporaryDir dir;
-        QString error;
-        const QString path = dir.filePath("walk.ptv");
-        QVERIFY(writeSampleSequence(path, 48, 36, 5, 100.0f, &error));
-        QVERIFY2(view->openPTVFile(path, &error), qPrintable(error));
-        QVERIFY(view->ptvInterval() == 10 && view->isPlaying());
-        view->stopPTVPlayback();
-        view->stopPTVPlayback(); // a second stop closes nothing
-
-        // A seek outside the file changes nothing (seeks inside it, paused and playing: the window's
-        // sequence keys and timeline).
-        const QByteArray onScreen = shownPixels(store);
-        for (int outside : {-1, 5})
-            QVERIFY(!view->seekPtvFrame(outside, &error) && shownPixels(store) == onScreen);
-
-        // Another sequence opened with the counter past its first frames is framed on its own surface.
-        QVERIFY(view->seekPtvFrame(4, &error));
-        QVERIFY(writeSampleSequence(dir.filePath("aside.ptv"), 48, 36, 7, 100.0f, &error,
-                                    VirtualScanner::OffCentre));
-        QVERIFY2(view->openPTVFile(dir.filePath("aside.ptv"), &error), qPrintable(error));
-        view->stopPTVPlayback();
-        const QVector3D framed = store.centerOfMass;
-        store.computePhaseStatistics();
-        QCOMPARE(framed, store.centerOfMass);
-
-        // A rate far below a frame a second waits the longest interval the timer takes.
-        QVERIFY(writeSampleSequence(dir.filePath("still.ptv"), 40, 30, 3, 1e-30f, &error));
-        QVERIFY2(view->openPTVFile(dir.filePath("still.ptv"), &error), qPrintable(error));
-        QCOMPARE(view->ptvInterval(), std::numeric_limits<int>::max());
-        view->stopPTVPlayback();
     }
 
     void cleanupTestCase() { delete view; }

@@ -14,6 +14,8 @@
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/measured_point.h"
+#include "geometry/mesh_builder.h"
+#include "playback/player.h"
 #include "render/scene_numbers.h"
 #include "sample/sample_files.h"
 #include "sequence_frames.h"
@@ -38,8 +40,7 @@ bool hasKeyboardFocus(QWidget *widget) {
 
 // A window on its own store, shown and active like the one main() makes.
 struct Viewer {
-    ScanFrameStore store;
-    ViewerWindow window{store};
+    ViewerWindow window;
     ViewerWindowForm &ui = window.form();
     // While the last dialog was up: shows(), the name, folder and types it offered.
     QString atDialog, offered, folder;
@@ -52,6 +53,13 @@ struct Viewer {
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
     ViewerGLWidget &view() { return window.view(); }
+    // The frame on screen; an empty one before the first file.
+    const ScanFrameStore &store() const {
+        static const ScanFrameStore none{ScanFrameStore::NoFrame{}};
+        return window.shownFrame() ? *window.shownFrame() : none;
+    }
+    // The index of the sequence frame shown last.
+    int counter() { return window.player().frameShown(); }
     QString status() const { return window.statusBar()->currentMessage(); }
     QString label(const char *name) const { return window.findChild<QLabel *>(QLatin1String(name))->text(); }
     // The title, then a letter each for Snapshot, Save, Play enabled and checked, File Info, playing.
@@ -99,9 +107,9 @@ struct Viewer {
     }
 };
 
-bool sequenceAdvances(ViewerGLWidget &view) {
-    const int before = view.ptvFrameCounter();
-    return QTest::qWaitFor([&] { return view.ptvFrameCounter() != before; }, 2000);
+bool sequenceAdvances(Viewer &v) {
+    const int before = v.counter();
+    return QTest::qWaitFor([&] { return v.counter() != before; }, 2000);
 }
 
 // What File Info lists, row by row as fileInfoRows gives them.
@@ -140,11 +148,11 @@ class TestWindow : public QObject {
     // and a still frame keeps every byte.
     void refuses(Viewer &v, const QString &step, const QString &name) {
         const QString before = v.shows() + ' ' + v.window.fileInformationWindow().windowTitle();
-        const QByteArray frame = storeSnapshot(v.store);
+        const QByteArray frame = storeSnapshot(v.store());
         QCOMPARE(does(v, step), before);
         const QString said = "Could not open " + name + ": ";
         QVERIFY2(v.status().startsWith(said) && v.status().size() > said.size(), qPrintable(v.status()));
-        QVERIFY(v.view().isPlaying() ? sequenceAdvances(v.view()) : storeSnapshot(v.store) == frame);
+        QVERIFY(v.view().isPlaying() ? sequenceAdvances(v) : storeSnapshot(v.store()) == frame);
     }
 
   private slots:
@@ -205,7 +213,7 @@ class TestWindow : public QObject {
         }
         v.view().rotateModel(30.0f, 40.0f, 0.0f);
         QTest::keyClick(window, Qt::Key_4);
-        QCOMPARE(v.view().rotation(), QVector3D());
+        QCOMPARE(v.view().viewState().rotation, QVector3D());
         QTest::keyClick(window, Qt::Key_5);
         QVERIFY(ui.actionMirrorModel->isChecked() && v.view().isAnimatingMirror());
         QCOMPARE(v.status(), "Mirroring geometry...");
@@ -213,21 +221,21 @@ class TestWindow : public QObject {
         QCOMPARE(v.status(), "Un-mirroring geometry...");
 
         // The sliders were set before they were wired: the view learnt their values all the same.
-        QCOMPARE(v.view().lightIntensity(), ui.lightIntensityHorizontalSlider->value() / 10.0f);
-        const QVector3D range = v.view().colorZrange();
+        QCOMPARE(v.view().viewState().lightIntensity, ui.lightIntensityHorizontalSlider->value() / 10.0f);
+        const QVector3D range = v.view().viewState().colorZrange;
         v.view().changeMinZ(ui.sliderMinZ->value());
         v.view().changeMaxZ(ui.sliderMaxZ->value());
-        QCOMPARE(v.view().colorZrange(), range);
+        QCOMPARE(v.view().viewState().colorZrange, range);
         // Ctrl+O's dialog offers the scan files and opens the one typed, and the letters typed there never
         // reach the view's style keys; a cancelled open changes nothing.
         const auto answered = v.willAnswer(xyzm);
         QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
         QTRY_VERIFY(*answered);
-        QVERIFY(v.filters == QStringList("3D Files (*.xyzm *.pt *.ptv)") && v.store.filePath == xyzm);
-        QVERIFY(v.store.meshType == 0 && v.store.materialType == 0);
-        QVERIFY(v.answer(ui.actionOpen3DFile, QString()) && v.store.filePath == xyzm);
+        QVERIFY(v.filters == QStringList("3D Files (*.xyzm *.pt *.ptv)") && v.store().filePath == xyzm);
+        QVERIFY(v.view().viewState().meshType == 0 && v.view().viewState().materialType == 0);
+        QVERIFY(v.answer(ui.actionOpen3DFile, QString()) && v.store().filePath == xyzm);
         emit v.view().meshTypeWasChanged(2); // the view's style keys show in the dock
-        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.store.meshType == 2);
+        QVERIFY(ui.meshTypeComboBox->currentIndex() == 2 && v.view().viewState().meshType == 2);
     }
 
     // What is open decides the title, the actions and File Info: frames, playing and paused
@@ -247,8 +255,8 @@ class TestWindow : public QObject {
         QCOMPARE(does(v, "open missing.pt"), "Pelnor Viewer ----I- ");
         v.ui.actionSetControlMethodZoom->trigger();
         QCOMPARE(does(v, "open scan.pt"), "scan.pt | Pelnor Viewer Ss--I- About scan.pt");
-        QVERIFY(v.store.filePath == pt && v.store.frameKind == PtFrame &&
-                listed(table) == fileInfoRows(v.store));
+        QVERIFY(v.store().filePath == pt && v.store().frameKind == PtFrame &&
+                listed(table) == fileInfoRows(v.store()));
         QVERIFY(v.ui.actionSetControlMethodRotate->isChecked()); // opening selects Rotate
         // File Info, a window of its own, has the keys while active, not the main window's shortcuts.
         v.ui.actionViewFileInfo->trigger();
@@ -265,12 +273,12 @@ class TestWindow : public QObject {
         for (const QString &name : broken)
             refuses(v, "open " + name, name);
         QCOMPARE(does(v, "play"), "walk.ptv | 3D Video Viewer SsP-I- About walk.ptv");
-        const int shown = v.view().ptvFrameCounter();
+        const int shown = v.counter();
         QTest::qWait(150);
-        QCOMPARE(v.view().ptvFrameCounter(), shown);
+        QCOMPARE(v.counter(), shown);
         QCOMPARE(does(v, "play"), "walk.ptv | 3D Video Viewer --PpIR About walk.ptv");
         QCOMPARE(does(v, "open run.ptv"), "run.ptv | 3D Video Viewer --PpIR About walk.ptv");
-        QVERIFY(sequenceAdvances(v.view()));
+        QVERIFY(sequenceAdvances(v));
         // Save stops the playback and unchecks Play before the dialog shows.
         does(v, "save from-sequence.pt");
         QVERIFY(v.atDialog == "run.ptv | 3D Video Viewer SsP-I-" && QFile::exists(path("from-sequence.pt")));
@@ -283,7 +291,7 @@ class TestWindow : public QObject {
         QString error;
         QVERIFY2(writeSampleSequence(path("slow.ptv"), 64, 48, 4, 0.05f, &error), qPrintable(error));
         does(v, "open slow.ptv");
-        QVERIFY(v.view().ptvFrameCounter() == 2 && v.store.vertexData.size() == size_t(10 * 64 * 48));
+        QVERIFY(v.counter() == 2 && v.view().mesh().vertexData.size() == size_t(10 * 64 * 48));
         const QImage image = v.view().grabFramebuffer();
         QVERIFY(image.pixel(image.width() / 2, image.height() / 2) != image.pixel(1, 1));
         does(v, "play");
@@ -316,10 +324,10 @@ class TestWindow : public QObject {
         const auto answered = v.willAnswer("copy.xyzm");
         QTest::keyClick(v.window.windowHandle(), Qt::Key_S, Qt::ControlModifier);
         QTRY_VERIFY(*answered);
-        QVERIFY(v.status() == "Saved copy.xyzm" && v.store.meshType == 1);
+        QVERIFY(v.status() == "Saved copy.xyzm" && v.view().viewState().meshType == 1);
         v.window.openFile(pt);
-        const auto drawnVertices = v.store.vertexData;
-        const QVector3D centre = v.store.centerOfMass;
+        const auto drawnVertices = v.view().mesh().vertexData;
+        const QVector3D centre = v.store().centerOfMass;
         const struct {
             const char *typed, *filter, *saved, *failure;
         } names[] = {{"copy.pt", "", "copy.pt", ""},
@@ -350,13 +358,14 @@ class TestWindow : public QObject {
 
         // Saving a PLY builds a coordinate mesh aside: the mesh and framing the view draws stay, and the
         // file is what the writer gives for the capture triangulated on its own.
-        QVERIFY(v.store.vertexData == drawnVertices && v.store.centerOfMass == centre);
+        QVERIFY(v.view().mesh().vertexData == drawnVertices && v.store().centerOfMass == centre);
         ScanFrameStore reread;
         QString error;
         QVERIFY(loadPtFile(reread, pt, &error));
         reread.computeCoordinatesFromPhase();
-        reread.buildCoordinateMesh();
-        QVERIFY(writePlyFile(path("reference.ply"), reread, &error));
+        FrameMesh mesh;
+        buildCoordinateMesh(reread, MeshSettings(), mesh);
+        QVERIFY(writePlyFile(path("reference.ply"), reread, mesh, &error));
         QCOMPARE(readAll(path("bare.ply")), readAll(path("reference.ply")));
 
         // F10 offers a dated name; the picture shows the surface, and its suffix picks the format.
@@ -388,13 +397,13 @@ class TestWindow : public QObject {
         ViewerWindowForm &ui = v.ui;
         v.window.openFile(pt);
         QVERIFY(!v.view().legendVisible() && !ui.sliderMinZ->isEnabled() && !ui.labelMinZDepth->isEnabled());
-        ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Jet);
+        ui.materialTypeComboBox->setCurrentIndex(Jet);
         QVERIFY(v.view().legendVisible() && ui.sliderMinZ->isEnabled() && ui.labelMaxZDepth->isEnabled());
         ui.sliderMinZ->setValue(20);
         ui.sliderMaxZ->setValue(70);
         // The sliders run from the box's far face (0) to its near face (100).
-        const float top = v.store.boundingBoxMax.z(), e = top - v.store.boundingBoxMin.z();
-        const float c = v.store.centerOfMass.z(), far = top - 0.2f * e, nearer = top - 0.7f * e;
+        const float top = v.store().boundingBoxMax.z(), e = top - v.store().boundingBoxMin.z();
+        const float c = v.store().centerOfMass.z(), far = top - 0.2f * e, nearer = top - 0.7f * e;
         const ColorLegend &legend = v.view().colorLegend();
         QVERIFY(std::fabs(legend.topDepth() - far) < 1e-3f * c &&
                 std::fabs(legend.bottomDepth() - nearer) < 1e-3f * c);
@@ -406,15 +415,15 @@ class TestWindow : public QObject {
         QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, centre);
         const QString said = ui.pickStatusLabel->text();
         QVERIFY2(v.view().picker().count() == 1 && said.contains(" units at pixel ("), qPrintable(said));
-        ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Wireframe);
-        ui.materialTypeComboBox->setCurrentIndex(ViewerGLWidget::Texture);
+        ui.meshTypeComboBox->setCurrentIndex(Wireframe);
+        ui.materialTypeComboBox->setCurrentIndex(Texture);
         QVERIFY(!v.view().legendVisible() && !ui.sliderMaxZ->isEnabled());
         QVERIFY(v.view().picker().count() == 1 && ui.pickStatusLabel->text() == said);
-        ui.meshTypeComboBox->setCurrentIndex(ViewerGLWidget::Shaded);
+        ui.meshTypeComboBox->setCurrentIndex(Shaded);
 
         v.window.openFile(ptv);
         QVERIFY(v.view().picker().count() == 0 && ui.pickStatusLabel->text().isEmpty());
-        QVERIFY(sequenceAdvances(v.view()));
+        QVERIFY(sequenceAdvances(v));
         v.view().grabFramebuffer();
         QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, centre);
         QCOMPARE(v.view().picker().count(), 1);
@@ -423,7 +432,7 @@ class TestWindow : public QObject {
         QTRY_VERIFY(v.view().picker().pick(0).point != first.point);
         const SurfacePicker::Pick now = v.view().picker().pick(0);
         QVERIFY(now.pixel == first.pixel &&
-                now.point == measuredPoint(v.store, now.pixel.x(), now.pixel.y()));
+                now.point == measuredPoint(v.store(), now.pixel.x(), now.pixel.y()));
         v.window.openFile(xyzm);
         QCOMPARE(v.view().picker().count(), 0);
 
@@ -433,7 +442,7 @@ class TestWindow : public QObject {
         QString error;
         QVERIFY(writeSampleFile(path("aside.pt"), kWidth, kHeight, &error, VirtualScanner::OffCentre));
         v.window.openFile(path("aside.pt"));
-        const SurfaceFacts facts = v.store.measureSurface();
+        const SurfaceFacts facts = v.store().measureSurface();
         QVERIFY(legend.bottomDepth() > facts.min.z());
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F);
         QVERIFY(legend.bottomDepth() == facts.min.z() && legend.topDepth() == facts.max.z());
@@ -455,7 +464,7 @@ class TestWindow : public QObject {
         v.window.openFile(twoFps);
         QVERIFY(slider->isVisible() && slider->minimum() == 0 && slider->maximum() == 5 &&
                 !shortLabel->isVisible());
-        QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
+        QSignalSpy shownFrames(&v.window.player(), &Player::frameReady);
         const int middle = slider->height() / 2;
         // What the user does (a key, held for a count of presses; a seek or a click on the timeline;
         // waiting for the next tick), then the frame shown and whether it plays.
@@ -487,14 +496,14 @@ class TestWindow : public QObject {
                     QTest::simulateEvent(v.window.windowHandle(), true, key, {}, QString(), press > 0);
                 QTest::keyRelease(v.window.windowHandle(), Qt::Key(key));
             }
-            const int shown = v.view().ptvFrameCounter();
+            const int shown = v.counter();
             QVERIFY2(shown == step.frame && v.view().isPlaying() == step.playing, step.does);
             QCOMPARE(v.shows().right(6), QLatin1String(step.playing ? "--PpIR" : "SsP-I-"));
-            QVERIFY(shownPixels(v.store) == decodedPtvFrame(twoFps, shown));
+            QVERIFY(shownPixels(v.store()) == decodedPtvFrame(twoFps, shown));
             QCOMPARE(QString("%1 %2").arg(slider->value()).arg(v.label("frameLabel")),
                      QString("%1 Frame %1 / 6").arg(shown));
             const auto rows = listed(v.window.fileInformationWindow());
-            QVERIFY(step.playing || (rows.mid(0, 10) == fileInfoRows(v.store) && rows.size() == 11 &&
+            QVERIFY(step.playing || (rows.mid(0, 10) == fileInfoRows(v.store()) && rows.size() == 11 &&
                                      rows.last().second == QString("%1 / 6").arg(shown)));
         }
         // Once a second the readout tells the pace shown against the file's rate; paused, the rate.
@@ -508,15 +517,15 @@ class TestWindow : public QObject {
         QCoreApplication::sendPostedEvents();
         QCOMPARE(slider->width(), length);
         QCOMPARE(v.label("paceLabel") + ' ' + v.label("timeLabel"),
-                 QString("2 fps %1 s / 3.00 s").arg(v.view().ptvFrameCounter() / 2.0, 0, 'f', 3));
+                 QString("2 fps %1 s / 3.00 s").arg(v.counter() / 2.0, 0, 'f', 3));
 
         // Dragging shows each frame passed.
         QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(1, middle));
-        QCOMPARE(v.view().ptvFrameCounter(), 0);
+        QCOMPARE(v.counter(), 0);
         QMouseEvent move(QEvent::MouseMove, QPoint(slider->width() / 2, middle), Qt::NoButton, Qt::LeftButton,
                          Qt::NoModifier);
         QApplication::sendEvent(slider, &move);
-        QVERIFY(slider->value() > 0 && slider->value() < 5 && v.view().ptvFrameCounter() == slider->value());
+        QVERIFY(slider->value() > 0 && slider->value() < 5 && v.counter() == slider->value());
         QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, middle));
         QVERIFY(!v.view().isPlaying());
 
@@ -535,11 +544,11 @@ class TestWindow : public QObject {
         // Cut shorter while playing, it pauses on the last frame shown, said once; counter, timeline,
         // File Info and picture agree. A paused seek and a resume follow the file as it is then.
         auto agree = [&](int frames) {
-            const int shown = v.view().ptvFrameCounter();
+            const int shown = v.counter();
             return slider->maximum() == frames - 1 && slider->value() == shown &&
                    listed(v.window.fileInformationWindow()).last().second ==
                        QString("%1 / %2").arg(shown).arg(frames) &&
-                   shownPixels(v.store) == decodedPtvFrame(ptv, shown);
+                   shownPixels(v.store()) == decodedPtvFrame(ptv, shown);
         };
         QSignalSpy said(v.window.statusBar(), &QStatusBar::messageChanged);
         QVERIFY(QFile::resize(cut, 457 + 2 * 5 * kWidth * kHeight));
@@ -556,11 +565,10 @@ class TestWindow : public QObject {
             readField<double>(reinterpret_cast<const unsigned char *>(moved.constData()), 41) + 1;
         writeAll(cut, moved.replace(41, 8, QByteArray(reinterpret_cast<const char *>(&camera), 8)));
         v.ui.actionStepBack->trigger();
-        QVERIFY(agree(6) && v.store.cameraProjection[0] == camera);
+        QVERIFY(agree(6) && v.store().cameraProjection[0] == camera);
         QVERIFY(QFile::resize(cut, 457 + 3 * 5 * kWidth * kHeight));
         v.ui.actionReplay->trigger();
-        QVERIFY(v.view().isPlaying() && slider->maximum() == 2 &&
-                slider->value() == v.view().ptvFrameCounter());
+        QVERIFY(v.view().isPlaying() && slider->maximum() == 2 && slider->value() == v.counter());
     }
 
     // From a wide window down to 800 x 600 the view and the timeline show in full, one above the other:
@@ -619,15 +627,15 @@ class TestWindow : public QObject {
         for (const auto &row : speeds) {
             for (const QString &key : QString(row.keys).split(' '))
                 press(key);
-            QCOMPARE(speedBox->currentText() + ' ' + QString::number(v.view().ptvInterval()) + ' ' +
+            QCOMPARE(speedBox->currentText() + ' ' + QString::number(v.window.player().interval()) + ' ' +
                          v.label("paceLabel"),
                      QString(row.shows));
         }
         emit speedBox->activated(1);
-        QVERIFY(v.view().ptvInterval() == 2000 && v.label("paceLabel") == "0.5 fps (1/4×)");
+        QVERIFY(v.window.player().interval() == 2000 && v.label("paceLabel") == "0.5 fps (1/4×)");
         press("Backspace");
 
-        QSignalSpy shownFrames(&v.view(), &ViewerGLWidget::ptvFrameShown);
+        QSignalSpy shownFrames(&v.window.player(), &Player::frameReady);
         const struct {
             const char *does; // keys, "seek K" or "wait" for the next tick
             int frame;
@@ -651,9 +659,9 @@ class TestWindow : public QObject {
                 QVERIFY(shownFrames.wait(2000));
             else
                 press(does);
-            const int shown = v.view().ptvFrameCounter();
+            const int shown = v.counter();
             QVERIFY2(shown == step.frame && v.view().isPlaying() == step.playing, step.does);
-            QVERIFY(shownPixels(v.store) == decodedPtvFrame(twoFps, shown));
+            QVERIFY(shownPixels(v.store()) == decodedPtvFrame(twoFps, shown));
             QCOMPARE(v.label("timeLabel") + slider->toolTip().remove("Loop: frames "),
                      QString("%1 s / 3.00 s").arg(shown / 2.0, 0, 'f', step.playing ? 2 : 3) + step.loop);
         }
@@ -711,7 +719,7 @@ class TestWindow : public QObject {
         QCOMPARE(QDir(path("cancel")).entryList(QDir::Files), QStringList("walk_0004.ply"));
         QCOMPARE(readAll(path("cancel/walk_0004.ply")), readAll(path("range/walk_0004.ply")));
         v.window.openFile(ptv);
-        QVERIFY(!v.view().loopRange().isSet() && slider->toolTip().isEmpty());
+        QVERIFY(!v.window.player().loopRange().isSet() && slider->toolTip().isEmpty());
 
         // A window closed while a sequence plays coarsely goes without drawing it once more in full.
         QString error;
@@ -727,32 +735,38 @@ class TestWindow : public QObject {
     void settingsRemembered() {
         {
             Viewer v;
-            QVERIFY(!v.ui.hideJumpsCheckBox->isChecked() && !v.store.hideDepthJumps);
+            QVERIFY(!v.ui.hideJumpsCheckBox->isChecked() && !v.view().meshSettings().hideDepthJumps);
             v.window.openFile(pt);
-            const size_t triangles = v.store.indexData.size();
+            const size_t triangles = v.view().mesh().indexData.size();
             QTest::keyClick(v.window.windowHandle(), Qt::Key_J);
-            QVERIFY(v.ui.hideJumpsCheckBox->isChecked() && v.store.hideDepthJumps);
-            QVERIFY(v.store.indexData.size() < triangles);
+            QVERIFY(v.ui.hideJumpsCheckBox->isChecked() && v.view().meshSettings().hideDepthJumps);
+            QVERIFY(v.view().mesh().indexData.size() < triangles);
             v.ui.depthJumpFactorSpinBox->setValue(7.5);
-            QCOMPARE(v.store.depthJumpFactor, 7.5f);
+            QCOMPARE(v.view().meshSettings().depthJumpFactor, 7.5f);
 
             QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                               Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(&v.view(), &notch);
-            QCOMPARE(v.view().translation(), QVector3D());
+            QCOMPARE(v.view().viewState().translation, QVector3D());
             v.ui.wheelZoomsCheckBox->setChecked(true);
             v.ui.wheelStepSpinBox->setValue(20);
-            const float distance = v.store.centerOfMass.z() - v.view().cameraOrigin().z();
+            const float distance = v.store().centerOfMass.z() - v.view().viewState().cameraOrigin.z();
             QApplication::sendEvent(&v.view(), &notch); // the model comes nearer: it grows
-            QVERIFY(std::fabs(v.view().translation().z() + 0.2f * distance) < 1e-4f * distance);
+            QVERIFY(std::fabs(v.view().viewState().translation.z() + 0.2f * distance) < 1e-4f * distance);
+            v.ui.frameCacheSpinBox->setValue(96);
         }
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
         QVERIFY(next.ui.wheelZoomsCheckBox->isChecked() && next.ui.wheelStepSpinBox->value() == 20);
+        // The frame cache's budget holds for the files opened, and changes with the setting at once.
+        next.window.openFile(ptv);
+        QCOMPARE(next.window.openSequence()->budget(), int64_t(96) << 20);
+        next.ui.frameCacheSpinBox->setValue(32);
+        QCOMPARE(next.window.openSequence()->budget(), int64_t(32) << 20);
         // As the next test expects the first run.
         next.ui.hideJumpsCheckBox->setChecked(false);
         next.ui.wheelZoomsCheckBox->setChecked(false);
-        QVERIFY(!next.store.hideDepthJumps);
+        QVERIFY(!next.view().meshSettings().hideDepthJumps);
     }
 
     // Open Recent keeps the last ten files opened, newest first, each once; a file gone from the disk
@@ -780,7 +794,7 @@ class TestWindow : public QObject {
             QVERIFY(QFile::remove(path("sub/9.xyzm")));
             v.ui.menuRecent->actions().at(2)->trigger();
             QVERIFY(v.status().startsWith("Could not open 9.xyzm: ") &&
-                    v.store.filePath == path("sub/3.xyzm"));
+                    v.store().filePath == path("sub/3.xyzm"));
             v.ui.menuRecent->actions().at(3)->trigger();
             before = entries(v);
             QCOMPARE(before, "7.xyzm 3.xyzm 10.xyzm 8.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
@@ -859,7 +873,7 @@ class TestWindow : public QObject {
         // A dropped file URL becomes its absolute local path, escapes decoded; the ending may be upper case.
         const QString spaced = path("my scan.PT");
         QVERIFY(QFile::copy(pt, spaced));
-        QVERIFY(dragAccepted({QUrl::fromLocalFile(spaced)}) && v.store.filePath == spaced);
+        QVERIFY(dragAccepted({QUrl::fromLocalFile(spaced)}) && v.store().filePath == spaced);
         QCOMPARE(v.window.windowTitle(), "my scan.PT | Pelnor Viewer");
 
         // When the one URL is no local file, the dropped text is used, less its "file:///" prefix;
@@ -871,8 +885,8 @@ class TestWindow : public QObject {
         QVERIFY(
             dragAccepted({QUrl(QStringLiteral("scanner://head/face.xyzm"))}, "file:///D:/scans/face.xyzm"));
         QDir::setCurrent(previous);
-        QVERIFY(v.store.filePath == "D:/scans/face.xyzm" && v.store.fileName == "face.xyzm" &&
-                v.store.frameKind == XyzmFrame);
+        QVERIFY(v.store().filePath == "D:/scans/face.xyzm" && v.store().fileName == "face.xyzm" &&
+                v.store().frameKind == XyzmFrame);
     }
 
     // The debug lines of the viewer and of the framing, the pace of playback among them, say nothing
@@ -898,8 +912,8 @@ class TestWindow : public QObject {
         Viewer v;
         v.window.openFile(ptv);
         for (const char *line :
-             {"pelnor.viewer: Current control type: 0", "pelnor.core: mass center QVector3D\\(",
-              "pelnor.viewer: playback: [\\d.]+ frames per second shown \\(file: 30\\), "})
+             {"pelnor.viewer: Current control type: 0", "pelnor.viewer: mass center QVector3D\\(",
+              "pelnor.playback: playback: [\\d.]+ frames per second shown \\(file: 30\\), "})
             QTRY_VERIFY2(!lines.filter(QRegularExpression(QString('^') + line)).isEmpty(), line);
     }
 
@@ -939,15 +953,15 @@ class TestWindow : public QObject {
         QVERIFY(xdotool({"key", "space"}));
         QTRY_VERIFY(!v.view().isPlaying());
 
-        const int frame = v.view().ptvFrameCounter();
+        const int frame = v.counter();
         QDoubleSpinBox *factor = v.ui.depthJumpFactorSpinBox;
         factor->setFocus(Qt::TabFocusReason); // as Tab reaches it: its text selected
         QVERIFY(xdotool({"type", "1.5"}) && xdotool({"key", "Return", "End", "space", "Escape"}));
         QTRY_VERIFY(v.view().hasFocus());
         QCOMPARE(factor->value(), 1.5);
-        QCOMPARE(v.store.depthJumpFactor, 1.5f);
+        QCOMPARE(v.view().meshSettings().depthJumpFactor, 1.5f);
         QVERIFY(!v.ui.actionMirrorModel->isChecked() && v.window.currentControlMethod() == 0 &&
-                v.view().ptvFrameCounter() == frame && !v.view().isPlaying() && v.window.isVisible());
+                v.counter() == frame && !v.view().isPlaying() && v.window.isVisible());
         QVERIFY(xdotool({"key", "5"}));
         QTRY_VERIFY(v.ui.actionMirrorModel->isChecked());
         factor->setValue(5.0); // as the next tests expect the first run

@@ -2,7 +2,6 @@
 #include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/window_placement.h"
-#include "data/scan_frame_store.h"
 #include "support/allocator_tuning.h"
 #include "view/viewer_log.h"
 
@@ -17,9 +16,6 @@
 #include <cstdlib>
 
 namespace {
-
-// The one frame record of the process, built before main and gone after it.
-ScanFrameStore scanFrameStore;
 
 void applyStyleSheet(QApplication &app) {
     QFile file(QStringLiteral(":qdarkstyle/style.qss"));
@@ -116,7 +112,7 @@ int main(int argc, char *argv[]) {
     qRegisterMetaType<QVector<int>>();
     qRegisterMetaType<QVector<float>>();
 
-    ViewerWindow window(scanFrameStore);
+    ViewerWindow window;
     const bool restored = restoreWindowLayout(window);
     window.show();
     if (!restored)

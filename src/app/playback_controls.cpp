@@ -4,7 +4,7 @@
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
 #include "data/frame_files.h"
-#include "data/scan_frame_store.h"
+#include "playback/player.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAction>
@@ -17,9 +17,9 @@
 #include <algorithm>
 #include <cmath>
 
-PlaybackControls::PlaybackControls(ViewerWindowForm &form, ViewerGLWidget &view, const ScanFrameStore &store,
+PlaybackControls::PlaybackControls(ViewerWindowForm &form, Player &player, const ViewerGLWidget &view,
                                    QObject *parent)
-    : QObject(parent), ui(form), m_view(view), m_store(store), m_save(new RangeSave(this)),
+    : QObject(parent), ui(form), m_player(player), m_view(view), m_save(new RangeSave(this)),
       m_saveProgress(new QProgressBar(form.statusBar)), m_cancelSave(new QPushButton(form.statusBar)) {
     // How far a save of the range is, and its Cancel, at the status bar's end while it runs.
     m_saveProgress->setObjectName(QStringLiteral("rangeSaveProgress"));
@@ -55,47 +55,51 @@ void PlaybackControls::setEnabled(bool enabled) {
 
 void PlaybackControls::setSpeed(int step) {
     m_speed.setStep(step);
-    m_view.setPlaybackSpeed(m_speed.factor());
+    m_player.setSpeed(m_speed.factor());
     ui.timelineBar->showSpeed(m_speed);
 }
 
 void PlaybackControls::setLoopStart() {
-    LoopRange range = m_view.loopRange();
-    range.setStart(m_view.ptvFrameCounter());
-    m_view.setLoopRange(range);
+    LoopRange range = m_player.loopRange();
+    range.setStart(m_player.frameShown());
+    m_player.setLoopRange(range);
     showLoopRange();
 }
 
 void PlaybackControls::setLoopEnd() {
-    LoopRange range = m_view.loopRange();
-    range.setEnd(m_view.ptvFrameCounter());
-    m_view.setLoopRange(range);
+    LoopRange range = m_player.loopRange();
+    range.setEnd(m_player.frameShown());
+    m_player.setLoopRange(range);
     showLoopRange();
 }
 
 void PlaybackControls::clearLoop() {
-    m_view.setLoopRange(LoopRange());
+    m_player.setLoopRange(LoopRange());
     showLoopRange();
 }
 
 void PlaybackControls::showLoopRange() {
-    const LoopRange &range = m_view.loopRange();
-    const auto [first, last] = range.bounds(m_view.ptvHeader().framesFound);
+    if (!m_player.sequence())
+        return;
+    const LoopRange &range = m_player.loopRange();
+    const auto [first, last] = range.bounds(m_player.sequence()->framesFound());
     ui.timelineBar->showLoop(range.isSet() ? first : -1, last);
 }
 
 // A second is the file's rate in frames, rounded, and at least one frame, so a slow recording
 // still moves.
 void PlaybackControls::stepSeconds(int seconds) {
-    const int frames = std::max(1, static_cast<int>(std::lround(m_view.ptvHeader().frameRate)));
-    emit seekRequested(m_view.ptvFrameCounter() + seconds * frames, true);
+    if (!m_player.sequence())
+        return;
+    const int frames = std::max(1, static_cast<int>(std::lround(m_player.sequence()->frameRate())));
+    emit seekRequested(m_player.frameShown() + seconds * frames, true);
 }
 
 QString PlaybackControls::rangeFilter() const {
-    const LoopRange &range = m_view.loopRange();
-    if (!range.isSet())
+    const LoopRange &range = m_player.loopRange();
+    if (!range.isSet() || !m_player.sequence())
         return {};
-    const auto [first, last] = range.bounds(m_view.ptvHeader().framesFound);
+    const auto [first, last] = range.bounds(m_player.sequence()->framesFound());
     return tr("Frames %1 to %2, numbered (*.ply *.pt *.xyzm)").arg(first).arg(last);
 }
 
@@ -109,8 +113,9 @@ void PlaybackControls::saveRange(const QString &name) {
                             false);
         return;
     }
-    const FrameFiles files(numbered, m_store.hideDepthJumps, m_store.depthJumpFactor);
-    if (!m_save->start(m_store.filePath, m_view.loopRange(), numbered, files, &said)) {
+    const FrameFiles files(numbered, m_view.meshSettings());
+    const QString sequence = m_player.sequence() ? m_player.sequence()->path() : QString();
+    if (!m_save->start(sequence, m_player.loopRange(), numbered, files, &said)) {
         emit rangeSaveEnded(said, false);
         return;
     }

@@ -5,23 +5,22 @@
 #include <QObject>
 #include <QString>
 
+class Player;
 class QProgressBar;
 class QPushButton;
 class RangeSave;
-class ScanFrameStore;
 class ViewerGLWidget;
 class ViewerWindowForm;
 
 // The controls that study motion in a sequence: the speed, the loop range and steps of one second,
-// from the Playback menu's keys and the timeline. They set the view's playback and show on the
-// timeline; their seeks go through the window, which pauses and reports as for any other step.
+// from the Playback menu's keys and the timeline. They set the player and show on the timeline; their
+// seeks go through the window, which pauses and reports as for any other step.
 class PlaybackControls : public QObject {
     Q_OBJECT
 
   public:
-    // `store` holds the frame on screen and the sequence's path.
-    PlaybackControls(ViewerWindowForm &ui, ViewerGLWidget &view, const ScanFrameStore &store,
-                     QObject *parent);
+    // `view` shows the frames and says how they are meshed (a range is saved as they are).
+    PlaybackControls(ViewerWindowForm &ui, Player &player, const ViewerGLWidget &view, QObject *parent);
 
     // Follows the sequence controls: on while a sequence is open.
     void setEnabled(bool enabled);
@@ -50,8 +49,8 @@ class PlaybackControls : public QObject {
     void stepSeconds(int seconds);
 
     ViewerWindowForm &ui;
-    ViewerGLWidget &m_view;
-    const ScanFrameStore &m_store;
+    Player &m_player;
+    const ViewerGLWidget &m_view;
     PlaybackSpeed m_speed;
     RangeSave *m_save;
     QProgressBar *m_saveProgress;

@@ -17,8 +17,6 @@ class PlaybackSpeed {
     int step() const { return m_step; }
     // Out-of-ladder steps are taken to its nearer end.
     void setStep(int step);
-    void slower() { setStep(m_step - 1); }
-    void faster() { setStep(m_step + 1); }
     bool isNormal() const { return m_step == kNormal; }
     double factor() const { return factorOf(m_step); }
     QString text() const { return textOf(m_step); }

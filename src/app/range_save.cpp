@@ -54,18 +54,18 @@ void RangeSave::run(const OutputName &name, const FrameFiles &files) {
     FramePipeline pipeline;
     const bool saved = pipeline.run(
         m_first, m_last,
-        [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-            if (!m_source->readFrame(frame, store, reason))
+        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
+            if (!m_source->readFrame(frame, meshed.frame, reason))
                 return false;
-            files.shape(store);
+            files.shape(meshed);
             return true;
         },
-        [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
             if (m_cancelled) {
                 *reason = cancelled;
                 return false;
             }
-            if (!files.write(frame, store, reason))
+            if (!files.write(frame, meshed, reason))
                 return false;
             emit progressed(++written);
             return true;

@@ -8,13 +8,13 @@
 #include "app/viewer_window_form.h"
 #include "app/window_placement.h"
 #include "data/file_info_rows.h"
-#include "data/ply_file.h"
-#include "data/pt_file.h"
+#include "data/frame_files.h"
 #include "data/scan_format.h"
 #include "data/scan_frame_store.h"
-#include "data/xyzm_file.h"
+#include "playback/player.h"
 #include "render/color_legend.h"
 #include "render/scene_numbers.h"
+#include "sequence/frame_sequence.h"
 #include "view/viewer_gl_widget.h"
 #include "view/viewer_log.h"
 
@@ -38,6 +38,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -51,6 +52,8 @@ const QString kDepthJumpFactorKey = QStringLiteral("view/depthJumpFactor");
 const QString kDetailKey = QStringLiteral("view/detail");
 const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
 const QString kWheelStepKey = QStringLiteral("view/wheelStep");
+const QString kFrameCacheKey = QStringLiteral("view/frameCacheMB");
+constexpr int64_t kMegabyte = 1 << 20;
 constexpr int kMirrorMessageMs = 670;
 // The folder each file dialog was last answered in.
 const QString kOpenFolderKey = QStringLiteral("files/openFolder");
@@ -72,10 +75,17 @@ QString withChosenEnding(const QString &name, const QString &filter) {
 
 } // namespace
 
-ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
-    : QMainWindow(parent), m_store(store), ui(std::make_unique<ViewerWindowForm>()) {
-    ui->setupUi(this, store);
-    m_playback = new PlaybackControls(*ui, view(), m_store, this);
+ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<ViewerWindowForm>()) {
+    ui->setupUi(this);
+    m_player = new Player(this);
+    connect(m_player, &Player::frameReady, this, [this](const SharedFrame &frame, int index, bool frameIt) {
+        view().showFrame(frame, frameIt);
+        sequenceFrameShown(index);
+    });
+    connect(m_player, &Player::playingChanged, &view(), &ViewerGLWidget::setPlaying);
+    connect(&view(), &ViewerGLWidget::framePainted, m_player, &Player::framePainted);
+    connect(m_player, &Player::statusMessage, this, &ViewerWindow::showStatusMessage);
+    m_playback = new PlaybackControls(*ui, *m_player, view(), this);
     connect(m_playback, &PlaybackControls::seekRequested, this, &ViewerWindow::seekSequence);
     connect(m_playback, &PlaybackControls::rangeSaveEnded, this, [this](const QString &said, bool saved) {
         qCDebug(viewerLog).noquote() << said;
@@ -96,12 +106,10 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     connect(ui->materialTypeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ViewerWindow::followColouring);
     view().setLegendShown(true);
-    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::ptvFrameShown, this, &ViewerWindow::sequenceFrameShown);
-    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaused, this, &ViewerWindow::playbackFailed);
-    connect(ui->viewerOpenGLWidget, &ViewerGLWidget::playbackPaceMeasured, ui->timelineBar,
-            &TimelineBar::showPace);
+    connect(m_player, &Player::paused, this, &ViewerWindow::playbackFailed);
+    connect(m_player, &Player::paceMeasured, ui->timelineBar, &TimelineBar::showPace);
     connect(ui->timelineBar, &TimelineBar::frameRequested, this, &ViewerWindow::showSequenceFrame);
-    connect(ui->timelineBar, &TimelineBar::scrubbing, ui->viewerOpenGLWidget, &ViewerGLWidget::holdPlayback);
+    connect(ui->timelineBar, &TimelineBar::scrubbing, m_player, &Player::hold);
     setAcceptDrops(true);
     instanceId = -1;
 
@@ -142,7 +150,6 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     ui->statusBar->addPermanentWidget(version);
 
     fileInfoTable = std::make_unique<QTableWidget>(0, 2);
-    m_store.frameKind = PtFrame;
 
     // The depth-jump rule as the user left it; off on the first run.
     const QSettings settings;
@@ -170,36 +177,56 @@ ViewerWindow::ViewerWindow(ScanFrameStore &store, QWidget *parent)
     connect(ui->wheelZoomsCheckBox, &QCheckBox::toggled, this, &ViewerWindow::followWheelZoom);
     connect(ui->wheelStepSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
             &ViewerWindow::followWheelZoom);
+    // The frame cache as the user left it; at first a quarter of the memory free, at most 1 GiB.
+    ui->frameCacheSpinBox->setValue(
+        settings.value(kFrameCacheKey, static_cast<int>(FrameSequence::defaultBudget() / kMegabyte)).toInt());
+    connect(ui->frameCacheSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &ViewerWindow::followFrameCache);
 }
 
-ViewerWindow::~ViewerWindow() = default;
+ViewerWindow::~ViewerWindow() {
+    // The player lets go of the sequence before the sequence goes.
+    m_player->stop();
+}
 
 ViewerGLWidget &ViewerWindow::view() {
     return *ui->viewerOpenGLWidget;
+}
+
+const ScanFrameStore *ViewerWindow::shownFrame() const {
+    return ui->viewerOpenGLWidget->frame().get();
+}
+
+bool ViewerWindow::showsSequence() const {
+    return m_sequence && m_sequence->isSequence() && m_player->sequence() == m_sequence.get();
 }
 
 void ViewerWindow::openFile(QString path) {
     if (path.isEmpty())
         return;
     const QString name = lastPathComponent(path);
-    if (scanFormatOf(path) == ScanFormat::Ptv)
-        openSequence(path, name);
-    else
-        openSingleFrame(path, name);
-}
-
-void ViewerWindow::openSequence(const QString &path, const QString &name) {
-    QString error;
-    // The view checks the header before it lets go of what it shows, and stops a sequence that
-    // is playing only once the new one can be played.
-    if (!view().openPTVFile(path, &error)) {
+    QString error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
+    // The file is read before anything on screen is let go, so a broken file costs nothing.
+    auto opened = std::make_unique<FrameSequence>(frameCacheBudget());
+    if (scanFormatOf(path) == ScanFormat::Unknown || !opened->open(path, &error, stdout)) {
         showFailure(QStringLiteral("Could not open "), name, error);
         return;
     }
-    m_store.filePath = path;
-    m_store.fileName = name;
-    m_store.frameKind = PtvFrame;
-    ptvFilePath = path;
+    if (opened->isSequence())
+        openSequence(std::move(opened), name);
+    else
+        openSingleFrame(std::move(opened), name);
+}
+
+void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const QString &name) {
+    QString error;
+    // The player reads the first frame before it lets go of what it shows.
+    if (!m_player->play(*sequence, &error)) {
+        showFailure(QStringLiteral("Could not open "), name, error);
+        return;
+    }
+    const QString path = sequence->path();
+    m_sequence = std::move(sequence);
     view().clearPicks();
     followSequenceHeader();
     ui->timelineBar->showPace(-1.0);
@@ -216,22 +243,17 @@ void ViewerWindow::openSequence(const QString &path, const QString &name) {
     m_recent->add(path);
 }
 
-void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
-    const bool wasPlaying = view().isPlaying();
-    QString error = QStringLiteral("not a scan file (the name must end in .xyzm, .pt or .ptv)");
-    // The loaders leave the store as it was when they fail, so a broken file costs nothing.
-    const bool loaded =
-        scanFormatOf(path) != ScanFormat::Unknown && loadFrameFile(m_store, path, &error, nullptr, stdout);
-    if (!loaded) {
+void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QString &name) {
+    QString error;
+    const SharedFrame frame = file->frame(0, &error);
+    if (!frame) {
         showFailure(QStringLiteral("Could not open "), name, error);
         return;
     }
-
-    if (wasPlaying) {
-        view().haltPTVPlayback();
-        ui->actionSaveScreenshot->setEnabled(true);
-        ui->actionSave3DFile->setEnabled(true);
-    }
+    const QString path = file->path();
+    m_player->stop();
+    m_player->forgetCounter();
+    m_sequence = std::move(file);
     ui->actionReplay->setEnabled(false);
     {
         // Play shows no sequence now; it is off, not lit while it cannot be pressed.
@@ -239,10 +261,8 @@ void ViewerWindow::openSingleFrame(const QString &path, const QString &name) {
         ui->actionReplay->setChecked(false);
     }
     setSequenceControlsEnabled(false);
-    m_store.filePath = path;
-    m_store.fileName = name;
     view().clearPicks();
-    view().loadFrameGeometry();
+    view().showFrame(frame, true);
     ui->actionViewFileInfo->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(true);
     ui->actionSave3DFile->setEnabled(true);
@@ -269,8 +289,8 @@ QString ViewerWindow::dialogDirectory(const QString &key) const {
     const QString remembered = QSettings().value(key).toString();
     if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
         return remembered;
-    if (!m_store.filePath.isEmpty()) {
-        const QFileInfo scan(m_store.filePath);
+    if (m_sequence) {
+        const QFileInfo scan(m_sequence->path());
         if (scan.absoluteDir().exists())
             return scan.absolutePath();
     }
@@ -287,12 +307,15 @@ void ViewerWindow::open3DFile() {
 }
 
 void ViewerWindow::save3DFile() {
+    const ScanFrameStore *shown = shownFrame();
+    if (!shown)
+        return;
     // A coordinate frame has no phase to write as PT.
-    const bool coordinates = m_store.frameKind == XyzmFrame;
+    const bool coordinates = shown->frameKind == XyzmFrame;
     // A sequence stops before the dialog, so the frame saved is the one on screen.
     if (!coordinates && ui->actionReplay->isChecked()) {
-        if (m_store.frameKind == PtvFrame) {
-            view().stopPTVPlayback();
+        if (showsSequence()) {
+            m_player->pause();
             ui->actionSaveScreenshot->setEnabled(true);
             ui->actionSave3DFile->setEnabled(true);
         }
@@ -302,7 +325,7 @@ void ViewerWindow::save3DFile() {
     QString filter = coordinates ? tr("XYZM Files (*.xyzm);; PLY Files (*.ply)")
                                  : tr("PT Files (*.pt);; XYZM Files (*.xyzm);; PLY Files (*.ply)");
     // With a loop range set, a sequence offers the frame on screen or the range.
-    const QString range = m_store.frameKind == PtvFrame ? m_playback->rangeFilter() : QString();
+    const QString range = showsSequence() ? m_playback->rangeFilter() : QString();
     if (!range.isEmpty())
         filter = tr("This frame: PT Files (*.pt);; This frame: XYZM Files (*.xyzm);; This frame: PLY Files "
                     "(*.ply);; ") +
@@ -318,38 +341,12 @@ void ViewerWindow::save3DFile() {
         m_playback->saveRange(name);
         return;
     }
-    const QString ending = scanFileEnding(name);
-    if (ending == QLatin1String("ply"))
-        savePlyFile(name);
-    else if (coordinates || ending == QLatin1String("xyzm"))
-        saveXZYMFile(name);
-    else if (ending == QLatin1String("pt"))
-        savePtFile(name);
+    // The frame on screen, shared with the view and the cache, is only read.
+    QString error;
+    if (FrameFiles::saveFrame(name, *shown, view().meshSettings(), &error))
+        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(name));
     else
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(name),
-                    QStringLiteral("the name must end in .pt, .xyzm or .ply"));
-}
-
-void ViewerWindow::savePtFile(QString fileName) {
-    QString error;
-    showSaved(fileName, ::savePtFile(m_store, fileName, &error), error);
-}
-
-void ViewerWindow::saveXZYMFile(QString fileName) {
-    QString error;
-    showSaved(fileName, ::saveXYZMFile(m_store, fileName, &error), error);
-}
-
-void ViewerWindow::savePlyFile(QString fileName) {
-    QString error;
-    showSaved(fileName, ::savePlyFile(m_store, fileName, &error), error);
-}
-
-void ViewerWindow::showSaved(const QString &fileName, bool saved, const QString &error) {
-    if (saved)
-        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(fileName));
-    else
-        showFailure(QStringLiteral("Could not save "), lastPathComponent(fileName), error);
+        showFailure(QStringLiteral("Could not save "), lastPathComponent(name), error);
 }
 
 void ViewerWindow::viewFileInfo() {
@@ -362,8 +359,8 @@ void ViewerWindow::saveScreenshot() {
     qCDebug(viewerLog).noquote() << "User wants to save screenshot...";
     const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd"));
     QString baseName = QStringLiteral("capture");
-    if (!m_store.fileName.isEmpty())
-        baseName = m_store.fileName.split(QLatin1Char('.')).constFirst();
+    if (m_sequence)
+        baseName = lastPathComponent(m_sequence->path()).split(QLatin1Char('.')).constFirst();
     const QString proposed = QStringLiteral("Screenshot_") + date + QLatin1Char('_') + baseName + ".png";
     QString chosen;
     const QString name = withChosenEnding(
@@ -435,19 +432,19 @@ void ViewerWindow::setMirrorGeometry(bool isChecked) {
 }
 
 void ViewerWindow::replayVideo(bool isChecked) {
-    if (m_store.frameKind != PtvFrame)
+    if (!showsSequence())
         return;
     if (!isChecked) {
-        view().stopPTVPlayback();
+        m_player->pause();
         showPaused();
         return;
     }
     QString error;
     // The sequence may have gone from the disk while it was paused: Play then stays off.
-    if (!view().openPTVFile(ptvFilePath, &error)) {
+    if (!m_player->play(*m_sequence, &error)) {
         const QSignalBlocker blocker(ui->actionReplay);
         ui->actionReplay->setChecked(false);
-        showFailure(QStringLiteral("Could not open "), lastPathComponent(ptvFilePath), error);
+        showFailure(QStringLiteral("Could not open "), lastPathComponent(m_sequence->path()), error);
         return;
     }
     // Resuming read the header again: the file may have grown or been cut short meanwhile.
@@ -470,14 +467,13 @@ void ViewerWindow::playbackFailed(const QString &reason) {
         ui->actionReplay->setChecked(false);
     }
     showPaused();
-    showFailure(QStringLiteral("Paused "), m_store.fileName, reason);
+    showFailure(QStringLiteral("Paused "), lastPathComponent(m_sequence->path()), reason);
 }
 
 void ViewerWindow::followSequenceHeader() {
-    const PtvHeader &header = view().ptvHeader();
-    ui->timelineBar->setSequence(header.framesFound, header.frameCount,
-                                 static_cast<double>(header.frameRate));
-    ui->timelineBar->showFrame(view().ptvFrameCounter());
+    ui->timelineBar->setSequence(m_sequence->framesFound(), m_sequence->frameCount(),
+                                 static_cast<double>(m_sequence->frameRate()));
+    ui->timelineBar->showFrame(m_player->frameShown());
     m_playback->showLoopRange();
 }
 
@@ -506,17 +502,18 @@ void ViewerWindow::setSequenceControlsEnabled(bool enabled) {
 }
 
 void ViewerWindow::seekSequence(int frame, bool pause) {
-    if (m_store.frameKind != PtvFrame || ui->timelineBar->isHidden())
+    if (!showsSequence() || ui->timelineBar->isHidden())
         return;
     frame = qBound(0, frame, ui->timelineBar->frameCount() - 1);
     if (pause && ui->actionReplay->isChecked())
         ui->actionReplay->setChecked(false);
     QString error;
-    const bool shown = view().seekPtvFrame(frame, &error);
+    const bool shown = m_player->seek(frame, &error);
     // A paused seek reads the header again; the timeline follows it.
     followSequenceHeader();
     if (!shown)
-        showFailure(QStringLiteral("Could not show frame %1 of ").arg(frame), m_store.fileName, error);
+        showFailure(QStringLiteral("Could not show frame %1 of ").arg(frame),
+                    lastPathComponent(m_sequence->path()), error);
 }
 
 void ViewerWindow::showSequenceFrame(int frame) {
@@ -525,11 +522,11 @@ void ViewerWindow::showSequenceFrame(int frame) {
 
 // Stepping pauses, as in video players; the first and last frame keep playback as it was.
 void ViewerWindow::stepBack() {
-    seekSequence(view().ptvFrameCounter() - 1, true);
+    seekSequence(m_player->frameShown() - 1, true);
 }
 
 void ViewerWindow::stepForward() {
-    seekSequence(view().ptvFrameCounter() + 1, true);
+    seekSequence(m_player->frameShown() + 1, true);
 }
 
 void ViewerWindow::firstFrame() {
@@ -541,10 +538,10 @@ void ViewerWindow::lastFrame() {
 }
 
 void ViewerWindow::sequenceFrameShown(int frame) {
-    ui->timelineBar->showPlaying(view().isPlaying());
+    ui->timelineBar->showPlaying(m_player->isPlaying());
     ui->timelineBar->showFrame(frame);
     // While playing, the facts would be stale at once; they follow the frame a user stops at.
-    if (!view().isPlaying())
+    if (!m_player->isPlaying())
         fillFileInfoTable();
 }
 
@@ -571,22 +568,25 @@ void ViewerWindow::takeKeysBack() {
 }
 
 void ViewerWindow::fillFileInfoTable() {
+    const ScanFrameStore *shown = shownFrame();
+    if (!shown)
+        return;
     fileInfoTable->clear();
-    fileInfoTable->setWindowTitle(QStringLiteral("About ") + m_store.fileName);
-    const QVector<QPair<QString, QString>> rows = fileInfoRows(m_store);
+    fileInfoTable->setWindowTitle(QStringLiteral("About ") + shown->fileName);
+    const QVector<QPair<QString, QString>> rows = fileInfoRows(*shown);
     for (int r = 0; r < rows.size(); ++r) {
         fileInfoTable->setRowCount(r + 1);
         fileInfoTable->setItem(r, 0, new QTableWidgetItem(rows.at(r).first));
         fileInfoTable->setItem(r, 1, new QTableWidgetItem(rows.at(r).second));
     }
-    if (m_store.frameKind == PtvFrame) {
+    if (showsSequence()) {
         const int r = fileInfoTable->rowCount();
         fileInfoTable->setRowCount(r + 1);
         fileInfoTable->setItem(r, 0, new QTableWidgetItem(QStringLiteral("Frame:")));
         fileInfoTable->setItem(
             r, 1,
             new QTableWidgetItem(
-                QStringLiteral("%1 / %2").arg(view().ptvFrameCounter()).arg(view().ptvHeader().framesFound)));
+                QStringLiteral("%1 / %2").arg(m_player->frameShown()).arg(m_sequence->framesFound())));
     }
     fileInfoTable->resizeColumnsToContents();
     fileInfoTable->resizeRowsToContents();
@@ -620,8 +620,8 @@ void ViewerWindow::fitColorsToFrame() {
         return;
     // The view has the exact depths; the sliders only show where they stand.
     const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
-    ui->sliderMinZ->setValue(view().sliderForDepth(view().colorZrange().y()));
-    ui->sliderMaxZ->setValue(view().sliderForDepth(view().colorZrange().x()));
+    ui->sliderMinZ->setValue(view().sliderForDepth(view().viewState().colorZrange.y()));
+    ui->sliderMaxZ->setValue(view().sliderForDepth(view().viewState().colorZrange.x()));
 }
 
 void ViewerWindow::followWheelZoom() {
@@ -631,6 +631,16 @@ void ViewerWindow::followWheelZoom() {
     QSettings settings;
     settings.setValue(kWheelZoomsKey, zooms);
     settings.setValue(kWheelStepKey, step);
+}
+
+int64_t ViewerWindow::frameCacheBudget() const {
+    return ui->frameCacheSpinBox->value() * kMegabyte;
+}
+
+void ViewerWindow::followFrameCache() {
+    if (m_sequence)
+        m_sequence->setBudget(frameCacheBudget());
+    QSettings().setValue(kFrameCacheKey, ui->frameCacheSpinBox->value());
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

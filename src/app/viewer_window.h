@@ -3,10 +3,13 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
+class FrameSequence;
 class KeysAndMouseWindow;
 class PlaybackControls;
+class Player;
 class RecentFiles;
 class QTableWidget;
 class ScanFrameStore;
@@ -19,8 +22,7 @@ class ViewerWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    // The window shows and edits the frame held in `store`, which must outlive it.
-    explicit ViewerWindow(ScanFrameStore &store, QWidget *parent = nullptr);
+    explicit ViewerWindow(QWidget *parent = nullptr);
     ~ViewerWindow() override;
 
     // Opens a .xyzm or .pt frame or plays a .ptv sequence. A file that cannot be opened leaves
@@ -29,8 +31,13 @@ class ViewerWindow : public QMainWindow {
     void showStatusMessage(QString text);
 
     ViewerWindowForm &form() { return *ui; }
-    ScanFrameStore &store() { return m_store; }
     ViewerGLWidget &view();
+    // The frame on screen, or null before a file is opened.
+    const ScanFrameStore *shownFrame() const;
+    // Plays the open sequence: its clock, speed, loop range and the frame shown.
+    Player &player() { return *m_player; }
+    // The file open, a single frame or a sequence, or null.
+    const FrameSequence *openSequence() const { return m_sequence.get(); }
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
     int currentControlMethod() const { return controlMethod; }
@@ -52,9 +59,6 @@ class ViewerWindow : public QMainWindow {
     void setZoom(bool isChecked);
     void setMirrorGeometry(bool isChecked);
     void replayVideo(bool isChecked);
-    void savePtFile(QString fileName);
-    void saveXZYMFile(QString fileName);
-    void savePlyFile(QString fileName);
     void stepBack();
     void stepForward();
     void firstFrame();
@@ -67,8 +71,10 @@ class ViewerWindow : public QMainWindow {
     void dropEvent(QDropEvent *event) override;
 
   private:
-    void openSequence(const QString &path, const QString &name);
-    void openSingleFrame(const QString &path, const QString &name);
+    void openSequence(std::unique_ptr<FrameSequence> sequence, const QString &name);
+    void openSingleFrame(std::unique_ptr<FrameSequence> file, const QString &name);
+    // A sequence is open (as opposed to a single frame, or nothing).
+    bool showsSequence() const;
     void fillFileInfoTable();
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);
@@ -76,7 +82,7 @@ class ViewerWindow : public QMainWindow {
     // Shows frame `frame` of the open sequence (clamped to the file); `pause` stops playback first.
     void seekSequence(int frame, bool pause);
     void setSequenceControlsEnabled(bool enabled);
-    // The timeline shows the frames of the header the view read last, and the frame on screen.
+    // The timeline shows the frames of the sequence's header as read last, and the frame on screen.
     void followSequenceHeader();
     // Paused, the frame on screen can be saved and pictured, and File Info tells its facts.
     void showPaused();
@@ -91,8 +97,6 @@ class ViewerWindow : public QMainWindow {
     // Once a dialog of the window has closed, the view's keys work again at once.
     void takeKeysBack();
     void showFailure(const QString &what, const QString &name, const QString &reason);
-    // "Saved NAME" in the status bar, or why not.
-    void showSaved(const QString &fileName, bool saved, const QString &error);
     // The depth-jump rule of the dock goes to the view and is remembered for the next run.
     void followDepthJumps();
     // The level of detail likewise; the status bar says when the picture is coarser than full.
@@ -102,15 +106,19 @@ class ViewerWindow : public QMainWindow {
     void fitColorsToFrame();
     // The wheel setting of the dock goes to the view and is remembered for the next run.
     void followWheelZoom();
+    // The frame cache's budget likewise goes to the open sequence and is remembered.
+    void followFrameCache();
+    int64_t frameCacheBudget() const;
 
-    ScanFrameStore &m_store;
     std::unique_ptr<ViewerWindowForm> ui;
+    // The file open, by frame index, with its cache; the player plays it when it is a sequence.
+    std::unique_ptr<FrameSequence> m_sequence;
+    Player *m_player = nullptr;
     // A top-level window of its own: closing the main window leaves it open.
     std::unique_ptr<QTableWidget> fileInfoTable;
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
     RecentFiles *m_recent = nullptr;
-    QString ptvFilePath;
     int controlMethod = 0;
     int instanceId = -1;
 };

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -53,7 +54,7 @@ QFont pointSizeFont(int pointSize) {
 
 } // namespace
 
-void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store) {
+void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     if (ViewerWindow->objectName().isEmpty())
         ViewerWindow->setObjectName(QStringLiteral("ViewerWindow"));
     ViewerWindow->resize(800, 631);
@@ -102,7 +103,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     horizontalLayout->setSpacing(6);
     horizontalLayout->setContentsMargins(11, 11, 11, 11);
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    viewerOpenGLWidget = new ViewerGLWidget(store, centralWidget);
+    viewerOpenGLWidget = new ViewerGLWidget(centralWidget);
     viewerOpenGLWidget->setObjectName(QStringLiteral("viewerOpenGLWidget"));
     QSizePolicy viewPolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     viewPolicy.setHorizontalStretch(0);
@@ -258,6 +259,14 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store)
     wheelStepSpinBox->setSuffix(QStringLiteral(" %"));
     wheelStepSpinBox->setValue(10.0);
     formLayout->addRow(wheelZoomsCheckBox, wheelStepSpinBox);
+    frameCacheLabel = new QLabel(dockWidgetContents);
+    frameCacheLabel->setObjectName(QStringLiteral("frameCacheLabel"));
+    frameCacheSpinBox = new QSpinBox(dockWidgetContents);
+    frameCacheSpinBox->setObjectName(QStringLiteral("frameCacheSpinBox"));
+    frameCacheSpinBox->setRange(0, 65536);
+    frameCacheSpinBox->setSingleStep(64);
+    frameCacheSpinBox->setSuffix(QStringLiteral(" MB"));
+    formLayout->addRow(frameCacheLabel, frameCacheSpinBox);
 
     verticalLayout_2->addLayout(formLayout);
     dockWidget->setWidget(dockWidgetContents);
@@ -425,4 +434,8 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     wheelZoomsCheckBox->setText(QCoreApplication::translate(context, "Mouse wheel zooms"));
     wheelStepSpinBox->setToolTip(
         QCoreApplication::translate(context, "How much nearer each notch of the wheel brings the model"));
+    frameCacheLabel->setText(QCoreApplication::translate(context, "Frame cache"));
+    frameCacheSpinBox->setToolTip(QCoreApplication::translate(
+        context, "How much memory the frames of a 3D video kept at hand may take: frames just played "
+                 "show again without reading the file, and frames about to play are read ahead"));
 }

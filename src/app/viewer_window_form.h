@@ -4,6 +4,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QSpinBox;
 class QDockWidget;
 class QFormLayout;
 class QHBoxLayout;
@@ -17,7 +18,6 @@ class QStatusBar;
 class QToolBar;
 class QVBoxLayout;
 class QWidget;
-class ScanFrameStore;
 class TimelineBar;
 class ViewerGLWidget;
 
@@ -103,9 +103,12 @@ class ViewerWindowForm {
     // Whether the wheel zooms, and the share of the distance a notch takes, in percent.
     QCheckBox *wheelZoomsCheckBox = nullptr;
     QDoubleSpinBox *wheelStepSpinBox = nullptr;
+    // How much memory the frames of a sequence kept at hand may take, in MB.
+    QLabel *frameCacheLabel = nullptr;
+    QSpinBox *frameCacheSpinBox = nullptr;
 
     // Builds the widget tree and actions on the window, sets the texts and wires the controls to
-    // the view and to the window's slots. The view draws the frame held in `store`.
-    void setupUi(QMainWindow *ViewerWindow, ScanFrameStore &store);
+    // the view and to the window's slots.
+    void setupUi(QMainWindow *ViewerWindow);
     void retranslateUi(QMainWindow *ViewerWindow);
 };

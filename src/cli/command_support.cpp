@@ -1,8 +1,8 @@
 #include "cli/command_support.h"
 
 #include "data/binary_file.h"
+#include "data/frame_source.h"
 #include "data/pt_file.h"
-#include "data/ptv_frame_decoder.h"
 #include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 
@@ -163,37 +163,20 @@ QStringList calibrationFacts(const CalibrationBlocks &calibration) {
             "Projector projection: " + numbers(calibration.projectorProjection, 12)};
 }
 
-// Opens a sequence and decodes one of its frames as playback does.
-bool loadSequenceFrame(ScanFrameStore &store, const QString &path, int frame, QString *error,
-                       HeaderFacts *facts) {
-    PTVReader reader;
-    std::FILE *file = nullptr;
-    if (!reader.openStream(path, file, error))
-        return false;
-    PtvHeader header;
-    PtvFrameDecoder decoder;
-    const bool headerRead = reader.readHeader(file, header, error);
-    const bool loaded = headerRead && beginPtvSequence(store, header, error) &&
-                        decoder.decodeFrame(file, header, frame, store, error);
-    reader.closeStream(file);
-    if (headerRead && !loaded && error && frame >= header.framesFound &&
-        header.framesFound < header.frameCount)
-        *error += " (" + shortSequenceMessage(header) + ")";
-    if (loaded && facts) {
-        // Which frame the facts are of, as File Info tells it.
-        facts->lines << QStringLiteral("Frame: %1 / %2").arg(frame).arg(header.framesFound);
-        facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
-                     << "Capture time: " + captureTimeText(header.captureTime)
-                     << QStringLiteral("Frame rate: %1").arg(static_cast<double>(header.frameRate))
-                     << QStringLiteral("Frame count: %1").arg(header.frameCount);
-        const QString shortBy = shortSequenceMessage(header);
-        if (!shortBy.isEmpty())
-            facts->lines << "Frames found: " + QString::number(header.framesFound) + " (" + shortBy + ")";
-        facts->lines << (header.colorTexture ? QStringLiteral("Texture: three bytes per pixel")
-                                             : QStringLiteral("Texture: one byte per pixel, colour mosaic"))
-                     << calibrationFacts(header.calibration);
-    }
-    return loaded;
+// What a sequence's header says, as File Info and the frame's own facts leave it out.
+void sequenceFacts(const PtvHeader &header, int frame, HeaderFacts *facts) {
+    // Which frame the facts are of, as File Info tells it.
+    facts->lines << QStringLiteral("Frame: %1 / %2").arg(frame).arg(header.framesFound);
+    facts->lines << QStringLiteral("Format: PTV") << QStringLiteral("Version: %1").arg(header.version)
+                 << "Capture time: " + captureTimeText(header.captureTime)
+                 << QStringLiteral("Frame rate: %1").arg(static_cast<double>(header.frameRate))
+                 << QStringLiteral("Frame count: %1").arg(header.frameCount);
+    const QString shortBy = shortSequenceMessage(header);
+    if (!shortBy.isEmpty())
+        facts->lines << "Frames found: " + QString::number(header.framesFound) + " (" + shortBy + ")";
+    facts->lines << (header.colorTexture ? QStringLiteral("Texture: three bytes per pixel")
+                                         : QStringLiteral("Texture: one byte per pixel, colour mosaic"))
+                 << calibrationFacts(header.calibration);
 }
 
 } // namespace
@@ -207,8 +190,11 @@ bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *er
     }
     PtHeader header;
     if (format == ScanFormat::Ptv) {
-        if (!loadSequenceFrame(store, path, frame, error, facts))
+        FrameSource source;
+        if (!source.open(path, error) || !source.readFrame(frame, store, error))
             return false;
+        if (facts)
+            sequenceFacts(source.sequenceHeader(), frame, facts);
     } else if (!loadFrameFile(store, path, error, &header)) {
         return false;
     } else if (facts && format == ScanFormat::Xyzm) {
@@ -224,17 +210,9 @@ bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *er
     return true;
 }
 
-bool buildScanGeometry(ScanFrameStore &store, QString *error) {
-    try {
-        if (store.frameKind == XyzmFrame) {
-            store.buildCoordinateMesh();
-        } else {
-            store.computePhaseStatistics();
-            store.buildPhaseMesh();
-        }
-    } catch (const std::bad_alloc &) {
-        *error = outOfMemoryMessage(store.width, store.height);
-        return false;
-    }
-    return true;
+void computeFrameStatistics(ScanFrameStore &store) {
+    if (store.frameKind == XyzmFrame)
+        store.computeCoordinateStatistics();
+    else
+        store.computePhaseStatistics();
 }

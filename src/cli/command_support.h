@@ -40,6 +40,5 @@ bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor);
 // Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (its index
 // in the file) is decoded as playback decodes it. A single-frame file holds frame 0 only.
 bool loadScan(ScanFrameStore &store, const QString &path, int frame, QString *error, HeaderFacts *facts);
-// Statistics and mesh of the loaded frame, as the view builds them; false with the readers' "not
-// enough memory" message when the mesh does not fit.
-bool buildScanGeometry(ScanFrameStore &store, QString *error);
+// The statistics of the loaded frame, as the viewer's sequence model computes them.
+void computeFrameStatistics(ScanFrameStore &store);

@@ -55,8 +55,7 @@ int runInfo(const QStringList &arguments) {
                                       .arg(v)
                                       .arg(store.width)
                                       .arg(store.height));
-    if (!buildScanGeometry(store, &error))
-        return fileError(path, error);
+    computeFrameStatistics(store);
     QTextStream out(stdout);
     for (const auto &row : fileInfoRows(store))
         out << row.first << ' ' << row.second << '\n';
@@ -108,9 +107,12 @@ int runConvert(const QStringList &arguments) {
     if (hideJumps && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
 
-    const FrameFiles files(out, hideJumps, jumpFactor);
-    const auto write = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-        return files.write(frame, store, reason);
+    MeshSettings settings;
+    settings.hideDepthJumps = hideJumps;
+    settings.depthJumpFactor = jumpFactor;
+    const FrameFiles files(out, settings);
+    const auto write = [&](int32_t frame, MeshedFrame &shaped, QString *reason) {
+        return files.write(frame, shaped, reason);
     };
     // A folder that cannot take the one file is named before anything is read.
     if (!out.numbered() && !readyFolderOf(out.pathFor(0), false, &error))
@@ -119,12 +121,12 @@ int runConvert(const QStringList &arguments) {
     if (!source.open(in, &error) || !fitFrameSpan(source, in, &span, &error))
         return fileError(in, error);
     // Reading, decoding and triangulating run a frame ahead of the writing.
-    const auto prepare = [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-        if (!source.readFrame(frame, store, reason)) {
+    const auto prepare = [&](int32_t frame, MeshedFrame &shaped, QString *reason) {
+        if (!source.readFrame(frame, shaped.frame, reason)) {
             *reason = in + ": " + *reason;
             return false;
         }
-        files.shape(store);
+        files.shape(shaped);
         return true;
     };
     return exportFrames(span, prepare, write);
@@ -167,18 +169,15 @@ int runSample(const QStringList &arguments) {
         return usageError(parser, QStringLiteral("--scene takes studio, off-centre or centre-hole"));
     const QString path = parser.positionalArguments().at(1);
     const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
+    if (!writesSampleEnding(ending))
         return usageError(parser, QStringLiteral("OUT must end in .pt, .xyzm or .ptv"));
     QString error;
     if (!readyFolderOf(path, false, &error))
         return fileError(path, error);
     // A long sequence shows the exports' progress line on a terminal.
     ProgressLine progress(ending == QLatin1String("ptv") ? frames : 1);
-    const bool written =
-        ending == QLatin1String("ptv")
-            ? writeSampleSequence(path, width, height, frames, rate, &error, kind,
-                                  [&progress](int32_t frame) { progress.step(frame, frame + 1); })
-            : writeSampleFile(path, width, height, &error, kind);
+    const bool written = writeSample(path, width, height, frames, rate, &error, kind,
+                                     [&progress](int32_t frame) { progress.step(frame, frame + 1); });
     progress.finish();
     return written ? 0 : fileError(path, error);
 }

@@ -111,12 +111,12 @@ int exportFrames(const FrameSpan &span, const FramePipeline::Stage &prepare,
     QString error;
     const bool ok = pipeline.run(
         span.first, span.last, prepare,
-        [&](int32_t frame, ScanFrameStore &store, QString *reason) {
+        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
             if (interrupt.signal()) {
                 *reason = QStringLiteral("interrupted before frame %1").arg(frame);
                 return false;
             }
-            if (!consume(frame, store, reason))
+            if (!consume(frame, meshed, reason))
                 return false;
             progress.step(frame, ++done);
             return true;

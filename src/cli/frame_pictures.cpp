@@ -1,7 +1,6 @@
 #include "cli/frame_pictures.h"
 
 #include "cli/render_options.h"
-#include "data/calibration.h"
 #include "render/color_legend.h"
 #include "render/scene_numbers.h"
 
@@ -12,6 +11,9 @@
 
 ViewState renderView(const RenderOptions &options) {
     ViewState view;
+    view.meshType = options.style;
+    view.materialType = options.color;
+    view.depthRangeTaken = options.givenDepths;
     view.lightIntensity = lightForSlider(options.light);
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
@@ -22,11 +24,8 @@ ViewState renderView(const RenderOptions &options) {
     return view;
 }
 
-FramePictures::FramePictures(const RenderOptions &options) : m_options(options), m_view(renderView(options)) {
-    m_store.meshType = options.style;
-    m_store.materialType = options.color;
-    m_store.depthRangeTaken = options.givenDepths;
-}
+FramePictures::FramePictures(const RenderOptions &options)
+    : m_options(options), m_view(renderView(options)) {}
 
 FramePictures::~FramePictures() {
     if (m_started)
@@ -38,36 +37,28 @@ bool FramePictures::start(QString *error) {
     return m_started;
 }
 
-// The calibration and the framing (statistics) of the first frame stay with the later frames of a
-// sequence, so the camera holds still as in playback.
+// The framing (statistics) of the first frame stays with the later frames of a sequence, so the
+// camera holds still as in playback.
 void FramePictures::takeFirst(const ScanFrameStore &first) {
-    if (m_store.frameKind != XyzmFrame)
-        applyCalibration(m_store, storedCalibration(first));
-    m_store.boundingBoxMin = first.boundingBoxMin;
-    m_store.boundingBoxMax = first.boundingBoxMax;
-    m_store.boundingBoxSize = first.boundingBoxSize;
-    m_store.centerOfMass = first.centerOfMass;
-    m_store.fileName = QFileInfo(m_options.in).fileName();
+    frameOn(first, m_view);
     // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A frame
     // that measures nothing keeps the framing box's range, as the viewer keeps its own.
-    const SurfaceFacts measured = m_options.fitDepths ? m_store.measureSurface() : SurfaceFacts();
+    const SurfaceFacts measured = m_options.fitDepths ? first.measureSurface() : SurfaceFacts();
     if (measured.validCount > 0) {
         m_view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
-        m_store.depthRangeTaken = true;
+        m_view.depthRangeTaken = true;
     }
 }
 
-bool FramePictures::draw(int32_t frame, ScanFrameStore &next, QImage *image, QString *reason) {
-    m_store.swapFrame(next);
+bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, QString *reason) {
     if (frame == m_options.span.first)
-        takeFirst(next);
-    // The camera and the colours are placed as the viewer places them for the frame it shows.
-    m_view.cameraOrigin = cameraOriginFor(m_store);
-    takeFirstDepthRange(m_store, m_view);
+        takeFirst(next.frame);
+    // The colours are placed as the viewer places them for the frames it shows.
+    takeFirstDepthRange(m_view);
     const QSize picture = m_options.picture;
-    if (!m_renderer.upload(m_store, reason))
+    if (!m_renderer.upload(next.mesh, QFileInfo(m_options.in).fileName(), reason))
         return false;
-    m_renderer.draw(m_store, m_view, picture);
+    m_renderer.draw(next.frame, m_view, picture);
     if (!m_gl.checkDrawing(reason))
         return false;
     *image = m_renderer.readImage(picture, m_options.transparent);
@@ -75,7 +66,7 @@ bool FramePictures::draw(int32_t frame, ScanFrameStore &next, QImage *image, QSt
         ColorLegend scale;
         scale.setRange(m_view.colorZrange.x(), m_view.colorZrange.y());
         QPainter painter(image);
-        scale.paint(painter, picture, m_options.color, sceneDecimals(m_store));
+        scale.paint(painter, picture, m_options.color, sceneDecimals(m_view.framing));
     }
     return true;
 }

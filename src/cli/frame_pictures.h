@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/scan_frame_store.h"
+#include "data/frame_mesh.h"
 #include "render/frame_renderer.h"
 #include "render/headless_context.h"
 #include "render/view_state.h"
@@ -27,8 +27,8 @@ class FramePictures {
 
     // The context and the renderer, on this thread; false with the reason.
     bool start(QString *error);
-    // Takes the frame (its mesh built) out of `next` and draws it into `image`.
-    bool draw(int32_t frame, ScanFrameStore &next, QImage *image, QString *reason);
+    // Draws the frame (its mesh built) into `image`.
+    bool draw(int32_t frame, const MeshedFrame &next, QImage *image, QString *reason);
 
   private:
     void takeFirst(const ScanFrameStore &first);
@@ -37,6 +37,5 @@ class FramePictures {
     HeadlessContext m_gl;
     FrameRenderer m_renderer;
     bool m_started = false;
-    ScanFrameStore m_store{ScanFrameStore::NoFrame{}};
     ViewState m_view;
 };

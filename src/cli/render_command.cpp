@@ -99,10 +99,10 @@ int runRender(const QStringList &arguments, char *program) {
     if (!output.open(frames.rate(), &error))
         return fileError(output.pathFor(0), error);
 
-    const auto prepare = [&frames](int32_t frame, ScanFrameStore &next, QString *reason) {
+    const auto prepare = [&frames](int32_t frame, MeshedFrame &next, QString *reason) {
         return frames.prepare(frame, next, reason);
     };
-    const auto draw = [&](int32_t frame, ScanFrameStore &next, QString *reason) {
+    const auto draw = [&](int32_t frame, MeshedFrame &next, QString *reason) {
         QImage image;
         if (pictures.draw(frame, next, &image, reason) && output.write(frame, std::move(image), reason))
             return true;

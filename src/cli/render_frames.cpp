@@ -2,6 +2,7 @@
 
 #include "cli/render_options.h"
 #include "data/binary_file.h"
+#include "geometry/mesh_builder.h"
 #include "render/detail_level.h"
 #include "video/video_writer.h"
 
@@ -22,13 +23,14 @@ void RenderFrames::startFirst(const ViewState &view) {
         try {
             return build(m_options.span.first, m_first, &m_firstReason);
         } catch (const std::bad_alloc &) {
-            m_firstReason = m_options.in + ": " + outOfMemoryMessage(m_first.width, m_first.height);
+            m_firstReason =
+                m_options.in + ": " + outOfMemoryMessage(m_first.frame.width, m_first.frame.height);
             return false;
         }
     });
 }
 
-bool RenderFrames::prepare(int32_t frame, ScanFrameStore &next, QString *reason) {
+bool RenderFrames::prepare(int32_t frame, MeshedFrame &next, QString *reason) {
     if (frame != m_options.span.first)
         return build(frame, next, reason);
     next = std::move(m_first);
@@ -36,24 +38,22 @@ bool RenderFrames::prepare(int32_t frame, ScanFrameStore &next, QString *reason)
     return m_firstOk;
 }
 
-bool RenderFrames::build(int32_t frame, ScanFrameStore &next, QString *reason) {
-    if (!m_source.readFrame(frame, next, reason)) {
+bool RenderFrames::build(int32_t frame, MeshedFrame &next, QString *reason) {
+    if (!m_source.readFrame(frame, next.frame, reason)) {
         *reason = m_options.in + ": " + *reason;
         return false;
     }
-    next.hideDepthJumps = m_options.hideJumps;
-    next.depthJumpFactor = m_options.jumpFactor;
     // A picture much smaller than the frame (a thumbnail) is drawn from as many samples as it shows,
     // taken from the first frame's framing, which the later ones keep.
     if (frame == m_options.span.first) {
-        next.frameKind == XyzmFrame ? next.computeCoordinateStatistics() : next.computePhaseStatistics();
+        ScanFrameStore &first = next.frame;
+        first.frameKind == XyzmFrame ? first.computeCoordinateStatistics() : first.computePhaseStatistics();
         ViewState framed = m_view;
-        framed.cameraOrigin = cameraOriginFor(next);
-        m_stride = DetailLevel::screenStride(next, framed, m_options.picture);
+        frameOn(first, framed);
+        m_mesh.hideDepthJumps = m_options.hideJumps;
+        m_mesh.depthJumpFactor = m_options.jumpFactor;
+        m_mesh.stride = DetailLevel::screenStride(first, framed, m_options.picture);
     }
-    if (next.frameKind == XyzmFrame)
-        next.buildCoordinateMesh(m_stride);
-    else
-        next.buildPhaseMesh(m_stride);
+    buildMesh(next.frame, m_mesh, next.mesh);
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/frame_mesh.h"
 #include "data/frame_source.h"
-#include "data/scan_frame_store.h"
 #include "render/view_state.h"
 
 #include <QString>
@@ -29,17 +29,17 @@ class RenderFrames {
     void startFirst(const ViewState &view);
     void waitForFirst() { m_firstOk = m_firstReady.get(); }
     // The export's first stage: frame `frame` into `next`, its mesh built.
-    bool prepare(int32_t frame, ScanFrameStore &next, QString *reason);
+    bool prepare(int32_t frame, MeshedFrame &next, QString *reason);
 
   private:
-    bool build(int32_t frame, ScanFrameStore &next, QString *reason);
+    bool build(int32_t frame, MeshedFrame &next, QString *reason);
 
     const RenderOptions &m_options;
     FrameSource m_source;
     ViewState m_view;
     // Every frame is built at the first frame's stride.
-    int m_stride = 1;
-    ScanFrameStore m_first{ScanFrameStore::NoFrame{}};
+    MeshSettings m_mesh;
+    MeshedFrame m_first;
     QString m_firstReason;
     bool m_firstOk = false;
     // Last, so that a destructor waits for the first frame before anything it uses goes.

@@ -1,38 +1,87 @@
 #include "data/frame_files.h"
 
+#include "data/binary_file.h"
 #include "data/frame_pipeline.h"
 #include "data/frame_source.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/mesh_builder.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool takesCoordinates(const QString &ending) {
+    return ending != QLatin1String("pt");
+}
+
+// The writer the ending names, for a frame shaped for it.
+bool writeShaped(const QString &path, const QString &ending, const ScanFrameStore &frame,
+                 const FrameMesh &mesh, QString *error) {
+    if (ending == QLatin1String("xyzm"))
+        return writeXYZMFile(path, frame.xyz.get(), frame.rgbTexture.get(), frame.mask.get(), frame.width,
+                             frame.height, error, nullptr);
+    if (ending == QLatin1String("pt"))
+        return savePtFile(frame, path, error);
+    return writePlyFile(path, frame, mesh, error);
+}
+
+} // namespace
 
 bool FrameFiles::writesEnding(const QString &ending) {
     return ending == QLatin1String("xyzm") || ending == QLatin1String("pt") || ending == QLatin1String("ply");
 }
 
-FrameFiles::FrameFiles(const OutputName &name, bool hideDepthJumps, float depthJumpFactor)
-    : m_name(name), m_ending(name.ending()), m_hideDepthJumps(hideDepthJumps),
-      m_depthJumpFactor(depthJumpFactor) {}
-
-void FrameFiles::shape(ScanFrameStore &store) const {
-    if (m_ending != QLatin1String("pt") && store.frameKind != XyzmFrame)
-        store.computeCoordinatesFromPhase();
-    store.hideDepthJumps = m_hideDepthJumps;
-    store.depthJumpFactor = m_depthJumpFactor;
-    if (m_ending == QLatin1String("ply"))
-        store.buildCoordinateMesh();
+bool FrameFiles::saveFrame(const QString &path, const ScanFrameStore &frame, const MeshSettings &settings,
+                           QString *error) {
+    const QString ending = QFileInfo(path).suffix().toLower();
+    if (!writesEnding(ending)) {
+        if (error)
+            *error = QStringLiteral("the name must end in .pt, .xyzm or .ply");
+        return false;
+    }
+    if (!readyFolderOf(path, false, error))
+        return false;
+    try {
+        OutputName name;
+        name.parse(QString(path).replace(QLatin1Char('%'), QLatin1String("%%")), nullptr);
+        const FrameFiles files(name, settings);
+        MeshedFrame shaped;
+        const bool copies = takesCoordinates(ending) && frame.frameKind != XyzmFrame;
+        if (copies) {
+            shaped.frame = frame.duplicate();
+            files.shape(shaped);
+        } else if (ending == QLatin1String("ply")) {
+            buildCoordinateMesh(frame, files.m_settings, shaped.mesh);
+        }
+        return writeShaped(path, ending, copies ? shaped.frame : frame, shaped.mesh, error);
+    } catch (const std::bad_alloc &) {
+        if (error)
+            *error = outOfMemoryMessage(frame.width, frame.height);
+        return false;
+    }
 }
 
-bool FrameFiles::write(int32_t frame, ScanFrameStore &store, QString *error) const {
+FrameFiles::FrameFiles(const OutputName &name, const MeshSettings &settings)
+    : m_name(name), m_ending(name.ending()), m_settings(settings) {
+    // Files hold every pixel.
+    m_settings.stride = 1;
+}
+
+void FrameFiles::shape(MeshedFrame &shaped) const {
+    if (takesCoordinates(m_ending) && shaped.frame.frameKind != XyzmFrame)
+        shaped.frame.computeCoordinatesFromPhase();
+    if (m_ending == QLatin1String("ply"))
+        buildCoordinateMesh(shaped.frame, m_settings, shaped.mesh);
+}
+
+bool FrameFiles::write(int32_t frame, const MeshedFrame &shaped, QString *error) const {
     const QString path = m_name.pathFor(frame);
     // Numbered files make their folders; a single file's folder must be there.
     const bool written = readyFolderOf(path, m_name.numbered(), error) &&
-                         (m_ending == QLatin1String("xyzm")
-                              ? writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(), store.mask.get(),
-                                              store.width, store.height, error, nullptr)
-                          : m_ending == QLatin1String("pt") ? savePtFile(store, path, error)
-                                                            : writePlyFile(path, store, error));
+                         writeShaped(path, m_ending, shaped.frame, shaped.mesh, error);
     if (!written && error)
         *error = path + ": " + *error;
     return written;
@@ -44,14 +93,14 @@ bool FrameFiles::writeFrames(FrameSource &source, int32_t first, int32_t last, i
     FramePipeline pipeline;
     return pipeline.run(
         first, last,
-        [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-            if (!source.readFrame(frame, store, reason))
+        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
+            if (!source.readFrame(frame, meshed.frame, reason))
                 return false;
-            shape(store);
+            shape(meshed);
             return true;
         },
-        [&](int32_t frame, ScanFrameStore &store, QString *reason) {
-            if (!write(frame, store, reason))
+        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
+            if (!write(frame, meshed, reason))
                 return false;
             ++*written;
             return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/frame_mesh.h"
 #include "data/output_name.h"
 
 #include <QString>
@@ -9,21 +10,25 @@
 class FrameSource;
 class ScanFrameStore;
 
-// Frames written one file each, as .xyzm, .pt or .ply by the ending of the name: what `pelnor
-// convert` writes and what the viewer saves of a range of a sequence. A raw frame is triangulated
-// for the formats of coordinates, as the viewer's Save does, and a PLY gets the coordinate mesh,
-// without its depth jumps when they are hidden.
+// Frames written one file each, as .xyzm, .pt or .ply by the ending of the name: the one place an
+// ending picks a writer, for `pelnor convert`, the viewer's Save (of the frame on screen or of a
+// range of a sequence) and Python's save. A raw frame is triangulated for the formats of
+// coordinates, and a PLY gets the coordinate mesh, without its depth jumps when the settings hide them.
 class FrameFiles {
   public:
     // The endings of the formats a frame file can take.
     static bool writesEnding(const QString &ending);
+    // Writes one frame to `path` in the format its ending names; the frame is only read (a raw frame
+    // saved as coordinates is triangulated in a copy). The reason of a failure names no path.
+    static bool saveFrame(const QString &path, const ScanFrameStore &frame, const MeshSettings &settings,
+                          QString *error);
 
-    explicit FrameFiles(const OutputName &name, bool hideDepthJumps = false, float depthJumpFactor = 5.0f);
+    explicit FrameFiles(const OutputName &name, const MeshSettings &settings = {});
 
-    // Makes the frame in the store ready for its file.
-    void shape(ScanFrameStore &store) const;
+    // Makes the frame ready for its file: coordinates where the format takes them, the mesh of a PLY.
+    void shape(MeshedFrame &frame) const;
     // Writes the file of frame `frame`; the reason of a failure starts with the file's path.
-    bool write(int32_t frame, ScanFrameStore &store, QString *error) const;
+    bool write(int32_t frame, const MeshedFrame &shaped, QString *error) const;
     // Reads frames first to last of the source and writes their files, the next frame read and
     // shaped while one is written. Stops at the first failure: `written` files, those of the frames
     // before it, are complete.
@@ -33,6 +38,5 @@ class FrameFiles {
   private:
     OutputName m_name;
     QString m_ending;
-    bool m_hideDepthJumps;
-    float m_depthJumpFactor;
+    MeshSettings m_settings;
 };

@@ -19,11 +19,11 @@ struct Slot {
 
 // Runs one stage so that nothing it throws leaves its thread: a frame too large for the memory
 // left stops the run with the readers' message, on the worker as on the calling thread.
-bool runStage(const FramePipeline::Stage &stage, int32_t frame, ScanFrameStore &store, QString *reason) {
+bool runStage(const FramePipeline::Stage &stage, int32_t frame, MeshedFrame &meshed, QString *reason) {
     try {
-        return stage(frame, store, reason);
+        return stage(frame, meshed, reason);
     } catch (const std::bad_alloc &) {
-        *reason = outOfMemoryMessage(store.width, store.height);
+        *reason = outOfMemoryMessage(meshed.frame.width, meshed.frame.height);
     } catch (const std::exception &e) {
         *reason = QString::fromLocal8Bit(e.what());
     }
@@ -32,11 +32,11 @@ bool runStage(const FramePipeline::Stage &stage, int32_t frame, ScanFrameStore &
 
 } // namespace
 
-ScanFrameStore &FramePipeline::store(int index) {
-    std::unique_ptr<ScanFrameStore> &slot = m_stores[index];
-    if (!slot)
-        slot = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
-    return *slot;
+MeshedFrame &FramePipeline::slot(int index) {
+    std::unique_ptr<MeshedFrame> &held = m_slots[index];
+    if (!held)
+        held = std::make_unique<MeshedFrame>();
+    return *held;
 }
 
 bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const Stage &consume,
@@ -44,13 +44,13 @@ bool FramePipeline::run(int32_t first, int32_t last, const Stage &prepare, const
     QString reason;
     // One frame has nothing to overlap: one store, and no thread to start.
     if (first == last) {
-        ScanFrameStore &only = store(0);
+        MeshedFrame &only = slot(0);
         const bool ok = runStage(prepare, first, only, &reason) && runStage(consume, first, only, &reason);
         if (!ok && error)
             *error = reason;
         return ok;
     }
-    ScanFrameStore *stores[2] = {&store(0), &store(1)};
+    MeshedFrame *stores[2] = {&slot(0), &slot(1)};
     std::mutex mutex;
     std::condition_variable changed;
     Slot turns[2];

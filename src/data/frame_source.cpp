@@ -9,13 +9,13 @@ FrameSource::~FrameSource() {
     m_reader.closeStream(m_file);
 }
 
-bool FrameSource::open(const QString &path, QString *error) {
+bool FrameSource::open(const QString &path, QString *error, std::FILE *xyzmLog) {
     m_reader.closeStream(m_file);
     m_path = path;
     m_single.reset();
     if (scanFormatOf(path) != ScanFormat::Ptv) {
         auto single = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
-        if (!loadFrameFile(*single, path, error))
+        if (!loadFrameFile(*single, path, error, nullptr, xyzmLog))
             return false;
         m_kind = single->frameKind;
         m_width = single->width;

@@ -22,8 +22,9 @@ class FrameSource {
     ~FrameSource();
 
     // Opens the file by its ending: a sequence's header is read and checked here, and a single
-    // frame is read whole, so a broken file is told before any work starts.
-    bool open(const QString &path, QString *error);
+    // frame is read whole, so a broken file is told before any work starts. The XYZM reader's
+    // outcome line goes to `xyzmLog` unless null.
+    bool open(const QString &path, QString *error, std::FILE *xyzmLog = nullptr);
     bool isSequence() const { return m_file != nullptr; }
     // Frames the file should hold (a sequence's header count; 1 for a single frame) and those it
     // holds complete.
@@ -39,6 +40,8 @@ class FrameSource {
     int32_t width() const { return m_width; }
     int32_t height() const { return m_height; }
     const CalibrationBlocks *calibration() const { return m_hasCalibration ? &m_calibration : nullptr; }
+    // A sequence's header as open() read it.
+    const PtvHeader &sequenceHeader() const { return m_header; }
 
     // Puts frame `frame` into the store, setting the store up for this file first where needed.
     // A frame that cannot be read is named in the error and leaves the store's frame whole.

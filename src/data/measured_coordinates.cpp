@@ -1,18 +1,11 @@
 #include "data/measured_coordinates.h"
 
 #include "data/binary_file.h"
+#include "data/finite_points.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 
 #include <cmath>
-
-namespace {
-
-bool isFinite(const float *p) {
-    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
-}
-
-} // namespace
 
 void measuredCoordinates(const ScanFrameStore &store, float *xyz, uint8_t *valid) {
     const int64_t n = static_cast<int64_t>(store.width) * store.height;

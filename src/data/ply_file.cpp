@@ -1,6 +1,7 @@
 #include "data/ply_file.h"
 
 #include "data/binary_file.h"
+#include "data/frame_mesh.h"
 #include "data/scan_frame_store.h"
 
 #include <QSaveFile>
@@ -16,13 +17,13 @@ namespace {
 // a point that never was a corner of a triangle stays, as it does without the rule. `marks` holds 0
 // for a point of the surface and -1 otherwise; dropped points become -2, so that they still count as
 // corners for the points after them (a run of stray pixels between two surfaces goes as a whole).
-bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
+bool dropJumpOnlyPoints(const ScanFrameStore &store, const FrameMesh &mesh, int32_t *marks) {
     const int32_t n = store.pixelCount, w = store.width, h = store.height;
     const std::unique_ptr<uint8_t[]> used = tryAllocate<uint8_t>(n);
     if (!used)
         return false;
     std::memset(used.get(), 0, static_cast<size_t>(n));
-    for (const uint32_t corner : store.indexData)
+    for (const uint32_t corner : mesh.indexData)
         used[corner] = 1;
     auto point = [&](int32_t x, int32_t y) {
         return x >= 0 && y >= 0 && x < w && y < h && marks[y * w + x] != -1;
@@ -44,7 +45,7 @@ bool dropJumpOnlyPoints(const ScanFrameStore &store, int32_t *marks) {
 
 } // namespace
 
-bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *error) {
+bool writePlyFile(const QString &path, const ScanFrameStore &store, const FrameMesh &mesh, QString *error) {
     const int32_t n = store.pixelCount;
     // Known before the file is begun, so a frame too large for memory leaves no temporary behind.
     const std::unique_ptr<int32_t[]> remap = tryAllocate<int32_t>(n);
@@ -60,7 +61,7 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
         remap[i] =
             store.mask[i] && std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]) ? 0 : -1;
     }
-    if (store.hideDepthJumps && !dropJumpOnlyPoints(store, remap.get())) {
+    if (mesh.settings.hideDepthJumps && !dropJumpOnlyPoints(store, mesh, remap.get())) {
         if (error)
             *error = outOfMemoryMessage(store.width, store.height);
         return false;
@@ -68,7 +69,7 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
     int32_t kept = 0;
     for (int32_t i = 0; i < n; ++i)
         remap[i] = remap[i] < 0 ? -1 : kept++;
-    const size_t faces = store.indexData.size() / 3;
+    const size_t faces = mesh.indexData.size() / 3;
 
     const QByteArray header = "ply\nformat binary_little_endian 1.0\ncomment Pelnor Viewer\nelement vertex " +
                               QByteArray::number(kept) +
@@ -102,7 +103,7 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
         if (remap[i] < 0)
             continue;
         append(&store.xyz[3 * static_cast<size_t>(i)], 12);
-        append(&store.vertexData[10 * static_cast<size_t>(i) + 3], 12);
+        append(&mesh.vertexData[10 * static_cast<size_t>(i) + 3], 12);
         append(&store.rgbTexture[3 * static_cast<size_t>(i)], 3);
         flushIfFull(false);
     }
@@ -110,45 +111,12 @@ bool writePlyFile(const QString &path, const ScanFrameStore &store, QString *err
     for (size_t f = 0; f < faces && written; ++f) {
         append(&three, 1);
         for (size_t k = 0; k < 3; ++k)
-            append(&remap[store.indexData[3 * f + k]], 4);
+            append(&remap[mesh.indexData[3 * f + k]], 4);
         flushIfFull(false);
     }
     flushIfFull(true);
     written = written && file.commit();
     if (!written && error)
         *error = file.errorString();
-    return written;
-}
-
-bool savePlyFile(ScanFrameStore &store, const QString &path, QString *error) {
-    // The coordinate mesh is built into the store's arrays and statistics, so the view's are kept.
-    decltype(store.vertexData) vertices;
-    decltype(store.indexData) indices;
-    std::swap(vertices, store.vertexData);
-    std::swap(indices, store.indexData);
-    const int32_t valid = store.validCoordinateCount;
-    const QVector3D low = store.boundingBoxMin, high = store.boundingBoxMax, size = store.boundingBoxSize,
-                    centre = store.centerOfMass;
-
-    const int32_t stride = store.meshStride;
-    if (store.frameKind != XyzmFrame)
-        store.computeCoordinatesFromPhase();
-    bool written = false;
-    try {
-        store.buildCoordinateMesh();
-        written = writePlyFile(path, store, error);
-    } catch (const std::bad_alloc &) {
-        if (error)
-            *error = outOfMemoryMessage(store.width, store.height);
-    }
-
-    std::swap(vertices, store.vertexData);
-    std::swap(indices, store.indexData);
-    store.validCoordinateCount = valid;
-    store.meshStride = stride;
-    store.boundingBoxMin = low;
-    store.boundingBoxMax = high;
-    store.boundingBoxSize = size;
-    store.centerOfMass = centre;
     return written;
 }

@@ -178,7 +178,7 @@ bool loadPtFile(ScanFrameStore &store, const QString &path, QString *error, PtHe
     return true;
 }
 
-bool savePtFile(ScanFrameStore &store, const QString &path, QString *error) {
+bool savePtFile(const ScanFrameStore &store, const QString &path, QString *error) {
     if (store.frameKind != PtFrame && store.frameKind != PtvFrame) {
         if (error)
             *error = QStringLiteral("an XYZM frame holds no phase to save as PT");
@@ -201,10 +201,25 @@ bool savePtFile(ScanFrameStore &store, const QString &path, QString *error) {
     if (threeBytes)
         return writePtFile(path, store.phase.get(), store.rgbTexture.get(), header, error);
 
-    uint8_t *mono = store.monoTexture.get();
+    // A pixel without a measurement is written with no texture, which is how a reader tells it; the
+    // frame itself stays as it is.
+    const uint8_t *mono = store.monoTexture.get();
     const uint8_t *mask = store.mask.get();
-    for (int32_t i = 0; i < store.pixelCount; ++i)
-        if (!mask[i])
-            mono[i] = 0;
-    return writePtFile(path, store.phase.get(), mono, header, error);
+    const size_t n = static_cast<size_t>(store.pixelCount);
+    std::unique_ptr<uint8_t[]> masked;
+    for (size_t i = 0; i < n; ++i) {
+        if (mask[i] || !mono[i])
+            continue;
+        if (!masked) {
+            masked = tryAllocate<uint8_t>(static_cast<int64_t>(n));
+            if (!masked) {
+                if (error)
+                    *error = outOfMemoryMessage(store.width, store.height);
+                return false;
+            }
+            std::copy_n(mono, n, masked.get());
+        }
+        masked[i] = 0;
+    }
+    return writePtFile(path, store.phase.get(), masked ? masked.get() : mono, header, error);
 }

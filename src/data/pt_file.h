@@ -46,7 +46,7 @@ bool writePtFile(const QString &path, const float *phase, const uint8_t *texture
 // given, receives the file's header.
 bool loadPtFile(ScanFrameStore &store, const QString &path, QString *error, PtHeader *header = nullptr);
 // Saves the store's phase frame as PT, stamped with the current local time.
-bool savePtFile(ScanFrameStore &store, const QString &path, QString *error);
+bool savePtFile(const ScanFrameStore &store, const QString &path, QString *error);
 
 // A grey value for a three-byte pixel that is non-zero wherever the red byte is, so a grey texture
 // keeps the frame's mask.

@@ -13,8 +13,7 @@ bool beginPtvSequence(ScanFrameStore &store, const PtvHeader &header, QString *e
     auto rgb = tryAllocate<uint8_t>(3 * n);
     auto mask = tryAllocate<uint8_t>(n);
     auto phase = tryAllocate<float>(n);
-    auto xyz = tryAllocate<float>(3 * n);
-    if (!mono || !rgb || !mask || !phase || !xyz) {
+    if (!mono || !rgb || !mask || !phase) {
         if (error)
             *error = outOfMemoryMessage(header.width, header.height);
         return false;
@@ -29,7 +28,6 @@ bool beginPtvSequence(ScanFrameStore &store, const PtvHeader &header, QString *e
     store.rgbTexture = std::move(rgb);
     store.mask = std::move(mask);
     store.phase = std::move(phase);
-    store.xyz = std::move(xyz);
     // Until the first frame arrives the buffers hold nothing to show.
     std::memset(store.mask.get(), 0, static_cast<size_t>(n));
     return true;

@@ -39,8 +39,6 @@ void ScanFrameStore::releaseFrameBuffers() {
     mask.reset();
     phase.reset();
     xyz.reset();
-    vertexData.clear();
-    indexData.clear();
 }
 
 void ScanFrameStore::swapFrame(ScanFrameStore &other) {
@@ -50,13 +48,54 @@ void ScanFrameStore::swapFrame(ScanFrameStore &other) {
     std::swap(frameKind, other.frameKind);
     std::swap(colorTexture, other.colorTexture);
     std::swap(mosaicCode, other.mosaicCode);
-    std::swap(validCoordinateCount, other.validCoordinateCount);
-    std::swap(meshStride, other.meshStride);
     rgbTexture.swap(other.rgbTexture);
     monoTexture.swap(other.monoTexture);
     mask.swap(other.mask);
     xyz.swap(other.xyz);
     phase.swap(other.phase);
-    vertexData.swap(other.vertexData);
-    indexData.swap(other.indexData);
+}
+
+namespace {
+
+template <typename T> std::unique_ptr<T[]> copyOf(const std::unique_ptr<T[]> &buffer, size_t count) {
+    if (!buffer)
+        return nullptr;
+    std::unique_ptr<T[]> copy(new T[count]);
+    std::copy_n(buffer.get(), count, copy.get());
+    return copy;
+}
+
+} // namespace
+
+ScanFrameStore ScanFrameStore::duplicate() const {
+    ScanFrameStore copy(NoFrame{});
+    const size_t n = static_cast<size_t>(pixelCount);
+    copy.rgbTexture = copyOf(rgbTexture, 3 * n);
+    copy.monoTexture = copyOf(monoTexture, n);
+    copy.mask = copyOf(mask, n);
+    copy.xyz = copyOf(xyz, 3 * n);
+    copy.phase = copyOf(phase, n);
+    copy.boundingBoxMin = boundingBoxMin;
+    copy.boundingBoxMax = boundingBoxMax;
+    copy.boundingBoxSize = boundingBoxSize;
+    copy.centerOfMass = centerOfMass;
+    copy.m_Tc = m_Tc;
+    copy.m_Tp = m_Tp;
+    copy.m_Ac = m_Ac;
+    copy.m_Ap = m_Ap;
+    copy.fileName = fileName;
+    copy.filePath = filePath;
+    std::copy_n(cameraProjection, 12, copy.cameraProjection);
+    std::copy_n(projectorProjection, 12, copy.projectorProjection);
+    std::copy_n(cameraMatrix, 9, copy.cameraMatrix);
+    std::copy_n(projectorMatrix, 9, copy.projectorMatrix);
+    std::copy_n(cameraCoefficients, 5, copy.cameraCoefficients);
+    std::copy_n(projectorCoefficients, 5, copy.projectorCoefficients);
+    copy.width = width;
+    copy.height = height;
+    copy.pixelCount = pixelCount;
+    copy.frameKind = frameKind;
+    copy.colorTexture = colorTexture;
+    copy.mosaicCode = mosaicCode;
+    return copy;
 }

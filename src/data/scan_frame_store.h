@@ -8,8 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "support/default_init_allocator.h"
-
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
 
@@ -22,9 +20,11 @@ struct SurfaceFacts {
     QVector3D mean;
 };
 
-// The record of one loaded frame and everything derived from it: buffers, calibration,
-// statistics and the mesh arrays the view uploads. Plain public members; the operations in
-// src/geometry/ work on them in place.
+// The record of one frame: its pixel buffers, the scanner's calibration, the statistics the camera
+// is placed from, and the file it came from. Plain public members; the operations in src/geometry/
+// work on them in place. How a mesh is built from it and how it is drawn are the builders' and the
+// renderer's business: nothing of either is kept here, so a frame once read can be shared, unchanged,
+// by a cache, a view and whatever compares frames.
 class ScanFrameStore {
   public:
     ScanFrameStore();
@@ -35,11 +35,14 @@ class ScanFrameStore {
 
     // Allocates each absent buffer at the size for the current pixelCount; present buffers stay.
     void allocateFrameBuffers();
-    // Releases every buffer and empties the mesh arrays, so nothing of the old frame survives.
+    // Releases every buffer, so nothing of the old frame survives.
     void releaseFrameBuffers();
-    // Exchanges the frame with another store's: size, kind, buffers, mesh arrays and valid count.
-    // Calibration, statistics, file identity and render settings stay where they are.
+    // Exchanges the frame with another store's: size, kind and buffers. Calibration, statistics and
+    // file identity stay where they are.
     void swapFrame(ScanFrameStore &other);
+    // A copy of the whole record, buffers and all, for a frame that is shared and must be changed
+    // (triangulated for a save, say). Throws std::bad_alloc where the memory is not there.
+    ScanFrameStore duplicate() const;
 
     // Calibration (calibration.cpp). Each takes the first of 12, 12, 9, 9, 5 and 5 doubles.
     void setCameraProjection(const double *values);
@@ -54,7 +57,9 @@ class ScanFrameStore {
     // The point at (u, v) with the mean phase of the valid pixels of the 4 x 4 window there,
     // clipped to the frame; not finite when the window holds no valid pixel with a finite phase.
     QVector3D triangulateAveraged(float u, float v) const;
-    // Fills xyz for the whole frame; pixels without a measurement get (0, 0, 0).
+    // Fills xyz for the whole frame, allocating it where absent (a sequence frame holds none until
+    // asked); pixels without a measurement get (0, 0, 0). Throws std::bad_alloc where the memory is
+    // not there.
     void computeCoordinatesFromPhase();
     static QMatrix3x3 inverse3x3(const QMatrix3x3 &e);
 
@@ -65,30 +70,6 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
-
-    // Mesh builders (mesh_builder.cpp): ten floats per sample and the triangle list. A stride above
-    // 1 samples every stride-th row and column (the view's coarser levels of detail); exports and
-    // everything that reads the arrays pixel by pixel use stride 1, where vertex number is pixel
-    // number. With hideDepthJumps set, triangles the depth-jump rule calls jumps are left out.
-    // Memory too short for the arrays throws std::bad_alloc and leaves both empty.
-    void buildCoordinateMesh(int stride = 1);
-    void buildPhaseMesh(int stride = 1);
-
-    // Mesh arrays, and the stride they were built at.
-    std::vector<float, DefaultInitAllocator<float>> vertexData;
-    std::vector<uint32_t, DefaultInitAllocator<uint32_t>> indexData;
-    int32_t meshStride = 1;
-
-    // Rendering settings
-    int32_t meshType = 0;
-    int32_t materialType = 0;
-    // Leave out the triangles that join surfaces at different depths (depth_jumps.h), with the
-    // rule's factor: how many pixel footprints long an edge may be.
-    bool hideDepthJumps = false;
-    float depthJumpFactor = 5.0f;
-    QVector3D materialColor{1.0f, 220.0f / 255.0f, 165.0f / 255.0f};
-    // The view takes its depth colour range from the first frame only; later frames keep it.
-    bool depthRangeTaken = false;
 
     // Statistics
     QVector3D boundingBoxMin;
@@ -115,7 +96,6 @@ class ScanFrameStore {
     double projectorCoefficients[5] = {};
 
     // Frame
-    int32_t validCoordinateCount = 0;
     int32_t width = 640;
     int32_t height = 480;
     int32_t pixelCount = 640 * 480;

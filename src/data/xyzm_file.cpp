@@ -187,14 +187,5 @@ bool loadXYZMFile(ScanFrameStore &store, const QString &path, QString *error, st
     store.width = width;
     store.height = height;
     store.pixelCount = width * height;
-    store.vertexData.clear();
-    store.indexData.clear();
     return true;
-}
-
-bool saveXYZMFile(ScanFrameStore &store, const QString &path, QString *error, std::FILE *log) {
-    if (store.frameKind == PtFrame || store.frameKind == PtvFrame)
-        store.computeCoordinatesFromPhase();
-    return writeXYZMFile(path, store.xyz.get(), store.rgbTexture.get(), store.mask.get(), store.width,
-                         store.height, error, log);
 }

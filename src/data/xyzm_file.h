@@ -23,5 +23,3 @@ bool writeXYZMFile(const QString &path, const float *xyz, const uint8_t *texture
 
 // Loads an XYZM file into the store as frame kind 0. A failed load leaves the store as it was.
 bool loadXYZMFile(ScanFrameStore &store, const QString &path, QString *error, std::FILE *log = stdout);
-// Saves the store's frame as XYZM; a phase frame is triangulated into xyz first.
-bool saveXYZMFile(ScanFrameStore &store, const QString &path, QString *error, std::FILE *log = stdout);

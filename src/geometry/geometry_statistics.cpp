@@ -1,19 +1,11 @@
 #include "data/scan_frame_store.h"
 
-#include <QDebug>
-#include <QLoggingCategory>
+#include "data/finite_points.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// The framing's debug line, quiet unless the logging rules ask: QT_LOGGING_RULES="pelnor.core.debug=true".
-Q_LOGGING_CATEGORY(coreLog, "pelnor.core", QtInfoMsg)
-
-bool isFinite(const QVector3D &p) {
-    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
-}
 
 // Finite samples near the float limit can still sum to infinity; such a frame gets the defaults
 // rather than a camera placed at infinity.
@@ -129,7 +121,6 @@ void ScanFrameStore::computePhaseStatistics() {
     boundingBoxMin.setZ(mean.z() - halfExtent.z());
     boundingBoxMax.setZ(halfExtent.z() + mean.z());
     boundingBoxSize = boundingBoxMax - boundingBoxMin;
-    qCDebug(coreLog).noquote() << "mass center" << centerOfMass;
     keepFinite(*this);
 }
 

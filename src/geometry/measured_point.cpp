@@ -1,15 +1,12 @@
 #include "geometry/measured_point.h"
 
+#include "data/finite_points.h"
 #include "data/scan_frame_store.h"
 
 #include <cmath>
 #include <limits>
 
 namespace {
-
-bool isFinite(const QVector3D &p) {
-    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
-}
 
 // How far around the camera's pixel a phase frame looks: rounding, the depth buffer's few bits and
 // a point inside a triangle between pixels all stay well within it.

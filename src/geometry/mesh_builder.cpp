@@ -1,3 +1,6 @@
+#include "geometry/mesh_builder.h"
+
+#include "data/finite_points.h"
 #include "data/scan_frame_store.h"
 #include "geometry/depth_jumps.h"
 #include "support/row_pool.h"
@@ -20,10 +23,6 @@ const std::array<float, 256> &byteToColor() {
         return t;
     }();
     return table;
-}
-
-bool isFinite(const float *p) {
-    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
 }
 
 // Where the bands of one build left their triangles: each band writes from the index slot of its
@@ -57,24 +56,23 @@ struct Bands {
 // `vertex` writes its ten floats; `usable` says whether a pixel can be a triangle corner, and the
 // rule, where enabled, leaves out the triangles it calls depth jumps.
 template <typename Usable, typename Vertex>
-void buildRows(ScanFrameStore &store, int stride, Usable usable, const DepthJumpRule &rule, Vertex vertex) {
+void buildRows(const ScanFrameStore &store, FrameMesh &mesh, Usable usable, const DepthJumpRule &rule,
+               Vertex vertex) {
+    const int stride = mesh.settings.stride;
     const size_t w = static_cast<size_t>(store.width), s = static_cast<size_t>(stride);
     const size_t columns = (w - 1) / s + 1;
     const int rows = (store.height - 1) / stride + 1;
     const size_t slotsPerRow = columns > 1 ? 6 * (columns - 1) : 0;
     try {
-        store.vertexData.resize(columns * static_cast<size_t>(rows) * 10);
-        store.indexData.resize(rows > 1 ? slotsPerRow * static_cast<size_t>(rows - 1) : 0);
+        mesh.vertexData.resize(columns * static_cast<size_t>(rows) * 10);
+        mesh.indexData.resize(rows > 1 ? slotsPerRow * static_cast<size_t>(rows - 1) : 0);
     } catch (const std::bad_alloc &) {
         // No half-sized arrays survive to be drawn; the memory goes back at once.
-        decltype(store.vertexData)().swap(store.vertexData);
-        decltype(store.indexData)().swap(store.indexData);
-        store.validCoordinateCount = 0;
+        decltype(mesh.vertexData)().swap(mesh.vertexData);
+        decltype(mesh.indexData)().swap(mesh.indexData);
         throw;
     }
-    store.meshStride = stride;
     Bands bands;
-    std::atomic<int32_t> valid{0};
     RowPool::instance().forRows(rows, [&](int first, int end) {
         // The rule's points of the two rows of samples around a row of cells, and its verdicts on
         // the cells; kept by each thread from frame to frame.
@@ -84,10 +82,9 @@ void buildRows(ScanFrameStore &store, int stride, Usable usable, const DepthJump
             verdicts.resize(columns);
             rule.rowPoints(first, below);
         }
-        float *out = store.vertexData.data() + 10 * columns * static_cast<size_t>(first);
-        uint32_t *const bandStart = store.indexData.data() + slotsPerRow * static_cast<size_t>(first);
+        float *out = mesh.vertexData.data() + 10 * columns * static_cast<size_t>(first);
+        uint32_t *const bandStart = mesh.indexData.data() + slotsPerRow * static_cast<size_t>(first);
         uint32_t *triangles = bandStart;
-        int32_t bandValid = 0;
         for (int row = first; row < end; ++row) {
             const bool interiorRow = row < rows - 1;
             const uint8_t *jumps = nullptr;
@@ -119,41 +116,44 @@ void buildRows(ScanFrameStore &store, int stride, Usable usable, const DepthJump
                         }
                     }
                 }
-                bandValid += vertex(out, i, column * s, static_cast<int>(y), interior);
+                vertex(out, i, column * s, static_cast<int>(y), interior);
             }
         }
         bands.record(first, static_cast<size_t>(triangles - bandStart));
-        valid += bandValid;
     });
-    store.indexData.resize(bands.closeUp(store.indexData.data(), slotsPerRow));
-    store.validCoordinateCount = valid;
+    mesh.indexData.resize(bands.closeUp(mesh.indexData.data(), slotsPerRow));
 }
 
-// The depth-jump rule the store asks for, or none.
-DepthJumpRule jumpRule(const ScanFrameStore &store, int stride) {
-    return store.hideDepthJumps ? DepthJumpRule(store, store.depthJumpFactor, stride) : DepthJumpRule();
+// The depth-jump rule the settings ask for, or none.
+DepthJumpRule jumpRule(const ScanFrameStore &store, const MeshSettings &settings) {
+    return settings.hideDepthJumps ? DepthJumpRule(store, settings.depthJumpFactor, settings.stride)
+                                   : DepthJumpRule();
+}
+
+// A frame of no pixels has an empty mesh.
+bool startMesh(const ScanFrameStore &frame, const MeshSettings &settings, FrameMesh &mesh) {
+    mesh.settings = settings;
+    mesh.settings.stride = std::max(1, settings.stride);
+    if (frame.height >= 1 && frame.width >= 1)
+        return true;
+    mesh.clear();
+    return false;
 }
 
 } // namespace
 
-void ScanFrameStore::buildCoordinateMesh(int stride) {
-    pixelCount = width * height;
-    computeCoordinateStatistics();
-    validCoordinateCount = 0;
-    if (height < 1 || width < 1) {
-        vertexData.clear();
-        indexData.clear();
-        meshStride = stride;
+void buildCoordinateMesh(const ScanFrameStore &frame, const MeshSettings &settings, FrameMesh &mesh) {
+    if (!startMesh(frame, settings, mesh))
         return;
-    }
+    const uint32_t stride = static_cast<uint32_t>(mesh.settings.stride);
     const auto &color = byteToColor();
-    const uint8_t *m = mask.get();
-    const float *p = xyz.get();
-    const uint8_t *rgb = rgbTexture.get();
-    const uint32_t below = static_cast<uint32_t>(width * stride);
+    const uint8_t *m = frame.mask.get();
+    const float *p = frame.xyz.get();
+    const uint8_t *rgb = frame.rgbTexture.get();
+    const uint32_t below = static_cast<uint32_t>(frame.width) * stride;
     // A point that is not finite is no corner: it has no place on the surface.
     auto usable = [m, p](uint32_t i) { return m[i] && isFinite(p + 3 * static_cast<size_t>(i)); };
-    buildRows(*this, stride, usable, jumpRule(*this, stride),
+    buildRows(frame, mesh, usable, jumpRule(frame, mesh.settings),
               [&](float *out, uint32_t i, size_t, int, bool interior) {
                   const float *pi = p + 3 * static_cast<size_t>(i);
                   QVector3D normal;
@@ -172,28 +172,22 @@ void ScanFrameStore::buildCoordinateMesh(int stride) {
                   out[3] = normal.x(), out[4] = normal.y(), out[5] = normal.z();
                   out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
                   out[9] = validity;
-                  return validity != 0.0f;
               });
 }
 
 // Positions stay in image space (column, row, phase); the vertex program triangulates them and
 // takes the normal from the phases of the samples below and below-right, carried in a_normal.
-void ScanFrameStore::buildPhaseMesh(int stride) {
-    pixelCount = width * height;
-    validCoordinateCount = 0;
-    if (height < 1 || width < 1) {
-        vertexData.clear();
-        indexData.clear();
-        meshStride = stride;
+void buildPhaseMesh(const ScanFrameStore &frame, const MeshSettings &settings, FrameMesh &mesh) {
+    if (!startMesh(frame, settings, mesh))
         return;
-    }
+    const uint32_t stride = static_cast<uint32_t>(mesh.settings.stride);
     const auto &color = byteToColor();
-    const uint8_t *m = mask.get();
-    const float *ph = phase.get();
-    const uint8_t *rgb = rgbTexture.get();
-    const uint32_t below = static_cast<uint32_t>(width * stride);
+    const uint8_t *m = frame.mask.get();
+    const float *ph = frame.phase.get();
+    const uint8_t *rgb = frame.rgbTexture.get();
+    const uint32_t below = static_cast<uint32_t>(frame.width) * stride;
     auto usable = [m, ph](uint32_t i) { return m[i] && std::isfinite(ph[i]); };
-    buildRows(*this, stride, usable, jumpRule(*this, stride),
+    buildRows(frame, mesh, usable, jumpRule(frame, mesh.settings),
               [&](float *out, uint32_t i, size_t x, int y, bool interior) {
                   float belowPhase = 0.0f, belowRight = 0.0f, validity = 0.0f;
                   if (interior) {
@@ -210,6 +204,12 @@ void ScanFrameStore::buildPhaseMesh(int stride) {
                   out[3] = belowPhase, out[4] = belowRight, out[5] = 0.0f;
                   out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
                   out[9] = validity;
-                  return validity != 0.0f;
               });
+}
+
+void buildMesh(const ScanFrameStore &frame, const MeshSettings &settings, FrameMesh &mesh) {
+    if (frame.frameKind == XyzmFrame)
+        buildCoordinateMesh(frame, settings, mesh);
+    else
+        buildPhaseMesh(frame, settings, mesh);
 }

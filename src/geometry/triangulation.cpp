@@ -66,6 +66,8 @@ QVector3D ScanFrameStore::triangulateAveraged(float u, float v) const {
 }
 
 void ScanFrameStore::computeCoordinatesFromPhase() {
+    if (!xyz)
+        xyz.reset(new float[3 * static_cast<size_t>(pixelCount)]);
     std::memset(xyz.get(), 0, sizeof(float) * 3 * static_cast<size_t>(pixelCount));
     for (int y = 0; y < height; ++y) {
         const int64_t rowStart = static_cast<int64_t>(y) * width;

@@ -135,9 +135,7 @@ void Frame::save(const QString &path) {
     {
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(m_mutex);
-        written = ending == QLatin1String("xyzm") ? saveXYZMFile(*m_store, path, &error, nullptr)
-                  : ending == QLatin1String("pt") ? savePtFile(*m_store, path, &error)
-                                                  : savePlyFile(*m_store, path, &error);
+        written = FrameFiles::saveFrame(path, *m_store, MeshSettings(), &error);
     }
     // Only a finished frame refuses a writer; every other failure is the disk's.
     if (!written && ending == QLatin1String("pt") && m_store->frameKind == XyzmFrame)

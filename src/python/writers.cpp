@@ -60,16 +60,13 @@ void writeSample(const QString &path, const QString &sceneName, int32_t width, i
     requireFrameSize(width, height);
     if (frames < 1 || !(rate > 0.0f) || !std::isfinite(rate))
         throw py::value_error("frames takes a count of at least 1 and rate a rate above 0");
-    const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending != QLatin1String("pt") && ending != QLatin1String("xyzm") && ending != QLatin1String("ptv"))
+    if (!writesSampleEnding(QFileInfo(path).suffix().toLower()))
         throw py::value_error((path + ": the name must end in .pt, .xyzm or .ptv").toStdString());
     QString error;
     bool written = false;
     {
         py::gil_scoped_release release;
-        written = ending == QLatin1String("ptv")
-                      ? writeSampleSequence(path, width, height, frames, rate, &error, scene)
-                      : writeSampleFile(path, width, height, &error, scene);
+        written = writeSample(path, width, height, frames, rate, &error, scene);
     }
     if (!written)
         raiseWriteError(path, error);

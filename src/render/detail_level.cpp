@@ -20,9 +20,9 @@ int DetailLevel::screenStride(const ScanFrameStore &store, const ViewState &stat
         return 1;
     // The size of one frame pixel at the depth of the frame's centre, and the picture pixels one unit
     // there covers, measured with the picture's own matrices.
-    const QVector3D centre = store.centerOfMass;
+    const QVector3D centre = state.framing.centre;
     const float pixelSize = footprintPerDepth(store) * centre.z();
-    const ViewMatrices m = viewMatrices(store, state, picture);
+    const ViewMatrices m = viewMatrices(state, picture);
     const QMatrix4x4 toClip = m.projection * m.view;
     const QVector3D drawn = m.model.map(centre);
     const QVector3D a = toClip.map(drawn), b = toClip.map(drawn + QVector3D(pixelSize, 0.0f, 0.0f));

@@ -15,14 +15,13 @@ class DetailLevel {
     static constexpr int kCoarsest = 8;
 
     // The stride at which neighbouring samples land about one screen pixel apart: frame pixels per
-    // picture pixel at the depth of the frame's centre, rounded down to a power of two up to 8. A
+    // picture pixel at the depth of the framing's centre, rounded down to a power of two up to 8. A
     // picture as large as the frame or larger is always drawn at stride 1.
     static int screenStride(const ScanFrameStore &store, const ViewState &state, QSize picture);
 
     // Automatic follows the screen and the clock while the picture moves; Full always draws every
     // pixel.
     void setAutomatic(bool on);
-    bool isAutomatic() const { return m_automatic; }
 
     // The stride of the next picture: 1 when still; while moving (playing, turning, panning,
     // zooming) the screen's stride, doubled when pictures took longer than `budgetMs` (the file's

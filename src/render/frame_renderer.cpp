@@ -1,5 +1,6 @@
 #include "render/frame_renderer.h"
 
+#include "data/frame_mesh.h"
 #include "data/scan_frame_store.h"
 #include "render/gl_functions.h"
 
@@ -18,8 +19,6 @@ namespace {
 
 // The background where no surface is drawn.
 constexpr float kBackground = 0.08f;
-
-enum MeshType { Shaded = 0, Wireframe = 1, PointCloud = 2 };
 
 // "4.5 (Compatibility Profile) Mesa 22.3.6" or "OpenGL ES 3.2 Mesa ...": the version and whether it
 // is OpenGL ES.
@@ -179,11 +178,12 @@ bool FrameRenderer::initialize(QString *error) {
     return true;
 }
 
-bool FrameRenderer::upload(const ScanFrameStore &store, QString *error) {
+bool FrameRenderer::upload(const FrameMesh &mesh, const QString &name, QString *error) {
     if (!m_program)
         return true;
-    const int vertexBytes = glBufferBytes(store.vertexData.size(), sizeof(float));
-    const int indexBytes = glBufferBytes(store.indexData.size(), sizeof(uint32_t));
+    m_meshStride = mesh.settings.stride;
+    const int vertexBytes = glBufferBytes(mesh.vertexData.size(), sizeof(float));
+    const int indexBytes = glBufferBytes(mesh.indexData.size(), sizeof(uint32_t));
     const bool fits = vertexBytes >= 0 && indexBytes >= 0;
     glBindVertexArray(m_vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, m_vertexBuffer);
@@ -196,32 +196,32 @@ bool FrameRenderer::upload(const ScanFrameStore &store, QString *error) {
             held = bytes;
         }
     };
-    send(GL_ARRAY_BUFFER, m_vertexBytes, fits ? vertexBytes : 0, fits ? store.vertexData.data() : nullptr);
+    send(GL_ARRAY_BUFFER, m_vertexBytes, fits ? vertexBytes : 0, fits ? mesh.vertexData.data() : nullptr);
     send(GL_ELEMENT_ARRAY_BUFFER, m_indexBytes, fits ? indexBytes : 0,
-         fits ? store.indexData.data() : nullptr);
+         fits ? mesh.indexData.data() : nullptr);
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    m_indexCount = fits ? static_cast<int>(store.indexData.size()) : 0;
+    m_indexCount = fits ? static_cast<int>(mesh.indexData.size()) : 0;
     if (fits)
         return true;
-    const double mib = static_cast<double>(store.vertexData.size() * sizeof(float) +
-                                           store.indexData.size() * sizeof(uint32_t)) /
+    const double mib = static_cast<double>(mesh.vertexData.size() * sizeof(float) +
+                                           mesh.indexData.size() * sizeof(uint32_t)) /
                        1048576.0;
     const QString text =
         QStringLiteral("Could not draw %1: its %2 MiB of vertices and triangles do not fit GL "
                        "buffers of at most 2 GiB each")
-            .arg(store.fileName, QString::number(mib, 'f', 0));
+            .arg(name, QString::number(mib, 'f', 0));
     qDebug().noquote() << text;
     if (error)
         *error = text;
     return false;
 }
 
-void FrameRenderer::draw(const ScanFrameStore &store, const ViewState &state, QSize size) {
+void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QSize size) {
     glViewport(0, 0, size.width(), size.height());
     glClearColor(kBackground, kBackground, kBackground, state.transparentBackground ? 0.0f : 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    m_matrices = viewMatrices(store, state, size);
+    m_matrices = viewMatrices(state, size);
     if (!m_program)
         return;
     glUseProgram(m_program);
@@ -233,31 +233,31 @@ void FrameRenderer::draw(const ScanFrameStore &store, const ViewState &state, QS
     setUniform(p, "u_projectionMatrix", m_matrices.projection);
     setUniform(p, "u_viewMatrix", m_matrices.view);
     setUniform(p, "u_modelMatrix", m_matrices.model);
-    setUniform(p, "materialType", static_cast<int>(store.materialType));
+    setUniform(p, "materialType", static_cast<int>(state.materialType));
     setUniform(p, "u_lightIntensity", state.lightIntensity);
-    setUniform(p, "u_materialColor", store.materialColor);
+    setUniform(p, "u_materialColor", state.materialColor);
     setUniform(p, "u_shouldMirrorGeo", state.mirrored ? 1 : 0);
-    setUniform(p, "u_boundingBoxMin", store.boundingBoxMin);
-    setUniform(p, "u_boundingBoxMax", store.boundingBoxMax);
-    setUniform(p, "u_centerOfMass", store.centerOfMass);
+    setUniform(p, "u_boundingBoxMin", state.framing.boxMin);
+    setUniform(p, "u_boundingBoxMax", state.framing.boxMax);
+    setUniform(p, "u_centerOfMass", state.framing.centre);
     setUniform(p, "u_cameraOrigin", state.cameraOrigin);
     setUniform(p, "u_colorZrange", state.colorZrange);
     setUniform(p, "u_cameraDistanceScaling", 1.0f);
-    setUniform(p, "m_Ap", store.m_Ap);
-    setUniform(p, "m_Ac", store.m_Ac);
-    setUniform(p, "m_Tp", store.m_Tp);
-    setUniform(p, "m_Tc", store.m_Tc);
-    setUniform(p, "m_isCaptured", static_cast<float>(store.frameKind));
+    setUniform(p, "m_Ap", frame.m_Ap);
+    setUniform(p, "m_Ac", frame.m_Ac);
+    setUniform(p, "m_Tp", frame.m_Tp);
+    setUniform(p, "m_Tc", frame.m_Tc);
+    setUniform(p, "m_isCaptured", static_cast<float>(frame.frameKind));
     setUniform(p, "u_percentageMirrored", state.mirrorBlend);
-    setUniform(p, "u_meshStride", static_cast<float>(store.meshStride));
+    setUniform(p, "u_meshStride", static_cast<float>(m_meshStride));
 
     glShadeModel(GL_SMOOTH);
-    if (store.meshType == Shaded)
+    if (state.meshType == Shaded)
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    else if (store.meshType == Wireframe)
+    else if (state.meshType == Wireframe)
         glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     glBindVertexArray(m_vertexArray);
-    glDrawElements(store.meshType == PointCloud ? GL_POINTS : GL_TRIANGLES, m_indexCount, GL_UNSIGNED_INT,
+    glDrawElements(state.meshType == PointCloud ? GL_POINTS : GL_TRIANGLES, m_indexCount, GL_UNSIGNED_INT,
                    nullptr);
     glBindVertexArray(0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);

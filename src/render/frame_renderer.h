@@ -10,6 +10,7 @@
 #include <cstdint>
 
 class ScanFrameStore;
+struct FrameMesh;
 
 // Bytes of `count` elements of `elementBytes` each as one GL buffer takes them (an int), or -1 when
 // they do not fit.
@@ -33,14 +34,15 @@ class FrameRenderer {
     // compile or link; draw() then clears to the background alone.
     bool initialize(QString *error);
     bool isReady() const { return m_program != 0; }
-    // Sends the store's mesh arrays to the GPU, reusing the buffers' storage when the size is
-    // unchanged. Arrays beyond what one GL buffer takes are refused with a message naming the file;
-    // nothing is drawn then until the next upload, rather than the last frame's arrays under this
-    // frame's calibration.
-    bool upload(const ScanFrameStore &store, QString *error);
-    // Clears the bound framebuffer and draws the uploaded frame into a viewport of `size` pixels.
-    // The GL state is left as a QPainter on the same framebuffer expects it.
-    void draw(const ScanFrameStore &store, const ViewState &state, QSize size);
+    // Sends a frame's mesh arrays to the GPU, reusing the buffers' storage when the size is
+    // unchanged. Arrays beyond what one GL buffer takes are refused with a message naming the file
+    // `name`; nothing is drawn then until the next upload, rather than the last frame's arrays under
+    // this frame's calibration.
+    bool upload(const FrameMesh &mesh, const QString &name, QString *error);
+    // Clears the bound framebuffer and draws the uploaded mesh of `frame` (whose calibration a raw
+    // frame is triangulated with) into a viewport of `size` pixels. The GL state is left as a
+    // QPainter on the same framebuffer expects it.
+    void draw(const ScanFrameStore &frame, const ViewState &state, QSize size);
     // Waits until what was drawn is in the framebuffer.
     void finish() const;
     // The matrices of the last draw.
@@ -65,5 +67,6 @@ class FrameRenderer {
     int64_t m_vertexBytes = 0;
     int64_t m_indexBytes = 0;
     int m_indexCount = 0;
+    int m_meshStride = 1;
     ViewMatrices m_matrices;
 };

@@ -1,6 +1,6 @@
 #include "render/scene_numbers.h"
 
-#include "data/scan_frame_store.h"
+#include "render/view_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,8 @@ int decimalsForSpan(double span) {
     return std::clamp(3 - static_cast<int>(std::floor(std::log10(span))), 0, 6);
 }
 
-int sceneDecimals(const ScanFrameStore &store) {
-    const QVector3D size = store.boundingBoxSize;
+int sceneDecimals(const Framing &framing) {
+    const QVector3D size = framing.boxSize;
     return decimalsForSpan(std::max({std::fabs(size.x()), std::fabs(size.y()), std::fabs(size.z())}));
 }
 

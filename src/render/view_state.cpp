@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
-ViewMatrices viewMatrices(const ScanFrameStore &store, const ViewState &state, QSize size) {
-    const QVector3D c = store.centerOfMass;
+Framing Framing::of(const ScanFrameStore &frame) {
+    return {frame.boundingBoxMin, frame.boundingBoxMax, frame.boundingBoxSize, frame.centerOfMass};
+}
+
+ViewMatrices viewMatrices(const ViewState &state, QSize size) {
+    const QVector3D c = state.framing.centre;
     ViewMatrices m;
     m.projection.perspective(45.0f, static_cast<float>(size.width()) / static_cast<float>(size.height()),
                              0.1f, 10000.0f);
@@ -20,22 +24,30 @@ ViewMatrices viewMatrices(const ScanFrameStore &store, const ViewState &state, Q
     return m;
 }
 
-QVector3D cameraOriginFor(const ScanFrameStore &store) {
-    const QVector3D extent = store.boundingBoxSize;
-    const QVector3D c = store.centerOfMass;
+void frameOn(const ScanFrameStore &frame, ViewState &state) {
+    state.framing = Framing::of(frame);
+    const QVector3D extent = state.framing.boxSize;
+    const QVector3D c = state.framing.centre;
     const float t = static_cast<float>(std::tan(M_PI / 8.0));
     const float d = static_cast<float>(std::max(extent.y() * 0.5 / t, extent.x() * 0.5 / t));
-    return QVector3D(c.x(), c.y(), static_cast<float>(static_cast<double>(c.z()) - d));
+    state.cameraOrigin = QVector3D(c.x(), c.y(), static_cast<float>(static_cast<double>(c.z()) - d));
 }
 
-void takeFirstDepthRange(ScanFrameStore &store, ViewState &state) {
-    if (store.depthRangeTaken)
+void takeFirstDepthRange(ViewState &state) {
+    if (state.depthRangeTaken)
         return;
-    state.colorZrange.setX(store.boundingBoxMin.z());
-    state.colorZrange.setY(store.boundingBoxMax.z());
-    store.depthRangeTaken = true;
+    state.colorZrange.setX(state.framing.boxMin.z());
+    state.colorZrange.setY(state.framing.boxMax.z());
+    state.depthRangeTaken = true;
 }
 
 float lightForSlider(int value) {
     return static_cast<float>(value / 100.0) * 10.0f;
+}
+
+float mirrorBlend(bool towardsMirrored, int64_t elapsedMs) {
+    const float t = std::clamp(
+        static_cast<float>(static_cast<double>(elapsedMs) / static_cast<double>(kMirrorMilliseconds)), 0.0f,
+        1.0f);
+    return towardsMirrored ? t : 1.0f - t;
 }

@@ -4,12 +4,35 @@
 #include <QSize>
 #include <QVector3D>
 
+#include <cstdint>
+
 class ScanFrameStore;
 
-// Everything a picture depends on besides the frame: where the eye is, how the model is turned and
-// moved, the light, the depth range of the colour ramps and the mirror blend. The window's view
-// changes it from the mouse and the keyboard; the tool sets it from its options.
+// How the surface is drawn and how it is coloured; the codes of the window's lists.
+enum MeshType : int32_t { Shaded = 0, Wireframe = 1, PointCloud = 2 };
+enum MaterialType : int32_t { Solid = 0, Texture = 1, Depth = 2, Jet = 3, Magma = 4, Viridis = 5 };
+
+// The box and centre the camera is placed from, which the vertex program's spike cut reads too: the
+// statistics of the frame the view was framed on. A sequence keeps its first frame's while it plays,
+// so the camera holds still.
+struct Framing {
+    QVector3D boxMin;
+    QVector3D boxMax;
+    QVector3D boxSize;
+    QVector3D centre;
+
+    static Framing of(const ScanFrameStore &frame);
+};
+
+// Everything a picture depends on besides the frame: the style and colouring, the framing, where the
+// eye is, how the model is turned and moved, the light, the depth range of the colour ramps and the
+// mirror blend. The window's view changes it from the mouse and the keyboard; the tool sets it from
+// its options.
 struct ViewState {
+    int32_t meshType = Shaded;
+    int32_t materialType = Solid;
+    QVector3D materialColor{1.0f, 220.0f / 255.0f, 165.0f / 255.0f};
+    Framing framing;
     // Degrees about the x, y and z axes, each kept within (-360, 360).
     QVector3D rotation;
     // Pan in x and y, zoom in z.
@@ -25,6 +48,8 @@ struct ViewState {
     bool mirrored = false;
     // Clears to no colour at all where no surface is drawn, so a picture can lie on any page.
     bool transparentBackground = false;
+    // The ramps take the depth range of the first frame shown; later frames keep it.
+    bool depthRangeTaken = false;
 };
 
 // The three matrices of one picture, kept so that picks and overlays use those of the picture shown.
@@ -35,17 +60,23 @@ struct ViewMatrices {
 };
 
 // The matrices for a picture of `size` pixels: a 45 degree perspective, the eye looking at the
-// centre of mass, and the model turned about that centre (shown turned by -90 degrees about the
-// viewing axis at rest) and then moved.
-ViewMatrices viewMatrices(const ScanFrameStore &store, const ViewState &state, QSize size);
+// centre of the framing, and the model turned about that centre (shown turned by -90 degrees about
+// the viewing axis at rest) and then moved.
+ViewMatrices viewMatrices(const ViewState &state, QSize size);
 
-// The eye on the axis through the frame's centre of mass, where the larger extent of its box fills
-// the 45 degree field of view.
-QVector3D cameraOriginFor(const ScanFrameStore &store);
+// Places the camera on `frame`: the framing becomes the frame's statistics, and the eye stands on the
+// axis through its centre of mass, where the larger extent of its box fills the 45 degree field of
+// view.
+void frameOn(const ScanFrameStore &frame, ViewState &state);
 
-// The ramps take the depth range of the first frame a store shows; later frames keep the range, so
+// The ramps take the depth range of the first framing a view shows; later frames keep the range, so
 // the colours of a sequence hold still and the user's slider settings stay.
-void takeFirstDepthRange(ScanFrameStore &store, ViewState &state);
+void takeFirstDepthRange(ViewState &state);
+
+// How long the mirror animation takes to turn the model over.
+constexpr int kMirrorMilliseconds = 670;
+// The mirror blend `elapsedMs` after a toggle: 0 as loaded, 1 mirrored, never beyond either.
+float mirrorBlend(bool towardsMirrored, int64_t elapsedMs);
 
 // Light slider value (0 to 100) to the light factor.
 float lightForSlider(int value);

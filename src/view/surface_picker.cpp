@@ -2,12 +2,14 @@
 
 #include "geometry/measured_point.h"
 #include "render/scene_numbers.h"
+#include "render/view_state.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
 #include <array>
 #include <cmath>
+#include <limits>
 
 void SurfacePicker::add(const QPoint &pixel, const ScanFrameStore &store) {
     if (m_picks.size() >= 2)
@@ -119,4 +121,44 @@ std::optional<QVector3D> SurfacePicker::unproject(QPointF position, float depth,
         return std::nullopt;
     return toModel.map(
         QVector3D(static_cast<float>(eyeX), static_cast<float>(eyeY), static_cast<float>(eyeZ)));
+}
+
+std::optional<QVector3D> SurfacePicker::modelPointNear(QPoint at, const QRect &block, const float *depths,
+                                                       QSize framebuffer, const ViewMatrices &matrices,
+                                                       const ViewState &state) {
+    QPoint nearest;
+    float depth = 1.0f;
+    int nearestDistance = std::numeric_limits<int>::max();
+    for (int row = 0; row < block.height(); ++row) {
+        for (int column = 0; column < block.width(); ++column) {
+            const float d = depths[static_cast<size_t>(row * block.width() + column)];
+            // Rows come bottom up from GL.
+            const QPoint texel(block.left() + column, block.bottom() - row);
+            const int distance = (texel - at).manhattanLength();
+            if (d < 1.0f && distance < nearestDistance) {
+                nearestDistance = distance;
+                nearest = texel;
+                depth = d;
+            }
+        }
+    }
+    std::optional<QVector3D> drawn =
+        unproject(QPointF(nearest), depth, framebuffer, matrices.projection, matrices.view, matrices.model);
+    // The mirror blend turns depths about the centre's depth; half way through every depth is the same.
+    const float p = state.mirrorBlend, c = state.framing.centre.z();
+    if (!drawn || std::fabs(1.0f - 2.0f * p) <= 0.05f)
+        return std::nullopt;
+    drawn->setZ((drawn->z() - 2.0f * p * c) / (1.0f - 2.0f * p));
+    return drawn;
+}
+
+std::optional<QPointF> SurfacePicker::screenPoint(const QVector3D &point, const ViewMatrices &matrices,
+                                                  const ViewState &state, QSize size) {
+    const float p = state.mirrorBlend, c = state.framing.centre.z();
+    const QVector4D drawn(point.x(), point.y(), p * (2.0f * c - point.z()) + (1.0f - p) * point.z(), 1.0f);
+    const QVector4D clip = matrices.projection * matrices.view * matrices.model * drawn;
+    if (!(clip.w() > 0.0f))
+        return std::nullopt;
+    return QPointF((clip.x() / clip.w() + 1.0f) / 2.0f * size.width(),
+                   (1.0f - clip.y() / clip.w()) / 2.0f * size.height());
 }

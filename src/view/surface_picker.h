@@ -12,7 +12,10 @@
 #include <vector>
 
 class QPainter;
+class QRect;
 class ScanFrameStore;
+struct ViewMatrices;
+struct ViewState;
 
 // Up to two points picked on the surface. Each is held as the frame pixel that measured it, so a
 // pick follows its pixel from frame to frame of a sequence; its point always comes from the frame's
@@ -49,6 +52,17 @@ class SurfacePicker {
     static std::optional<QVector3D> unproject(QPointF position, float depth, QSize framebuffer,
                                               const QMatrix4x4 &projection, const QMatrix4x4 &view,
                                               const QMatrix4x4 &model);
+
+    // The model point drawn nearest `at` (framebuffer pixels, y down) among `depths`, the depth buffer
+    // of `block` read back (rows bottom up, as GL gives them), unprojected with the matrices of the
+    // paint and the mirror blend of `state` undone. Empty where nothing is drawn in the block, or
+    // half way through the mirror animation, where every depth is the same.
+    static std::optional<QVector3D> modelPointNear(QPoint at, const QRect &block, const float *depths,
+                                                   QSize framebuffer, const ViewMatrices &matrices,
+                                                   const ViewState &state);
+    // Where a picture of `size` shows a model point, with the mirror blend of `state` applied.
+    static std::optional<QPointF> screenPoint(const QVector3D &point, const ViewMatrices &matrices,
+                                              const ViewState &state, QSize size);
 
   private:
     std::vector<Pick> m_picks;

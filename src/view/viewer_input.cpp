@@ -1,6 +1,5 @@
 // Mouse and keyboard of the 3D view: drags turn, pan or zoom the model by the chosen control
 // method, letter keys switch the drawing and colouring styles.
-#include "data/scan_frame_store.h"
 #include "view/viewer_gl_widget.h"
 
 #include <QAbstractSpinBox>
@@ -117,7 +116,7 @@ void ViewerGLWidget::wheelEvent(QWheelEvent *event) {
     if (m_wheelStep <= 0.0 || notches == 0.0)
         return;
     // Where a drag has taken the model's centre past the eye, steps are those of the framing distance.
-    const float framed = m_store.centerOfMass.z() - m_state.cameraOrigin.z();
+    const float framed = m_state.framing.centre.z() - m_state.cameraOrigin.z();
     const float distance = framed + m_state.translation.z();
     const double nearer =
         (distance > 0.0f ? distance : framed) * (1.0 - std::pow(1.0 - m_wheelStep, notches));
@@ -149,7 +148,7 @@ void ViewerGLWidget::answerKeys() {
     key("C", [=] { material(Solid); });
     key("T", [=] { material(Texture); });
     key("D", [=] {
-        const int current = m_store.materialType;
+        const int current = m_state.materialType;
         material(current == Depth ? Jet : current == Jet ? Magma : current == Magma ? Viridis : Depth);
     });
     key("S", [=] { mesh(Shaded); });

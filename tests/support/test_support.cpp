@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "data/file_info_rows.h"
+#include "data/frame_mesh.h"
 
 #include <QFile>
 #include <QtGlobal>
@@ -46,7 +47,7 @@ void showSmallFrame(ScanFrameStore &store) {
         std::fill(&store.rgbTexture[3 * i], &store.rgbTexture[3 * i] + 3, uint8_t(128));
         store.monoTexture[i] = uint8_t(i + 1);
     }
-    store.buildCoordinateMesh();
+    store.computeCoordinateStatistics();
 }
 
 QByteArray storeSnapshot(const ScanFrameStore &store) {
@@ -56,13 +57,10 @@ QByteArray storeSnapshot(const ScanFrameStore &store) {
     auto of = [&raw](const auto &value) { return raw(&value, sizeof value); };
     const size_t n = size_t(store.pixelCount);
     return of(store.width) + of(store.height) + of(store.pixelCount) + of(store.frameKind) +
-           of(store.colorTexture) + of(store.mosaicCode) + of(store.validCoordinateCount) +
-           of(store.cameraProjection) + of(store.projectorProjection) + raw(store.m_Ac.constData(), 36) +
-           of(store.boundingBoxMin) + of(store.centerOfMass) + raw(store.xyz.get(), 12 * n) +
-           raw(store.phase.get(), 4 * n) + raw(store.rgbTexture.get(), 3 * n) +
-           raw(store.monoTexture.get(), n) + raw(store.mask.get(), n) +
-           raw(store.vertexData.data(), 4 * store.vertexData.size()) +
-           raw(store.indexData.data(), 4 * store.indexData.size());
+           of(store.colorTexture) + of(store.mosaicCode) + of(store.cameraProjection) +
+           of(store.projectorProjection) + raw(store.m_Ac.constData(), 36) + of(store.boundingBoxMin) +
+           of(store.centerOfMass) + raw(store.xyz.get(), 12 * n) + raw(store.phase.get(), 4 * n) +
+           raw(store.rgbTexture.get(), 3 * n) + raw(store.monoTexture.get(), n) + raw(store.mask.get(), n);
 }
 
 QByteArray bufferAddresses(const ScanFrameStore &store) {
@@ -71,18 +69,17 @@ QByteArray bufferAddresses(const ScanFrameStore &store) {
     return QByteArray(reinterpret_cast<const char *>(buffers), int(sizeof buffers));
 }
 
-const char *drawableFrameFault(const ScanFrameStore &store) {
+const char *drawableFrameFault(const ScanFrameStore &store, const FrameMesh &mesh) {
     if (store.width < 1 || store.height < 1 || int64_t(store.width) * store.height != store.pixelCount)
         return "frame size off";
-    if (!store.xyz || !store.rgbTexture || !store.mask)
+    if ((!store.xyz && store.frameKind == XyzmFrame) || (!store.phase && store.frameKind != XyzmFrame) ||
+        !store.rgbTexture || !store.mask)
         return "frame buffer missing";
-    if (store.vertexData.size() != 10 * size_t(store.pixelCount) || store.indexData.size() % 3 != 0)
+    if (mesh.vertexData.size() != 10 * size_t(store.pixelCount) || mesh.indexData.size() % 3 != 0)
         return "mesh array sizes off";
-    if (std::any_of(store.indexData.begin(), store.indexData.end(),
+    if (std::any_of(mesh.indexData.begin(), mesh.indexData.end(),
                     [&store](uint32_t i) { return i >= uint32_t(store.pixelCount); }))
         return "triangle index outside the frame";
-    if (store.validCoordinateCount < 0 || store.validCoordinateCount > store.pixelCount)
-        return "valid coordinate count outside the frame";
     for (const QVector3D &p : {store.centerOfMass, store.boundingBoxMin, store.boundingBoxMax})
         if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z()))
             return "framing estimates not finite";

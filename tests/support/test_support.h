@@ -19,14 +19,15 @@ void resizeStore(ScanFrameStore &store, int width, int height);
 // Camera rows (1 0 0 0) (0 1 0 0) (0 0 1 0) and projector rows (1 0 0 0) (0 1 0 -100) (0 0 1 0).
 void setSimpleCalibration(ScanFrameStore &store);
 
-// The frame on screen before a file is opened: 4 x 3, every pixel measured, with its mesh.
+// The frame on screen before a file is opened: 4 x 3, every pixel measured, with its statistics.
 void showSmallFrame(ScanFrameStore &store);
 
-// Everything a failed load must leave as it was: the frame, its calibration, statistics and mesh.
+// Everything a failed load must leave as it was: the frame, its calibration and statistics.
 QByteArray storeSnapshot(const ScanFrameStore &store);
 // Where the frame buffers live; a refused file must not even swap them.
 QByteArray bufferAddresses(const ScanFrameStore &store);
 
-// Why the view cannot draw the frame in the store (size, buffers, mesh, framing, an information table
-// of finite facts), or nullptr.
-const char *drawableFrameFault(const ScanFrameStore &store);
+struct FrameMesh;
+// Why the view cannot draw the frame in the store with its mesh (size, buffers, mesh, framing, an
+// information table of finite facts), or nullptr.
+const char *drawableFrameFault(const ScanFrameStore &store, const FrameMesh &mesh);
