@@ -2,11 +2,11 @@
 // and the memory floor of a tick (a plain copy of the bytes it must read and write), so each
 // step shows how close it runs to the machine's memory speed.
 #include "data/demosaicer.h"
+#include "data/frame_mesh.h"
 #include "data/frame_source.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
-#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
 #include "sequence/frame_sequence.h"

@@ -4,7 +4,7 @@
 // libFuzzer sees it, the input as a file the readers can open, and the checks that a refused file
 // left the shown frame alone and that an accepted one gave a frame the view can draw.
 
-#include "geometry/mesh_builder.h"
+#include "data/frame_mesh.h"
 #include "test_support.h"
 
 #include <QByteArray>

@@ -1,12 +1,12 @@
 #include "broken_files.h"
 
 #include "data/binary_file.h"
+#include "data/frame_mesh.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/ptv_reader.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
-#include "geometry/mesh_builder.h"
 #include "sample/sample_files.h"
 
 #include <QSize>

@@ -1,6 +1,6 @@
 // The renderer drawing into a headless context: no display, no window, no widget.
+#include "data/frame_mesh.h"
 #include "drawn_frames.h"
-#include "geometry/mesh_builder.h"
 #include "render/color_legend.h"
 #include "render/detail_level.h"
 #include "render/frame_renderer.h"

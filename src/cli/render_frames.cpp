@@ -2,7 +2,7 @@
 
 #include "cli/render_options.h"
 #include "data/binary_file.h"
-#include "geometry/mesh_builder.h"
+#include "data/frame_mesh.h"
 #include "render/detail_level.h"
 #include "video/video_writer.h"
 

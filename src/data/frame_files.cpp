@@ -1,13 +1,13 @@
 #include "data/frame_files.h"
 
 #include "data/binary_file.h"
+#include "data/frame_mesh.h"
 #include "data/frame_pipeline.h"
 #include "data/frame_source.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
-#include "geometry/mesh_builder.h"
 
 #include <QFileInfo>
 

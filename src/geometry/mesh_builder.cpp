@@ -1,4 +1,4 @@
-#include "geometry/mesh_builder.h"
+#include "data/frame_mesh.h"
 
 #include "data/finite_points.h"
 #include "data/scan_frame_store.h"

@@ -3,9 +3,9 @@
 #include "view/viewer_log.h"
 
 #include "data/binary_file.h"
+#include "data/frame_mesh.h"
 #include "data/scan_frame_store.h"
 #include "geometry/measured_point.h"
-#include "geometry/mesh_builder.h"
 #include "render/scene_numbers.h"
 
 #include <QPainter>
