@@ -339,6 +339,28 @@ class TestGeometry : public QObject {
             }
         }
     }
+
+    // A corner that is not a number, whichever coordinate it lacks, makes a jump of both
+    // triangles it belongs to (corners top-left, right, below, below-right); the cell's other stays.
+    void depthJumpsTakeCornersWithoutNumbers() {
+        ScanFrameStore store; // a camera of unit focal length at the origin
+        store.frameKind = PtFrame;
+        setSimpleCalibration(store);
+        const DepthJumpRule rule(store, DepthJumpRule::kDefaultFactor, 1);
+        const int jumps[4] = {3, 2, 1, 3};
+        for (int corner = 0; corner < 4; ++corner)
+            for (int lacks = -1; lacks < 3; ++lacks) {
+                RowPoints rows[2] = {{{0, 1}, {0, 0}, {10, 10}}, {{0, 1}, {1, 1}, {10, 10}}};
+                RowPoints &row = rows[corner / 2];
+                if (lacks >= 0)
+                    (lacks == 0 ? row.x : lacks == 1 ? row.y : row.z)[corner % 2] = NAN;
+                uint8_t verdict = 0;
+                rule.markJumps(rows[0], rows[1], 2, &verdict);
+                const QString where = QString("corner %1 lacking %2: ").arg(corner).arg(lacks);
+                QCOMPARE(where + QString::number(verdict),
+                         where + QString::number(lacks < 0 ? 0 : jumps[corner]));
+            }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestGeometry)

@@ -80,14 +80,18 @@ __attribute__((target_clones("avx2", "default"))) void markRow(const float *tx, 
         const float ir = squared(tx[c] - bx[c], ty[c] - by[c], tz[c] - bz[c]);
         const float td = squared(tx[c + 1] - bx[c + 1], ty[c + 1] - by[c + 1], tz[c + 1] - bz[c + 1]);
         const float id = squared(tx[c] - bx[c + 1], ty[c] - by[c + 1], tz[c] - bz[c + 1]);
-        const float nearLower = std::min(std::min(tz[c], bz[c]), bz[c + 1]);
-        const float nearUpper = std::min(std::min(tz[c], bz[c + 1]), tz[c + 1]);
-        const float longLower = std::max(std::max(ir, rd), id);
-        const float longUpper = std::max(std::max(id, td), it);
-        // Written so that a corner at or behind the camera, or any NaN, counts as a jump; no branch, so
-        // that the loop runs in vector registers.
-        const int keepLower = (nearLower > 0.0f) & (longLower <= limit * nearLower * nearLower);
-        const int keepUpper = (nearUpper > 0.0f) & (longUpper <= limit * nearUpper * nearUpper);
+        const float di = tz[c], dt = tz[c + 1], dr = bz[c], dd = bz[c + 1];
+        const float nearLower = std::min(std::min(di, dr), dd);
+        const float nearUpper = std::min(std::min(di, dd), dt);
+        const float boundLower = limit * nearLower * nearLower, boundUpper = limit * nearUpper * nearUpper;
+        // Every corner in front of the camera and every edge within the allowance, each its own
+        // comparison, which a NaN fails: a NaN anywhere counts as a jump (a minimum or maximum
+        // would pass one over). No branch, so that the loop runs in vector registers.
+        const int ahead = (di > 0.0f) & (dd > 0.0f);
+        const int keepLower =
+            ahead & (dr > 0.0f) & (ir <= boundLower) & (rd <= boundLower) & (id <= boundLower);
+        const int keepUpper =
+            ahead & (dt > 0.0f) & (id <= boundUpper) & (td <= boundUpper) & (it <= boundUpper);
         jumps[c] = uint8_t((keepLower ^ 1) | ((keepUpper ^ 1) << 1));
     }
 }
