@@ -250,7 +250,7 @@ int runRender(const QStringList &arguments, char *program) {
         if (frame == span.first) {
             next.frameKind == XyzmFrame ? next.computeCoordinateStatistics() : next.computePhaseStatistics();
             ViewState framed = view;
-            framed.cameraOrigin = cameraOriginFor(next);
+            frameView(next, framed);
             stride = DetailLevel::screenStride(next, framed, picture);
         }
         if (next.frameKind == XyzmFrame)
@@ -312,7 +312,7 @@ int runRender(const QStringList &arguments, char *program) {
             }
         }
         // The camera and the colours are placed as the viewer places them for the frame it shows.
-        view.cameraOrigin = cameraOriginFor(store);
+        frameView(store, view);
         takeFirstDepthRange(store, view);
         const QString path = out.pathFor(frame);
         bool drawn = renderer.upload(store, reason);

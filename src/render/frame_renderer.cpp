@@ -240,9 +240,8 @@ void FrameRenderer::draw(const ScanFrameStore &store, const ViewState &state, QS
     setUniform(p, "u_boundingBoxMin", store.boundingBoxMin);
     setUniform(p, "u_boundingBoxMax", store.boundingBoxMax);
     setUniform(p, "u_centerOfMass", store.centerOfMass);
-    setUniform(p, "u_cameraOrigin", state.cameraOrigin);
+    setUniform(p, "u_lightPosition", lightPosition(store, state));
     setUniform(p, "u_colorZrange", state.colorZrange);
-    setUniform(p, "u_cameraDistanceScaling", 1.0f);
     setUniform(p, "m_Ap", store.m_Ap);
     setUniform(p, "m_Ac", store.m_Ac);
     setUniform(p, "m_Tp", store.m_Tp);

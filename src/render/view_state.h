@@ -15,6 +15,10 @@ struct ViewState {
     // Pan in x and y, zoom in z.
     QVector3D translation;
     QVector3D cameraOrigin;
+    // The turn from the frame's axes to those of the camera that measured it (frameCamera), applied
+    // about the centre before everything else, so that the eye looks at the frame as that camera did
+    // wherever the frame's coordinates put it. The identity for a frame in its camera's coordinates.
+    QMatrix4x4 scannerTurn;
     // Low end (depth value 1) and high end (depth value 0) of the ramps; z is always 0.
     QVector3D colorZrange;
     // Diffuse light factor, 0 to 10; 0 shows the base colour unlit.
@@ -35,13 +39,18 @@ struct ViewMatrices {
 };
 
 // The matrices for a picture of `size` pixels: a 45 degree perspective, the eye looking at the
-// centre of mass, and the model turned about that centre (shown turned by -90 degrees about the
-// viewing axis at rest) and then moved.
+// centre of mass, and the model turned about that centre (to its camera's axes, then shown turned by
+// -90 degrees about the viewing axis at rest) and then moved.
 ViewMatrices viewMatrices(const ScanFrameStore &store, const ViewState &state, QSize size);
 
-// The eye on the axis through the frame's centre of mass, where the larger extent of its box fills
-// the 45 degree field of view.
-QVector3D cameraOriginFor(const ScanFrameStore &store);
+// Frames the frame in the store: the turn to its camera's axes, and the eye on the axis through the
+// centre of mass where the larger extent of its box (across that axis) fills the 45 degree field of
+// view.
+void frameView(const ScanFrameStore &store, ViewState &state);
+
+// Where the light stands: on the eye's side of the centre, at the eye's distance along the
+// camera's axis.
+QVector3D lightPosition(const ScanFrameStore &store, const ViewState &state);
 
 // The ramps take the depth range of the first frame a store shows; later frames keep the range, so
 // the colours of a sequence hold still and the user's slider settings stay.

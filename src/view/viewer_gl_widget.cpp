@@ -406,7 +406,7 @@ void ViewerGLWidget::loadFrameGeometry() {
 }
 
 void ViewerGLWidget::presentFrameGeometry() {
-    m_state.cameraOrigin = cameraOriginFor(m_store);
+    frameView(m_store, m_state);
     uploadWhenReady();
     takeFirstDepthRange(m_store, m_state);
     // Also for a range that stays: its numbers are written with the digits of the new frame.
