@@ -96,10 +96,13 @@ const char *drawableFrameFault(const ScanFrameStore &store) {
         return "frame size off";
     if (!store.xyz || !store.rgbTexture || !store.mask)
         return "frame buffer missing";
-    if (store.vertexData.size() != 10 * size_t(store.pixelCount) || store.indexData.size() % 3 != 0)
+    // Every meshStride-th row and column is a sample.
+    const int stride = std::max(1, int(store.meshStride));
+    const size_t samples = size_t((store.width - 1) / stride + 1) * size_t((store.height - 1) / stride + 1);
+    if (store.vertexData.size() != 10 * samples || store.indexData.size() % 3 != 0)
         return "mesh array sizes off";
     if (std::any_of(store.indexData.begin(), store.indexData.end(),
-                    [&store](uint32_t i) { return i >= uint32_t(store.pixelCount); }))
+                    [samples](uint32_t i) { return i >= samples; }))
         return "triangle index outside the frame";
     if (store.validCoordinateCount < 0 || store.validCoordinateCount > store.pixelCount)
         return "valid coordinate count outside the frame";
