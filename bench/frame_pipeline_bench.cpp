@@ -7,6 +7,7 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/frame_camera.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
 #include "sequence/frame_sequence.h"
@@ -165,6 +166,39 @@ void BM_BuildCoordinateMesh(benchmark::State &state) {
     report(state, meshBytes(mesh));
 }
 
+// A finished frame's mesh with its depth jumps left out, as saved (moved 0) or turned and shifted
+// off its camera's coordinates (moved 1), where every row's depths are measured along the fitted
+// camera's axis.
+void BM_CoordinateMeshWithoutJumps(benchmark::State &state) {
+    SyntheticCapture capture = samples(int(state.range(0)), int(state.range(1))).capture;
+    if (state.range(2) != 0) {
+        QMatrix4x4 move;
+        move.translate(100.0f, -50.0f, -300.0f);
+        move.rotate(160.0f, 1.0f, 0.5f, 0.0f);
+        moveCapture(capture, move);
+    }
+    const QString path = folder().filePath(QStringLiteral("moved.xyzm"));
+    writeCaptureXyzm(path, capture, nullptr);
+    ScanFrameStore store;
+    loadXYZMFile(store, path, nullptr, nullptr);
+    store.hideDepthJumps = true;
+    for (auto _ : state)
+        store.buildCoordinateMesh();
+    requireDrawable(state, store);
+    report(state, int64_t(4 * store.vertexData.size() + 4 * store.indexData.size()));
+}
+
+// The camera of a finished frame, fitted to a sample of its grid.
+void BM_FitFrameCamera(benchmark::State &state) {
+    ScanFrameStore store;
+    loadXYZMFile(store, samples(int(state.range(0)), int(state.range(1))).xyzm, nullptr, nullptr);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(frameCamera(store));
+    if (!frameCamera(store).found())
+        state.SkipWithError("no camera found");
+    report(state, 0);
+}
+
 void BM_ComputeCoordinatesFromPhase(benchmark::State &state) {
     ScanFrameStore store;
     loadPtFile(store, samples(int(state.range(0)), int(state.range(1))).pt, nullptr);
@@ -236,6 +270,14 @@ void sizes(benchmark::internal::Benchmark *b) {
     b->Args({640, 480})->Args({1280, 1024})->Args({2048, 1536})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
+void movedVariants(benchmark::internal::Benchmark *b) {
+    b->ArgNames({"w", "h", "moved"});
+    for (const auto &size : {std::pair<int, int>(640, 480), {1280, 1024}, {2048, 1536}})
+        for (const int moved : {0, 1})
+            b->Args({size.first, size.second, moved});
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 void tickVariants(benchmark::internal::Benchmark *b) {
     b->ArgNames({"w", "h", "jumps", "stride"});
     for (const auto &size : {std::pair<int, int>(640, 480), {1280, 1024}, {2048, 1536}})
@@ -254,6 +296,8 @@ BENCHMARK(BM_MaskedPhaseSmooth)->Apply(sizes);
 BENCHMARK(BM_DecodePtvFrame)->Apply(sizes);
 BENCHMARK(BM_BuildPhaseMesh)->Apply(sizes);
 BENCHMARK(BM_BuildCoordinateMesh)->Apply(sizes);
+BENCHMARK(BM_CoordinateMeshWithoutJumps)->Apply(movedVariants);
+BENCHMARK(BM_FitFrameCamera)->Apply(sizes);
 BENCHMARK(BM_ComputeCoordinatesFromPhase)->Apply(sizes);
 BENCHMARK(BM_PlaybackTick)->Apply(tickVariants);
 BENCHMARK(BM_MemoryFloor)->Apply(sizes);

@@ -1,9 +1,11 @@
+#include "data/file_info_rows.h"
 #include "data/frame_mesh.h"
 #include "data/frame_source.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/depth_jumps.h"
+#include "geometry/frame_camera.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 #include "sample/virtual_scanner.h"
@@ -12,9 +14,12 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <random>
+#include <set>
 
 namespace {
 
@@ -28,6 +33,16 @@ QVector3D pointAt(const float *xyz, size_t i) {
 
 template <typename Array> QByteArray bytesOf(const Array &a) {
     return QByteArray(reinterpret_cast<const char *>(a.data()), int(sizeof a[0] * a.size()));
+}
+
+// The capture's frame in a store as a load leaves it: raw with its calibration, or finished.
+void loadCaptureInto(ScanFrameStore &store, const SyntheticCapture &capture, bool raw) {
+    resizeStore(store, capture.width, capture.height);
+    std::copy(capture.measured.begin(), capture.measured.end(), store.mask.get());
+    store.frameKind = raw ? PtFrame : XyzmFrame;
+    applyCalibration(store, capture.calibration);
+    std::copy(capture.phase.begin(), capture.phase.end(), store.phase.get());
+    std::copy(capture.xyz.begin(), capture.xyz.end(), store.xyz.get());
 }
 
 } // namespace
@@ -342,6 +357,119 @@ class TestGeometry : public QObject {
                                     .length() < 1e-4f * points.z[u]);
             }
         }
+    }
+
+    // A scan saved in coordinates other than its camera's (a turntable's, a board's): the camera is
+    // found where the move put it, from the moved calibration or fitted to the finished frame's grid,
+    // and the rule drops the triangles it drops for the capture in its camera's coordinates.
+    void depthJumpsFollowTheCamera_data() {
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<float>("angle");
+        QTest::addColumn<QVector3D>("shift");
+        QTest::newRow("raw, z straddling 0") << true << 0.0f << QVector3D(0, 0, -720);
+        QTest::newRow("raw, turned and behind") << true << 160.0f << QVector3D(100, -50, -300);
+        QTest::newRow("finished, z straddling 0") << false << 0.0f << QVector3D(0, 0, -720);
+        QTest::newRow("finished, turned and behind") << false << 160.0f << QVector3D(100, -50, -300);
+        QTest::newRow("finished, turned a quarter") << false << 90.0f << QVector3D(0, 0, 0);
+    }
+    void depthJumpsFollowTheCamera() {
+        QFETCH(bool, raw);
+        QFETCH(float, angle);
+        QFETCH(QVector3D, shift);
+        const SyntheticCapture capture = VirtualScanner(320, 240).capture(0.7);
+        SyntheticCapture moved = capture;
+        QMatrix4x4 move;
+        move.translate(shift);
+        move.rotate(angle, 1.0f, 2.0f, 0.5f);
+        moveCapture(moved, move);
+        ScanFrameStore store;
+        // The triangles kept, each as its first vertex and which of its cell's two it is.
+        auto kept = [&](const SyntheticCapture &c, bool hide) {
+            loadCaptureInto(store, c, raw);
+            MeshSettings settings;
+            settings.hideDepthJumps = hide;
+            FrameMesh mesh;
+            buildMesh(store, settings, mesh);
+            std::set<uint64_t> triangles;
+            for (size_t t = 0; t < mesh.indexData.size(); t += 3)
+                triangles.insert(2 * uint64_t(mesh.indexData[t]) +
+                                 (mesh.indexData[t + 2] == mesh.indexData[t] + 1));
+            return triangles;
+        };
+        const std::set<uint64_t> all = kept(capture, false), asCaptured = kept(capture, true),
+                                 asMoved = kept(moved, true);
+        const FrameCamera camera = frameCamera(store);
+        QCOMPARE(camera.source, raw ? FrameCamera::Calibration : FrameCamera::Fitted);
+        QVERIFY((camera.centre - shift).length() < 0.5f &&
+                (camera.axis - move.mapVector(QVector3D(0, 0, 1))).length() < 1e-3f &&
+                (camera.yAxis - move.mapVector(QVector3D(0, 1, 0))).length() < 1e-3f);
+        std::vector<uint64_t> differing;
+        std::set_symmetric_difference(asCaptured.begin(), asCaptured.end(), asMoved.begin(), asMoved.end(),
+                                      std::back_inserter(differing));
+        const size_t dropped = all.size() - asCaptured.size();
+        QVERIFY2(dropped > 100 && differing.size() <= dropped / 100,
+                 qPrintable(QString("%1 dropped, %2 differ").arg(dropped).arg(differing.size())));
+    }
+
+    // A finished frame shows its camera only where its grid holds enough points in perspective;
+    // else depth is z, and File Info says so. A few points astray or not numbers do not hide it.
+    void camerasAreFoundOnlyWhereTheGridShowsThem_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("strays and points that are no numbers") << "strays" << true;
+        QTest::newRow("too few pixels measured") << "few" << false;
+        QTest::newRow("a plane") << "plane" << false;
+        QTest::newRow("no perspective") << "flat grid" << false;
+    }
+    void camerasAreFoundOnlyWhereTheGridShowsThem() {
+        QFETCH(QString, change);
+        QFETCH(bool, found);
+        SyntheticCapture capture = VirtualScanner(160, 120).capture(0.0);
+        for (size_t i = 0; i < capture.measured.size(); ++i) {
+            float *p = &capture.xyz[3 * i];
+            if (change == "strays")
+                p[0] += i % 100 == 7 ? 300.0f : i % 50 == 0 ? NAN : 0.0f;
+            capture.measured[i] &= change != "few" || i % 500 == 0;
+            if (change == "plane")
+                p[0] *= 600.0f / p[2], p[1] *= 600.0f / p[2], p[2] = 600.0f;
+            if (change == "flat grid")
+                p[0] = float(i % 160), p[1] = float(i / 160);
+        }
+        ScanFrameStore store;
+        loadCaptureInto(store, capture, false);
+        const FrameCamera camera = frameCamera(store);
+        QCOMPARE(camera.found(), found);
+        // Found, it is the origin's exactly: the capture is in its camera's coordinates.
+        QVERIFY(camera.atOrigin() && camera.depth(QVector3D(3, -4, 500)) == 500.0f);
+        QCOMPARE(fileInfoRows(store).size(), found ? 10 : 11);
+    }
+
+    // A corner that is not a number, whichever coordinate or depth it lacks, makes a jump of both
+    // triangles it belongs to (corners top-left, right, below, below-right); the cell's other stays.
+    void depthJumpsTakeCornersWithoutNumbers() {
+        ScanFrameStore store; // a camera of unit focal length 5 units behind the origin
+        store.frameKind = PtFrame;
+        setSimpleCalibration(store);
+        const double camera[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 5};
+        store.setCameraProjection(camera);
+        const DepthJumpRule rule(store, DepthJumpRule::kDefaultFactor, 1);
+        const int jumps[4] = {3, 2, 1, 3};
+        for (int corner = 0; corner < 4; ++corner)
+            for (int lacks = -1; lacks < 4; ++lacks) {
+                RowPoints rows[2] = {{{0, 1}, {0, 0}, {10, 10}, {15, 15}},
+                                     {{0, 1}, {1, 1}, {10, 10}, {15, 15}}};
+                RowPoints &row = rows[corner / 2];
+                if (lacks >= 0)
+                    (lacks == 0   ? row.x
+                     : lacks == 1 ? row.y
+                     : lacks == 2 ? row.z
+                                  : row.depth)[corner % 2] = NAN;
+                uint8_t verdict = 0;
+                rule.markJumps(rows[0], rows[1], 2, &verdict);
+                const QString where = QString("corner %1 lacking %2: ").arg(corner).arg(lacks);
+                QCOMPARE(where + QString::number(verdict),
+                         where + QString::number(lacks < 0 ? 0 : jumps[corner]));
+            }
     }
 };
 

@@ -232,6 +232,45 @@ class TestRender : public QObject {
                  qPrintable(QString("%1 %2").arg(curtain).arg(elsewhere)));
     }
 
+    // A frame saved turned and shifted from its camera's coordinates is drawn as its capture is: the
+    // eye on the camera's side, the rows upright, the light with the eye; at the same level of
+    // detail.
+    void movedFramesLookAsCaptured_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("finished") << "xyzm";
+        QTest::newRow("raw") << "pt";
+    }
+    void movedFramesLookAsCaptured() {
+        QFETCH(QString, ending);
+        SyntheticCapture captures[2] = {VirtualScanner(480, 360).capture(0.0), captures[0]};
+        QMatrix4x4 move;
+        move.translate(40, -300, 900);
+        move.rotate(90, 0, 1, 0);
+        moveCapture(captures[1], move);
+        state.lightIntensity = lightForSlider(13);
+        QImage pictures[2];
+        int strides[2];
+        for (int k = 0; k < 2; ++k) {
+            QVERIFY(loadCapture(store, captures[k], ending));
+            present();
+            pictures[k] = draw();
+            strides[k] = DetailLevel::screenStride(store, state, QSize(100, 100));
+        }
+        state.lightIntensity = 0.0f;
+        int surface = 0, differing = 0;
+        for (int y = 0; y < kSize.height(); ++y)
+            for (int x = 0; x < kSize.width(); ++x) {
+                surface += pictures[0].pixelColor(x, y) != kBackground;
+                differing += !near(pictures[0].pixelColor(x, y), pictures[1].pixelColor(x, y), 24);
+            }
+        QVERIFY2(surface > 20000 && differing < surface / 50 && strides[0] > 1 && strides[1] == strides[0],
+                 qPrintable(QString("%1 of %2 differ; strides %3, %4")
+                                .arg(differing)
+                                .arg(surface)
+                                .arg(strides[0])
+                                .arg(strides[1])));
+    }
+
     // The stride the screen needs: about one sample a picture pixel at the frame's centre, a power
     // of two up to 8, and every pixel for a picture as large as the frame.
     void detailFollowsTheScreen_data() {

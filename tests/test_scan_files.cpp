@@ -221,7 +221,7 @@ class TestScanFiles : public QObject {
         store.mask[2] = 0; // far away, but not measured
         store.centerOfMass = QVector3D(7, 7, 7);
         QStringList values;
-        for (const auto &row : fileInfoRows(store).mid(4))
+        for (const auto &row : fileInfoRows(store).mid(4, 6))
             values << row.second;
         QCOMPARE(values, (QStringList{"4", "2", "[ -12.5 , 250 ]", "[ 0.000123 , 1.23457e+06 ]",
                                       "[ -3 , 0.5 ]", "[ 118.75 , 617284, -1.25 ]"}));

@@ -721,9 +721,10 @@ class TestWindow : public QObject {
         v.window.openFile(ptv);
         QVERIFY(!v.window.player().loopRange().isSet() && slider->toolTip().isEmpty());
 
-        // A window closed while a sequence plays coarsely goes without drawing it once more in full.
+        // A window closed while a sequence plays coarsely goes without drawing it once more in full: a
+        // sequence of more pixels than the smallest window shows, so the screen alone makes it coarse.
         QString error;
-        QVERIFY(writeSampleSequence(path("wide.ptv"), 320, 256, 3, 30.0f, &error));
+        QVERIFY(writeSampleSequence(path("wide.ptv"), 960, 768, 3, 30.0f, &error));
         v.window.resize(420, 300);
         v.window.openFile(path("wide.ptv"));
         QTRY_VERIFY(v.view().isPlaying() && v.view().detailStride() > 1);

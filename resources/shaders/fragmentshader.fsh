@@ -9,8 +9,8 @@ uniform bool u_shouldMirrorGeo;
 uniform mediump vec3 u_boundingBoxMin;
 uniform mediump vec3 u_boundingBoxMax;
 uniform mediump vec3 u_centerOfMass;
-uniform mediump vec3 u_cameraOrigin;
-uniform mediump float u_cameraDistanceScaling;
+// In the frame's coordinates, on the eye's side of the surface.
+uniform mediump vec3 u_lightPosition;
 uniform mediump vec3 u_colorZrange;
 
 varying highp vec4 v_position;
@@ -108,9 +108,8 @@ void main()
         gl_FragColor = vec4(base, 1.0);
         return;
     }
-    vec3 lightPosition = vec3(u_centerOfMass.x, u_centerOfMass.y, u_cameraOrigin.z / u_cameraDistanceScaling);
     vec3 normal = normalize(v_normal).xyz;
-    vec3 direction = normalize(lightPosition - v_position.xyz);
+    vec3 direction = normalize(u_lightPosition - v_position.xyz);
     float diffuse = abs(dot(normal, direction));
     gl_FragColor = vec4((0.1 + diffuse * u_lightIntensity) * base, 1.0);
 }

@@ -1,6 +1,7 @@
 #include "data/file_info_rows.h"
 
 #include "data/scan_frame_store.h"
+#include "geometry/frame_camera.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store) {
     // Facts of every measured pixel, not the view's framing estimates.
     const SurfaceFacts facts = store.measureSurface();
     const QVector3D &lo = facts.min, &hi = facts.max, &c = facts.mean;
-    return {
+    QVector<QPair<QString, QString>> rows{
         {QStringLiteral("File name:"), store.fileName},
         {QStringLiteral("File path:"), store.filePath},
         {QStringLiteral("Frame width:"), QString::number(store.width)},
@@ -32,4 +33,8 @@ QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store) {
         {QStringLiteral("Center of Mass:"),
          "[ " + number(c.x()) + " , " + number(c.y()) + ", " + number(c.z()) + " ]"},
     };
+    // Hiding depth jumps and the framing then take the frame's z for the distance from the camera.
+    if (facts.validCount > 0 && !frameCamera(store).found())
+        rows.push_back({QStringLiteral("Depth:"), QStringLiteral("along z, no camera found in the frame")});
+    return rows;
 }

@@ -63,7 +63,8 @@ class ScanFrameStore {
     void computeCoordinatesFromPhase();
     static QMatrix3x3 inverse3x3(const QMatrix3x3 &e);
 
-    // Statistics (geometry_statistics.cpp): bounding box and centre of mass of the frame.
+    // Statistics (geometry_statistics.cpp): bounding box and centre of mass of the frame. The box's
+    // x and y extents lie across the axis of the frame's camera (frameCamera), its z range along z.
     void computeCoordinateStatistics();
     void computePhaseStatistics();
     void resetStatistics();

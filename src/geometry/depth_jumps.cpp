@@ -21,10 +21,6 @@ double dot(const Vec &a, const Vec &b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-double length(const Vec &a) {
-    return std::sqrt(dot(a, a));
-}
-
 Vec row(const QMatrix3x3 &m, int r) {
     return {m(r, 0), m(r, 1), m(r, 2)};
 }
@@ -34,29 +30,34 @@ Vec scaled(const Vec &a, double k) {
 }
 
 // The median of |neighbour - point| / depth over a grid of at most about 128 x 128 measured
-// pixels and their right and lower neighbours.
-float spacingPerDepth(const ScanFrameStore &store) {
+// pixels and their right and lower neighbours, depth from the camera.
+float spacingPerDepth(const ScanFrameStore &store, const FrameCamera &camera) {
     const int w = store.width, h = store.height;
     const int stepX = std::max(1, w / 128), stepY = std::max(1, h / 128);
     std::vector<float> ratios;
     const float *p = store.xyz.get();
-    auto measured = [&](int64_t i) {
+    // A measured point's depth where it lies in front of the camera, else 0.
+    auto depthAt = [&](int64_t i) {
         const float *q = p + 3 * i;
-        return store.mask[i] && std::isfinite(q[0]) && std::isfinite(q[1]) && std::isfinite(q[2]) &&
-               q[2] > 0.0f;
+        if (!store.mask[i] || !std::isfinite(q[0]) || !std::isfinite(q[1]) || !std::isfinite(q[2]))
+            return 0.0f;
+        const float depth = camera.depth(QVector3D(q[0], q[1], q[2]));
+        return depth > 0.0f ? depth : 0.0f;
     };
     for (int y = 0; y + 1 < h; y += stepY)
         for (int x = 0; x + 1 < w; x += stepX) {
             const int64_t i = int64_t(y) * w + x;
-            if (!measured(i))
+            const float depth = depthAt(i);
+            if (depth == 0.0f)
                 continue;
             for (const int64_t j : {i + 1, i + w}) {
-                if (!measured(j))
+                const float neighbourDepth = depthAt(j);
+                if (neighbourDepth == 0.0f)
                     continue;
                 const float *a = p + 3 * i, *b = p + 3 * j;
                 const float d = std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
                                           (a[2] - b[2]) * (a[2] - b[2]));
-                ratios.push_back(d / std::min(a[2], b[2]));
+                ratios.push_back(d / std::min(depth, neighbourDepth));
             }
         }
     if (ratios.empty())
@@ -67,11 +68,12 @@ float spacingPerDepth(const ScanFrameStore &store) {
 }
 
 // The cells of one row, in wide vector registers where the processor has them (the verdicts are the
-// same bit for bit: no operation fuses or reorders).
+// same bit for bit: no operation fuses or reorders). Each row comes as its points and their depths.
 __attribute__((target_clones("avx2", "default"))) void markRow(const float *tx, const float *ty,
-                                                               const float *tz, const float *bx,
-                                                               const float *by, const float *bz, float limit,
-                                                               int samples, uint8_t *jumps) {
+                                                               const float *tz, const float *topDepth,
+                                                               const float *bx, const float *by,
+                                                               const float *bz, const float *bottomDepth,
+                                                               float limit, int samples, uint8_t *jumps) {
     auto squared = [](float dx, float dy, float dz) { return dx * dx + dy * dy + dz * dz; };
     for (int c = 0; c + 1 < samples; ++c) {
         // Corners: i top-left, t right, r below, d below-right; the cell's five edges.
@@ -80,14 +82,18 @@ __attribute__((target_clones("avx2", "default"))) void markRow(const float *tx, 
         const float ir = squared(tx[c] - bx[c], ty[c] - by[c], tz[c] - bz[c]);
         const float td = squared(tx[c + 1] - bx[c + 1], ty[c + 1] - by[c + 1], tz[c + 1] - bz[c + 1]);
         const float id = squared(tx[c] - bx[c + 1], ty[c] - by[c + 1], tz[c] - bz[c + 1]);
-        const float nearLower = std::min(std::min(tz[c], bz[c]), bz[c + 1]);
-        const float nearUpper = std::min(std::min(tz[c], bz[c + 1]), tz[c + 1]);
-        const float longLower = std::max(std::max(ir, rd), id);
-        const float longUpper = std::max(std::max(id, td), it);
-        // Written so that a corner at or behind the camera, or any NaN, counts as a jump; no branch, so
-        // that the loop runs in vector registers.
-        const int keepLower = (nearLower > 0.0f) & (longLower <= limit * nearLower * nearLower);
-        const int keepUpper = (nearUpper > 0.0f) & (longUpper <= limit * nearUpper * nearUpper);
+        const float di = topDepth[c], dt = topDepth[c + 1], dr = bottomDepth[c], dd = bottomDepth[c + 1];
+        const float nearLower = std::min(std::min(di, dr), dd);
+        const float nearUpper = std::min(std::min(di, dd), dt);
+        const float boundLower = limit * nearLower * nearLower, boundUpper = limit * nearUpper * nearUpper;
+        // Every corner in front of the camera and every edge within the allowance, each its own
+        // comparison, which a NaN fails: a NaN anywhere counts as a jump (a minimum or maximum
+        // would pass one over). No branch, so that the loop runs in vector registers.
+        const int ahead = (di > 0.0f) & (dd > 0.0f);
+        const int keepLower =
+            ahead & (dr > 0.0f) & (ir <= boundLower) & (rd <= boundLower) & (id <= boundLower);
+        const int keepUpper =
+            ahead & (dt > 0.0f) & (id <= boundUpper) & (td <= boundUpper) & (it <= boundUpper);
         jumps[c] = uint8_t((keepLower ^ 1) | ((keepUpper ^ 1) << 1));
     }
 }
@@ -112,24 +118,17 @@ __attribute__((target_clones("avx2", "default"))) void triangulateRow(const floa
 
 } // namespace
 
-double cameraFocalLength(const QMatrix3x3 &cameraBlock) {
-    const Vec a0 = row(cameraBlock, 0), a1 = row(cameraBlock, 1), a2 = row(cameraBlock, 2);
-    const double scale = dot(a2, a2);
-    if (!(scale > 0.0))
-        return 0.0;
-    return std::sqrt(length(cross(a0, a2)) / scale * length(cross(a1, a2)) / scale);
-}
-
-float footprintPerDepth(const ScanFrameStore &store) {
+float footprintPerDepth(const ScanFrameStore &store, const FrameCamera &camera) {
     if (store.frameKind == XyzmFrame)
-        return spacingPerDepth(store);
+        return spacingPerDepth(store, camera);
     const double f = cameraFocalLength(store.m_Ac);
     return f > 0.0 && std::isfinite(f) ? static_cast<float>(1.0 / f) : 0.0f;
 }
 
 DepthJumpRule::DepthJumpRule(const ScanFrameStore &store, float factor, int stride)
-    : m_store(&store), m_stride(std::max(1, stride)) {
-    const float reach = factor * static_cast<float>(m_stride) * footprintPerDepth(store);
+    : m_store(&store), m_stride(std::max(1, stride)), m_camera(frameCamera(store)),
+      m_depthIsZ(m_camera.atOrigin()) {
+    const float reach = factor * static_cast<float>(m_stride) * footprintPerDepth(store, m_camera);
     m_enabled = reach > 0.0f && std::isfinite(reach);
     m_limit = reach * reach;
     if (store.frameKind == XyzmFrame)
@@ -163,6 +162,7 @@ void DepthJumpRule::rowPoints(int sampleRow, RowPoints &points) const {
     points.x.resize(size_t(samples));
     points.y.resize(size_t(samples));
     points.z.resize(size_t(samples));
+    points.depth.resize(m_depthIsZ ? 0 : size_t(samples));
     float *px = points.x.data(), *py = points.y.data(), *pz = points.z.data();
     const int64_t rowStart = int64_t(sampleRow) * s * store.width;
     if (store.frameKind == XyzmFrame) {
@@ -172,6 +172,8 @@ void DepthJumpRule::rowPoints(int sampleRow, RowPoints &points) const {
             py[k] = p[3 * k * s + 1];
             pz[k] = p[3 * k * s + 2];
         }
+        if (!m_depthIsZ)
+            m_camera.depths(px, py, pz, samples, points.depth.data());
         return;
     }
     // Along the row the ray and both plane products are linear in u.
@@ -186,10 +188,14 @@ void DepthJumpRule::rowPoints(int sampleRow, RowPoints &points) const {
                          e2,      m_centre[0], m_centre[1], m_centre[2], base[0],
                          base[1], base[2],     m_g[0][0],   m_g[0][1],   m_g[0][2]};
     triangulateRow(store.phase.get() + rowStart, samples, s, row, px, py, pz);
+    if (!m_depthIsZ)
+        m_camera.depths(px, py, pz, samples, points.depth.data());
 }
 
 void DepthJumpRule::markJumps(const RowPoints &top, const RowPoints &bottom, int samples,
                               uint8_t *jumps) const {
-    markRow(top.x.data(), top.y.data(), top.z.data(), bottom.x.data(), bottom.y.data(), bottom.z.data(),
-            m_limit, samples, jumps);
+    const auto &topDepth = m_depthIsZ ? top.z : top.depth,
+               &bottomDepth = m_depthIsZ ? bottom.z : bottom.depth;
+    markRow(top.x.data(), top.y.data(), top.z.data(), topDepth.data(), bottom.x.data(), bottom.y.data(),
+            bottom.z.data(), bottomDepth.data(), m_limit, samples, jumps);
 }

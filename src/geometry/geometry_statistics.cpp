@@ -1,4 +1,5 @@
 #include "data/scan_frame_store.h"
+#include "geometry/frame_camera.h"
 
 #include "data/finite_points.h"
 
@@ -15,13 +16,15 @@ void keepFinite(ScanFrameStore &store) {
         store.resetStatistics();
 }
 
-// A mean and two standard deviations per axis over a grid of at most 255 x 255 valid samples,
-// each point given by pointAt(pixel, x, y) (false: no point there). Coordinates are scaled by
-// 1 / Ny^2 before summing to keep the single-precision sums of squares in range on large frames.
-// Returns false when no sample holds a finite point.
+// A mean and two standard deviations over a grid of at most 255 x 255 valid samples, each point
+// given by pointAt(pixel, x, y) (false: no point there): the mean in the frame's coordinates, the
+// deviations across the camera's axis in its x and y (the frame's own where the camera is the
+// origin's) and along the frame's z. Coordinates are scaled by 1 / Ny^2 before summing to keep the
+// single-precision sums of squares in range on large frames. Returns false when no sample holds a
+// finite point.
 template <typename PointAt>
-bool sampleMeanAndSpread(const ScanFrameStore &store, PointAt pointAt, QVector3D &mean,
-                         QVector3D &halfExtent) {
+bool sampleMeanAndSpread(const ScanFrameStore &store, const FrameCamera &camera, PointAt pointAt,
+                         QVector3D &mean, QVector3D &halfExtent) {
     const int width = store.width, height = store.height;
     const int ny = std::min(height, 128);
     const int nx = std::min(width, 128);
@@ -30,7 +33,10 @@ bool sampleMeanAndSpread(const ScanFrameStore &store, PointAt pointAt, QVector3D
     const float nySquared = static_cast<float>(ny) * static_cast<float>(ny);
     const float k = 1.0f / nySquared;
 
+    // Sums of x, y and z for the mean; sums and sums of squares of the camera's x and y and of z for
+    // the spread.
     float sum[3] = {0.0f, 0.0f, 0.0f};
+    float spreadSum[3] = {0.0f, 0.0f, 0.0f};
     float sumSquares[3] = {0.0f, 0.0f, 0.0f};
     int n = 0;
     for (int y = 0; y < height; y += stepY) {
@@ -42,9 +48,12 @@ bool sampleMeanAndSpread(const ScanFrameStore &store, PointAt pointAt, QVector3D
             // One non-finite sample would place the camera at NaN and show nothing.
             if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
                 continue;
+            const QVector3D seen = camera.toCamera(QVector3D(p[0], p[1], p[2]));
+            const float across[3] = {seen.x(), seen.y(), p[2]};
             for (int a = 0; a < 3; ++a) {
-                const float scaled = p[a] * k;
-                sum[a] += scaled;
+                sum[a] += p[a] * k;
+                const float scaled = across[a] * k;
+                spreadSum[a] += scaled;
                 sumSquares[a] += scaled * scaled;
             }
             ++n;
@@ -54,7 +63,7 @@ bool sampleMeanAndSpread(const ScanFrameStore &store, PointAt pointAt, QVector3D
         return false;
     const float count = static_cast<float>(n);
     for (int a = 0; a < 3; ++a) {
-        const float scaledMean = sum[a] / count;
+        const float scaledMean = spreadSum[a] / count;
         // Cancellation can leave a tiny negative variance for a flat axis.
         const float variance = std::max(0.0f, sumSquares[a] / count - scaledMean * scaledMean);
         mean[a] = (sum[a] * nySquared) / count;
@@ -71,7 +80,8 @@ void ScanFrameStore::computeCoordinateStatistics() {
         std::copy(xyz.get() + 3 * i, xyz.get() + 3 * i + 3, p);
         return true;
     };
-    if (width < 1 || height < 1 || !sampleMeanAndSpread(*this, pointAt, mean, halfExtent)) {
+    if (width < 1 || height < 1 ||
+        !sampleMeanAndSpread(*this, frameCamera(*this), pointAt, mean, halfExtent)) {
         resetStatistics();
         return;
     }
@@ -96,7 +106,8 @@ void ScanFrameStore::computePhaseStatistics() {
         p[0] = q.x(), p[1] = q.y(), p[2] = q.z();
         return true;
     };
-    if (width < 1 || height < 1 || !sampleMeanAndSpread(*this, pointAt, mean, halfExtent)) {
+    const FrameCamera camera = frameCamera(*this);
+    if (width < 1 || height < 1 || !sampleMeanAndSpread(*this, camera, pointAt, mean, halfExtent)) {
         resetStatistics();
         return;
     }
@@ -105,8 +116,10 @@ void ScanFrameStore::computePhaseStatistics() {
         triangulateAveraged(static_cast<float>(width / 2 + 20), static_cast<float>(height / 2 + 20));
     if (isFinite(p0) && isFinite(p1)) {
         centerOfMass = p0;
-        const float dx = p0.x() - p1.x();
-        const float dy = p0.y() - p1.y();
+        // Across the camera's axis: the two points' depths differ with the surface's slant.
+        const QVector3D c0 = camera.toCamera(p0), c1 = camera.toCamera(p1);
+        const float dx = c0.x() - c1.x();
+        const float dy = c0.y() - c1.y();
         const float spacing =
             static_cast<float>(static_cast<double>(std::sqrt(dx * dx + dy * dy)) / (std::sqrt(2.0) * 20.0));
         const float hx = (static_cast<float>(width) * spacing) * 0.5f;

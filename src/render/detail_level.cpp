@@ -18,10 +18,11 @@ constexpr int kFastBeforeFiner = 6;
 int DetailLevel::screenStride(const ScanFrameStore &store, const ViewState &state, QSize picture) {
     if (picture.width() >= store.width && picture.height() >= store.height)
         return 1;
-    // The size of one frame pixel at the depth of the frame's centre, and the picture pixels one unit
-    // there covers, measured with the picture's own matrices.
+    // The size of one frame pixel at the centre's depth from the frame's camera, and the picture
+    // pixels one unit there covers, measured with the picture's own matrices.
     const QVector3D centre = state.framing.centre;
-    const float pixelSize = footprintPerDepth(store) * centre.z();
+    const FrameCamera camera = frameCamera(store);
+    const float pixelSize = footprintPerDepth(store, camera) * camera.depth(centre);
     const ViewMatrices m = viewMatrices(state, picture);
     const QMatrix4x4 toClip = m.projection * m.view;
     const QVector3D drawn = m.model.map(centre);

@@ -38,6 +38,10 @@ struct ViewState {
     // Pan in x and y, zoom in z.
     QVector3D translation;
     QVector3D cameraOrigin;
+    // The turn from the frame's axes to those of the camera that measured it (frameCamera), applied
+    // about the centre before everything else, so that the eye looks at the frame as that camera did
+    // wherever the frame's coordinates put it. The identity for a frame in its camera's coordinates.
+    QMatrix4x4 scannerTurn;
     // Low end (depth value 1) and high end (depth value 0) of the ramps; z is always 0.
     QVector3D colorZrange;
     // Diffuse light factor, 0 to 10; 0 shows the base colour unlit.
@@ -60,14 +64,19 @@ struct ViewMatrices {
 };
 
 // The matrices for a picture of `size` pixels: a 45 degree perspective, the eye looking at the
-// centre of the framing, and the model turned about that centre (shown turned by -90 degrees about
-// the viewing axis at rest) and then moved.
+// centre of the framing, and the model turned about that centre (to its camera's axes, then shown
+// turned by -90 degrees about the viewing axis at rest) and then moved.
 ViewMatrices viewMatrices(const ViewState &state, QSize size);
 
-// Places the camera on `frame`: the framing becomes the frame's statistics, and the eye stands on the
-// axis through its centre of mass, where the larger extent of its box fills the 45 degree field of
+// Places the camera on `frame`: the framing becomes the frame's statistics, the model is turned to
+// the axes of the camera that measured it (frameCamera), and the eye stands on the axis through its
+// centre of mass where the larger extent of its box (across that axis) fills the 45 degree field of
 // view.
 void frameOn(const ScanFrameStore &frame, ViewState &state);
+
+// Where the light stands: on the eye's side of the centre, at the eye's distance along the camera's
+// axis.
+QVector3D lightPosition(const ViewState &state);
 
 // The ramps take the depth range of the first framing a view shows; later frames keep the range, so
 // the colours of a sequence hold still and the user's slider settings stay.

@@ -37,6 +37,26 @@ void setSimpleCalibration(ScanFrameStore &store) {
     store.setProjectorProjection(projector);
 }
 
+void moveCapture(SyntheticCapture &capture, const QMatrix4x4 &move) {
+    for (size_t i = 0; i < capture.measured.size(); ++i)
+        if (capture.measured[i]) {
+            float *p = &capture.xyz[3 * i];
+            const QVector3D moved = move.map(QVector3D(p[0], p[1], p[2]));
+            p[0] = moved.x(), p[1] = moved.y(), p[2] = moved.z();
+        }
+    // A projection P of the old coordinates is P move^-1 of the new.
+    const QMatrix4x4 back = move.inverted();
+    for (double *projection :
+         {capture.calibration.cameraProjection, capture.calibration.projectorProjection}) {
+        double moved[12] = {};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                for (int k = 0; k < 4; ++k)
+                    moved[4 * r + c] += projection[4 * r + k] * double(back(k, c));
+        std::copy(moved, moved + 12, projection);
+    }
+}
+
 void showSmallFrame(ScanFrameStore &store) {
     resizeStore(store, 4, 3);
     store.frameKind = XyzmFrame, store.colorTexture = 0, store.mosaicCode = 1;
@@ -75,17 +95,20 @@ const char *drawableFrameFault(const ScanFrameStore &store, const FrameMesh &mes
     if ((!store.xyz && store.frameKind == XyzmFrame) || (!store.phase && store.frameKind != XyzmFrame) ||
         !store.rgbTexture || !store.mask)
         return "frame buffer missing";
-    if (mesh.vertexData.size() != 10 * size_t(store.pixelCount) || mesh.indexData.size() % 3 != 0)
+    // Every stride-th row and column is a sample.
+    const int stride = std::max(1, int(mesh.settings.stride));
+    const size_t samples = size_t((store.width - 1) / stride + 1) * size_t((store.height - 1) / stride + 1);
+    if (mesh.vertexData.size() != 10 * samples || mesh.indexData.size() % 3 != 0)
         return "mesh array sizes off";
     if (std::any_of(mesh.indexData.begin(), mesh.indexData.end(),
-                    [&store](uint32_t i) { return i >= uint32_t(store.pixelCount); }))
+                    [samples](uint32_t i) { return i >= samples; }))
         return "triangle index outside the frame";
     for (const QVector3D &p : {store.centerOfMass, store.boundingBoxMin, store.boundingBoxMax})
         if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z()))
             return "framing estimates not finite";
     const auto rows = fileInfoRows(store);
-    if (rows.size() != 10)
-        return "file information table is not ten rows";
+    if (rows.size() != 10 && !(rows.size() == 11 && rows.last().first == "Depth:"))
+        return "file information table is not ten rows and the depth's";
     // The facts File Info and `pelnor info` show; name and path before them may well spell "inf".
     for (const auto &row : rows.mid(2))
         if (row.second.contains("nan") || row.second.contains("inf"))

@@ -4,8 +4,10 @@
 // links the core it needs (the fuzz targets their instrumented copy).
 
 #include "data/scan_frame_store.h"
+#include "sample/virtual_scanner.h"
 
 #include <QByteArray>
+#include <QMatrix4x4>
 #include <QString>
 
 // The whole file, or empty when it cannot be read.
@@ -18,6 +20,11 @@ void resizeStore(ScanFrameStore &store, int width, int height);
 
 // Camera rows (1 0 0 0) (0 1 0 0) (0 0 1 0) and projector rows (1 0 0 0) (0 1 0 -100) (0 0 1 0).
 void setSimpleCalibration(ScanFrameStore &store);
+
+// The capture as a scanner would have saved it in other coordinates, `move` (a turn and a shift)
+// from its camera's: every measured point p becomes move * p, and the calibration sees each moved
+// point at the same pixel and projector row as before.
+void moveCapture(SyntheticCapture &capture, const QMatrix4x4 &move);
 
 // The frame on screen before a file is opened: 4 x 3, every pixel measured, with its statistics.
 void showSmallFrame(ScanFrameStore &store);
