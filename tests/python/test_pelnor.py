@@ -1,5 +1,6 @@
 """The pelnor module against the virtual scanner's surfaces, the pelnor tool and broken files."""
 import gc
+import multiprocessing
 import os
 import re
 import subprocess
@@ -205,6 +206,20 @@ def test_arrays_saved_open_again(files, tmp_path, texture):
         "colour": (rgb, rgb),
     }[texture]
     pelnor.save_xyzm(tmp_path / "edited.xyzm", xyz, given)
+def depth_bits(path, k):
+    return bits(pelnor.open(path)[k].xyz)
+
+
+@pytest.mark.parametrize("method", ["fork", "spawn", "forkserver"])
+def test_worker_processes_read_what_the_parent_reads(files, method):
+    """The parent's row threads already run when the workers start; a hung worker fails the test."""
+    alone = [bits(frame.xyz) for frame in pelnor.open(files["ptv"])]
+    with multiprocessing.get_context(method).Pool(2) as pool:
+        read = pool.starmap_async(depth_bits, [(files["ptv"], k) for k in range(6)]).get(timeout=120)
+    for xyz, mine in zip(read, alone):
+        np.testing.assert_array_equal(xyz, mine)
+
+
     back = pelnor.open(tmp_path / "edited.xyzm")[0]
     np.testing.assert_array_equal(back.valid, valid)
     np.testing.assert_array_equal(bits(back.xyz[valid]), bits(xyz[valid]))
