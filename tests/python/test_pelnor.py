@@ -258,5 +258,8 @@ def test_readme_example_runs(tmp_path, monkeypatch):
     readme = (Path(__file__).parents[2] / "README.md").read_text()
     example = re.search(r"## Python\n.*?```python\n(.*?)```", readme, re.S).group(1)
     monkeypatch.chdir(tmp_path)
+    # Without a display a window the example opened would fail at once instead of waiting for a user.
+    for name in ("DISPLAY", "WAYLAND_DISPLAY"):
+        monkeypatch.delenv(name, raising=False)
     exec(compile(example, "README.md", "exec"), {})
     assert (tmp_path / "walk.ptv").exists()
