@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: pelnor-read-frames FILE [REPEATS]\n");
         return 2;
     }
-    // As the programs and the Python module set the process up.
+    // As both programs set the process up; the Python module leaves its host's allocator as it is.
     keepLargeAllocations();
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 1;
     double fastest = 1e30;

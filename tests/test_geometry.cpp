@@ -14,8 +14,13 @@
 
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <iterator>
 #include <random>
@@ -280,6 +285,49 @@ class TestGeometry : public QObject {
             }
         }
         RowPool::instance().setThreadCount(threads);
+    }
+
+    // A process forked after a pass, or during another thread's, runs its passes on threads of its
+    // own; the parent waits a bounded time, so a child that hangs fails instead of stopping the suite.
+    void passesRunInAForkedChild_data() {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("after a pass") << false;
+        QTest::newRow("while another thread runs passes") << true;
+    }
+    void passesRunInAForkedChild() {
+        QFETCH(bool, busy);
+        RowPool &pool = RowPool::instance();
+        const int threads = pool.threadCount();
+        pool.setThreadCount(4);
+        const auto writers = [&pool] { // the threads that wrote the rows of a pass, 0 if one is missing
+            std::vector<std::thread::id> writer(256);
+            pool.forRows(256, [&](int first, int end) {
+                std::fill(writer.begin() + first, writer.begin() + end, std::this_thread::get_id());
+            });
+            const std::set<std::thread::id> ids(writer.begin(), writer.end());
+            return ids.count(std::thread::id()) ? 0 : int(ids.size());
+        };
+        QCOMPARE(writers(), 4);
+        std::atomic<bool> stop{!busy};
+        std::thread other([&] {
+            while (!stop)
+                writers();
+        });
+        std::fflush(stdout), std::fflush(stderr);
+        const pid_t child = fork();
+        if (child == 0) // stops its own threads, and leaves without the parent's exit handlers
+            _exit(writers() == 4 && writers() == 4 ? (pool.setThreadCount(1), 0) : 1);
+        stop = true;
+        other.join();
+        int status = 0, waited = 0;
+        pid_t ended = 0;
+        while ((ended = waitpid(child, &status, WNOHANG)) == 0 && waited++ < 12000)
+            QThread::msleep(10);
+        if (ended == 0)
+            kill(child, SIGKILL), waitpid(child, &status, 0);
+        pool.setThreadCount(threads);
+        QVERIFY2(ended == child, "the forked child never finished its passes");
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
 
     // With the depth-jump rule no triangle joins a shape to one well behind it, and the triangles on

@@ -10,8 +10,13 @@
 
 #include <QFileInfo>
 
-Frame::Frame(int32_t index, std::unique_ptr<ScanFrameStore> store)
-    : m_index(index), m_store(std::move(store)) {}
+Frame::Frame(int32_t index, std::unique_ptr<ScanFrameStore> store, std::weak_ptr<StoreShelf> shelf)
+    : m_index(index), m_store(std::move(store)), m_shelf(std::move(shelf)) {}
+
+Frame::~Frame() {
+    if (const std::shared_ptr<StoreShelf> shelf = m_shelf.lock())
+        shelf->put(std::move(m_store));
+}
 
 const char *Frame::kindName(int32_t frameKind) {
     return frameKind == XyzmFrame ? "xyzm" : frameKind == PtFrame ? "pt" : "ptv";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/scan_frame_store.h"
+#include "python/store_shelf.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -19,7 +20,10 @@ namespace py = pybind11;
 // the GIL, and the frame's lock keeps two threads off the store at once.
 class Frame {
   public:
-    Frame(int32_t index, std::unique_ptr<ScanFrameStore> store);
+    // A frame of a sequence goes back on its scan's shelf when Python lets go of it, if the scan
+    // is still open.
+    Frame(int32_t index, std::unique_ptr<ScanFrameStore> store, std::weak_ptr<StoreShelf> shelf = {});
+    ~Frame();
 
     int32_t index() const { return m_index; }
     int32_t width() const { return m_store->width; }
@@ -54,6 +58,7 @@ class Frame {
 
     int32_t m_index;
     std::unique_ptr<ScanFrameStore> m_store;
+    std::weak_ptr<StoreShelf> m_shelf;
     std::mutex m_mutex;
     bool m_triangulated = false;
     py::object m_xyz;

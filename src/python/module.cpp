@@ -2,7 +2,6 @@
 #include "python/python_boundary.h"
 #include "python/scan.h"
 #include "python/writers.h"
-#include "support/allocator_tuning.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -13,9 +12,10 @@
 namespace {
 
 std::string repr(const Scan &scan) {
-    return QStringLiteral("<pelnor.Scan '%1': %2 frames of %3 x %4, %5>")
+    return QStringLiteral("<pelnor.Scan '%1': %2 %3 of %4 x %5, %6>")
         .arg(scan.path())
         .arg(scan.size())
+        .arg(scan.size() == 1 ? "frame" : "frames")
         .arg(scan.width())
         .arg(scan.height())
         .arg(scan.kind())
@@ -31,12 +31,21 @@ FrameIterator frames(const py::object &self, const py::object &start, const py::
     return FrameIterator(self, first, by, count);
 }
 
+// scan[a:b:c], read at once: the frames frames(a, b, c) would give one at a time.
+py::list frameList(Scan &scan, const py::slice &slice) {
+    py::ssize_t first = 0, end = 0, by = 0, count = 0;
+    if (!slice.compute(scan.size(), &first, &end, &by, &count))
+        throw py::error_already_set();
+    py::list out;
+    for (py::ssize_t k = 0; k < count; ++k)
+        out.append(py::cast(scan.frame(first + k * by)));
+    return out;
+}
+
 } // namespace
 
 PYBIND11_MODULE(pelnor, m) {
-    // Frames come and go tens of megabytes at a time: as in both programs, glibc keeps that memory
-    // for the next frame instead of mapping it afresh, which made reading half as slow again.
-    keepLargeAllocations();
+    m.attr("__version__") = PELNOR_VERSION;
     m.doc() = "Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays: every frame of a 3D video by "
               "its index, triangulated by the same code as the Pelnor viewer and the pelnor tool.";
 
@@ -123,6 +132,9 @@ PYBIND11_MODULE(pelnor, m) {
         .def("__getitem__", &Scan::frame, py::arg("index"),
              "The frame at an index in the file, from 0; a negative index counts back from the end. "
              "Raises IndexError outside the frames the file holds.")
+        .def("__getitem__", &frameList, py::arg("indices"),
+             "scan[start:stop:step]: a list of the frames scan.frames(start, stop, step) gives, every one "
+             "read now; loop over scan.frames() to hold one frame at a time.")
         .def(
             "__iter__",
             [](const py::object &self) { return frames(self, py::none(), py::none(), py::none()); },

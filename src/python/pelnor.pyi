@@ -1,11 +1,13 @@
 """Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays."""
 import os
-from typing import Dict, Iterator, Optional, Tuple, Union
+from typing import Dict, Iterator, List, Optional, Tuple, Union, overload
 
 import numpy as np
 import numpy.typing as npt
 
 _Path = Union[str, "os.PathLike[str]"]
+
+__version__: str
 
 class ShortSequenceWarning(UserWarning): ...
 
@@ -54,7 +56,10 @@ class Scan:
     @property
     def calibration(self) -> Optional[Dict[str, npt.NDArray[np.float64]]]: ...
     def __len__(self) -> int: ...
+    @overload
     def __getitem__(self, index: int) -> Frame: ...
+    @overload
+    def __getitem__(self, indices: slice) -> List[Frame]: ...
     def __iter__(self) -> FrameIterator: ...
     def frames(
         self, start: Optional[int] = None, stop: Optional[int] = None, step: Optional[int] = None

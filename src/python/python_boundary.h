@@ -13,5 +13,6 @@ QString pathArgument(const py::object &path);
 // (FileNotFoundError, PermissionError, IsADirectoryError, ...) when the file cannot even be opened,
 // else ValueError with the core's reason, for a file that is there but broken.
 [[noreturn]] void raiseReadError(const QString &path, const QString &reason);
-// Raises OSError with the core's reason for a file that could not be written.
+// Raises FileNotFoundError naming the folder when the file's folder is missing, else OSError with the
+// core's reason, for a file that could not be written.
 [[noreturn]] void raiseWriteError(const QString &path, const QString &reason);

@@ -13,6 +13,8 @@ Scan::Scan(const QString &path) : m_path(path) {
     }
     if (!opened)
         raiseReadError(path, error);
+    if (m_source.isSequence())
+        m_shelf = std::make_shared<StoreShelf>();
 }
 
 py::object Scan::calibration() const {
@@ -44,13 +46,16 @@ std::unique_ptr<Frame> Scan::frame(int64_t index) {
     bool read = false;
     {
         py::gil_scoped_release release;
-        store = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
+        if (m_shelf)
+            store = m_shelf->take();
+        if (!store)
+            store = std::make_unique<ScanFrameStore>(ScanFrameStore::NoFrame{});
         std::lock_guard<std::mutex> lock(m_mutex);
         read = m_source.readFrame(static_cast<int32_t>(at), *store, &error);
     }
     if (!read)
         raiseReadError(m_path, error);
-    return std::make_unique<Frame>(static_cast<int32_t>(at), std::move(store));
+    return std::make_unique<Frame>(static_cast<int32_t>(at), std::move(store), m_shelf);
 }
 
 std::unique_ptr<Frame> FrameIterator::next() {

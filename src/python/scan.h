@@ -38,6 +38,8 @@ class Scan {
     QString m_path;
     FrameSource m_source;
     std::mutex m_mutex;
+    // Null for a single frame, which is read once.
+    std::shared_ptr<StoreShelf> m_shelf;
 };
 
 // Frames of a scan from `start` by `step`, read one at a time as the loop asks for them.

@@ -1,11 +1,17 @@
 #include "support/row_pool.h"
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 // Bands smaller than this cost more to hand over than they save.
 constexpr int kMinRowsPerBand = 32;
+
+// Set once the pool is whole, for the handler fork() runs in the child.
+RowPool *g_pool = nullptr;
 
 } // namespace
 
@@ -14,29 +20,47 @@ RowPool &RowPool::instance() {
     return pool;
 }
 
-RowPool::RowPool() {
+RowPool::RowPool() : m_crew(std::make_unique<Crew>()) {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    setThreadCount(std::min(cores, 8));
+    m_threadCount = std::min(cores, 8);
+    g_pool = this;
+    pthread_atfork(nullptr, nullptr, &RowPool::leaveParentCrew);
 }
 
 RowPool::~RowPool() {
-    setThreadCount(1);
+    g_pool = nullptr;
+    stopWorkers();
+}
+
+// The child of fork() runs on the forking thread alone: the parent's workers do not exist in it, and
+// the locks and wait states they held stay as they were for good. Joining or destroying their
+// threads there would fail, so the child leaves the parent's crew untouched and gathers its own on
+// its first pass.
+void RowPool::leaveParentCrew() {
+    if (!g_pool)
+        return;
+    auto crew = std::make_unique<Crew>();
+    crew->leftBehind = g_pool->m_crew.release();
+    g_pool->m_crew = std::move(crew);
+}
+
+void RowPool::stopWorkers() {
+    Crew &crew = *m_crew;
+    {
+        std::lock_guard<std::mutex> lock(crew.mutex);
+        crew.stopping = true;
+    }
+    crew.wake.notify_all();
+    for (std::thread &worker : crew.workers)
+        worker.join();
+    crew.workers.clear();
+    crew.stopping = false;
 }
 
 void RowPool::setThreadCount(int count) {
-    count = std::max(1, count);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    for (std::thread &worker : m_workers)
-        worker.join();
-    m_workers.clear();
-    m_stopping = false;
-    m_threadCount = count;
-    for (int i = 1; i < count; ++i)
-        m_workers.emplace_back(&RowPool::workerLoop, this, i, m_generation);
+    std::lock_guard<std::mutex> pass(m_crew->passMutex);
+    stopWorkers();
+    m_threadCount = std::max(1, count);
 }
 
 void RowPool::run(int rows, void (*call)(void *, int, int), void *context) {
@@ -45,40 +69,43 @@ void RowPool::run(int rows, void (*call)(void *, int, int), void *context) {
         call(context, 0, rows);
         return;
     }
-    std::lock_guard<std::mutex> pass(m_passMutex);
+    Crew &crew = *m_crew;
+    std::lock_guard<std::mutex> pass(crew.passMutex);
+    for (int i = static_cast<int>(crew.workers.size()) + 1; i < m_threadCount; ++i)
+        crew.workers.emplace_back(&RowPool::workerLoop, std::ref(crew), i, crew.generation);
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_call = call;
-        m_context = context;
-        m_rows = rows;
-        m_bands = bands;
-        m_pending = bands - 1;
-        ++m_generation;
+        std::lock_guard<std::mutex> lock(crew.mutex);
+        crew.call = call;
+        crew.context = context;
+        crew.rows = rows;
+        crew.bands = bands;
+        crew.pending = bands - 1;
+        ++crew.generation;
     }
-    m_wake.notify_all();
+    crew.wake.notify_all();
     call(context, 0, rows / bands);
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_pending == 0; });
+    std::unique_lock<std::mutex> lock(crew.mutex);
+    crew.done.wait(lock, [&crew] { return crew.pending == 0; });
 }
 
 // A worker starts from the pass in progress when it was made, so it never runs a finished one.
-void RowPool::workerLoop(int index, unsigned seen) {
+void RowPool::workerLoop(Crew &crew, int index, unsigned seen) {
     for (;;) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [&] { return m_stopping || m_generation != seen; });
-        if (m_stopping)
+        std::unique_lock<std::mutex> lock(crew.mutex);
+        crew.wake.wait(lock, [&] { return crew.stopping || crew.generation != seen; });
+        if (crew.stopping)
             return;
-        seen = m_generation;
-        if (index >= m_bands)
+        seen = crew.generation;
+        if (index >= crew.bands)
             continue;
-        const int first = static_cast<int>(static_cast<long long>(m_rows) * index / m_bands);
-        const int end = static_cast<int>(static_cast<long long>(m_rows) * (index + 1) / m_bands);
-        auto *call = m_call;
-        void *context = m_context;
+        const int first = static_cast<int>(static_cast<long long>(crew.rows) * index / crew.bands);
+        const int end = static_cast<int>(static_cast<long long>(crew.rows) * (index + 1) / crew.bands);
+        auto *call = crew.call;
+        void *context = crew.context;
         lock.unlock();
         call(context, first, end);
         lock.lock();
-        if (--m_pending == 0)
-            m_done.notify_one();
+        if (--crew.pending == 0)
+            crew.done.notify_one();
     }
 }

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 // Worker threads that share the rows of one frame pass (filters, mesh build). Each pass splits
 // the rows into contiguous bands, one per thread; every band writes only its own rows, so the
-// result is the same bit for bit whatever the number of threads. The threads live as long as the
-// process, so a playback tick starts none.
+// result is the same bit for bit whatever the number of threads. The threads start with the first
+// pass that needs them and live as long as the process, so a playback tick starts none. A child of
+// fork() has none of its parent's threads: it starts its own on its first pass.
 class RowPool {
   public:
     static RowPool &instance();
@@ -28,23 +30,32 @@ class RowPool {
     ~RowPool();
 
   private:
+    // The threads of one process and everything they share.
+    struct Crew {
+        std::vector<std::thread> workers;
+        std::mutex mutex;
+        // One pass at a time: threads other than the caller's (an export's worker) may start passes too.
+        std::mutex passMutex;
+        std::condition_variable wake;
+        std::condition_variable done;
+        // The pass in progress, read by the workers under the mutex.
+        unsigned generation = 0;
+        int pending = 0;
+        int bands = 0;
+        int rows = 0;
+        void (*call)(void *, int, int) = nullptr;
+        void *context = nullptr;
+        bool stopping = false;
+        // In a forked child, the parent's crew: never joined nor freed, as its threads are not here.
+        Crew *leftBehind = nullptr;
+    };
+
     RowPool();
     void run(int rows, void (*call)(void *, int, int), void *context);
-    void workerLoop(int index, unsigned seen);
+    void stopWorkers();
+    static void workerLoop(Crew &crew, int index, unsigned seen);
+    static void leaveParentCrew();
 
     int m_threadCount = 1;
-    std::vector<std::thread> m_workers;
-    std::mutex m_mutex;
-    // One pass at a time: threads other than the caller's (an export's worker) may start passes too.
-    std::mutex m_passMutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    // The pass in progress, read by the workers under the mutex.
-    unsigned m_generation = 0;
-    int m_pending = 0;
-    int m_bands = 0;
-    int m_rows = 0;
-    void (*m_call)(void *, int, int) = nullptr;
-    void *m_context = nullptr;
-    bool m_stopping = false;
+    std::unique_ptr<Crew> m_crew;
 };
