@@ -5,13 +5,13 @@
 #include "cli/progress_line.h"
 
 #include "data/binary_file.h"
-#include "data/file_info_rows.h"
 #include "data/frame_files.h"
 #include "data/frame_source.h"
 #include "data/output_name.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
 #include "data/scan_frame_store.h"
+#include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
 

@@ -1,7 +1,7 @@
 #include "test_support.h"
 
-#include "data/file_info_rows.h"
 #include "data/frame_mesh.h"
+#include "geometry/file_info_rows.h"
 
 #include <QFile>
 #include <QtGlobal>

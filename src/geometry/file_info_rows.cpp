@@ -1,4 +1,4 @@
-#include "data/file_info_rows.h"
+#include "geometry/file_info_rows.h"
 
 #include "data/scan_frame_store.h"
 #include "geometry/frame_camera.h"
