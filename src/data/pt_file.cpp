@@ -205,7 +205,7 @@ bool savePtFile(const ScanFrameStore &store, const QString &path, QString *error
     // frame itself stays as it is.
     const uint8_t *mono = store.monoTexture.get();
     const uint8_t *mask = store.mask.get();
-    const size_t n = static_cast<size_t>(store.pixelCount);
+    const size_t n = static_cast<size_t>(std::max(store.pixelCount, 0));
     std::unique_ptr<uint8_t[]> masked;
     for (size_t i = 0; i < n; ++i) {
         if (mask[i] || !mono[i])

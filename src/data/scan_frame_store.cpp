@@ -69,7 +69,7 @@ template <typename T> std::unique_ptr<T[]> copyOf(const std::unique_ptr<T[]> &bu
 
 ScanFrameStore ScanFrameStore::duplicate() const {
     ScanFrameStore copy(NoFrame{});
-    const size_t n = static_cast<size_t>(pixelCount);
+    const size_t n = static_cast<size_t>(std::max(pixelCount, 0));
     copy.rgbTexture = copyOf(rgbTexture, 3 * n);
     copy.monoTexture = copyOf(monoTexture, n);
     copy.mask = copyOf(mask, n);
