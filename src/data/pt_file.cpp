@@ -205,21 +205,22 @@ bool savePtFile(const ScanFrameStore &store, const QString &path, QString *error
     // frame itself stays as it is.
     const uint8_t *mono = store.monoTexture.get();
     const uint8_t *mask = store.mask.get();
-    const size_t n = static_cast<size_t>(store.pixelCount);
-    std::unique_ptr<uint8_t[]> masked;
-    for (size_t i = 0; i < n; ++i) {
-        if (mask[i] || !mono[i])
-            continue;
-        if (!masked) {
-            masked = tryAllocate<uint8_t>(static_cast<int64_t>(n));
-            if (!masked) {
-                if (error)
-                    *error = outOfMemoryMessage(store.width, store.height);
-                return false;
-            }
-            std::copy_n(mono, n, masked.get());
-        }
-        masked[i] = 0;
+    const int64_t n = store.pixelCount;
+    const auto textureWithoutMeasurement = [&](int64_t i) { return mono[i] && !mask[i]; };
+    int64_t first = 0;
+    while (first < n && !textureWithoutMeasurement(first))
+        ++first;
+    if (first == n)
+        return writePtFile(path, store.phase.get(), mono, header, error);
+    std::unique_ptr<uint8_t[]> masked = tryAllocate<uint8_t>(n);
+    if (!masked) {
+        if (error)
+            *error = outOfMemoryMessage(store.width, store.height);
+        return false;
     }
-    return writePtFile(path, store.phase.get(), masked ? masked.get() : mono, header, error);
+    std::copy(mono, mono + n, masked.get());
+    for (int64_t i = first; i < n; ++i)
+        if (textureWithoutMeasurement(i))
+            masked[i] = 0;
+    return writePtFile(path, store.phase.get(), masked.get(), header, error);
 }
