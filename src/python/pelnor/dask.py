@@ -11,11 +11,18 @@ import os
 import warnings
 from typing import Any, Callable, Iterable, Optional, Union
 
-import dask
-import dask.array as da
-import dask.bag as db
 import numpy as np
-from dask.highlevelgraph import HighLevelGraph
+
+try:
+    import dask
+    import dask.array as da
+    import dask.bag as db
+    from dask.highlevelgraph import HighLevelGraph
+except ImportError as missing:
+    raise ImportError(
+        f"pelnor.dask needs Dask ({missing}): on Debian, apt-get install python3-dask, and "
+        "python3-distributed for clusters"
+    ) from missing
 
 import pelnor
 
