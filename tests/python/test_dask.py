@@ -19,11 +19,6 @@ import pelnor.dask  # noqa: E402
 W, H = 64, 48
 
 
-def frame_field(frame, field):
-    value = getattr(frame, field)
-    return np.dstack([value] * 3) if value.ndim == 2 and field == "texture" else value
-
-
 @pytest.mark.parametrize(
     "kind, field, frames_per_chunk",
     [("ptv", "depth", None), ("ptv", "xyz", 4), ("ptv", "valid", 5), ("ptv", "texture", 1), ("pt", "texture", None)],
@@ -32,7 +27,9 @@ def test_array_holds_every_frame_in_chunks(tmp_path, kind, field, frames_per_chu
     path = tmp_path / f"scan.{kind}"
     pelnor.sample(path, size=(W, H), frames=7)
     array = pelnor.dask.to_dask(path, field, frames_per_chunk)
-    frames = [frame_field(frame, field) for frame in pelnor.open(path)]
+    frames = [getattr(frame, field) for frame in pelnor.open(path)]
+    if field == "texture" and frames[0].ndim == 2:  # a grey capture's grey, in all three channels
+        frames = [np.dstack([grey] * 3) for grey in frames]
     assert array.shape == (len(frames),) + frames[0].shape and array.dtype == frames[0].dtype
     assert max(array.chunks[0]) == min(frames_per_chunk or len(frames), len(frames))
     # A task carries the file's path and frame numbers, never a frame.
@@ -69,7 +66,6 @@ def test_archive_noise_on_a_cluster_is_the_loop_s(tmp_path, monkeypatch):
     [
         (lambda folder: pelnor.dask.to_dask(folder / "scan.ptv", "phase"), ValueError),
         (lambda folder: pelnor.dask.to_dask(folder / "scan.ptv", frames_per_chunk=0), ValueError),
-        (lambda folder: pelnor.dask.to_dask(folder / "missing.ptv"), FileNotFoundError),
         (lambda folder: pelnor.dask.archive([folder / "scan.ptv", folder / "missing.ptv"]), FileNotFoundError),
     ],
 )

@@ -224,13 +224,8 @@ def read_in_worker(scan_and_index):
 
 @pytest.mark.parametrize(
     "pool, method",
-    [
-        ("Pool", "fork"),
-        ("Pool", "spawn"),
-        ("Pool", "forkserver"),
-        ("ProcessPoolExecutor", "forkserver"),
-        ("ThreadPoolExecutor", None),
-    ],
+    [("Pool", "fork"), ("Pool", "spawn"), ("Pool", "forkserver")]
+    + [("ProcessPoolExecutor", "forkserver"), ("ThreadPoolExecutor", None)],
 )
 def test_workers_read_what_the_parent_reads(files, pool, method):
     """Scans go to the workers pickled, frames come back pickled; the parent's row threads already
