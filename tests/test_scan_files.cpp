@@ -123,6 +123,18 @@ class TestScanFiles : public QObject {
             QCOMPARE(store.mask[i], texture[size_t(i * bytesPerPixel)]);
             QVERIFY(!store.mask[i] || store.monoTexture[i]);
         }
+        if (colour)
+            return;
+        // A pixel left unmeasured with its texture byte still there is saved without texture, so
+        // it reads back unmeasured; the frame itself keeps its texture.
+        store.mask[1] = 0;
+        const uint8_t texel = store.monoTexture[1];
+        ScanFrameStore reloaded;
+        QVERIFY(savePtFile(store, dir.filePath("out.pt"), &error) &&
+                loadPtFile(reloaded, dir.filePath("out.pt"), &error));
+        for (int i = 0; i < n; ++i)
+            QCOMPARE(reloaded.mask[i] != 0, store.mask[i] != 0);
+        QVERIFY(texel != 0 && store.monoTexture[1] == texel);
     }
 
     // Every broken file is refused with its reason and leaves the frame shown before as it was,

@@ -5,6 +5,7 @@
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/xyzm_file.h"
+#include "geometry/frame_camera.h"
 #include "geometry/measured_point.h"
 #include "python/python_boundary.h"
 
@@ -63,6 +64,28 @@ py::array Frame::xyz() {
 py::array Frame::valid() {
     measure();
     return m_valid;
+}
+
+py::array Frame::depth() {
+    measure();
+    if (m_depth)
+        return m_depth;
+    const py::ssize_t h = height(), w = width();
+    py::array_t<float> depth({h, w});
+    float *out = depth.mutable_data();
+    const float *points = static_cast<const float *>(py::array(m_xyz).data());
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const FrameCamera camera = frameCamera(*m_store);
+        // An unmeasured pixel's NaN point gives a NaN depth.
+        for (py::ssize_t i = 0; i < h * w; ++i, points += 3)
+            out[i] = camera.depth(QVector3D(points[0], points[1], points[2]));
+    }
+    depth.attr("setflags")(py::arg("write") = false);
+    if (!m_depth)
+        m_depth = depth;
+    return m_depth;
 }
 
 py::array Frame::texture() {

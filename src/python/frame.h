@@ -26,6 +26,8 @@ class Frame {
     ~Frame();
 
     int32_t index() const { return m_index; }
+    // The file the frame was read from, as an absolute path: a pickled frame is read again from it.
+    const QString &path() const { return m_store->filePath; }
     int32_t width() const { return m_store->width; }
     int32_t height() const { return m_store->height; }
     const char *kind() const { return kindName(m_store->frameKind); }
@@ -36,6 +38,9 @@ class Frame {
     // use (a raw frame triangulated as a save triangulates it) and read-only from then on.
     py::array xyz();
     py::array valid();
+    // (H, W) float32 depth along the axis of the camera that measured the frame, NaN where nothing
+    // was measured; computed on first use.
+    py::array depth();
     // Read-only views of the store: the colour texture, (H, W) for a grey capture, and the phase of a
     // raw frame (None for a finished one).
     py::array texture();
@@ -63,4 +68,5 @@ class Frame {
     bool m_triangulated = false;
     py::object m_xyz;
     py::object m_valid;
+    py::object m_depth;
 };

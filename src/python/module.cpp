@@ -44,7 +44,11 @@ py::list frameList(Scan &scan, const py::slice &slice) {
 
 } // namespace
 
-PYBIND11_MODULE(pelnor, m) {
+// The compiled half of the pelnor package, whose __init__.py hands on every name.
+PYBIND11_MODULE(_pelnor, m) {
+    // Classes and functions take their module's name as they are made: pelnor, as users import them
+    // (reprs, signatures, pickle).
+    m.attr("__name__") = "pelnor";
     m.attr("__version__") = PELNOR_VERSION;
     m.doc() = "Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays: every frame of a 3D video by "
               "its index, triangulated by the same code as the Pelnor viewer and the pelnor tool.";
@@ -58,8 +62,13 @@ PYBIND11_MODULE(pelnor, m) {
 
     py::class_<Frame>(m, "Frame",
                       "One frame of a scan, read whole. Its arrays stay valid after the frame and the "
-                      "scan are gone; the arrays of its properties are read-only (copy one to change it).")
+                      "scan are gone; the arrays of its properties are read-only (copy one to change it). "
+                      "A frame pickles as its file's path and its index, and is read again from the file "
+                      "where it is unpickled.")
         .def_property_readonly("index", &Frame::index, "Index of the frame in its file, from 0.")
+        .def_property_readonly(
+            "path", [](const Frame &frame) { return frame.path().toStdString(); },
+            "The absolute path of the file the frame was read from.")
         .def_property_readonly("width", &Frame::width, "Frame width in pixels (columns).")
         .def_property_readonly("height", &Frame::height, "Frame height in pixels (rows).")
         .def_property_readonly("kind", &Frame::kind,
@@ -69,6 +78,10 @@ PYBIND11_MODULE(pelnor, m) {
                                "(H, W, 3) float32 points in scene units, NaN where nothing was measured. "
                                "Equal bit for bit to what `pelnor convert` writes to .xyzm for the frame.")
         .def_property_readonly("valid", &Frame::valid, "(H, W) bool: measured, with a finite point.")
+        .def_property_readonly("depth", &Frame::depth,
+                               "(H, W) float32 depth along the axis of the camera that measured the frame "
+                               "(its calibration's, or the camera fitted to a finished frame's grid of "
+                               "points; z where none fits), NaN where nothing was measured.")
         .def_property_readonly("texture", &Frame::texture,
                                "(H, W, 3) uint8 colours as the viewer shows them; (H, W) for a grey capture.")
         .def_property_readonly("phase", &Frame::phase,
@@ -88,6 +101,13 @@ PYBIND11_MODULE(pelnor, m) {
             "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does. "
             "A finished frame holds no phase to write as .pt (ValueError); a file that cannot be "
             "written raises OSError.")
+        // A frame travels to another process as its file and index, and is read again there.
+        .def(py::pickle(
+            [](const Frame &frame) { return py::make_tuple(frame.path().toStdString(), frame.index()); },
+            [](const py::tuple &state) {
+                Scan scan(pathArgument(state[0]));
+                return scan.frame(state[1].cast<int64_t>());
+            }))
         .def(
             "__repr__",
             [](const Frame &frame) {
@@ -107,7 +127,9 @@ PYBIND11_MODULE(pelnor, m) {
 
     py::class_<Scan>(m, "Scan",
                      "An open scan file: its frames by index, read and decoded when asked for. Made by "
-                     "pelnor.open(). Threads may read the same scan; each read releases the GIL.")
+                     "pelnor.open(). Threads may read the same scan; each read releases the GIL. A scan "
+                     "pickles as its file's absolute path and is opened again where it is unpickled, "
+                     "raising FileNotFoundError there if the file has gone.")
         .def_property_readonly(
             "path", [](const Scan &scan) { return scan.path().toStdString(); }, "The file's path.")
         .def("__len__", &Scan::size, "Frames the file holds (fewer than header_frame_count when cut short).")
@@ -143,7 +165,11 @@ PYBIND11_MODULE(pelnor, m) {
              py::arg("step") = py::none(),
              "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
              "time as the loop reaches them.")
-        .def("__repr__", &repr, "The file's path, frame count, size and kind.");
+        .def("__repr__", &repr, "The file's path, frame count, size and kind.")
+        // A scan travels to another process as its path, and is opened again there.
+        .def(py::pickle(
+            [](const Scan &scan) { return py::make_tuple(scan.absolutePath().toStdString()); },
+            [](const py::tuple &state) { return std::make_unique<Scan>(pathArgument(state[0])); }));
 
     m.def(
         "open",
@@ -181,4 +207,6 @@ PYBIND11_MODULE(pelnor, m) {
         py::arg("frames") = 30, py::arg("rate") = 15.0f,
         "Writes a synthetic capture (.pt, .xyzm) or 3D video (.ptv) of the virtual scanner, as "
         "`pelnor sample` does. scene: 'studio', 'off-centre' or 'centre-hole'; size: (width, height).");
+
+    m.attr("__name__") = "pelnor._pelnor";
 }

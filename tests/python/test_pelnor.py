@@ -1,12 +1,13 @@
 """The pelnor module against the virtual scanner's surfaces, the pelnor tool and broken files."""
+import concurrent.futures
 import gc
 import multiprocessing
 import os
+import pickle
 import re
 import subprocess
 import sys
 import warnings
-from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import numpy as np
@@ -122,10 +123,19 @@ def read_after_deleting(scan, path):
     scan[0]
 
 
+def unpickle_after_deleting(scan_or_frame, path):
+    """A scan or frame is opened again where it is unpickled: there, its file is gone."""
+    data = pickle.dumps(scan_or_frame)
+    path.unlink()
+    pickle.loads(data)
+
+
 @pytest.mark.parametrize(
     "misuse, error",
     [
         (lambda files, folder: pelnor.open(folder / "missing.ptv"), FileNotFoundError),
+        (lambda files, folder: unpickle_after_deleting(pelnor.open(files["ptv"]), files["ptv"]), FileNotFoundError),
+        (lambda files, folder: unpickle_after_deleting(pelnor.open(files["pt"])[0], files["pt"]), FileNotFoundError),
         (lambda files, folder: pelnor.open(folder), IsADirectoryError),
         (lambda files, folder: pelnor.open(files["pt"].rename(folder / "scan.txt")), ValueError),
         (lambda files, folder: pelnor.open(files["ptv"])[6], IndexError),
@@ -201,23 +211,52 @@ def test_threads_read_what_one_reader_reads(tmp_path):
     def read(k):  # most from one shared scan, every third from a scan of its own
         return bits((shared if k % 3 else pelnor.open(path))[k % 6].xyz)
 
-    with ThreadPoolExecutor(2) as pool:
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
         for k, xyz in zip(range(72), pool.map(read, range(72))):
             np.testing.assert_array_equal(xyz, alone[k % 6])
 
 
-def depth_bits(path, k):
-    return bits(pelnor.open(path)[k].xyz)
+def read_in_worker(scan_and_index):
+    scan, k = scan_and_index
+    frame = scan[k]
+    return bits(frame.xyz), frame
 
 
-@pytest.mark.parametrize("method", ["fork", "spawn", "forkserver"])
-def test_worker_processes_read_what_the_parent_reads(files, method):
-    """The parent's row threads already run when the workers start; a hung worker fails the test."""
-    alone = [bits(frame.xyz) for frame in pelnor.open(files["ptv"])]
-    with multiprocessing.get_context(method).Pool(2) as pool:
-        read = pool.starmap_async(depth_bits, [(files["ptv"], k) for k in range(6)]).get(timeout=120)
-    for xyz, mine in zip(read, alone):
-        np.testing.assert_array_equal(xyz, mine)
+@pytest.mark.parametrize(
+    "pool, method",
+    [("Pool", "fork"), ("Pool", "spawn"), ("Pool", "forkserver")]
+    + [("ProcessPoolExecutor", "forkserver"), ("ThreadPoolExecutor", None)],
+)
+def test_workers_read_what_the_parent_reads(files, pool, method):
+    """Scans go to the workers pickled, frames come back pickled; the parent's row threads already
+    run when the workers start, and a hung worker fails the test."""
+    scan = pelnor.open(files["ptv"])
+    alone = [bits(frame.xyz) for frame in scan]
+    work = [(scan, k) for k in range(6)]
+    if pool == "Pool":
+        with multiprocessing.get_context(method).Pool(2) as workers:
+            read = workers.map_async(read_in_worker, work).get(timeout=120)
+    else:
+        context = {"mp_context": multiprocessing.get_context(method)} if method else {}
+        with getattr(concurrent.futures, pool)(2, **context) as workers:
+            read = list(workers.map(read_in_worker, work, timeout=120))
+    for k, (xyz, frame) in enumerate(read):
+        np.testing.assert_array_equal(xyz, alone[k])
+        assert (frame.path, frame.index) == (str(files["ptv"]), k)
+        np.testing.assert_array_equal(bits(frame.xyz), alone[k])
+
+
+@pytest.mark.parametrize("kind", ["pt", "ptv"])
+def test_depth_is_measured_from_the_camera(files, tmp_path, kind):
+    """A frame turned and moved away from its camera keeps its depths: the camera is fitted to it."""
+    frame = pelnor.open(files[kind])[0]
+    np.testing.assert_array_equal(np.isnan(frame.depth), ~frame.valid)
+    c, s = np.cos(0.5), np.sin(0.5)
+    turn = np.array([[c, 0, s], [0, 1, 0], [-s, 0, c]]) @ np.array([[1, 0, 0], [0, c, -s], [0, s, c]])
+    pelnor.save_xyzm(tmp_path / "moved.xyzm", frame.xyz @ turn.T + (300, -200, 500))
+    moved = pelnor.open(tmp_path / "moved.xyzm")[0]
+    np.testing.assert_allclose(moved.depth, frame.depth, rtol=1e-3)
+    assert np.abs(moved.xyz[..., 2] - frame.depth)[frame.valid].min() > 1
 
 
 def test_import_leaves_the_allocator_alone(files):
