@@ -36,4 +36,6 @@ struct FrameMesh {
 struct MeshedFrame {
     ScanFrameStore frame{ScanFrameStore::NoFrame{}};
     FrameMesh mesh;
+    // The region asked for keeps no point of the frame: its file or picture shows nothing.
+    bool regionKeptNothing = false;
 };

@@ -25,6 +25,8 @@ struct SurfaceFacts {
 // work on them in place. How a mesh is built from it and how it is drawn are the builders' and the
 // renderer's business: nothing of either is kept here, so a frame once read can be shared, unchanged,
 // by a cache, a view and whatever compares frames.
+struct Region;
+
 class ScanFrameStore {
   public:
     ScanFrameStore();
@@ -70,6 +72,8 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
+    // The same over the points the region keeps.
+    SurfaceFacts measureSurface(const Region &region) const;
 
     // Statistics
     QVector3D boundingBoxMin;
