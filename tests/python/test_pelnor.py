@@ -241,6 +241,8 @@ def test_region_keeps_the_points_in_its_box(files, tmp_path, kind):
         kept = valid & np.isin(rows(xyz), rows(points)).reshape(valid.shape)
         np.testing.assert_array_equal(points, xyz[kept])
         np.testing.assert_array_equal(frame.colors(box), frame.texture[kept])
+        frame.save(tmp_path / "cut.xyzm", region=box)
+        np.testing.assert_array_equal(pelnor.open(tmp_path / "cut.xyzm")[0].valid, kept)
         facts = frame.facts(box)
         assert facts["valid"] == len(points) > 100
         assert facts["x_range"] == (points[:, 0].min(), points[:, 0].max())
