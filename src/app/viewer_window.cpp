@@ -239,6 +239,7 @@ void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const Q
     const QString path = sequence->path();
     m_sequence = std::move(sequence);
     view().clearPicks();
+    m_region->clear();
     followSequenceHeader();
     ui->timelineBar->showPace(-1.0);
     setSequenceControlsEnabled(true);
@@ -273,7 +274,8 @@ void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QS
     }
     setSequenceControlsEnabled(false);
     view().clearPicks();
-    // A box in one scan's coordinates means nothing in another's: the region lasts while its file is open.
+    // A box in one scan's coordinates means nothing in another's: the region lasts while its file is
+    // open.
     m_region->clear();
     view().showFrame(frame, true);
     ui->actionViewFileInfo->setEnabled(true);
