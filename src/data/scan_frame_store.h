@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+struct Region;
+
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
 
@@ -25,8 +27,6 @@ struct SurfaceFacts {
 // work on them in place. How a mesh is built from it and how it is drawn are the builders' and the
 // renderer's business: nothing of either is kept here, so a frame once read can be shared, unchanged,
 // by a cache, a view and whatever compares frames.
-struct Region;
-
 class ScanFrameStore {
   public:
     ScanFrameStore();

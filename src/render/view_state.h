@@ -28,8 +28,8 @@ struct Framing {
 
 // Everything a picture depends on besides the frame: the style and colouring, the framing, where the
 // eye is, how the model is turned and moved, the light, the depth range of the colour ramps, the
-// mirror blend and the region. The window's view changes it from the mouse and the keyboard; the tool sets it
-// from its options.
+// mirror blend and the region. The window's view changes it from the mouse and the keyboard; the
+// tool sets it from its options.
 struct ViewState {
     int32_t meshType = Shaded;
     int32_t materialType = Solid;
