@@ -162,7 +162,8 @@ class TestScanFiles : public QObject {
                 const char *fault = drawableFrameFault(store, mesh);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
                 // A PLY holds exactly the points the facts count, each of them finite.
-                QVERIFY(FrameFiles::saveFrame(dir.filePath("saved.ply"), store, MeshSettings(), &error));
+                QVERIFY(FrameFiles::saveFrame(dir.filePath("saved.ply"), store, MeshSettings(), Region(),
+                                              &error));
                 const QByteArray ply = readAll(dir.filePath("saved.ply"));
                 const int vertices =
                     QString(ply.mid(ply.indexOf("vertex ") + 7, 12)).section('\n', 0, 0).toInt();
@@ -215,7 +216,7 @@ class TestScanFiles : public QObject {
         for (const bool hide : {false, true}) {
             MeshSettings settings;
             settings.hideDepthJumps = hide;
-            QVERIFY(FrameFiles::saveFrame(dir.filePath("cut.ply"), store, settings, &error));
+            QVERIFY(FrameFiles::saveFrame(dir.filePath("cut.ply"), store, settings, Region(), &error));
             const QByteArray ply = readAll(dir.filePath("cut.ply"));
             QVERIFY2(ply.contains(hide ? "vertex 72\n" : "vertex 75\n") &&
                          ply.contains(hide ? "face 110\n" : "face 111\n"),

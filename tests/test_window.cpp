@@ -1,6 +1,7 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
 #include "app/range_save.h"
+#include "app/region_panel.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_command_line.h"
@@ -449,6 +450,66 @@ class TestWindow : public QObject {
         QCOMPARE(ui.labelMinZDepth->text(), sceneNumber(facts.max.z(), v.view().sceneDecimals()));
         ui.sliderMinZ->setValue(ui.sliderMinZ->value() + 1);
         QVERIFY(std::fabs(legend.topDepth() - facts.max.z()) < 0.03f * (facts.max.z() - facts.min.z()));
+    }
+
+    // The Region dock cuts what the window does alike: the picture, picks (a click on a cut-away part
+    // picks what lies behind it), File Info, which says "in region", and Save; a region that keeps
+    // nothing leaves the view empty and says so; Clear, or another file, brings the whole frame back.
+    void regionCutsViewPicksFactsAndSaves() {
+        Viewer v;
+        v.window.openFile(pt);
+        // Turned aside, the eye sees the backdrop behind the ball at the left, which the camera saw
+        // beside it; the ball's front is the nearest point left of the big shape.
+        v.view().rotateModel(0, -40, 0);
+        const QImage whole = v.view().grabFramebuffer();
+        QVector3D front(0, 0, 1e9f);
+        for (int i = 0; i < v.store().pixelCount; ++i)
+            if (const auto p = measuredPoint(v.store(), i % kWidth, i / kWidth);
+                p && p->x() < -120.0f && p->z() < front.z())
+                front = *p;
+        const QPoint ball =
+            SurfacePicker::screenPoint(front, v.view().matrices(), v.view().viewState(), v.view().size())
+                ->toPoint();
+        const auto rows = [&] { return listed(v.window.fileInformationWindow()); };
+        const auto spinBox = [&](const char *name) { return v.window.findChild<QDoubleSpinBox *>(name); };
+
+        // Fit to frame keeps every point; the far part, behind the point picked, keeps what lies behind.
+        v.window.findChild<QPushButton *>("regionFitButton")->click();
+        const SurfaceFacts all = v.store().measureSurface();
+        QVERIFY(rows().at(5) ==
+                qMakePair(QString("Valid coordinates in region:"), QString::number(all.validCount)));
+        const float nearZ = front.z() + 30.0f;
+        spinBox("regionSizeZ")->setValue(double(all.max.z() - nearZ + 1.0f));
+        spinBox("regionCentreZ")->setValue(double(all.max.z() + 1.0f + nearZ) / 2.0);
+        const Region region = v.window.regionPanel().region();
+        QVERIFY(region.isSet() && v.view().viewState().region == region &&
+                rows() == fileInfoRows(v.store(), region) && v.view().grabFramebuffer() != whole);
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, ball);
+        const SurfacePicker::Pick behind = v.view().picker().pick(0);
+        QVERIFY2(behind.point && behind.point->z() > nearZ && RegionTest(region).keeps(*behind.point),
+                 qPrintable(v.ui.pickStatusLabel->text()));
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("far.ply")));
+        const QByteArray vertices =
+            "\nelement vertex " + QByteArray::number(qlonglong(v.store().measureSurface(region).validCount));
+        QVERIFY(readAll(path("far.ply")).contains(vertices + "\n"));
+
+        // Keeping the outside of the whole frame's box keeps nothing.
+        v.window.findChild<QPushButton *>("regionFitButton")->click();
+        v.window.findChild<QComboBox *>("regionKeepComboBox")->setCurrentIndex(1);
+        QVERIFY(v.status().contains("The region keeps no point of this frame"));
+        v.view().clearPicks();
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, ball);
+        QVERIFY(v.status().startsWith("Nothing picked") && rows().at(5).second == "0");
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("nothing.xyzm")));
+        QVERIFY2(v.status() ==
+                     "Saved nothing.xyzm: the region keeps no point of this frame, so the file holds none",
+                 qPrintable(v.status()));
+        v.window.findChild<QPushButton *>("regionClearButton")->click();
+        QVERIFY(!v.view().viewState().region.isSet() && rows() == fileInfoRows(v.store()) &&
+                v.view().grabFramebuffer() == whole);
+        v.window.regionPanel().setRegion(region);
+        v.window.openFile(xyzm);
+        QVERIFY(!v.window.regionPanel().region().isSet() && !v.view().viewState().region.isSet());
     }
 
     // The keys and the timeline step, seek and play a sequence: each shows exactly the frame it names,

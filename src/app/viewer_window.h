@@ -11,6 +11,7 @@ class KeysAndMouseWindow;
 class PlaybackControls;
 class Player;
 class RecentFiles;
+class RegionPanel;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -40,6 +41,7 @@ class ViewerWindow : public QMainWindow {
     const FrameSequence *openSequence() const { return m_sequence.get(); }
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
+    RegionPanel &regionPanel() { return *m_region; }
     int currentControlMethod() const { return controlMethod; }
 
     // How long a message that something failed stays in the status bar.
@@ -109,6 +111,11 @@ class ViewerWindow : public QMainWindow {
     // The frame cache's budget likewise goes to the open sequence and is remembered.
     void followFrameCache();
     int64_t frameCacheBudget() const;
+    // The region of the panel goes to the view; the facts follow it, and a region that keeps nothing
+    // of the frame on screen is said.
+    void followRegion();
+    void fitRegionToFrame();
+    void sayRegionKeepsNothing();
 
     std::unique_ptr<ViewerWindowForm> ui;
     // The file open, by frame index, with its cache; the player plays it when it is a sequence.
@@ -119,6 +126,7 @@ class ViewerWindow : public QMainWindow {
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
     RecentFiles *m_recent = nullptr;
+    RegionPanel *m_region = nullptr;
     int controlMethod = 0;
     int instanceId = -1;
 };

@@ -18,6 +18,7 @@ ViewState renderView(const RenderOptions &options) {
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
     view.transparentBackground = options.transparent;
+    view.region = options.region;
     // A range given stands for every frame, as one the viewer's sliders set.
     if (options.givenDepths)
         view.colorZrange = QVector3D(options.nearDepth, options.farDepth, 0.0f);
@@ -41,9 +42,10 @@ bool FramePictures::start(QString *error) {
 // camera holds still as in playback.
 void FramePictures::takeFirst(const ScanFrameStore &first) {
     frameOn(first, m_view);
-    // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A frame
-    // that measures nothing keeps the framing box's range, as the viewer keeps its own.
-    const SurfaceFacts measured = m_options.fitDepths ? first.measureSurface() : SurfaceFacts();
+    // As the viewer's fit: the first frame's measured depths in the region, kept by the frames after it. A
+    // frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
+    const SurfaceFacts measured =
+        m_options.fitDepths ? first.measureSurface(m_options.region) : SurfaceFacts();
     if (measured.validCount > 0) {
         m_view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
         m_view.depthRangeTaken = true;

@@ -90,6 +90,17 @@ QString takeDepthRange(const QString &value, RenderOptions &options) {
                                 "example 500,900, or fit");
 }
 
+QString takeRegionInside(const QString &value, RenderOptions &options) {
+    return regionOf(value, true, &options.region);
+}
+
+// --region is taken first: both given is one box too many.
+QString takeRegionOutside(const QString &value, RenderOptions &options) {
+    if (options.region.isSet())
+        return QStringLiteral("--region and --region-outside exclude each other: give one box");
+    return regionOf(value, false, &options.region);
+}
+
 // In the order the help lists them and their values are checked. Made on first use: the options
 // shared with other commands are made before main starts, in no order.
 const std::vector<RenderOption> &renderOptions() {
@@ -138,6 +149,8 @@ const std::vector<RenderOption> &renderOptions() {
                          "(the range File Info shows). By default they span the first frame's framing box."),
           QStringLiteral("NEAR,FAR|fit")},
          takeDepthRange},
+        {kRegionOption, takeRegionInside},
+        {kRegionOutsideOption, takeRegionOutside},
     };
     return options;
 }

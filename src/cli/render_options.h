@@ -2,6 +2,7 @@
 
 #include "cli/frame_export.h"
 #include "data/output_name.h"
+#include "data/region.h"
 
 #include <QSize>
 #include <QString>
@@ -39,6 +40,8 @@ struct RenderOptions {
     bool fitDepths = false;
     float nearDepth = 0.0f;
     float farDepth = 0.0f;
+    // Only the surface it keeps is drawn.
+    Region region;
 };
 
 // Reads render's arguments (its name first) into `options`: -1 to go on, else the exit status, its

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+struct Region;
+
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
 
@@ -71,6 +73,8 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
+    // The same over the points the region keeps.
+    SurfaceFacts measureSurface(const Region &region) const;
 
     // Statistics
     QVector3D boundingBoxMin;

@@ -18,6 +18,8 @@ namespace py = pybind11;
 // so the arrays handed out stay valid for as long as they live. Views of the store's buffers keep
 // the frame alive; computed arrays own their memory. Triangulating, measuring and saving release
 // the GIL, and the frame's lock keeps two threads off the store at once.
+struct Region;
+
 class Frame {
   public:
     // A frame of a sequence goes back on its scan's shelf when Python lets go of it, if the scan
@@ -45,21 +47,25 @@ class Frame {
     // raw frame (None for a finished one).
     py::array texture();
     py::object phase();
-    // The points and colours of the valid pixels, row by row, as new arrays.
-    py::array points();
-    py::array colors();
+    // The points and colours of the valid pixels the region keeps (every one with none), row by row,
+    // as new arrays.
+    py::array points(const Region *region);
+    py::array colors(const Region *region);
     // The point at column u, row v as (x, y, z), None where nothing was measured.
     py::object pointAt(int64_t u, int64_t v);
-    // The facts File Info shows, measured over every pixel, as numbers.
-    py::dict facts();
-    // Writes the frame as .xyzm, .pt or .ply, by the name's ending.
-    void save(const QString &path);
+    // The facts File Info shows, measured over every pixel the region keeps, as numbers.
+    py::dict facts(const Region *region);
+    // Writes the frame as .xyzm, .pt or .ply, by the name's ending, cut to the region where one is
+    // given (never a .pt, which keeps the raw phase).
+    void save(const QString &path, const Region *region);
 
   private:
     // A view of one of the store's buffers that keeps this frame alive and cannot change it.
     py::array view(const py::dtype &type, std::vector<py::ssize_t> shape, std::vector<py::ssize_t> strides,
                    const void *data);
     void measure();
+    // valid, and inside the region where one is set.
+    py::array kept(const Region *region);
 
     int32_t m_index;
     std::unique_ptr<ScanFrameStore> m_store;

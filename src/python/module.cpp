@@ -1,5 +1,7 @@
 // The pelnor module: scan files, their frames as NumPy arrays, and the core's writers, for Python.
+#include "data/region.h"
 #include "python/python_boundary.h"
+#include "python/region_binding.h"
 #include "python/scan.h"
 #include "python/writers.h"
 
@@ -60,6 +62,8 @@ PYBIND11_MODULE(_pelnor, m) {
         PyExc_UserWarning, nullptr);
     m.attr("ShortSequenceWarning") = shortWarning;
 
+    bindRegion(m);
+
     py::class_<Frame>(m, "Frame",
                       "One frame of a scan, read whole. Its arrays stay valid after the frame and the "
                       "scan are gone; the arrays of its properties are read-only (copy one to change it). "
@@ -87,20 +91,27 @@ PYBIND11_MODULE(_pelnor, m) {
         .def_property_readonly("phase", &Frame::phase,
                                "(H, W) float32 phases of a raw frame (a sequence frame smoothed as playback "
                                "smooths it); None for a finished frame.")
-        .def("points", &Frame::points, "(N, 3) float32: the points of the valid pixels, row by row.")
-        .def("colors", &Frame::colors, "(N, 3) uint8: the colours of the same pixels as points().")
+        .def("points", &Frame::points, py::arg("region") = py::none(),
+             "(N, 3) float32: the points of the valid pixels, row by row; with a Region, those it keeps.")
+        .def("colors", &Frame::colors, py::arg("region") = py::none(),
+             "(N, 3) uint8: the colours of the same pixels as points(region).")
         .def("point_at", &Frame::pointAt, py::arg("u"), py::arg("v"),
              "The point (x, y, z) measured at column u, row v, or None where nothing was measured. "
              "Raises IndexError for a pixel outside the frame.")
-        .def("facts", &Frame::facts,
-             "The facts File Info shows, measured over every valid pixel: width, height, pixels, valid, "
-             "x_range, y_range, z_range (each (min, max)) and center_of_mass.")
+        .def("facts", &Frame::facts, py::arg("region") = py::none(),
+             "The facts File Info shows, measured over every valid pixel (with a Region, every one it "
+             "keeps): width, height, pixels, valid, x_range, y_range, z_range (each (min, max)) and "
+             "center_of_mass.")
         .def(
-            "save", [](Frame &frame, const py::object &path) { frame.save(pathArgument(path)); },
-            py::arg("path"),
-            "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does. "
-            "A finished frame holds no phase to write as .pt (ValueError); a file that cannot be "
-            "written raises OSError.")
+            "save",
+            [](Frame &frame, const py::object &path, const Region *region) {
+                frame.save(pathArgument(path), region);
+            },
+            py::arg("path"), py::arg("region") = py::none(),
+            "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does; "
+            "with a Region, only the points it keeps (a UserWarning when it keeps none). A finished "
+            "frame holds no phase to write as .pt, and a .pt takes no region (ValueError); a file that "
+            "cannot be written raises OSError.")
         // A frame travels to another process as its file and index, and is read again there.
         .def(py::pickle(
             [](const Frame &frame) { return py::make_tuple(frame.path().toStdString(), frame.index()); },

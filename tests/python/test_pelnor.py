@@ -302,3 +302,48 @@ def test_readme_example_runs(tmp_path, monkeypatch):
         monkeypatch.delenv(name, raising=False)
     exec(compile(example, "README.md", "exec"), {})
     assert (tmp_path / "walk.ptv").exists()
+
+
+@pytest.mark.parametrize("kind", ["pt", "xyzm"])
+def test_region_keeps_the_points_in_its_box(files, tmp_path, kind):
+    """A region's points against its box picked by hand (a quarter turn about z swaps its x and y
+    edges), its colours and facts those of the same pixels, the outside the rest, a save what convert
+    writes, and numbers that make no box refused."""
+    frame = pelnor.open(files[kind])[0]
+    lo, hi = np.array([-100, -80, 600]), np.array([120, 100, 720])
+    region = pelnor.Region(lo, hi)
+    turned = pelnor.Region(centre=(lo + hi) / 2, size=(180, 220, 120), angles=(0, 0, 90))
+    xyz, valid = frame.xyz, frame.valid
+    with np.errstate(invalid="ignore"):
+        inside = valid & np.all((xyz >= lo) & (xyz <= hi), axis=2)
+        near = valid & np.any(np.abs(np.abs(xyz - (lo + hi) / 2) - (hi - lo) / 2) < 1e-3, axis=2)
+    rows = lambda a: np.ascontiguousarray(a, np.float32).view(np.dtype((np.void, 12))).ravel()
+    for box in (region, turned):
+        points = frame.points(region=box)
+        # Only a point within rounding of a face may go either way.
+        assert np.isin(rows(xyz[inside & ~near]), rows(points)).all()
+        assert np.isin(rows(points), rows(xyz[inside | near])).all()
+        kept = valid & np.isin(rows(xyz), rows(points)).reshape(valid.shape)
+        np.testing.assert_array_equal(points, xyz[kept])
+        np.testing.assert_array_equal(frame.colors(box), frame.texture[kept])
+        frame.save(tmp_path / "cut.xyzm", region=box)
+        np.testing.assert_array_equal(pelnor.open(tmp_path / "cut.xyzm")[0].valid, kept)
+        facts = frame.facts(box)
+        assert facts["valid"] == len(points) > 100
+        assert facts["x_range"] == (points[:, 0].min(), points[:, 0].max())
+        np.testing.assert_allclose(facts["center_of_mass"], points.mean(axis=0), rtol=1e-5)
+    assert len(frame.points(pelnor.Region(lo, hi, outside=True))) + len(frame.points(region)) == valid.sum()
+    frame.save(tmp_path / "saved.ply", region=region)
+    box = "-100,-80,600,120,100,720"
+    subprocess.run([os.environ["PELNOR_BIN"], "convert", files[kind], tmp_path / "out.ply", "--region", box], check=True)
+    assert (tmp_path / "saved.ply").read_bytes() == (tmp_path / "out.ply").read_bytes()
+    with pytest.warns(UserWarning, match="keeps no point"):
+        frame.save(tmp_path / "empty.xyzm", region=pelnor.Region((0, 0, 5000), (1, 1, 5001)))
+    for lo_, hi_ in (((0, 0, 0), (1, 0, 1)), ((0, 0, 0), (1, 1, np.nan)), ((0, 0, 0), (np.inf, 1, 1))):
+        with pytest.raises(ValueError):
+            pelnor.Region(lo_, hi_)
+    with pytest.raises(ValueError):
+        pelnor.Region(centre=(0, 0, 0), size=(1, -1, 1))
+    if kind == "pt":
+        with pytest.raises(ValueError, match="raw phase"):
+            frame.save(tmp_path / "raw.pt", region=region)
