@@ -23,11 +23,20 @@ uniform highp vec3 m_Tc;
 uniform mediump float m_isCaptured;
 // Pixels between neighbouring samples: 1 at full detail, more on the coarser levels.
 uniform highp float u_meshStride;
+// Points: this many pixels wide, or with 0 as wide as u_pointSpacing (the distance between
+// neighbouring samples per unit depth) at their depth, u_pixelsPerUnit being the pixels a unit
+// covers at unit distance from the eye.
+uniform highp float u_pointPixels;
+uniform highp float u_pointSpacing;
+uniform highp float u_pixelsPerUnit;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
 varying mediump vec4 v_textureColor;
 varying highp float v_validity;
+// The point and its normal as the eye sees them, for the eye-dome lighting.
+varying highp vec3 v_eyePoint;
+varying mediump vec3 v_eyeNormal;
 
 // The inverse of the matrix whose rows are the columns of a, by its adjugate.
 highp mat3 inverseMatrix(highp mat3 a)
@@ -65,6 +74,7 @@ void main()
         position = p1;
     }
 
+    highp float measuredDepth = position.z;
     highp float p = u_percentageMirrored;
     position.z = p * (2.0 * u_centerOfMass.z - position.z) + (1.0 - p) * position.z;
 
@@ -79,5 +89,14 @@ void main()
     v_textureColor = vec4(a_textureColor.rgb, 1.0);
     v_validity = validity;
     gl_Position = u_projectionMatrix * u_viewMatrix * u_modelMatrix * v_position;
-    gl_PointSize = 1.1;
+    v_eyePoint = (u_viewMatrix * u_modelMatrix * v_position).xyz;
+    v_eyeNormal = mat3(u_viewMatrix * u_modelMatrix) * normal;
+
+    // Half a pixel over the spacing, rounded up: neighbours overlap, whether a driver draws points at
+    // whole sizes or not, rather than leave a row of pixels between them now and then.
+    highp float pixels = u_pointPixels;
+    if (pixels == 0.0)
+        pixels = ceil(u_pointSpacing * measuredDepth * u_pixelsPerUnit / max(-v_eyePoint.z, 1e-6) + 0.5);
+    // A tenth over, so that a point whose square's edges pass through pixel centres still covers one.
+    gl_PointSize = clamp(pixels, 1.0, 64.0) + 0.1;
 }
