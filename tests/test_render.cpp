@@ -378,6 +378,10 @@ class TestRender : public QObject {
         const QImage off = draw();
         std::vector<float> depths(size_t(kSize.width() * kSize.height())), lit(depths.size());
         renderer.readDepths(QRect(QPoint(), kSize), kSize.height(), depths.data());
+        // Something else drawn unlit in between leaves other depths in the picture's framebuffer.
+        state.rotation = QVector3D(0.0f, 30.0f, 0.0f);
+        draw();
+        state.rotation = QVector3D();
         state.eyeDome.styles = 1u << style;
         const QImage on = draw();
         renderer.readDepths(QRect(QPoint(), kSize), kSize.height(), lit.data());
