@@ -195,7 +195,10 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     followEyeDome();
     followPointSize();
     connect(ui->actionEyeDome, &QAction::toggled, this, [this](bool on) {
-        const uint32_t style = 1u << ui->meshTypeComboBox->currentIndex();
+        const int shown = ui->meshTypeComboBox->currentIndex();
+        if (shown < 0)
+            return;
+        const uint32_t style = 1u << shown;
         m_eyeDomeStyles = on ? m_eyeDomeStyles | style : m_eyeDomeStyles & ~style;
         followEyeDome();
     });
@@ -675,7 +678,7 @@ void ViewerWindow::followEyeDome() {
 }
 
 void ViewerWindow::showEyeDomeOfStyle() {
-    const bool on = (m_eyeDomeStyles >> ui->meshTypeComboBox->currentIndex() & 1u) != 0;
+    const bool on = EyeDome{m_eyeDomeStyles, 1.0f, 1.0f}.shades(ui->meshTypeComboBox->currentIndex());
     const QSignalBlocker action(ui->actionEyeDome), box(ui->eyeDomeCheckBox);
     ui->actionEyeDome->setChecked(on);
     ui->eyeDomeCheckBox->setChecked(on);

@@ -42,7 +42,7 @@ bool EyeDomePass::initialize(QString *error) {
 bool EyeDomePass::bind(QSize size) {
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &m_drawTarget);
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &m_readTarget);
-    if (!m_program || size.isEmpty())
+    if (!m_program || size.isEmpty() || size == m_refusedSize)
         return false;
     if (m_framebuffer && size == m_size) {
         glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
@@ -70,6 +70,7 @@ bool EyeDomePass::bind(QSize size) {
         return true;
     qDebug().noquote() << "eye-dome lighting: no framebuffer of" << size << "to draw the scene into";
     releaseFramebuffer();
+    m_refusedSize = size;
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(m_drawTarget));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(m_readTarget));
     return false;

@@ -47,6 +47,8 @@ class EyeDomePass {
     unsigned int m_textures[2] = {0, 0};
     unsigned int m_depth = 0;
     QSize m_size;
+    // The driver would not make a framebuffer this size: not asked again at every picture.
+    QSize m_refusedSize;
     int m_drawTarget = 0;
     int m_readTarget = 0;
 };

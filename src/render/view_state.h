@@ -37,11 +37,14 @@ struct EyeDome {
     // Pixels from a pixel to the neighbours it is compared with, 1 to 4.
     float radius = kDefaultRadius;
 
-    bool shades(int32_t meshType) const { return strength > 0.0f && (styles >> meshType & 1u) != 0; }
+    bool shades(int32_t meshType) const {
+        return strength > 0.0f && meshType >= 0 && meshType < 32 && (styles >> meshType & 1u) != 0;
+    }
 };
 
-// What the viewer and the tool start with: eye-dome lighting in the Points style, whose points have
-// no normals worth lighting by, and points as large as the distance to their neighbours.
+// What the viewer and the tool start with: eye-dome lighting in the Points style, where nothing else
+// tells near from far in a solid colour, and points as wide as the distance to their neighbours. (A
+// ViewState of its own draws as the renderer always did: unlit, points one pixel wide.)
 constexpr uint32_t kDefaultEyeDomeStyles = 1u << PointCloud;
 constexpr int32_t kAutomaticPointSize = 0;
 
