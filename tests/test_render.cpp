@@ -203,7 +203,7 @@ class TestRender : public QObject {
     }
 
     // Wire and points leave background between the lines of a coarse mesh; a spike far off the
-    // surface is no point of the cloud.
+    // surface is no point of the cloud, a flat surface is no spike.
     void stylesAndSpikes() {
         setCoordinateFrame(store, 8, 8, 20.0f,
                            [](float x, float y) { return 500.0f + 0.1f * x * y / 20.0f; });
@@ -234,6 +234,10 @@ class TestRender : public QObject {
             QCOMPARE(drawn, spike == 500.0f);
         }
         state.meshType = 0;
+        // A surface without depth is all surface, whatever rounding its statistics carry.
+        setCoordinateFrame(store, 40, 30, 4.0f, [](float, float) { return 800.0f; });
+        present();
+        QCOMPARE(draw().pixelColor(150, 150), kSolid);
         QString error;
         QVERIFY2(gl.checkDrawing(&error), qPrintable(error));
     }

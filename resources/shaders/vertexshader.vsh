@@ -78,8 +78,11 @@ void main()
     highp float p = u_percentageMirrored;
     position.z = p * (2.0 * u_centerOfMass.z - position.z) + (1.0 - p) * position.z;
 
-    // A point far outside the frame's depth extent is a spike of a bad phase, not surface.
-    highp float delta = max(u_boundingBoxMax.z - u_centerOfMass.z, u_centerOfMass.z - u_boundingBoxMin.z);
+    // A point far outside the frame's depth extent is a spike of a bad phase, not surface. A frame
+    // without depth (a flat plate) has an extent of its statistics' rounding: a thousandth of the
+    // distance at least, or all of it would be cut.
+    highp float delta = max(max(u_boundingBoxMax.z - u_centerOfMass.z, u_centerOfMass.z - u_boundingBoxMin.z),
+                            1e-3 * abs(u_centerOfMass.z));
     highp float validity = a_validity;
     if (u_centerOfMass.z - position.z > 2.0 * delta || position.z - u_centerOfMass.z > 2.0 * delta)
         validity = 0.0;
