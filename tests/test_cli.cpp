@@ -300,6 +300,11 @@ class TestCli : public QObject {
             {"'@/scan.xyzm'"});
         row("jumps factor a word", {"render", "@/scan.pt", "@/never.png", "--hide-jumps", "abc"}, 2,
             {"--hide-jumps takes", "'abc'"});
+        row("lighting a word", {"render", "@/scan.pt", "@/never.png", "--edl", "abc"}, 2,
+            {"--edl takes", "'abc'"});
+        row("lighting too strong", {"render", "@/scan.pt", "@/never.png", "--edl", "5.5"}, 2,
+            {"--edl takes"});
+        row("points of no size", {"render", "@/scan.pt", "@/never.png", "--point-size", "0"}, 2);
         row("frame not a number", {"info", "@/walk.ptv", "--frame", "x"}, 2);
         row("pixel outside", {"info", "@/scan.pt", "--pixel", "160,0"}, 2, {"outside the 160 x 120 frame"});
         row("pixel not a pair", {"info", "@/scan.pt", "--pixel", "3;4"}, 2);
@@ -503,6 +508,12 @@ class TestCli : public QObject {
         const QImage points = render(pt, {"--size", "320x240", "--light", "0", "--style", "points"});
         QVERIFY(!wire.isNull() && wire != solid);
         QVERIFY(!points.isNull() && points != solid && points != wire);
+        // Eye-dome lighting: asked for (a bare --edl, its strength left out), or the points' own
+        // unless turned off.
+        QVERIFY(render(pt, {"--edl", "--size", "320x240", "--light", "0"}) != solid);
+        QCOMPARE(render(pt, {"--size", "320x240", "--light", "0", "--edl", "0"}), solid);
+        QVERIFY(render(pt, {"--size", "320x240", "--light", "0", "--style", "points", "--edl", "0"}) !=
+                points);
         QCOMPARE(render(pt, {"--size", "320x240"}, "jpg").size(), QSize(320, 240));
         QCOMPARE(render(pt, {"--size", "320x240", "--light", "0", "--turn", "0,0"}), solid);
 

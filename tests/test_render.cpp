@@ -16,6 +16,45 @@ namespace {
 const QSize kSize(300, 300);
 const QColor kSolid(255, 220, 165);
 
+// A valley whose fold runs down the middle of the frame below y = -20; above, a wall facing the eye
+// with a block standing in front of it. Which of those a point belongs to: 1 and 2 the valley's left
+// and right sides, 3 the wall, 4 the block.
+int valleyPart(float x, float y) {
+    if (y < -20.0f)
+        return x < 0.0f ? 1 : 2;
+    return std::fabs(x) < 40.0f && y > 30.0f && y < 90.0f ? 4 : 3;
+}
+
+float valleyDepth(float x, float y) {
+    const int part = valleyPart(x, y);
+    return part < 3 ? 850.0f - 0.4f * std::fabs(x) : part == 3 ? 800.0f : 650.0f;
+}
+
+// A frame of w x h points spaced 4 units apart on the plane z = 800, each moved along its ray from
+// the origin to the depth depth(x, y) gives: what a camera there sees, its samples the farther apart
+// the deeper they lie.
+template <typename Depth> void setCameraFrame(ScanFrameStore &store, int w, int h, Depth depth) {
+    setCoordinateFrame(store, w, h, 4.0f, depth);
+    for (int i = 0; i < w * h; ++i) {
+        float *p = &store.xyz[3 * size_t(i)];
+        p[0] *= p[2] / 800.0f, p[1] *= p[2] / 800.0f;
+    }
+}
+
+// Where the point seen at (x, y) on the plane z = 800 lies.
+template <typename Depth> QVector3D cameraPoint(float x, float y, Depth depth) {
+    const float z = depth(x, y);
+    return {x * z / 800.0f, y * z / 800.0f, z};
+}
+
+QVector3D valleyPoint(float x, float y) {
+    return cameraPoint(x, y, valleyDepth);
+}
+
+int darkening(const QImage &before, const QImage &after, QPoint p) {
+    return qRed(before.pixel(p)) - qRed(after.pixel(p));
+}
+
 } // namespace
 
 class TestRender : public QObject {
@@ -164,7 +203,7 @@ class TestRender : public QObject {
     }
 
     // Wire and points leave background between the lines of a coarse mesh; a spike far off the
-    // surface is no point of the cloud.
+    // surface is no point of the cloud, a flat surface is no spike.
     void stylesAndSpikes() {
         setCoordinateFrame(store, 8, 8, 20.0f,
                            [](float x, float y) { return 500.0f + 0.1f * x * y / 20.0f; });
@@ -195,6 +234,10 @@ class TestRender : public QObject {
             QCOMPARE(drawn, spike == 500.0f);
         }
         state.meshType = 0;
+        // A surface without depth is all surface, whatever rounding its statistics carry.
+        setCoordinateFrame(store, 40, 30, 4.0f, [](float, float) { return 800.0f; });
+        present();
+        QCOMPARE(draw().pixelColor(150, 150), kSolid);
         QString error;
         QVERIFY2(gl.checkDrawing(&error), qPrintable(error));
     }
@@ -414,6 +457,174 @@ class TestRender : public QObject {
             ++(test.keeps(front) ? kept : cutAway);
         }
         QVERIFY2(kept > 5000 && cutAway > 5000, qPrintable(QString("%1 %2").arg(kept).arg(cutAway)));
+    }
+
+    // Eye-dome lighting darkens by depth alone: the far side of every step in depth by much, the
+    // background beside a silhouette to black (outlined on a clear background too), each side of the
+    // valley evenly by its slope (points too: a square of points drawn at one depth would show the
+    // grid of the samples), and a wall facing the eye not at all. The depths read back are the
+    // scene's, as picks need them.
+    void eyeDomeShadesByDepth_data() {
+        QTest::addColumn<int>("style");
+        QTest::newRow("shaded") << int(Shaded);
+        QTest::newRow("points") << int(PointCloud);
+    }
+    void eyeDomeShadesByDepth() {
+        QFETCH(int, style);
+        setCameraFrame(store, 81, 61, valleyDepth);
+        settings.hideDepthJumps = true;
+        present();
+        settings.hideDepthJumps = false;
+        state.meshType = style;
+        state.pointPixels = kAutomaticPointSize;
+        const QImage off = draw();
+        std::vector<float> depths(size_t(kSize.width() * kSize.height())), lit(depths.size());
+        renderer.readDepths(QRect(QPoint(), kSize), kSize.height(), depths.data());
+        // Something else drawn unlit in between leaves other depths in the picture's framebuffer.
+        state.rotation = QVector3D(0.0f, 30.0f, 0.0f);
+        draw();
+        state.rotation = QVector3D();
+        state.eyeDome.styles = 1u << style;
+        const QImage on = draw();
+        renderer.readDepths(QRect(QPoint(), kSize), kSize.height(), lit.data());
+        QVERIFY(lit == depths);
+
+        // From the depths drawn: pixels beside a nearer one by four footprints or more (steps, or
+        // background beside a silhouette), and pixels of surface facing the eye (the same depth all
+        // around).
+        const QMatrix4x4 unproject = renderer.matrices().projection.inverted();
+        auto depth = [&](int x, int y) {
+            return depths[size_t((kSize.height() - 1 - y) * kSize.width() + x)];
+        };
+        auto distance = [&](int x, int y) {
+            return -unproject.map(QVector3D(0.0f, 0.0f, 2.0f * depth(x, y) - 1.0f)).z();
+        };
+        const float footprintPerDistance = 2.0f / (renderer.matrices().projection(1, 1) * kSize.height());
+        int steps = 0, unshadedSteps = 0, outlines = 0, unshadedOutlines = 0, facing = 0, shadedFacing = 0;
+        QVector<QPoint> outlineAt;
+        for (int y = 4; y + 4 < kSize.height(); ++y)
+            for (int x = 4; x + 4 < kSize.width(); ++x) {
+                float nearest = distance(x, y);
+                bool flat = depth(x, y) < 1.0f;
+                for (int dy = -4; dy <= 4; ++dy)
+                    for (int dx = -4; dx <= 4; ++dx) {
+                        flat &= depth(x + dx, y + dy) == depth(x, y);
+                        if (std::abs(dx) <= 1 && std::abs(dy) <= 1)
+                            nearest = std::min(nearest, distance(x + dx, y + dy));
+                    }
+                if (flat) {
+                    ++facing;
+                    shadedFacing += !near(on.pixelColor(x, y), off.pixelColor(x, y), 2);
+                }
+                if (distance(x, y) - nearest < 4.0f * footprintPerDistance * distance(x, y))
+                    continue;
+                const bool background = depth(x, y) == 1.0f;
+                ++(background ? outlines : steps);
+                if (background && outlineAt.size() < 20)
+                    outlineAt << QPoint(x, y);
+                if (background ? qRed(on.pixel(x, y)) > 4 : darkening(off, on, QPoint(x, y)) < 40)
+                    ++(background ? unshadedOutlines : unshadedSteps);
+            }
+        QVERIFY2(steps > 100 && outlines > 200 && facing > 10000 && unshadedSteps <= steps / 50 &&
+                     unshadedOutlines == 0 && shadedFacing == 0,
+                 qPrintable(QString("%1 of %2 steps, %3 of %4 outlines unshaded, %5 of %6 facing shaded")
+                                .arg(unshadedSteps)
+                                .arg(steps)
+                                .arg(unshadedOutlines)
+                                .arg(outlines)
+                                .arg(shadedFacing)
+                                .arg(facing)));
+
+        // Each side of the valley, three frame pixels or more from its edges, evenly.
+        for (int side : {1, 2}) {
+            int least = 255, most = 0, samples = 0;
+            for (float y = -110.0f; y <= 110.0f; y += 4.0f)
+                for (float x = -150.0f; x <= 150.0f; x += 4.0f) {
+                    bool inside = true;
+                    for (float dy = -12.0f; dy <= 12.0f; dy += 4.0f)
+                        for (float dx = -12.0f; dx <= 12.0f; dx += 4.0f)
+                            inside &= valleyPart(x + dx, y + dy) == side;
+                    if (!inside)
+                        continue;
+                    const int d = darkening(off, on, project(renderer.matrices(), kSize, valleyPoint(x, y)));
+                    least = std::min(least, d), most = std::max(most, d), ++samples;
+                }
+            QVERIFY2(samples > 100 && least >= 10 && most - least <= 4,
+                     qPrintable(QString("side %1 darkened by %2 to %3").arg(side).arg(least).arg(most)));
+        }
+
+        // On a clear background the outline is black laid over nothing, the rest stays clear.
+        state.transparentBackground = true;
+        renderer.draw(store, state, kSize);
+        const QImage clear = renderer.readImage(kSize, true);
+        state.transparentBackground = false;
+        state.eyeDome.styles = 0;
+        state.meshType = Shaded;
+        state.pointPixels = 1;
+        for (QPoint p : outlineAt)
+            QVERIFY2(qAlpha(clear.pixel(p)) > 128 && qRed(clear.pixel(p)) <= 4,
+                     qPrintable(QString::number(clear.pixel(p), 16)));
+        QCOMPARE(qAlpha(clear.pixel(2, 2)), 0);
+    }
+
+    // The shading of a fold holds as the eye comes four times nearer: a difference in depth counts in
+    // the footprint of a pixel where it lies, not in the scene's size or the depth range.
+    void eyeDomeHoldsAsTheEyeComesNearer() {
+        setCameraFrame(store, 81, 61, valleyDepth);
+        present();
+        state.eyeDome.styles = 1u << Shaded;
+        const QImage far = draw();
+        const ViewMatrices atRest = renderer.matrices();
+        state.translation.setZ(-0.75f * (state.framing.centre.z() - state.cameraOrigin.z()));
+        const QImage close = draw();
+        state.translation = QVector3D();
+        state.eyeDome.styles = 0;
+        for (float y : {-40.0f, -28.0f}) {
+            // Across the fold, in the picture at rest and close.
+            auto across = [y](const ViewMatrices &m) {
+                const QPointF a = project(m, kSize, valleyPoint(-8.0f, y)),
+                              b = project(m, kSize, valleyPoint(8.0f, y));
+                return std::make_pair(project(m, kSize, valleyPoint(0.0f, y)),
+                                      (b - a) / QLineF(a, b).length());
+            };
+            const auto [restAt, restAcross] = across(atRest);
+            const auto [closeAt, closeAcross] = across(renderer.matrices());
+            for (int d : {-8, -1, 0, 1, 8}) {
+                const QColor seen = far.pixelColor(restAt + (d * restAcross).toPoint()),
+                             near4 = close.pixelColor(closeAt + (d * closeAcross).toPoint());
+                QVERIFY2(near(seen, near4, 4) && (d != 0 || qRed(seen.rgb()) < 235),
+                         qPrintable(QString("%1 px from the fold: %2 far, %3 near")
+                                        .arg(d)
+                                        .arg(seen.name(), near4.name())));
+            }
+        }
+    }
+
+    // Points sized by their spacing close the surface wherever the eye comes; one pixel wide, they
+    // fall apart into dots with the background between.
+    void pointsCoverTheirSpacing() {
+        const auto tilted = [](float x, float) { return 800.0f + 0.1f * x; };
+        setCameraFrame(store, 40, 30, tilted);
+        present();
+        state.meshType = PointCloud;
+        state.translation.setZ(-0.75f * (state.framing.centre.z() - state.cameraOrigin.z()));
+        // A point is drawn where its centre is: those beyond the picture's edge leave half a point
+        // there open.
+        const QRect inside = QRect(QPoint(), kSize).adjusted(16, 16, -16, -16);
+        int open[2] = {0, 0};
+        for (int pixels : {1, kAutomaticPointSize}) {
+            state.pointPixels = pixels;
+            const QImage image = draw();
+            for (float y = -50.0f; y <= 50.0f; y += 0.5f)
+                for (float x = -70.0f; x <= 70.0f; x += 0.5f) {
+                    const QPoint p = project(renderer.matrices(), kSize, cameraPoint(x, y, tilted));
+                    open[pixels] += inside.contains(p) && image.pixelColor(p) == kBackground;
+                }
+        }
+        state.translation = QVector3D();
+        state.meshType = Shaded;
+        state.pointPixels = 1;
+        QVERIFY2(open[1] > 5000 && open[0] == 0, qPrintable(QString("%1 %2").arg(open[1]).arg(open[0])));
     }
 
     void cleanupTestCase() { renderer.release(); }

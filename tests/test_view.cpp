@@ -90,23 +90,30 @@ class TestView : public QObject {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("material");
         QTest::addColumn<int>("light");
-        QTest::newRow("shaded, jet, lit") << QStringList{"--color", "jet"} << int(Shaded) << int(Jet) << 13;
+        // Eye-dome lighting of the style asked for in both, or 0 for each one's own: the points'.
+        QTest::addColumn<double>("eyeDome");
+        QTest::newRow("shaded, jet, lit")
+            << QStringList{"--color", "jet"} << int(Shaded) << int(Jet) << 13 << 0.0;
         QTest::newRow("wireframe, texture") << QStringList{"--style", "wireframe", "--color", "texture"}
-                                            << int(Wireframe) << int(Texture) << 13;
-        QTest::newRow("points, solid")
-            << QStringList{"--style", "points", "--light", "40"} << int(PointCloud) << int(Solid) << 40;
+                                            << int(Wireframe) << int(Texture) << 13 << 0.0;
+        QTest::newRow("points, solid, their eye-dome lighting")
+            << QStringList{"--style", "points", "--light", "40"} << int(PointCloud) << int(Solid) << 40
+            << 0.0;
+        QTest::newRow("shaded, eye-dome lighting")
+            << QStringList{"--edl", "2.5", "--light", "0"} << int(Shaded) << int(Solid) << 0 << 2.5;
         // The colours fitted to the frame in the viewer: the tool's fit, and the measured range given.
-        QTest::newRow("magma, fitted")
-            << QStringList{"--color", "magma", "--depth-range", "fit"} << int(Shaded) << int(Magma) << 13;
+        QTest::newRow("magma, fitted") << QStringList{"--color", "magma", "--depth-range", "fit"}
+                                       << int(Shaded) << int(Magma) << 13 << 0.0;
         QTest::newRow("depth, measured range given")
             << QStringList{"--color", "depth", "--depth-range", "@measured"} << int(Shaded) << int(Depth)
-            << 13;
+            << 13 << 0.0;
     }
     void drawsWhatTheToolDraws() {
         QFETCH(QStringList, options);
         QFETCH(int, style);
         QFETCH(int, material);
         QFETCH(int, light);
+        QFETCH(double, eyeDome);
         QTemporaryDir dir;
         const QString scan = dir.filePath("aside.pt"), picture = dir.filePath("render.png");
         QString error;
@@ -131,7 +138,10 @@ class TestView : public QObject {
         view->changeMeshType(style);
         view->changeMaterialType(material);
         view->changeLightIntensity(light);
+        if (eyeDome > 0.0)
+            view->setEyeDome(1u << style, eyeDome, EyeDome::kDefaultRadius);
         const QImage drawn = draw().convertToFormat(QImage::Format_RGB888);
+        view->setEyeDome(kDefaultEyeDomeStyles, EyeDome::kDefaultStrength, EyeDome::kDefaultRadius);
         view->changeLightIntensity(0);
         view->changeMeshType(Shaded);
         view->changeMaterialType(Solid);
@@ -152,18 +162,22 @@ class TestView : public QObject {
 
     // The legend over the picture tells the depth of a colour: at the row of a depth it shows the
     // colour the ramp gives that depth (which is the surface's: test_render), in its own corner only,
-    // and only for the depth colourings.
+    // and only for the depth colourings. Laid over a surface the eye-dome lighting darkens, it keeps
+    // its colours: it is painted after the lighting.
     void legendShowsTheRamp_data() {
         QTest::addColumn<int>("material");
-        QTest::newRow("depth") << int(Depth);
-        QTest::newRow("jet") << int(Jet);
-        QTest::newRow("magma") << int(Magma);
-        QTest::newRow("viridis") << int(Viridis);
-        QTest::newRow("solid") << int(Solid);
-        QTest::newRow("texture") << int(Texture);
+        QTest::addColumn<bool>("eyeDome");
+        QTest::newRow("depth") << int(Depth) << false;
+        QTest::newRow("jet") << int(Jet) << false;
+        QTest::newRow("magma") << int(Magma) << false;
+        QTest::newRow("viridis") << int(Viridis) << false;
+        QTest::newRow("solid") << int(Solid) << false;
+        QTest::newRow("texture") << int(Texture) << false;
+        QTest::newRow("viridis over eye-dome lighting") << int(Viridis) << true;
     }
     void legendShowsTheRamp() {
         QFETCH(int, material);
+        QFETCH(bool, eyeDome);
         setCoordinateFrame(store, 60, 40, 4.0f, [](float x, float) { return 500.0f + std::round(x / 1.2f); });
         const QVector3D rangeBefore = view->viewState().colorZrange;
         show();
@@ -171,16 +185,25 @@ class TestView : public QObject {
         view->changeMaxZ(80);
         view->changeMinZ(20);
         view->changeMaterialType(material);
+        const QRect ramp = ColorLegend::rampRect(view->size());
+        if (eyeDome) {
+            // Turned upright, the frame spans the view's width, under the legend.
+            view->rotateModel(0, 0, 90);
+            const QImage unlit = draw();
+            view->setEyeDome(1u << Shaded, 5.0, EyeDome::kDefaultRadius);
+            QVERIFY(draw().copy(ramp) != unlit.copy(ramp));
+        }
         const QImage plain = draw();
         view->setLegendShown(true);
         const QImage withLegend = draw();
         view->setLegendShown(false);
+        view->setEyeDome(kDefaultEyeDomeStyles, EyeDome::kDefaultStrength, EyeDome::kDefaultRadius);
+        view->resetModelRotation();
         view->changeMaterialType(Solid);
         const bool byDepth = material != Solid && material != Texture;
         QCOMPARE(withLegend == plain, !byDepth);
         if (!byDepth)
             return;
-        const QRect ramp = ColorLegend::rampRect(view->size());
         for (int y = 0; y < plain.height(); ++y)
             for (int x = 0; x < plain.width(); ++x)
                 if (withLegend.pixel(x, y) != plain.pixel(x, y))

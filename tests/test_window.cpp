@@ -792,7 +792,8 @@ class TestWindow : public QObject {
     }
 
     // Hiding depth jumps is off on the first run, follows its key and the dock, reaches the view's
-    // mesh, and is remembered with its factor for the next run. So is the wheel, which does nothing on
+    // mesh, and is remembered with its factor for the next run; so are the lighting of each style
+    // and the points' size. So is the wheel, which does nothing on
     // the first run and, once let, zooms: a notch forward takes the step's share of the distance.
     void settingsRemembered() {
         {
@@ -805,6 +806,17 @@ class TestWindow : public QObject {
             QVERIFY(v.view().mesh().indexData.size() < triangles);
             v.ui.depthJumpFactorSpinBox->setValue(7.5);
             QCOMPARE(v.view().meshSettings().depthJumpFactor, 7.5f);
+            // Eye-dome lighting is at first Point Cloud's alone; E lights the style shown.
+            const EyeDome &lit = v.view().viewState().eyeDome;
+            QVERIFY(!v.ui.eyeDomeCheckBox->isChecked() && lit.styles == 1u << PointCloud);
+            v.ui.meshTypeComboBox->setCurrentIndex(PointCloud);
+            QVERIFY(v.ui.eyeDomeCheckBox->isChecked());
+            v.ui.meshTypeComboBox->setCurrentIndex(Shaded);
+            QTest::keyClick(v.window.windowHandle(), Qt::Key_E);
+            QVERIFY(v.ui.actionEyeDome->isChecked() && lit.styles == (1u << Shaded | 1u << PointCloud));
+            v.ui.eyeDomeStrengthSpinBox->setValue(2.5);
+            v.ui.pointSizeSpinBox->setValue(3);
+            QVERIFY(lit.strength == 2.5f && v.view().viewState().pointPixels == 3);
 
             QWheelEvent notch(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                               Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -820,6 +832,8 @@ class TestWindow : public QObject {
         Viewer next;
         QVERIFY(next.ui.actionHideDepthJumps->isChecked() && next.ui.depthJumpFactorSpinBox->value() == 7.5);
         QVERIFY(next.ui.wheelZoomsCheckBox->isChecked() && next.ui.wheelStepSpinBox->value() == 20);
+        QVERIFY(next.ui.eyeDomeCheckBox->isChecked() && next.ui.eyeDomeStrengthSpinBox->value() == 2.5 &&
+                next.ui.pointSizeSpinBox->value() == 3);
         // The frame cache's budget holds for the files opened, and changes with the setting at once.
         next.window.openFile(ptv);
         QCOMPARE(next.window.openSequence()->budget(), int64_t(96) << 20);
@@ -828,6 +842,9 @@ class TestWindow : public QObject {
         // As the next test expects the first run.
         next.ui.hideJumpsCheckBox->setChecked(false);
         next.ui.wheelZoomsCheckBox->setChecked(false);
+        next.ui.eyeDomeCheckBox->setChecked(false);
+        next.ui.eyeDomeStrengthSpinBox->setValue(1.0);
+        next.ui.pointSizeSpinBox->setValue(0);
         QVERIFY(!next.view().meshSettings().hideDepthJumps);
     }
 
@@ -861,13 +878,13 @@ class TestWindow : public QObject {
             before = entries(v);
             QCOMPARE(before, "7.xyzm 3.xyzm 10.xyzm 8.xyzm 6.xyzm 5.xyzm 4.xyzm 2.xyzm 1.xyzm");
             QVERIFY(v.answer(v.ui.actionOpen3DFile, path("sub/2.xyzm")));
-            v.window.resize(900, 700);
+            v.window.resize(1000, 700);
             v.window.addDockWidget(Qt::LeftDockWidgetArea, v.ui.dockWidget);
             v.window.close();
         }
         Viewer next;
         QVERIFY(restoreWindowLayout(next.window));
-        QVERIFY(next.window.size() == QSize(900, 700) &&
+        QVERIFY(next.window.size() == QSize(1000, 700) &&
                 next.window.dockWidgetArea(next.ui.dockWidget) == Qt::LeftDockWidgetArea);
         QCOMPARE(entries(next), "2.xyzm " + QString(before).remove("2.xyzm "));
         QVERIFY(next.answer(next.ui.actionOpen3DFile, QString()) && next.folder == path("sub"));

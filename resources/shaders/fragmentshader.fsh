@@ -1,7 +1,8 @@
 #version 150 core
 // Colours each fragment by the chosen material (solid, texture, or depth through a grey, jet,
 // magma or viridis ramp) and lights it from in front of the surface; what the region cuts away is
-// left out.
+// left out. The second output, the distance from the eye, is for the eye-dome lighting and lost
+// where only one buffer is drawn into.
 
 uniform int materialType;
 uniform float u_lightIntensity;
@@ -21,6 +22,11 @@ varying mediump vec4 v_normal;
 varying mediump vec4 v_textureColor;
 varying highp float v_validity;
 varying highp vec3 v_boxPosition;
+varying highp vec3 v_eyePoint;
+varying mediump vec3 v_eyeNormal;
+uniform bool u_points;
+uniform highp vec2 u_viewportSize;
+uniform highp float u_pixelsPerUnit;
 
 const vec4 jetColors[6] = vec4[6](
     vec4(0.0, 0.0, 131.0, 255.0) / 255.0,
@@ -87,12 +93,29 @@ vec4 ramp9(vec4 colors[9], float edges[9], float x)
     return colour;
 }
 
+// The distance from the eye along its axis. A point stands for the patch of surface around it: each
+// pixel of its square gets the distance at which the pixel's ray meets the point's tangent plane, as
+// a mesh would give it. One distance for the whole square would put steps between neighbouring
+// points, which the eye-dome lighting draws as a grid.
+highp float eyeDistance()
+{
+    if (!u_points)
+        return -v_eyePoint.z;
+    highp vec3 ray = vec3((gl_FragCoord.xy - 0.5 * u_viewportSize) / u_pixelsPerUnit, -1.0);
+    highp float facing = dot(v_eyeNormal, ray);
+    // Seen edge on, or without a normal (a sample at the frame's last row or column).
+    if (!(abs(facing) > 0.2 * length(v_eyeNormal) * length(ray)))
+        return -v_eyePoint.z;
+    return dot(v_eyeNormal, v_eyePoint) / facing;
+}
+
 void main()
 {
     if (v_validity == 0.0)
         discard;
     if (u_regionKeeps != 0 && all(lessThanEqual(abs(v_boxPosition), vec3(1.0))) != (u_regionKeeps == 1))
         discard;
+    gl_FragData[1] = vec4(eyeDistance(), 0.0, 0.0, 1.0);
 
     // A range without width (a flat first frame) shows the ramp's middle rather than dividing by 0.
     float zrng = u_colorZrange.y - u_colorZrange.x;
@@ -111,11 +134,11 @@ void main()
         base = ramp9(viridisColors, viridisEdges, dval).rgb;
 
     if (u_lightIntensity == 0.0) {
-        gl_FragColor = vec4(base, 1.0);
+        gl_FragData[0] = vec4(base, 1.0);
         return;
     }
     vec3 normal = normalize(v_normal).xyz;
     vec3 direction = normalize(u_lightPosition - v_position.xyz);
     float diffuse = abs(dot(normal, direction));
-    gl_FragColor = vec4((0.1 + diffuse * u_lightIntensity) * base, 1.0);
+    gl_FragData[0] = vec4((0.1 + diffuse * u_lightIntensity) * base, 1.0);
 }

@@ -25,12 +25,21 @@ uniform mediump float m_isCaptured;
 uniform highp float u_meshStride;
 // From the scan's coordinates into the region's box, the cube from -1 to 1.
 uniform highp mat4 u_worldToBox;
+// Points: this many pixels wide, or with 0 as wide as u_pointSpacing (the distance between
+// neighbouring samples per unit depth) at their depth, u_pixelsPerUnit being the pixels a unit
+// covers at unit distance from the eye.
+uniform highp float u_pointPixels;
+uniform highp float u_pointSpacing;
+uniform highp float u_pixelsPerUnit;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
 varying mediump vec4 v_textureColor;
 varying highp float v_validity;
 varying highp vec3 v_boxPosition;
+// The point and its normal as the eye sees them, for the eye-dome lighting.
+varying highp vec3 v_eyePoint;
+varying mediump vec3 v_eyeNormal;
 
 // The inverse of the matrix whose rows are the columns of a, by its adjugate.
 highp mat3 inverseMatrix(highp mat3 a)
@@ -72,11 +81,15 @@ void main()
     // fragments get it exactly where the surface crosses the box's faces.
     v_boxPosition = (u_worldToBox * vec4(position, 1.0)).xyz;
 
+    highp float measuredDepth = position.z;
     highp float p = u_percentageMirrored;
     position.z = p * (2.0 * u_centerOfMass.z - position.z) + (1.0 - p) * position.z;
 
-    // A point far outside the frame's depth extent is a spike of a bad phase, not surface.
-    highp float delta = max(u_boundingBoxMax.z - u_centerOfMass.z, u_centerOfMass.z - u_boundingBoxMin.z);
+    // A point far outside the frame's depth extent is a spike of a bad phase, not surface. A frame
+    // without depth (a flat plate) has an extent of its statistics' rounding: a thousandth of the
+    // distance at least, or all of it would be cut.
+    highp float delta = max(max(u_boundingBoxMax.z - u_centerOfMass.z, u_centerOfMass.z - u_boundingBoxMin.z),
+                            1e-3 * abs(u_centerOfMass.z));
     highp float validity = a_validity;
     if (u_centerOfMass.z - position.z > 2.0 * delta || position.z - u_centerOfMass.z > 2.0 * delta)
         validity = 0.0;
@@ -86,5 +99,14 @@ void main()
     v_textureColor = vec4(a_textureColor.rgb, 1.0);
     v_validity = validity;
     gl_Position = u_projectionMatrix * u_viewMatrix * u_modelMatrix * v_position;
-    gl_PointSize = 1.1;
+    v_eyePoint = (u_viewMatrix * u_modelMatrix * v_position).xyz;
+    v_eyeNormal = mat3(u_viewMatrix * u_modelMatrix) * normal;
+
+    // Half a pixel over the spacing, rounded up: neighbours overlap, whether a driver draws points at
+    // whole sizes or not, rather than leave a row of pixels between them now and then.
+    highp float pixels = u_pointPixels;
+    if (pixels == 0.0)
+        pixels = ceil(u_pointSpacing * measuredDepth * u_pixelsPerUnit / max(-v_eyePoint.z, 1e-6) + 0.5);
+    // A tenth over, so that a point whose square's edges pass through pixel centres still covers one.
+    gl_PointSize = clamp(pixels, 1.0, 64.0) + 0.1;
 }

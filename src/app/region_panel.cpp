@@ -1,5 +1,7 @@
 #include "app/region_panel.h"
 
+#include "app/scrolled_panel.h"
+
 #include "data/scan_frame_store.h"
 
 #include <QCheckBox>
@@ -96,7 +98,7 @@ RegionPanel::RegionPanel(QWidget *parent) : QDockWidget(tr("Region"), parent) {
     grid->addWidget(fit, 6, 0, 1, 2);
     grid->addWidget(clearButton, 6, 2, 1, 2);
     grid->setRowStretch(7, 1);
-    setWidget(contents);
+    setWidget(scrolledPanel(contents));
 
     connect(m_cut, &QCheckBox::toggled, this, &RegionPanel::emitChanged);
     for (const auto &row : {m_centre, m_size, m_angles})

@@ -55,6 +55,13 @@ const QString kDetailKey = QStringLiteral("view/detail");
 const QString kWheelZoomsKey = QStringLiteral("view/wheelZooms");
 const QString kWheelStepKey = QStringLiteral("view/wheelStep");
 const QString kFrameCacheKey = QStringLiteral("view/frameCacheMB");
+const QString kEyeDomeStylesKey = QStringLiteral("view/eyeDomeStyles");
+const QString kEyeDomeStrengthKey = QStringLiteral("view/eyeDomeStrength");
+const QString kEyeDomeRadiusKey = QStringLiteral("view/eyeDomeRadius");
+const QString kPointSizeKey = QStringLiteral("view/pointSize");
+// The styles by the names `pelnor render --style` gives them, in MeshType's order.
+const QStringList kStyleNames = {QStringLiteral("shaded"), QStringLiteral("wireframe"),
+                                 QStringLiteral("points")};
 constexpr int64_t kMegabyte = 1 << 20;
 constexpr int kMirrorMessageMs = 670;
 // The folder each file dialog was last answered in.
@@ -172,6 +179,39 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     connect(ui->actionFullDetail, &QAction::toggled, this, &ViewerWindow::followDetail);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::detailChanged, this, &ViewerWindow::showDetail);
     connect(ui->actionFitColors, &QAction::triggered, this, &ViewerWindow::fitColorsToFrame);
+    // The lighting and the points as the user left them; on the first run, lighting in the Points
+    // style and points as wide as their spacing.
+    const QStringList lit =
+        settings.value(kEyeDomeStylesKey, QStringList{kStyleNames.at(PointCloud)}).toStringList();
+    for (const QString &style : lit)
+        if (kStyleNames.contains(style))
+            m_eyeDomeStyles |= 1u << kStyleNames.indexOf(style);
+    ui->eyeDomeStrengthSpinBox->setValue(
+        settings.value(kEyeDomeStrengthKey, double(EyeDome::kDefaultStrength)).toDouble());
+    ui->eyeDomeRadiusSpinBox->setValue(
+        settings.value(kEyeDomeRadiusKey, double(EyeDome::kDefaultRadius)).toDouble());
+    const QString pointSize = settings.value(kPointSizeKey, QStringLiteral("automatic")).toString();
+    ui->pointSizeSpinBox->setValue(pointSize == QLatin1String("automatic") ? kAutomaticPointSize
+                                                                           : pointSize.toInt());
+    showEyeDomeOfStyle();
+    followEyeDome();
+    followPointSize();
+    connect(ui->actionEyeDome, &QAction::toggled, this, [this](bool on) {
+        const int shown = ui->meshTypeComboBox->currentIndex();
+        if (shown < 0)
+            return;
+        const uint32_t style = 1u << shown;
+        m_eyeDomeStyles = on ? m_eyeDomeStyles | style : m_eyeDomeStyles & ~style;
+        followEyeDome();
+    });
+    connect(ui->meshTypeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ViewerWindow::showEyeDomeOfStyle);
+    connect(ui->eyeDomeStrengthSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ViewerWindow::followEyeDome);
+    connect(ui->eyeDomeRadiusSpinBox, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &ViewerWindow::followEyeDome);
+    connect(ui->pointSizeSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &ViewerWindow::followPointSize);
     // The wheel as the user left it; it does nothing on the first run.
     ui->wheelStepSpinBox->setValue(settings.value(kWheelStepKey, 10.0).toDouble());
     ui->wheelZoomsCheckBox->setChecked(settings.value(kWheelZoomsKey, false).toBool());
@@ -651,6 +691,33 @@ void ViewerWindow::fitColorsToFrame() {
     const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
     ui->sliderMinZ->setValue(view().sliderForDepth(view().viewState().colorZrange.y()));
     ui->sliderMaxZ->setValue(view().sliderForDepth(view().viewState().colorZrange.x()));
+}
+
+void ViewerWindow::followEyeDome() {
+    view().setEyeDome(m_eyeDomeStyles, ui->eyeDomeStrengthSpinBox->value(),
+                      ui->eyeDomeRadiusSpinBox->value());
+    QStringList lit;
+    for (int style = 0; style < kStyleNames.size(); ++style)
+        if (m_eyeDomeStyles >> style & 1u)
+            lit << kStyleNames.at(style);
+    QSettings settings;
+    settings.setValue(kEyeDomeStylesKey, lit);
+    settings.setValue(kEyeDomeStrengthKey, ui->eyeDomeStrengthSpinBox->value());
+    settings.setValue(kEyeDomeRadiusKey, ui->eyeDomeRadiusSpinBox->value());
+}
+
+void ViewerWindow::showEyeDomeOfStyle() {
+    const bool on = EyeDome{m_eyeDomeStyles, 1.0f, 1.0f}.shades(ui->meshTypeComboBox->currentIndex());
+    const QSignalBlocker action(ui->actionEyeDome), box(ui->eyeDomeCheckBox);
+    ui->actionEyeDome->setChecked(on);
+    ui->eyeDomeCheckBox->setChecked(on);
+}
+
+void ViewerWindow::followPointSize() {
+    const int pixels = ui->pointSizeSpinBox->value();
+    view().setPointSize(pixels);
+    QSettings().setValue(kPointSizeKey, pixels == kAutomaticPointSize ? QStringLiteral("automatic")
+                                                                      : QString::number(pixels));
 }
 
 void ViewerWindow::followWheelZoom() {

@@ -106,6 +106,12 @@ class ViewerWindow : public QMainWindow {
     void showDetail(int stride);
     // The depth colours span what the frame on screen measures; the sliders and their depths follow.
     void fitColorsToFrame();
+    // The eye-dome lighting of the dock (on or off for the style shown, its strength and radius) and
+    // the points' size go to the view and are remembered for the next run.
+    void followEyeDome();
+    void followPointSize();
+    // The lighting's switch shows whether the style now shown has it.
+    void showEyeDomeOfStyle();
     // The wheel setting of the dock goes to the view and is remembered for the next run.
     void followWheelZoom();
     // The frame cache's budget likewise goes to the open sequence and is remembered.
@@ -118,6 +124,8 @@ class ViewerWindow : public QMainWindow {
     void sayRegionKeepsNothing();
 
     std::unique_ptr<ViewerWindowForm> ui;
+    // The styles with eye-dome lighting, a bit each (1 << MeshType).
+    uint32_t m_eyeDomeStyles = 0;
     // The file open, by frame index, with its cache; the player plays it when it is a sequence.
     std::unique_ptr<FrameSequence> m_sequence;
     Player *m_player = nullptr;

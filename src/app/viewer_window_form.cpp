@@ -1,5 +1,7 @@
 #include "app/viewer_window_form.h"
 
+#include "app/scrolled_panel.h"
+
 #include "app/timeline_bar.h"
 #include "view/viewer_gl_widget.h"
 
@@ -90,6 +92,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     actionKeysAndMouse = makeAction(ViewerWindow, "actionKeysAndMouse", nullptr, false);
     actionHideDepthJumps = makeAction(ViewerWindow, "actionHideDepthJumps", nullptr, true);
     actionFullDetail = makeAction(ViewerWindow, "actionFullDetail", nullptr, true);
+    actionEyeDome = makeAction(ViewerWindow, "actionEyeDome", nullptr, true);
     ViewerWindow->addActions({actionStepBack, actionStepForward, actionFirstFrame, actionLastFrame});
 
     centralWidget = new QWidget(ViewerWindow);
@@ -250,6 +253,36 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     fitColorsButton = new QPushButton(dockWidgetContents);
     fitColorsButton->setObjectName(QStringLiteral("fitColorsButton"));
     formLayout->insertRow(5, fitColorsButton);
+    // Under the light, how the surface is shaded besides: eye-dome lighting and the points' size.
+    eyeDomeCheckBox = new QCheckBox(dockWidgetContents);
+    eyeDomeCheckBox->setObjectName(QStringLiteral("eyeDomeCheckBox"));
+    eyeDomeStrengthSpinBox = new QDoubleSpinBox(dockWidgetContents);
+    eyeDomeStrengthSpinBox->setObjectName(QStringLiteral("eyeDomeStrengthSpinBox"));
+    eyeDomeStrengthSpinBox->setRange(0.0, 5.0);
+    eyeDomeStrengthSpinBox->setSingleStep(0.1);
+    eyeDomeStrengthSpinBox->setDecimals(1);
+    eyeDomeStrengthSpinBox->setValue(1.0);
+    eyeDomeRadiusSpinBox = new QDoubleSpinBox(dockWidgetContents);
+    eyeDomeRadiusSpinBox->setObjectName(QStringLiteral("eyeDomeRadiusSpinBox"));
+    eyeDomeRadiusSpinBox->setRange(1.0, 4.0);
+    eyeDomeRadiusSpinBox->setSingleStep(0.1);
+    eyeDomeRadiusSpinBox->setDecimals(1);
+    eyeDomeRadiusSpinBox->setSuffix(QStringLiteral(" px"));
+    eyeDomeRadiusSpinBox->setValue(1.4);
+    // Strength and radius side by side: a row less keeps the dock within a window 600 high.
+    auto *eyeDomeFields = new QHBoxLayout();
+    eyeDomeFields->setSpacing(6);
+    eyeDomeFields->addWidget(eyeDomeStrengthSpinBox);
+    eyeDomeFields->addWidget(eyeDomeRadiusSpinBox);
+    formLayout->insertRow(3, eyeDomeCheckBox, eyeDomeFields);
+    pointSizeLabel = new QLabel(dockWidgetContents);
+    pointSizeLabel->setObjectName(QStringLiteral("pointSizeLabel"));
+    pointSizeSpinBox = new QSpinBox(dockWidgetContents);
+    pointSizeSpinBox->setObjectName(QStringLiteral("pointSizeSpinBox"));
+    // 0 reads "automatic".
+    pointSizeSpinBox->setRange(0, 64);
+    pointSizeSpinBox->setSuffix(QStringLiteral(" px"));
+    formLayout->insertRow(4, pointSizeLabel, pointSizeSpinBox);
     wheelZoomsCheckBox = new QCheckBox(dockWidgetContents);
     wheelZoomsCheckBox->setObjectName(QStringLiteral("wheelZoomsCheckBox"));
     wheelStepSpinBox = new QDoubleSpinBox(dockWidgetContents);
@@ -282,6 +315,7 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     menuAdvanced->addAction(actionDepthColor);
     menuAdvanced->addAction(actionHideDepthJumps);
     menuAdvanced->addAction(actionFullDetail);
+    menuAdvanced->addAction(actionEyeDome);
     menuHelp->addAction(actionKeysAndMouse);
     actionFitColors = makeAction(ViewerWindow, "actionFitColors", nullptr, false);
     menuAdvanced->addAction(actionFitColors);
@@ -319,6 +353,9 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     mainToolBar->addAction(actionViewFileInfo);
 
     retranslateUi(ViewerWindow);
+    // The settings scroll where a small screen's window cannot show them all, rather than making the
+    // window taller than the screen.
+    dockWidget->setWidget(scrolledPanel(dockWidgetContents));
 
     QObject::connect(actionOpen3DFile, SIGNAL(triggered()), ViewerWindow, SLOT(open3DFile()));
     QObject::connect(actionSaveScreenshot, SIGNAL(triggered()), ViewerWindow, SLOT(saveScreenshot()));
@@ -353,6 +390,8 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     QObject::connect(actionKeysAndMouse, SIGNAL(triggered()), ViewerWindow, SLOT(showKeysAndMouse()));
     QObject::connect(actionHideDepthJumps, &QAction::toggled, hideJumpsCheckBox, &QCheckBox::setChecked);
     QObject::connect(hideJumpsCheckBox, &QCheckBox::toggled, actionHideDepthJumps, &QAction::setChecked);
+    QObject::connect(actionEyeDome, &QAction::toggled, eyeDomeCheckBox, &QCheckBox::setChecked);
+    QObject::connect(eyeDomeCheckBox, &QCheckBox::toggled, actionEyeDome, &QAction::setChecked);
     QObject::connect(actionFullDetail, &QAction::toggled, detailComboBox,
                      [this](bool full) { detailComboBox->setCurrentIndex(full ? 1 : 0); });
     QObject::connect(detailComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), actionFullDetail,
@@ -385,6 +424,10 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
              "Leave out the triangles that join surfaces at different depths (J)", "J");
     setTexts(actionFullDetail, "Full detail",
              "Draw every pixel also while the picture moves; off, it may be coarser while moving (L)", "L");
+    setTexts(actionEyeDome, "Eye-dome lighting",
+             "Darken each pixel by how far its neighbours stand in front of it, which outlines silhouettes "
+             "and creases; each style keeps its own setting, on at first in Point Cloud (E)",
+             "E");
     setTexts(actionSlower, "Slower", "Play at half the speed, down to 1/8× ([)", "[");
     setTexts(actionFaster, "Faster", "Play at twice the speed, up to 4× (])", "]");
     setTexts(actionNormalSpeed, "Normal speed", "Play at the file's own rate, 1× (Backspace)", "Backspace");
@@ -422,6 +465,19 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
     hideJumpsCheckBox->setToolTip(actionHideDepthJumps->toolTip());
     depthJumpFactorSpinBox->setToolTip(QCoreApplication::translate(
         context, "An edge longer than this many pixel footprints at its depth is a jump"));
+    eyeDomeCheckBox->setText(actionEyeDome->text());
+    eyeDomeCheckBox->setToolTip(actionEyeDome->toolTip());
+    eyeDomeStrengthSpinBox->setToolTip(QCoreApplication::translate(
+        context, "The lighting's strength: how dark a step in depth or a slope away from the eye is "
+                 "drawn, 0 not at all, 5 darkest"));
+    eyeDomeRadiusSpinBox->setToolTip(QCoreApplication::translate(
+        context, "The lighting's radius: how far from each pixel its neighbours are looked at; wider "
+                 "outlines at more pixels"));
+    pointSizeLabel->setText(QCoreApplication::translate(context, "Point size"));
+    pointSizeSpinBox->setSpecialValueText(QCoreApplication::translate(context, "automatic"));
+    pointSizeSpinBox->setToolTip(QCoreApplication::translate(
+        context, "Points of Point Cloud this many pixels wide, or automatic: as wide as the distance to "
+                 "their neighbours, so that a cloud seen close stays closed"));
     detailLabel->setText(QCoreApplication::translate(context, "Detail"));
     detailComboBox->clear();
     detailComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "automatic")

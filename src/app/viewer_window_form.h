@@ -46,6 +46,14 @@ class ViewerWindowForm {
     QAction *actionKeysAndMouse = nullptr;
     // Leaves out the triangles that join surfaces at different depths.
     QAction *actionHideDepthJumps = nullptr;
+    // Eye-dome lighting in the style shown (each style keeps its own), in the dock with its strength
+    // and radius, and the size of the Points style's points (0 for automatic).
+    QAction *actionEyeDome = nullptr;
+    QCheckBox *eyeDomeCheckBox = nullptr;
+    QDoubleSpinBox *eyeDomeStrengthSpinBox = nullptr;
+    QDoubleSpinBox *eyeDomeRadiusSpinBox = nullptr;
+    QLabel *pointSizeLabel = nullptr;
+    QSpinBox *pointSizeSpinBox = nullptr;
     // Draws every pixel also while the picture moves (level of detail off).
     QAction *actionFullDetail = nullptr;
     // Studying motion, in the Playback menu: the speed, the loop range and steps of one second.

@@ -34,21 +34,37 @@ int usageLine(const QString &command, const QString &message) {
     return 2;
 }
 
-// The arguments with a bare --hide-jumps given its default, so that the parser, which knows no
-// optional values, reads "--hide-jumps" and "--hide-jumps 8" alike. `follower` is the word after a
-// bare one that is no number: the parser takes it for a positional argument.
-QStringList withJumpFactor(QStringList arguments, QString *follower) {
-    const QString bare = QStringLiteral("--hide-jumps");
+// The options whose value may be left out, with the value a bare one stands for and what is wrong
+// with a word after it.
+struct OptionalValue {
+    const char *bare;
+    const char *fallback;
+    const QString &problem;
+};
+
+const OptionalValue kOptionalValues[] = {
+    {"--hide-jumps", "5", kJumpFactorProblem},
+    {"--edl", "1", kEdlStrengthProblem},
+};
+
+// The arguments with a bare --hide-jumps or --edl given its default, so that the parser, which knows
+// no optional values, reads "--hide-jumps" and "--hide-jumps 8" alike. `follower` is the word after a
+// bare one that is no number, which the parser takes for a positional argument, and `problem` what
+// its option says of it.
+QStringList withOptionalValues(QStringList arguments, QString *follower, QString *problem) {
     for (int i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] != bare)
-            continue;
-        bool number = false;
-        arguments.value(i + 1).toDouble(&number);
-        if (number) {
-            arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
-        } else {
-            arguments[i] += QStringLiteral("=5");
-            *follower = arguments.value(i + 1);
+        for (const OptionalValue &optional : kOptionalValues) {
+            if (arguments[i] != QLatin1String(optional.bare))
+                continue;
+            bool number = false;
+            arguments.value(i + 1).toDouble(&number);
+            if (number) {
+                arguments[i] += QLatin1Char('=') + arguments.takeAt(i + 1);
+            } else {
+                arguments[i] += QLatin1Char('=') + QLatin1String(optional.fallback);
+                *follower = arguments.value(i + 1);
+                *problem = optional.problem;
+            }
         }
     }
     return arguments;
@@ -133,8 +149,9 @@ bool frameNumber(const QCommandLineParser &parser, int *frame) {
 
 int parse(QCommandLineParser &parser, const QStringList &arguments, const QStringList &positionals) {
     parser.addHelpOption();
-    QString follower;
-    if (!parser.parse(QStringList{QStringLiteral("pelnor")} + withJumpFactor(arguments, &follower)))
+    QString follower, followerProblem;
+    if (!parser.parse(QStringList{QStringLiteral("pelnor")} +
+                      withOptionalValues(arguments, &follower, &followerProblem)))
         return usageLine(arguments.value(0), asToolMessage(parser.errorText()));
     if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << commandHelp(parser);
@@ -144,7 +161,7 @@ int parse(QCommandLineParser &parser, const QStringList &arguments, const QStrin
     if (given.size() < positionals.size())
         return usageError(parser, "missing " + positionals.mid(given.size()).join(QStringLiteral(" and ")));
     if (given.size() > positionals.size() && !follower.isEmpty() && given.contains(follower))
-        return usageError(parser, kJumpFactorProblem + ", not '" + follower + "'");
+        return usageError(parser, followerProblem + ", not '" + follower + "'");
     if (given.size() > positionals.size())
         return usageError(parser, "unexpected argument '" + given.at(positionals.size()) + "'");
     return -1;
@@ -165,6 +182,7 @@ const QCommandLineOption kHideJumpsOption(
     QStringLiteral("K"));
 
 const QString kJumpFactorProblem = QStringLiteral("--hide-jumps takes a factor above 0, for example 5");
+const QString kEdlStrengthProblem = QStringLiteral("--edl takes a strength from 0 to 5, for example 1");
 
 bool jumpFactorOf(const QString &value, float *factor) {
     bool ok = false;

@@ -19,7 +19,7 @@ int usageError(const QCommandLineParser &parser, const QString &message);
 int fileError(const QString &path, const QString &reason);
 // Parses a command's arguments, its name first (the first positional argument, unlisted in the
 // help), then the positional arguments `positionals` names; returns -1 to go on, else the exit
-// status. A bare --hide-jumps is given its default factor first.
+// status. A bare --hide-jumps or --edl is given its default value first.
 int parse(QCommandLineParser &parser, const QStringList &arguments, const QStringList &positionals);
 
 extern const QCommandLineOption kFrameOption;
@@ -33,6 +33,8 @@ bool parseSize(const QString &text, int *width, int *height);
 extern const QCommandLineOption kHideJumpsOption;
 // What is wrong with a factor --hide-jumps refuses.
 extern const QString kJumpFactorProblem;
+// What is wrong with a strength --edl refuses.
+extern const QString kEdlStrengthProblem;
 // The factor of --hide-jumps; false for one that is no number above 0.
 bool jumpFactorOf(const QString &value, float *factor);
 // Reads --hide-jumps; false for a factor that is no number above 0.

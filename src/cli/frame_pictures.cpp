@@ -19,6 +19,9 @@ ViewState renderView(const RenderOptions &options) {
     view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
     view.transparentBackground = options.transparent;
     view.region = options.region;
+    view.eyeDome.styles = options.eyeDomeGiven ? 1u << options.style : kDefaultEyeDomeStyles;
+    view.eyeDome.strength = options.eyeDomeStrength;
+    view.pointPixels = options.pointPixels;
     // A range given stands for every frame, as one the viewer's sliders set.
     if (options.givenDepths)
         view.colorZrange = QVector3D(options.nearDepth, options.farDepth, 0.0f);

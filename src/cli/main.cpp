@@ -22,6 +22,7 @@ const char kUsage[] =
     "                                 write a synthetic capture (.pt, .xyzm or .ptv)\n"
     "  render IN OUT [--size WxH|N] [--style S] [--color C] [--light L] [--legend]\n"
     "                [--depth-range NEAR,FAR|fit] [--turn AX,AY] [--hide-jumps [K]]\n"
+    "                [--edl [STRENGTH]] [--point-size PIXELS|auto]\n"
     "                [--transparent] [--time-limit S] [--frame K | --frames A-B]\n"
     "                [--region BOX | --region-outside BOX]\n"
     "                                 draw frames of IN as the viewer does, into images or an .mp4 video\n"

@@ -2,6 +2,7 @@
 
 #include "cli/command_support.h"
 #include "render/color_legend.h"
+#include "render/view_state.h"
 
 #include <QCommandLineParser>
 #include <QImageWriter>
@@ -62,6 +63,23 @@ QString takeTimeLimit(const QString &value, RenderOptions &options) {
 QString takeHideJumps(const QString &value, RenderOptions &options) {
     options.hideJumps = true;
     return jumpFactorOf(value, &options.jumpFactor) ? QString() : kJumpFactorProblem;
+}
+
+QString takeEyeDome(const QString &value, RenderOptions &options) {
+    bool ok = false;
+    options.eyeDomeGiven = true;
+    options.eyeDomeStrength = value.toFloat(&ok);
+    return ok && options.eyeDomeStrength >= 0.0f && options.eyeDomeStrength <= 5.0f ? QString()
+                                                                                    : kEdlStrengthProblem;
+}
+
+QString takePointSize(const QString &value, RenderOptions &options) {
+    const bool automatic = value == QLatin1String("auto");
+    bool ok = false;
+    options.pointPixels = automatic ? kAutomaticPointSize : value.toInt(&ok);
+    return automatic || (ok && options.pointPixels >= 1 && options.pointPixels <= 64)
+               ? QString()
+               : QStringLiteral("--point-size takes auto or whole pixels from 1 to 64");
 }
 
 QString takeTurn(const QString &value, RenderOptions &options) {
@@ -138,6 +156,18 @@ const std::vector<RenderOption> &renderOptions() {
           QStringLiteral("SECONDS")},
          takeTimeLimit},
         {kHideJumpsOption, takeHideJumps},
+        {{QStringLiteral("edl"),
+          QStringLiteral(
+              "Eye-dome lighting: darken each pixel by how far its neighbours stand in front of "
+              "it, which outlines silhouettes and creases, at STRENGTH from 0 (none) to 5 (default "
+              "1). The points style has it unless --edl 0 is given."),
+          QStringLiteral("STRENGTH")},
+         takeEyeDome},
+        {{QStringLiteral("point-size"),
+          QStringLiteral("Points PIXELS wide (1 to 64), or 'auto' (default): as wide as the distance to "
+                         "their neighbours, so that a cloud seen close stays closed."),
+          QStringLiteral("PIXELS|auto"), QStringLiteral("auto")},
+         takePointSize},
         {{QStringLiteral("turn"),
           QStringLiteral("Turn the model by AX and AY degrees about the picture's horizontal and vertical "
                          "axes before drawing, as a mouse drag would, to look at it from the side."),

@@ -31,6 +31,12 @@ struct RenderOptions {
     int timeLimit = 0;
     bool hideJumps = false;
     float jumpFactor = 5.0f;
+    // Eye-dome lighting of the style drawn, asked for with its strength (0 for none); without
+    // --edl the Points style has it at the default strength, as in the viewer.
+    bool eyeDomeGiven = false;
+    float eyeDomeStrength = 1.0f;
+    // Points this many pixels wide, or 0 for as wide as the distance to their neighbours.
+    int pointPixels = 0;
     // Degrees about the picture's horizontal and vertical axes.
     float turnX = 0.0f;
     float turnY = 0.0f;

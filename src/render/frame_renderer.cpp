@@ -2,10 +2,12 @@
 
 #include "data/frame_mesh.h"
 #include "data/scan_frame_store.h"
+#include "geometry/depth_jumps.h"
+#include "geometry/frame_camera.h"
 #include "render/gl_functions.h"
+#include "render/gl_program.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QRegularExpression>
 
 #include <limits>
@@ -53,57 +55,6 @@ QString contextProblem() {
                     : QStringLiteral("compatibility"));
 }
 
-// Compiles one program from its resource. Desktop GLSL takes precision qualifiers only from 1.30 on
-// and some drivers never did: they are defined away after the version line, as OpenGL ES programs
-// written for both kinds of context do.
-GLuint compileShader(GLenum kind, const QString &resource) {
-    QFile file(resource);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    QByteArray source = file.readAll();
-    const int versionEnd = source.startsWith("#version") ? source.indexOf('\n') + 1 : 0;
-    source.insert(versionEnd, "#define lowp\n#define mediump\n#define highp\n#line 2\n");
-    const GLuint shader = glCreateShader(kind);
-    const char *text = source.constData();
-    const GLint length = source.size();
-    glShaderSource(shader, 1, &text, &length);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok == GL_TRUE)
-        return shader;
-    char log[4096] = {};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    qDebug().noquote() << resource << "log:" << log;
-    glDeleteShader(shader);
-    return 0;
-}
-
-GLint uniform(GLuint program, const char *name) {
-    return glGetUniformLocation(program, name);
-}
-
-void setUniform(GLuint program, const char *name, const QMatrix4x4 &m) {
-    glUniformMatrix4fv(uniform(program, name), 1, GL_FALSE, m.constData());
-}
-
-// Column by column, as the vertex program reads the calibration.
-void setUniform(GLuint program, const char *name, const QMatrix3x3 &m) {
-    glUniformMatrix3fv(uniform(program, name), 1, GL_FALSE, m.constData());
-}
-
-void setUniform(GLuint program, const char *name, const QVector3D &v) {
-    glUniform3f(uniform(program, name), v.x(), v.y(), v.z());
-}
-
-void setUniform(GLuint program, const char *name, float value) {
-    glUniform1f(uniform(program, name), value);
-}
-
-void setUniform(GLuint program, const char *name, int value) {
-    glUniform1i(uniform(program, name), value);
-}
-
 } // namespace
 
 int glBufferBytes(uint64_t count, uint64_t elementBytes) {
@@ -125,36 +76,20 @@ bool FrameRenderer::initialize(QString *error) {
     const QString problem = contextProblem();
     if (!problem.isEmpty())
         return fail(problem);
-    // Both are compiled before either result is looked at, so the message tells of both.
-    const GLuint vertex = compileShader(GL_VERTEX_SHADER, QStringLiteral(":/shaders/vertexshader.vsh"));
-    const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, QStringLiteral(":/shaders/fragmentshader.fsh"));
-    if (!vertex || !fragment) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
+    const GlProgram built = buildGlProgram(QStringLiteral(":/shaders/vertexshader.vsh"),
+                                           QStringLiteral(":/shaders/fragmentshader.fsh"),
+                                           {"a_position", "a_normal", "a_textureColor", "a_validity"});
+    if (!built.vertex || !built.fragment)
         return fail(QStringLiteral("Error loading shaders! vertex: %1, frag: %2")
-                        .arg(vertex ? 1 : 0)
-                        .arg(fragment ? 1 : 0));
-    }
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glBindAttribLocation(program, 0, "a_position");
-    glBindAttribLocation(program, 1, "a_normal");
-    glBindAttribLocation(program, 2, "a_textureColor");
-    glBindAttribLocation(program, 3, "a_validity");
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        char log[4096] = {};
-        glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        qDebug().noquote() << "shader link log:" << log;
-        glDeleteProgram(program);
+                        .arg(built.vertex ? 1 : 0)
+                        .arg(built.fragment ? 1 : 0));
+    if (!built.program)
         return fail(QStringLiteral("Error loading shaders! vertex: 1, frag: 1, link: 0"));
-    }
-    m_program = program;
+    m_program = built.program;
+    // A driver that cannot build the lighting's program still draws every picture, unshaded.
+    QString unlit;
+    if (!m_eyeDome.initialize(&unlit))
+        qDebug().noquote() << unlit;
 
     // Ten floats a vertex: position, normal, texture colour, validity. The layout lives in the
     // vertex array object, so nothing of it is left for a QPainter to trip over.
@@ -182,6 +117,7 @@ bool FrameRenderer::upload(const FrameMesh &mesh, const QString &name, QString *
     if (!m_program)
         return true;
     m_meshStride = mesh.settings.stride;
+    m_footprintPerDepth = -1.0f;
     const int vertexBytes = glBufferBytes(mesh.vertexData.size(), sizeof(float));
     const int indexBytes = glBufferBytes(mesh.indexData.size(), sizeof(uint32_t));
     const bool fits = vertexBytes >= 0 && indexBytes >= 0;
@@ -218,12 +154,16 @@ bool FrameRenderer::upload(const FrameMesh &mesh, const QString &name, QString *
 }
 
 void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QSize size) {
+    m_matrices = viewMatrices(state, size);
+    const bool shaded = m_program && state.eyeDome.shades(state.meshType) && m_eyeDome.bind(size);
+    m_litLast = shaded;
     glViewport(0, 0, size.width(), size.height());
     glClearColor(kBackground, kBackground, kBackground, state.transparentBackground ? 0.0f : 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    m_matrices = viewMatrices(state, size);
     if (!m_program)
         return;
+    if (shaded)
+        m_eyeDome.clearDistances(m_matrices.projection);
     glUseProgram(m_program);
     glDisable(GL_CULL_FACE);
     glEnable(GL_DEPTH_TEST);
@@ -254,6 +194,7 @@ void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QS
     const bool cut = state.region.isSet();
     setUniform(p, "u_regionKeeps", cut ? (state.region.keepInside ? 1 : 2) : 0);
     setUniform(p, "u_worldToBox", cut ? state.region.worldToBox() : QMatrix4x4());
+    setPointSize(frame, state, size);
 
     glShadeModel(GL_SMOOTH);
     if (state.meshType == Shaded)
@@ -266,6 +207,26 @@ void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QS
     glBindVertexArray(0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glUseProgram(0);
+    if (shaded)
+        m_eyeDome.shade(state.eyeDome, m_matrices.projection);
+}
+
+// A point automatically sized covers the distance to its neighbours: the frame's footprint per unit
+// depth (once per uploaded mesh) times its depth and the mesh stride, as pixels at its distance
+// from the eye.
+void FrameRenderer::setPointSize(const ScanFrameStore &frame, const ViewState &state, QSize size) {
+    const bool automatic = state.pointPixels == kAutomaticPointSize;
+    if (automatic && m_footprintPerDepth < 0.0f)
+        m_footprintPerDepth = footprintPerDepth(frame, frameCamera(frame));
+    setUniform(m_program, "u_points", state.meshType == PointCloud ? 1 : 0);
+    glUniform2f(glGetUniformLocation(m_program, "u_viewportSize"), static_cast<float>(size.width()),
+                static_cast<float>(size.height()));
+    setUniform(m_program, "u_pointPixels", automatic ? 0.0f : static_cast<float>(state.pointPixels));
+    setUniform(m_program, "u_pointSpacing",
+               automatic ? m_footprintPerDepth * static_cast<float>(m_meshStride) : 0.0f);
+    // projection(1, 1) is 1 / tan of half the vertical field of view.
+    setUniform(m_program, "u_pixelsPerUnit",
+               m_matrices.projection(1, 1) * static_cast<float>(size.height()) / 2.0f);
 }
 
 void FrameRenderer::finish() const {
@@ -292,11 +253,16 @@ QImage FrameRenderer::readImage(QSize size, bool alpha) const {
 }
 
 void FrameRenderer::readDepths(const QRect &block, int framebufferHeight, float *depths) const {
+    if (m_litLast) {
+        m_eyeDome.readDepths(block, framebufferHeight, depths);
+        return;
+    }
     glReadPixels(block.left(), framebufferHeight - 1 - block.bottom(), block.width(), block.height(),
                  GL_DEPTH_COMPONENT, GL_FLOAT, depths);
 }
 
 void FrameRenderer::release() {
+    m_eyeDome.release();
     if (m_program)
         glDeleteProgram(m_program);
     if (m_vertexArray)

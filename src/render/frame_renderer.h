@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/eye_dome_pass.h"
 #include "render/view_state.h"
 
 #include <QImage>
@@ -40,8 +41,9 @@ class FrameRenderer {
     // this frame's calibration.
     bool upload(const FrameMesh &mesh, const QString &name, QString *error);
     // Clears the bound framebuffer and draws the uploaded mesh of `frame` (whose calibration a raw
-    // frame is triangulated with) into a viewport of `size` pixels. The GL state is left as a
-    // QPainter on the same framebuffer expects it.
+    // frame is triangulated with) into a viewport of `size` pixels, with the eye-dome lighting the
+    // state asks for in its style. The picture is in the framebuffer bound before (readDepths has
+    // the scene's depths), and the GL state is left as a QPainter on it expects.
     void draw(const ScanFrameStore &frame, const ViewState &state, QSize size);
     // Waits until what was drawn is in the framebuffer.
     void finish() const;
@@ -52,14 +54,17 @@ class FrameRenderer {
     // The picture in the bound framebuffer, top row first; with alpha as drawn (premultiplied) or
     // opaque.
     QImage readImage(QSize size, bool alpha) const;
-    // Depth buffer values of a block of the bound framebuffer given in y-down pixels, into `depths`
-    // (block width x height floats), rows bottom up as GL gives them.
+    // Depth buffer values of a block of the last picture given in y-down pixels, into `depths`
+    // (block width x height floats), rows bottom up as GL gives them: of the bound framebuffer, or
+    // after eye-dome lighting, of the scene drawn before it.
     void readDepths(const QRect &block, int framebufferHeight, float *depths) const;
 
     // Deletes the GL objects; the context they were made in must be current.
     void release();
 
   private:
+    void setPointSize(const ScanFrameStore &frame, const ViewState &state, QSize size);
+
     unsigned int m_program = 0;
     unsigned int m_vertexArray = 0;
     unsigned int m_vertexBuffer = 0;
@@ -68,5 +73,9 @@ class FrameRenderer {
     int64_t m_indexBytes = 0;
     int m_indexCount = 0;
     int m_meshStride = 1;
+    // Of the frame whose mesh was uploaded last; negative until a draw needs it.
+    float m_footprintPerDepth = -1.0f;
+    EyeDomePass m_eyeDome;
+    bool m_litLast = false;
     ViewMatrices m_matrices;
 };

@@ -26,6 +26,30 @@ struct Framing {
     static Framing of(const ScanFrameStore &frame);
 };
 
+// Eye-dome lighting: each pixel darkened by how far its neighbours stand in front of it, in units of
+// its own footprint, so that silhouettes, creases and slopes show from the depths alone, without
+// normals. On in the styles whose bit (1 << MeshType) is set.
+struct EyeDome {
+    static constexpr float kDefaultStrength = 1.0f;
+    static constexpr float kDefaultRadius = 1.4f;
+
+    uint32_t styles = 0;
+    // 0 (no shading) to 5.
+    float strength = kDefaultStrength;
+    // Pixels from a pixel to the neighbours it is compared with, 1 to 4.
+    float radius = kDefaultRadius;
+
+    bool shades(int32_t meshType) const {
+        return strength > 0.0f && meshType >= 0 && meshType < 32 && (styles >> meshType & 1u) != 0;
+    }
+};
+
+// What the viewer and the tool start with: eye-dome lighting in the Points style, where nothing else
+// tells near from far in a solid colour, and points as wide as the distance to their neighbours. (A
+// ViewState of its own draws as the renderer always did: unlit, points one pixel wide.)
+constexpr uint32_t kDefaultEyeDomeStyles = 1u << PointCloud;
+constexpr int32_t kAutomaticPointSize = 0;
+
 // Everything a picture depends on besides the frame: the style and colouring, the framing, where the
 // eye is, how the model is turned and moved, the light, the depth range of the colour ramps, the
 // mirror blend and the region. The window's view changes it from the mouse and the keyboard; the
@@ -58,6 +82,11 @@ struct ViewState {
     bool depthRangeTaken = false;
     // Only the surface the region keeps is drawn, cut exactly at the box's faces.
     Region region;
+    EyeDome eyeDome;
+    // The points of the Points style: this many pixels wide (1 to 64), or with kAutomaticPointSize
+    // as wide as the distance to their neighbours at their depth, so that a cloud zoomed into stays
+    // closed.
+    int32_t pointPixels = 1;
 };
 
 // The three matrices of one picture, kept so that picks and overlays use those of the picture shown.

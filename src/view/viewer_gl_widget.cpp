@@ -39,6 +39,9 @@ ViewerGLWidget::ViewerGLWidget(QWidget *parent) : QOpenGLWidget(parent) {
     const float e = m_state.framing.boxMax.z() - m_state.framing.boxMin.z();
     m_state.colorZrange = QVector3D(c - e / 2.0f, c + e / 2.0f, 0.0f);
     m_legend.setRange(m_state.colorZrange.x(), m_state.colorZrange.y());
+    // As `pelnor render` starts, so that a picture of the tool is one of the view.
+    m_state.eyeDome.styles = kDefaultEyeDomeStyles;
+    m_state.pointPixels = kAutomaticPointSize;
     m_stillTimer = new QTimer(this);
     m_stillTimer->setSingleShot(true);
     m_stillTimer->setInterval(kRestMilliseconds);
@@ -229,6 +232,18 @@ void ViewerGLWidget::setDepthJumpRule(bool hide, double factor) {
     m_rule.depthJumpFactor = static_cast<float>(factor);
     if (m_frame)
         rebuildMesh(m_mesh.settings.stride);
+}
+
+void ViewerGLWidget::setEyeDome(uint32_t styles, double strength, double radius) {
+    m_state.eyeDome.styles = styles;
+    m_state.eyeDome.strength = static_cast<float>(strength);
+    m_state.eyeDome.radius = static_cast<float>(radius);
+    update();
+}
+
+void ViewerGLWidget::setPointSize(int pixels) {
+    m_state.pointPixels = pixels;
+    update();
 }
 
 void ViewerGLWidget::buildMesh(int stride) {

@@ -75,6 +75,12 @@ class ViewerGLWidget : public QOpenGLWidget {
     // Leaves out (or keeps) the triangles of the surface that join different depths; the factor is
     // how many pixel footprints an edge may span (depth_jumps.h). The frame on screen follows.
     void setDepthJumpRule(bool hide, double factor);
+    // Eye-dome lighting (EyeDome in view_state.h) in the styles whose bit `styles` sets, at
+    // `strength` (0 to 5) and `radius` pixels (1 to 4). At first: in the Points style, strength 1.
+    void setEyeDome(uint32_t styles, double strength, double radius);
+    // Points `pixels` wide, or kAutomaticPointSize (the first setting): as wide as the distance to
+    // their neighbours.
+    void setPointSize(int pixels);
     // Automatic (the default): while the picture moves (playing, turning, panning, zooming) it may be
     // drawn from every second, fourth or eighth pixel, as the screen and the clock allow; within
     // 200 ms of the last movement, and whenever paused, it is drawn from every pixel. Off: always
