@@ -3,6 +3,8 @@
 #include "data/scan_frame_store.h"
 #include "geometry/frame_camera.h"
 
+#include <cmath>
+
 namespace {
 
 QString number(float value) {
@@ -37,4 +39,12 @@ QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store) {
     if (facts.validCount > 0 && !frameCamera(store).found())
         rows.push_back({QStringLiteral("Depth:"), QStringLiteral("along z, no camera found in the frame")});
     return rows;
+}
+
+QPair<QString, QString> noiseInfoRow(float noise, int first, int last) {
+    return {QStringLiteral("Temporal noise:"),
+            QStringLiteral("%1 (median over the frame of each pixel's depth deviation over frames %2 to %3)")
+                .arg(std::isfinite(noise) ? number(noise) : QStringLiteral("nothing measured"))
+                .arg(first)
+                .arg(last)};
 }

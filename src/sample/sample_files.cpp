@@ -54,15 +54,16 @@ bool writesSampleEnding(const QString &ending) {
     return ending == QLatin1String("pt") || ending == QLatin1String("xyzm") || ending == QLatin1String("ptv");
 }
 
-bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate, QString *error,
-                 VirtualScanner::Scene scene, const std::function<void(int32_t)> &frameWritten) {
+bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
+                 QString *error, VirtualScanner::Scene scene,
+                 const std::function<void(int32_t)> &frameWritten) {
     if (QFileInfo(path).suffix().toLower() == QLatin1String("ptv"))
         return writeSampleSequence(path, width, height, frames, rate, error, scene, frameWritten);
     return writeSampleFile(path, width, height, error, scene);
 }
 
 bool sceneNamed(const QString &name, VirtualScanner::Scene *scene) {
-    const int index = QStringList{"studio", "off-centre", "centre-hole"}.indexOf(name);
+    const int index = QStringList{"studio", "off-centre", "centre-hole", "approach"}.indexOf(name);
     if (index >= 0)
         *scene = static_cast<VirtualScanner::Scene>(index);
     return index >= 0;
