@@ -5,6 +5,8 @@
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/xyzm_file.h"
+#include "geometry/depth_maps.h"
+#include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
 #include "python/python_boundary.h"
 
@@ -81,6 +83,22 @@ py::object Frame::phase() {
     return view(py::dtype::of<float>(), {h, w}, {w * size, size}, m_store->phase.get());
 }
 
+py::array Frame::depth() {
+    if (m_depth)
+        return m_depth;
+    py::array_t<float> depth({py::ssize_t(height()), py::ssize_t(width())});
+    float *out = depth.mutable_data();
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        depthImage(*m_store, out);
+    }
+    depth.attr("setflags")(py::arg("write") = false);
+    if (!m_depth)
+        m_depth = depth;
+    return m_depth;
+}
+
 py::array Frame::points() {
     return xyz()[valid()].cast<py::array>();
 }
@@ -111,13 +129,30 @@ py::object Frame::pointAt(int64_t u, int64_t v) {
     return py::make_tuple(p->x(), p->y(), p->z());
 }
 
-py::dict Frame::facts() {
+py::dict Frame::facts(bool noise) {
     SurfaceFacts facts;
+    float temporalNoise = NAN;
+    std::pair<int32_t, int32_t> window;
+    QString error;
+    bool video = true;
     {
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(m_mutex);
         facts = m_store->measureSurface();
+        if (noise) {
+            FrameSource source;
+            DepthFrames frames(source);
+            if (source.open(m_store->filePath, &error)) {
+                video = source.isSequence() && source.framesFound() >= 2;
+                window = frameWindow(m_index, kNoiseWindow, source.framesFound());
+                temporalNoise = video ? medianNoise(frames, m_index, kNoiseWindow, &error) : NAN;
+            }
+        }
     }
+    if (!video)
+        throw py::value_error("facts(noise=True) needs a 3D video of two frames or more");
+    if (!error.isEmpty())
+        raiseReadError(m_store->filePath, error);
     const auto range = [&](int axis) { return py::make_tuple(facts.min[axis], facts.max[axis]); };
     py::dict out;
     out["width"] = width();
@@ -128,6 +163,10 @@ py::dict Frame::facts() {
     out["y_range"] = range(1);
     out["z_range"] = range(2);
     out["center_of_mass"] = py::make_tuple(facts.mean.x(), facts.mean.y(), facts.mean.z());
+    if (noise) {
+        out["noise"] = temporalNoise;
+        out["noise_frames"] = py::make_tuple(window.first, window.second);
+    }
     return out;
 }
 

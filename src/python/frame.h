@@ -40,13 +40,17 @@ class Frame {
     // raw frame (None for a finished one).
     py::array texture();
     py::object phase();
+    // (H, W) float32 depth from the scanner's camera (depth_maps.h), NaN where nothing was measured;
+    // computed on first use, read-only.
+    py::array depth();
     // The points and colours of the valid pixels, row by row, as new arrays.
     py::array points();
     py::array colors();
     // The point at column u, row v as (x, y, z), None where nothing was measured.
     py::object pointAt(int64_t u, int64_t v);
-    // The facts File Info shows, measured over every pixel, as numbers.
-    py::dict facts();
+    // The facts File Info shows, measured over every pixel, as numbers; with `noise`, also the
+    // temporal noise of the 3D video around the frame (its file read again for the window's frames).
+    py::dict facts(bool noise);
     // Writes the frame as .xyzm, .pt or .ply, by the name's ending.
     void save(const QString &path);
 
@@ -63,4 +67,5 @@ class Frame {
     bool m_triangulated = false;
     py::object m_xyz;
     py::object m_valid;
+    py::object m_depth;
 };

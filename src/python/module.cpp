@@ -1,4 +1,5 @@
 // The pelnor module: scan files, their frames as NumPy arrays, and the core's writers, for Python.
+#include "geometry/depth_maps.h"
 #include "python/python_boundary.h"
 #include "python/scan.h"
 #include "python/writers.h"
@@ -74,14 +75,22 @@ PYBIND11_MODULE(pelnor, m) {
         .def_property_readonly("phase", &Frame::phase,
                                "(H, W) float32 phases of a raw frame (a sequence frame smoothed as playback "
                                "smooths it); None for a finished frame.")
+        .def_property_readonly("depth", &Frame::depth,
+                               "(H, W) float32 depth of each pixel, NaN where nothing was measured. Depth "
+                               "is the distance from the scanner's camera along its optical axis (z in the "
+                               "camera's coordinates): a raw frame's camera is its calibration's, a finished "
+                               "frame's the one its grid of points shows (else z).")
         .def("points", &Frame::points, "(N, 3) float32: the points of the valid pixels, row by row.")
         .def("colors", &Frame::colors, "(N, 3) uint8: the colours of the same pixels as points().")
         .def("point_at", &Frame::pointAt, py::arg("u"), py::arg("v"),
              "The point (x, y, z) measured at column u, row v, or None where nothing was measured. "
              "Raises IndexError for a pixel outside the frame.")
-        .def("facts", &Frame::facts,
+        .def("facts", &Frame::facts, py::arg("noise") = false,
              "The facts File Info shows, measured over every valid pixel: width, height, pixels, valid, "
-             "x_range, y_range, z_range (each (min, max)) and center_of_mass.")
+             "x_range, y_range, z_range (each (min, max)) and center_of_mass. With noise=True, also "
+             "'noise', the temporal noise of a 3D video (the median over the frame of each pixel's depth "
+             "deviation over 30 frames from this one, read from the file), and 'noise_frames', those "
+             "frames (first, last); ValueError for a single frame.")
         .def(
             "save", [](Frame &frame, const py::object &path) { frame.save(pathArgument(path)); },
             py::arg("path"),
@@ -143,6 +152,18 @@ PYBIND11_MODULE(pelnor, m) {
              py::arg("step") = py::none(),
              "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
              "time as the loop reaches them.")
+        .def(
+            "series",
+            [](Scan &scan, int64_t u, int64_t v, int window, const py::object &start,
+               const py::object &stop) {
+                return scan.series(u, v, window, py::slice(start, stop, py::none()));
+            },
+            py::arg("u"), py::arg("v"), py::arg("window") = kSeriesWindow, py::arg("start") = py::none(),
+            py::arg("stop") = py::none(),
+            "float32 depths at column u, row v, one a frame of range(len(scan))[start:stop]: the median of "
+            "the depths measured in the window x window block around the pixel (window odd), NaN where none "
+            "is. Depth as in Frame.depth. The same values as `pelnor series`. IndexError for a pixel "
+            "outside the frame.")
         .def("__repr__", &repr, "The file's path, frame count, size and kind.");
 
     m.def(
@@ -180,5 +201,6 @@ PYBIND11_MODULE(pelnor, m) {
         py::arg("path"), py::arg("scene") = "studio", py::arg("size") = std::make_pair(640, 480),
         py::arg("frames") = 30, py::arg("rate") = 15.0f,
         "Writes a synthetic capture (.pt, .xyzm) or 3D video (.ptv) of the virtual scanner, as "
-        "`pelnor sample` does. scene: 'studio', 'off-centre' or 'centre-hole'; size: (width, height).");
+        "`pelnor sample` does. scene: 'studio', 'off-centre', 'centre-hole' or 'approach' (a disc coming "
+        "nearer in front of a wall, with noise); size: (width, height).");
 }
