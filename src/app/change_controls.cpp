@@ -16,11 +16,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -94,34 +94,38 @@ ChangeControls::ChangeControls(ViewerWindowForm &form, ViewerGLWidget &view, QMa
     connect(m_analysis, &DepthAnalysis::failed, this, &ChangeControls::statusMessage);
 }
 
-// A group of its own under the other settings of the dock.
+// Two rows at the end of the dock's settings: what the change compares with, and its range.
 void ChangeControls::buildSettings() {
-    auto *group = new QGroupBox(tr("Change and noise"), ui.dockWidgetContents);
-    group->setObjectName(QStringLiteral("changeGroup"));
-    auto *form = new QFormLayout(group);
-    m_reference = new QComboBox(group);
+    QWidget *dock = ui.dockWidgetContents;
+    m_reference = new QComboBox(dock);
     m_reference->setObjectName(QStringLiteral("referenceComboBox"));
-    m_reference->addItems({tr("previous frame"), tr("reference frame"), tr("mean of first frames")});
-    m_reference->setToolTip(tr("What the Change colouring compares each frame with"));
-    m_meanFrames = new QSpinBox(group);
+    m_reference->addItems({tr("previous"), tr("reference"), tr("mean of first")});
+    m_reference->setToolTip(tr("What the Change colouring compares each frame with: the frame shown before "
+                               "it, the reference frame (R), or the mean of the first frames"));
+    m_meanFrames = new QSpinBox(dock);
     m_meanFrames->setObjectName(QStringLiteral("meanFramesSpinBox"));
-    m_meanFrames->setRange(1, 9999);
+    m_meanFrames->setRange(1, 999);
     m_meanFrames->setValue(10);
-    m_meanFrames->setSuffix(tr(" frames"));
     m_meanFrames->setToolTip(tr("How many frames from the first the mean takes"));
     m_meanFrames->setEnabled(false);
-    m_range = new QDoubleSpinBox(group);
+    m_range = new QDoubleSpinBox(dock);
     m_range->setObjectName(QStringLiteral("changeRangeSpinBox"));
-    m_range->setRange(0.0, 1e6);
+    m_range->setRange(0.0, 9999.0);
     m_range->setDecimals(3);
     m_range->setPrefix(QStringLiteral("\u00b1 "));
-    m_range->setSpecialValueText(tr("auto: 4 \u00d7 noise"));
+    m_range->setSpecialValueText(tr("auto"));
     m_range->setToolTip(tr("The change that takes the full colour either way (and the top of the Noise "
                            "colours); auto: four times the video's temporal noise"));
-    form->addRow(tr("Change against"), m_reference);
-    form->addRow(QString(), m_meanFrames);
-    form->addRow(tr("Range"), m_range);
-    ui.verticalLayout_2->addWidget(group);
+    auto *against = new QHBoxLayout;
+    against->setSpacing(4);
+    against->addWidget(m_reference, 1);
+    against->addWidget(m_meanFrames);
+    auto *label = new QLabel(tr("Change against"), dock);
+    label->setObjectName(QStringLiteral("referenceLabel"));
+    auto *rangeLabel = new QLabel(tr("Change range"), dock);
+    rangeLabel->setObjectName(QStringLiteral("changeRangeLabel"));
+    ui.formLayout->addRow(label, against);
+    ui.formLayout->addRow(rangeLabel, m_range);
     connect(m_reference, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ChangeControls::followReference);
     connect(m_meanFrames, QOverload<int>::of(&QSpinBox::valueChanged), this,

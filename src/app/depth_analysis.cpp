@@ -100,6 +100,7 @@ void DepthAnalysis::run() {
     std::unique_ptr<FrameSource> source;
     std::unique_ptr<DepthFrames> reader;
     std::unique_ptr<NoiseWindow> window;
+    // The generation of the file the source was opened on; 0 for none (generations start at 1).
     uint64_t opened = 0;
     QString openError;
     std::vector<float> scratch;
@@ -190,7 +191,11 @@ void DepthAnalysis::run() {
                     emit seriesFound(pixels, seriesFirst, values);
                 });
         }
-        if (!ok && !m_interrupt && !error.isEmpty())
+        // A file that changed under the reading (cut short, written anew) is opened again next time.
+        // Only what the user asked for is said to fail; the noise is asked for at every pause.
+        if (!ok && !m_interrupt)
+            opened = 0;
+        if (!ok && !m_interrupt && !error.isEmpty() && (m_running == Mean || m_running == Series))
             answer(generation, [this, error] { emit failed(error); });
 
         lock.lock();
