@@ -33,6 +33,9 @@ class DepthPlotView : public QChartView {
   public:
     explicit DepthPlotView(QWidget *parent) : QChartView(new QChart, parent) {
         setRenderHint(QPainter::Antialiasing);
+        // The cursor is drawn over the chart: every change repaints the whole picture, so that no
+        // piece of an old cursor stays behind.
+        setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
         chart()->legend()->hide();
         chart()->setMargins(QMargins(4, 4, 4, 4));
         chart()->addAxis(m_x, Qt::AlignBottom);
@@ -41,7 +44,9 @@ class DepthPlotView : public QChartView {
         m_y->setTitleText(QStringLiteral("depth (units)"));
         m_x->setLabelFormat(QStringLiteral("%g"));
         m_y->setLabelFormat(QStringLiteral("%g"));
-        setMinimumHeight(160);
+        // Few labels, so that they stay whole in a low dock.
+        m_y->setTickCount(4);
+        setMinimumHeight(200);
     }
     QValueAxis *m_x = new QValueAxis;
     QValueAxis *m_y = new QValueAxis;
@@ -60,7 +65,7 @@ class DepthPlotView : public QChartView {
         if (x < area.left() - 0.5 || x > area.right() + 0.5)
             return;
         painter->save();
-        painter->setPen(QPen(QColor(0xf5, 0x9e, 0x0b), 1.5));
+        painter->setPen(QPen(QColor(0x40, 0x40, 0x40), 1.5, Qt::DashLine));
         painter->drawLine(chart()->mapToScene(QPointF(x, area.top())),
                           chart()->mapToScene(QPointF(x, area.bottom())));
         painter->restore();
