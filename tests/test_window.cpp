@@ -803,6 +803,11 @@ class TestWindow : public QObject {
                           chart->mapFromScene(chart->chart()->mapToScene(QPointF(x, area.center().y()))));
         QTRY_COMPARE(v.counter(), 1);
         QTRY_VERIFY(listed(v.window.fileInformationWindow()).constLast().first == "Temporal noise:");
+        // Against the mean of the first frames, read in the background: of all six where fewer are held.
+        ChangeControls &controls = v.window.changeControls();
+        controls.meanFramesBox().setValue(10);
+        controls.referenceBox().setCurrentIndex(2);
+        QTRY_VERIFY(std::fabs(values.valueAt(Change, disc) - 22.5f) < 0.5f);
         const auto exported = v.willAnswer(path("pin.csv"));
         v.window.findChild<QPushButton *>(QStringLiteral("exportSeriesButton"))->click();
         QVERIFY(*exported);

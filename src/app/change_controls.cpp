@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -65,7 +66,6 @@ ChangeControls::ChangeControls(ViewerWindowForm &form, ViewerGLWidget &view, QMa
             [this] { m_reference->setCurrentIndex(PreviousFrame); });
     connect(m_clearPins, &QAction::triggered, m_plot, &DepthPlotDock::clearPins);
     connect(&m_view, &ViewerGLWidget::pinRequested, this, &ChangeControls::pin);
-    connect(&m_view, &ViewerGLWidget::materialTypeWasChanged, this, &ChangeControls::followColouring);
     connect(ui.materialTypeComboBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &ChangeControls::followColouring);
     connect(m_plot, &DepthPlotDock::pinsChanged, this, &ChangeControls::pinsChanged);
@@ -85,7 +85,8 @@ ChangeControls::ChangeControls(ViewerWindowForm &form, ViewerGLWidget &view, QMa
         emit noiseRowChanged();
     });
     connect(m_analysis, &DepthAnalysis::meanFound, this, [this](int frames) {
-        if (m_reference->currentIndex() != MeanOfFirst || m_meanFrames->value() != frames)
+        if (m_reference->currentIndex() != MeanOfFirst || !m_sequence ||
+            std::min(m_meanFrames->value(), m_sequence->framesFound()) != frames)
             return;
         m_view.changeValues().compareWith(m_analysis->takeMean());
         m_view.changeValuesChanged();
