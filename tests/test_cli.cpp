@@ -18,6 +18,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include <unistd.h>
 
@@ -138,6 +139,7 @@ class TestCli : public QObject {
 
     QTemporaryDir dir;
     QString pt, xyzm, ptv, off; // a capture, the surface it shows, a sequence and a shape off the axis
+    QString approach;           // a disc coming nearer by 2 units a frame in front of a wall
     ScanFrameStore truth;
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -158,10 +160,13 @@ class TestCli : public QObject {
     void initTestCase() {
         QVERIFY(dir.isValid());
         pt = path("scan.pt"), xyzm = path("scan.xyzm"), ptv = path("walk.ptv"), off = path("off.pt");
-        for (const QStringList &sample : {QStringList{pt, "--size", "160x120"},
-                                          {xyzm, "--size", "160x120"},
-                                          {ptv, "--size", "64x48", "--frames", "6", "--rate", "15"},
-                                          {off, "--size", "320x240", "--scene", "off-centre"}})
+        approach = path("approach.ptv");
+        for (const QStringList &sample :
+             {QStringList{pt, "--size", "160x120"},
+              {xyzm, "--size", "160x120"},
+              {ptv, "--size", "64x48", "--frames", "6", "--rate", "15"},
+              {off, "--size", "320x240", "--scene", "off-centre"},
+              {approach, "--size", "96x72", "--frames", "4", "--rate", "15", "--scene", "approach"}})
             QCOMPARE(pelnor(QStringList{"sample"} + sample).status, 0);
         QString error;
         QVERIFY2(loadXYZMFile(truth, xyzm, &error, nullptr), qPrintable(error));
@@ -348,6 +353,34 @@ class TestCli : public QObject {
         row("convert, broken", {"convert", "@/broken.pt", "@/never.ply"}, 1, {"@/broken.pt: "});
         row("info, text cut short", {"info", "@/broken.xyzm"}, 1, {"expected"});
         row("convert, no phase", {"convert", "@/scan.xyzm", "@/never.pt"}, 1, {"no phase"});
+        row("noise of a video", {"info", "@/walk.ptv", "--noise"}, 0,
+            {"\nTemporal noise: ", " over frames 0 to 5)\nFrame: 0 / 6\n"});
+        row("series of a video cut short", {"series", "@/beyond.ptv", "--pixel", "1,1"}, 0,
+            {"frame,time,depth(1,1)\n0,0.000000,", "\n2,"});
+        row("series without a pixel", {"series", "@/walk.ptv"}, 2, {"--pixel U,V is needed"});
+        row("series pixel outside", {"series", "@/walk.ptv", "--pixel", "3,48"}, 2,
+            {"outside the 64 x 48 frame"});
+        row("series even window", {"series", "@/walk.ptv", "--pixel", "3,4", "--window", "4"}, 2,
+            {"odd number"});
+        row("series range backwards", {"series", "@/walk.ptv", "--pixel", "3,4", "--frames", "3-1"}, 2);
+        row("series range beyond", {"series", "@/walk.ptv", "--pixel", "3,4", "--frames", "4-6"}, 1,
+            {"frames 0 to 5"});
+        row("series into no folder", {"series", "@/walk.ptv", "--pixel", "3,4", "-o", "@/never/s.csv"}, 1,
+            {"the folder @/never does not exist"});
+        row("noise of one frame", {"info", "@/scan.pt", "--noise"}, 2, {"needs a 3D video"});
+        row("change of one frame", {"render", "@/scan.pt", "@/never.png", "--color", "change"}, 2,
+            {"--color change needs a 3D video"});
+        row("noise render of one frame", {"render", "@/scan.xyzm", "@/never.png", "--color", "noise"}, 2,
+            {"needs a 3D video"});
+        row("reference past the end",
+            {"render", "@/walk.ptv", "@/never.png", "--color", "change", "--reference", "6"}, 2,
+            {"--reference 6 lies past the end", "frames 0 to 5"});
+        row("mean past the end",
+            {"render", "@/walk.ptv", "@/never.png", "--color", "change", "--reference", "mean:7"}, 2,
+            {"--reference mean:7 lies past"});
+        row("reference not a frame", {"render", "@/walk.ptv", "@/never.png", "--reference", "first"}, 2,
+            {"--reference takes previous"});
+        row("change range of none", {"render", "@/walk.ptv", "@/never.png", "--change-range", "0"}, 2);
         row("render, missing", {"render", "@/missing.pt", "@/never.png"}, 1, {"@/missing.pt: "});
         row("render, broken", {"render", "@/broken.pt", "@/never.png"}, 1, {"@/broken.pt: "});
         row("region of five numbers", {"info", "@/scan.pt", "--region", "0,0,500,9,9"}, 2,
@@ -378,10 +411,11 @@ class TestCli : public QObject {
             QVERIFY2(text.contains(s.replace("@/", dir.path() + "/")), qPrintable(text));
         // The tool's help for the command, or the viewer's usage.
         const QString command = arguments.value(0),
-                      help = command == "@viewer" ? "\n\nUsage: pelnor-viewer"
-                             : QStringList({"info", "convert", "sample", "render"}).contains(command)
-                                 ? QString("\nRun 'pelnor %1 --help' for").arg(command)
-                                 : "\nRun 'pelnor --help' for";
+                      help =
+                          command == "@viewer" ? "\n\nUsage: pelnor-viewer"
+                          : QStringList({"info", "convert", "sample", "render", "series"}).contains(command)
+                              ? QString("\nRun 'pelnor %1 --help' for").arg(command)
+                              : "\nRun 'pelnor --help' for";
         if (status == 2)
             QVERIFY2(answer.out.isEmpty() && answer.err.contains(help) &&
                          (command == "@viewer" || answer.err.count('\n') == 2),
@@ -397,7 +431,7 @@ class TestCli : public QObject {
     // The tool's help names every option each command's own help lists, in that command's lines.
     void helpNamesEveryOption() {
         const QString help = pelnor({"--help"}).out;
-        for (const QString command : {"info", "convert", "sample", "render"}) {
+        for (const QString command : {"info", "convert", "sample", "render", "series"}) {
             const QString lines = QRegularExpression("\n  " + command + " (.*?)(\n  \\S|\n\n)",
                                                      QRegularExpression::DotMatchesEverythingOption)
                                       .match(help)
@@ -412,6 +446,49 @@ class TestCli : public QObject {
             }
             QVERIFY2(listed >= 2 && missing.isEmpty(), qPrintable(command + ": " + missing.join(' ')));
         }
+    }
+
+    // The series of the disc's centre is its ramp, nearer by 2 units a frame, and of a pixel never
+    // measured empty, the same on standard output as in a file; the change drawn colours the disc
+    // with the full colour of "nearer" and the wall with the neutral colour.
+    void changeOverTime() {
+        const VirtualScanner scanner(96, 72, VirtualScanner::Approach);
+        const SyntheticCapture first = scanner.capture(0.0);
+        QPoint centre;
+        int pixels = 0;
+        for (int i = 0; i < 96 * 72; ++i)
+            if (first.surface[size_t(i)] == 1)
+                centre += QPoint(i % 96, i / 96), ++pixels;
+        centre /= pixels;
+        const QString pixel = QString("%1,%2").arg(centre.x()).arg(centre.y());
+        const QStringList series = {"series", approach, "--pixel", pixel, "--pixel", "48,71"};
+        const Run out = pelnor(series), file = pelnor(series + QStringList{"-o", path("series.csv")});
+        QVERIFY(out.status == 0 && file.status == 0 && out.err.isEmpty());
+        QCOMPARE(readAll(path("series.csv")), out.out.toUtf8());
+        const QStringList lines = out.out.split('\n');
+        QCOMPARE(lines.value(0), QString("frame,time,depth(%1),depth(48,71)").arg(pixel));
+        QCOMPARE(lines.size(), 6); // the header, four frames and the end of the last line
+        const float start = lines[1].section(',', 2, 2).toFloat();
+        for (int k = 0; k < 4; ++k) {
+            const QStringList cells = lines[k + 1].split(',');
+            QVERIFY2(cells.size() == 4 && cells[0].toInt() == k &&
+                         std::fabs(cells[1].toDouble() - k / 15.0) < 1e-6 &&
+                         std::fabs(cells[2].toFloat() - (start - 2.0f * k)) < 0.1f && cells[3].isEmpty(),
+                     qPrintable(lines[k + 1]));
+        }
+        QVERIFY(std::fabs(start - first.xyz[size_t(3 * (centre.y() * 96 + centre.x()) + 2)]) < 0.1f);
+
+        const QImage change =
+            render(approach, {"--frame", "2", "--color", "change", "--change-range", "1", "--light", "0"})
+                .convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!change.isNull());
+        std::map<QRgb, int> counts;
+        for (int y = 0; y < change.height(); ++y)
+            for (int x = 0; x < change.width(); ++x)
+                ++counts[change.pixel(x, y)];
+        const int nearer = counts[qRgb(16, 64, 156)], farther = counts[qRgb(164, 16, 32)];
+        QVERIFY2(nearer > 5000 && farther * 50 < nearer && counts[qRgb(236, 236, 236)] > 2 * nearer,
+                 qPrintable(QString("%1 nearer, %2 farther").arg(nearer).arg(farther)));
     }
 
     // One file per frame, named by the frame's index, each the same as a conversion of that frame

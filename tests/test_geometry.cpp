@@ -5,6 +5,7 @@
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
 #include "geometry/depth_jumps.h"
+#include "geometry/depth_maps.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/frame_camera.h"
 #include "geometry/measured_point.h"
@@ -294,16 +295,27 @@ class TestGeometry : public QObject {
                 for (int i : {0, w, w + 1})
                     std::fill_n(&store.xyz[3 * i], 3, float(i == 0 ? 0 : i == w ? 1 : 2));
             }
-            for (bool phaseMesh : {false, true}) {
-                auto usable = [&](int i) {
-                    return store.mask[i] && (phaseMesh ? std::isfinite(store.phase[i])
-                                                       : finite(pointAt(store.xyz.get(), size_t(i))));
+            // Values to colour by, with pixels that have none.
+            std::vector<float> values(size_t(w * h));
+            for (float &value : values)
+                value = random() % 11 == 0 ? NAN : float(random() % 100) - 50.0f;
+            for (const auto &[phaseMesh, byValue] : {std::pair<bool, const float *>{false, nullptr},
+                                                     {true, nullptr},
+                                                     {false, values.data()},
+                                                     {true, values.data()}}) {
+                auto usable = [&, phaseMesh = phaseMesh, byValue = byValue](int i) {
+                    return store.mask[i] &&
+                           (phaseMesh ? std::isfinite(store.phase[i])
+                                      : finite(pointAt(store.xyz.get(), size_t(i)))) &&
+                           (!byValue || std::isfinite(byValue[i]));
                 };
                 FrameMesh mesh;
-                auto build = [&](int count) {
+                MeshSettings settings;
+                settings.pixelValues = byValue;
+                auto build = [&, phaseMesh = phaseMesh](int count) {
                     RowPool::instance().setThreadCount(count);
-                    phaseMesh ? buildPhaseMesh(store, MeshSettings(), mesh)
-                              : buildCoordinateMesh(store, MeshSettings(), mesh);
+                    phaseMesh ? buildPhaseMesh(store, settings, mesh)
+                              : buildCoordinateMesh(store, settings, mesh);
                     return bytesOf(mesh.vertexData) + bytesOf(mesh.indexData);
                 };
                 QVERIFY2(build(1) == build(5), qPrintable(where));
@@ -317,7 +329,7 @@ class TestGeometry : public QObject {
                     if (interior && usable(i) && usable(d))
                         cells += usable(r) + usable(i + 1);
                     bool whole = interior && std::isfinite(store.phase[i]) && std::isfinite(store.phase[r]) &&
-                                 std::isfinite(store.phase[d]);
+                                 std::isfinite(store.phase[d]) && (!byValue || std::isfinite(byValue[i]));
                     if (!phaseMesh) {
                         const QVector3D p = pointAt(v, 0), n(v[3], v[4], v[5]);
                         QCOMPARE(p, pointAt(store.xyz.get(), size_t(i)));
@@ -333,7 +345,9 @@ class TestGeometry : public QObject {
                         QVERIFY(!interior || std::memcmp(v + 3, &store.phase[r], 8) == 0);
                     }
                     QCOMPARE(v[9] != 0, whole);
-                    QCOMPARE(v[7], float(store.rgbTexture[3 * i + 1] / 255.0));
+                    // The colour carries the value, or the texture.
+                    QVERIFY(byValue ? std::memcmp(v + 6, byValue + i, 4) == 0
+                                    : v[7] == float(store.rgbTexture[3 * i + 1] / 255.0));
                 }
                 // As many triangles as usable cells give, each on its cell.
                 QCOMPARE(int(mesh.indexData.size()), 3 * cells);
@@ -520,6 +534,113 @@ class TestGeometry : public QObject {
         const size_t dropped = all.size() - asCaptured.size();
         QVERIFY2(dropped > 100 && differing.size() <= dropped / 100,
                  qPrintable(QString("%1 dropped, %2 differ").arg(dropped).arg(differing.size())));
+        // Depth images, moved or not, give each pixel's distance along the camera's axis.
+        std::vector<float> captured(capture.measured.size()), seen(capture.measured.size());
+        loadCaptureInto(store, capture, raw);
+        depthImage(store, captured.data());
+        loadCaptureInto(store, moved, raw);
+        depthImage(store, seen.data());
+        for (size_t i = 0; i < captured.size(); ++i)
+            QVERIFY(capture.measured[i]
+                        ? std::fabs(seen[i] - capture.xyz[3 * i + 2]) < 1e-3f * captured[i] &&
+                              std::fabs(captured[i] - capture.xyz[3 * i + 2]) < 1e-3f * captured[i]
+                        : std::isnan(seen[i]) && std::isnan(captured[i]));
+    }
+
+    // A disc comes nearer by a known step a frame in front of a still wall, filmed with a camera's
+    // noise. The change at the disc is the step, nearer, within the noise; the wall's stays within
+    // it; a pixel's series is the disc's ramp, the wall's flat, an unmeasured one's a gap; a noise
+    // window moved along a video holds what one read afresh holds.
+    void depthOverTimeFollowsTheScene() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("approach.ptv");
+        const int w = 160, h = 120, frames = 8;
+        const float rate = 15.0f, step = float(VirtualScanner::kApproachSpeed) / rate;
+        QString error;
+        QVERIFY(writeSampleSequence(path, w, h, frames, rate, &error, VirtualScanner::Approach));
+        const VirtualScanner scanner(w, h, VirtualScanner::Approach);
+        std::vector<SyntheticCapture> truth;
+        for (int k = 0; k < frames; ++k)
+            truth.push_back(scanner.capture(k / double(rate)));
+        // Whether every capture sees `surface` (0: nothing) in the block of `radius` around (u, v).
+        const auto always = [&](int u, int v, int radius, uint8_t surface) {
+            for (const SyntheticCapture &c : truth)
+                for (int y = v - radius; y <= v + radius; ++y)
+                    for (int x = u - radius; x <= u + radius; ++x)
+                        if (x < 0 || y < 0 || x >= w || y >= h || c.surface[size_t(y * w + x)] != surface)
+                            return false;
+            return true;
+        };
+        FrameSource source;
+        QVERIFY(source.open(path, &error));
+        DepthFrames reader(source);
+        const float noise = medianNoise(reader, 0, kNoiseWindow, &error);
+        QVERIFY2(noise > 0.0f && noise < step / 8, qPrintable(QString::number(double(noise))));
+
+        std::vector<float> before, change(size_t(w * h)), disc, wall, scratch;
+        QVERIFY(reader.read(3, &error));
+        before = reader.depth();
+        QVERIFY(reader.read(4, &error));
+        depthChange(reader.depth().data(), before.data(), w * h, change.data());
+        for (int i = 0; i < w * h; ++i) {
+            const float c = change[size_t(i)];
+            if (always(i % w, i / w, 1, 1))
+                disc.push_back(c);
+            else if (always(i % w, i / w, 1, 2))
+                wall.push_back(c);
+            else if (!truth[3].measured[size_t(i)] || !truth[4].measured[size_t(i)])
+                QVERIFY(std::isnan(c));
+        }
+        QVERIFY(disc.size() > 500 && wall.size() > 5000);
+        QVERIFY(std::fabs(finiteMedian(disc.data(), int64_t(disc.size()), scratch) + step) < noise);
+        QVERIFY(std::all_of(disc.begin(), disc.end(), [&](float c) { return c < -step / 2; }));
+        for (float &c : wall)
+            c = std::fabs(c);
+        QVERIFY(finiteMedian(wall.data(), int64_t(wall.size()), scratch) < neutralChange(noise) / 2);
+
+        // The disc's centre as the first capture sees it, a pixel of the wall beside it, and one where
+        // nothing is ever measured.
+        QPoint centre, still(-1, -1), gap(-1, -1);
+        int discPixels = 0;
+        for (int i = 0; i < w * h; ++i) {
+            const int u = i % w, v = i / w;
+            if (truth[0].surface[size_t(i)] == 1)
+                centre += QPoint(u, v), ++discPixels;
+            if (still.x() < 0 && v == h / 2 && always(u, v, 2, 2))
+                still = QPoint(u, v);
+            if (gap.x() < 0 && always(u, v, 2, 0))
+                gap = QPoint(u, v);
+        }
+        centre /= discPixels;
+        QVERIFY(still.x() >= 0 && gap.x() >= 0);
+        const auto depthAt = [&](int frame, const QPoint &p) {
+            return truth[size_t(frame)].xyz[size_t(3 * (p.y() * w + p.x()) + 2)];
+        };
+        int k = 0;
+        // The disc's ramp from where it starts (it faces the camera: one depth over it), the wall where
+        // it stands, and nothing.
+        QVERIFY(reader.series(
+            {centre, still, gap}, kSeriesWindow, 0, frames - 1,
+            [&](int32_t frame, const float *depth) {
+                return frame == k++ && std::fabs(depth[0] - (depthAt(0, centre) - step * frame)) < noise &&
+                       std::fabs(depth[1] - depthAt(frame, still)) < noise && std::isnan(depth[2]);
+            },
+            &error));
+        QCOMPARE(k, frames);
+
+        FrameSource again;
+        QVERIFY(again.open(path, &error));
+        NoiseWindow moving(source);
+        std::vector<float> moved(size_t(w * h)), afresh(size_t(w * h));
+        for (const auto &[first, last] : {std::pair{0, 4}, {2, 6}, {3, 7}, {1, 5}, {1, 3}, {6, 7}}) {
+            NoiseWindow fresh(again);
+            QVERIFY(moving.moveTo(first, last, &error) && fresh.moveTo(first, last, &error));
+            moving.spread(moved.data());
+            fresh.spread(afresh.data());
+            for (size_t i = 0; i < moved.size(); ++i)
+                QVERIFY(std::isnan(moved[i]) ? std::isnan(afresh[i])
+                                             : std::fabs(moved[i] - afresh[i]) < 1e-4f);
+        }
     }
 
     // A finished frame shows its camera only where its grid holds enough points in perspective;

@@ -172,8 +172,9 @@ class TestInstall : public QObject {
     // and an install straight from the build refreshes them.
     void debianPackage() {
         const QString fields = run("dpkg-deb", {"-f", package, "Version", "Depends", "Recommends"}).out;
-        for (const char *needed : {"libqt5core5a", "libqt5gui5", "libqt5widgets5", "libqt5svg5", "libopengl0",
-                                   "libegl1", "libegl-mesa0", "libgl1-mesa-dri", "python3-numpy"})
+        for (const char *needed :
+             {"libqt5core5a", "libqt5gui5", "libqt5widgets5", "libqt5svg5", "libqt5charts5", "libopengl0",
+              "libegl1", "libegl-mesa0", "libgl1-mesa-dri", "python3-numpy"})
             QVERIFY2(fields.contains(needed), qPrintable(QString(needed) + " missing in " + fields));
         // Thumbnails need no virtual screen.
         QVERIFY2(!fields.contains("xvfb") && !fields.contains("xauth"), qPrintable(fields));

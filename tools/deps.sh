@@ -7,7 +7,7 @@
 # types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video
 # export; the fifth, the Python module and its tests (Dask, which the package recommends, for
 # pelnor.dask).
-PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 clang-format
+PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 libqt5charts5-dev clang-format
     libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth openbox xdotool
     desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file bubblewrap
     pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev

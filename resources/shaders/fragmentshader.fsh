@@ -1,8 +1,9 @@
 #version 150 core
-// Colours each fragment by the chosen material (solid, texture, or depth through a grey, jet,
-// magma or viridis ramp) and lights it from in front of the surface; what the region cuts away is
-// left out. The second output, the distance from the eye, is for the eye-dome lighting and lost
-// where only one buffer is drawn into.
+// Colours each fragment by the chosen material (solid, texture, depth through a grey, jet, magma or
+// viridis ramp, or a value per pixel: change of depth on a diverging ramp, noise on viridis) and
+// lights it from in front of the surface; what the region cuts away is left out. The second output,
+// the distance from the eye, is for the eye-dome lighting and lost where only one buffer is drawn
+// into.
 
 uniform int materialType;
 uniform float u_lightIntensity;
@@ -16,6 +17,9 @@ uniform mediump vec3 u_lightPosition;
 uniform mediump vec3 u_colorZrange;
 // 0 keeps every fragment, 1 those inside the region's box, 2 those outside it.
 uniform int u_regionKeeps;
+// The value that takes a value ramp's last colour, and the change within which a pixel stays neutral.
+uniform highp float u_valueRange;
+uniform highp float u_valueNeutral;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
@@ -69,6 +73,23 @@ const vec4 infernoColors[9] = vec4[9](
     vec4(249.0, 201.0, 50.0, 255.0) / 255.0,
     vec4(252.0, 255.0, 164.0, 255.0) / 255.0);
 const float infernoEdges[9] = float[9](0.0, 0.13, 0.25, 0.38, 0.5, 0.63, 0.75, 0.88, 1.0);
+
+// Nearer to the camera (a negative change) in blues, farther in reds, no change in a light grey;
+// each side runs from the neutral band's edge to the range through a middle colour.
+const vec3 changeNeutral = vec3(236.0, 236.0, 236.0) / 255.0;
+const vec3 nearerMiddle = vec3(120.0, 172.0, 222.0) / 255.0;
+const vec3 nearerEnd = vec3(16.0, 64.0, 156.0) / 255.0;
+const vec3 fartherMiddle = vec3(238.0, 150.0, 110.0) / 255.0;
+const vec3 fartherEnd = vec3(164.0, 16.0, 32.0) / 255.0;
+
+vec3 changeColour(float change)
+{
+    float span = max(u_valueRange - u_valueNeutral, 1e-20);
+    float t = clamp((abs(change) - u_valueNeutral) / span, 0.0, 1.0);
+    vec3 middle = change < 0.0 ? nearerMiddle : fartherMiddle;
+    vec3 end = change < 0.0 ? nearerEnd : fartherEnd;
+    return t < 0.5 ? mix(changeNeutral, middle, 2.0 * t) : mix(middle, end, 2.0 * t - 1.0);
+}
 
 // Each interval contributes its smooth blend while x lies inside it; the ramp is the largest
 // contribution, so an inner edge gives exactly its control colour and x outside 0..1 gives nothing.
@@ -132,6 +153,10 @@ void main()
         base = ramp9(magmaColors, magmaEdges, dval).rgb;
     else if (materialType == 5)
         base = ramp9(viridisColors, viridisEdges, dval).rgb;
+    else if (materialType == 6)
+        base = changeColour(v_textureColor.r);
+    else if (materialType == 7)
+        base = ramp9(viridisColors, viridisEdges, clamp(v_textureColor.r / max(u_valueRange, 1e-20), 0.0, 1.0)).rgb;
 
     if (u_lightIntensity == 0.0) {
         gl_FragData[0] = vec4(base, 1.0);

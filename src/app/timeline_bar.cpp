@@ -61,7 +61,21 @@ void TimelineSlider::mousePressEvent(QMouseEvent *event) {
 void TimelineSlider::setLoop(int first, int last) {
     m_loopFirst = first;
     m_loopLast = last;
-    setToolTip(first < 0 ? QString() : QStringLiteral("Loop: frames %1 to %2").arg(first).arg(last));
+    explain();
+}
+
+void TimelineSlider::setReference(int frame) {
+    m_reference = frame;
+    explain();
+}
+
+void TimelineSlider::explain() {
+    QStringList said;
+    if (m_loopFirst >= 0)
+        said << QStringLiteral("Loop: frames %1 to %2").arg(m_loopFirst).arg(m_loopLast);
+    if (m_reference >= 0)
+        said << QStringLiteral("Reference of the change: frame %1").arg(m_reference);
+    setToolTip(said.join(QLatin1Char('\n')));
     update();
 }
 
@@ -69,7 +83,7 @@ void TimelineSlider::setLoop(int first, int last) {
 // centre at the last.
 void TimelineSlider::paintEvent(QPaintEvent *event) {
     QSlider::paintEvent(event);
-    if (m_loopFirst < 0)
+    if (m_loopFirst < 0 && m_reference < 0)
         return;
     QStyleOptionSlider option;
     initStyleOption(&option);
@@ -82,9 +96,19 @@ void TimelineSlider::paintEvent(QPaintEvent *event) {
     };
     constexpr int kBand = 3;
     QPainter painter(this);
-    painter.fillRect(QRect(QPoint(centre(m_loopFirst) - 1, height() - kBand),
-                           QPoint(centre(m_loopLast) + 1, height() - 1)),
-                     QColor(0x3d, 0xae, 0xe9));
+    if (m_loopFirst >= 0)
+        painter.fillRect(QRect(QPoint(centre(m_loopFirst) - 1, height() - kBand),
+                               QPoint(centre(m_loopLast) + 1, height() - 1)),
+                         QColor(0x3d, 0xae, 0xe9));
+    // The reference: a small orange wedge pointing down at its frame from the top edge.
+    if (m_reference >= 0) {
+        const int x = centre(m_reference);
+        const QPoint wedge[] = {{x - 4, 0}, {x + 4, 0}, {x, 5}};
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0xf5, 0x9e, 0x0b));
+        painter.drawPolygon(wedge, 3);
+    }
 }
 
 TimelineBar::TimelineBar(QWidget *parent)
@@ -253,6 +277,10 @@ void TimelineBar::showSpeed(const PlaybackSpeed &speed) {
 
 void TimelineBar::showLoop(int first, int last) {
     m_slider->setLoop(first, last);
+}
+
+void TimelineBar::showReference(int frame) {
+    m_slider->setReference(frame);
 }
 
 int TimelineBar::frame() const {

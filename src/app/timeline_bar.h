@@ -18,14 +18,20 @@ class TimelineSlider : public QSlider {
     explicit TimelineSlider(QWidget *parent = nullptr);
     // Marks frames first to last under the groove; a negative first marks none.
     void setLoop(int first, int last);
+    // Marks the reference frame of the Change colouring above the groove; a negative frame marks none.
+    void setReference(int frame);
 
   protected:
     void mousePressEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
   private:
+    // The tool tip: the loop range and the reference, as far as they are set.
+    void explain();
+
     int m_loopFirst = -1;
     int m_loopLast = -1;
+    int m_reference = -1;
 };
 
 // The strip under the view while a sequence is open: where playback is, a slider that reaches every
@@ -52,6 +58,8 @@ class TimelineBar : public QWidget {
     void showSpeed(const PlaybackSpeed &speed);
     // The loop range, frames first to last, on the slider; a negative first shows none.
     void showLoop(int first, int last);
+    // The Change colouring's reference frame on the slider; negative shows none.
+    void showReference(int frame);
     int frame() const;
     int frameCount() const { return m_frames; }
     // The shortest the slider gets.

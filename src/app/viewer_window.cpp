@@ -1,5 +1,6 @@
 #include "app/viewer_window.h"
 
+#include "app/change_controls.h"
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
 #include "app/recent_files.h"
@@ -99,6 +100,13 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     connect(m_playback, &PlaybackControls::rangeSaveEnded, this, [this](const QString &said, bool saved) {
         qCDebug(viewerLog).noquote() << said;
         ui->statusBar->showMessage(said, saved ? kStatusMessageMs : kFailureMessageMs);
+    });
+    m_change = new ChangeControls(*ui, view(), this);
+    connect(m_change, &ChangeControls::seekRequested, this, &ViewerWindow::seekSequence);
+    connect(m_change, &ChangeControls::statusMessage, this, &ViewerWindow::showStatusMessage);
+    connect(m_change, &ChangeControls::noiseRowChanged, this, [this] {
+        if (!m_player->isPlaying())
+            fillFileInfoTable();
     });
     m_recent = new RecentFiles(ui->menuRecent);
     connect(m_recent, &RecentFiles::chosen, this, &ViewerWindow::openFile);
@@ -280,6 +288,7 @@ void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const Q
     m_sequence = std::move(sequence);
     view().clearPicks();
     m_region->clear();
+    m_change->videoOpened(*m_sequence);
     followSequenceHeader();
     ui->timelineBar->showPace(-1.0);
     setSequenceControlsEnabled(true);
@@ -317,6 +326,7 @@ void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QS
     // A box in one scan's coordinates means nothing in another's: the region lasts while its file is
     // open.
     m_region->clear();
+    m_change->frameOpened();
     view().showFrame(frame, true);
     ui->actionViewFileInfo->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(true);
@@ -605,6 +615,7 @@ void ViewerWindow::lastFrame() {
 void ViewerWindow::sequenceFrameShown(int frame) {
     ui->timelineBar->showPlaying(m_player->isPlaying());
     ui->timelineBar->showFrame(frame);
+    m_change->frameShown(frame, m_player->isPlaying());
     // While playing, the facts would be stale at once; they follow the frame a user stops at.
     if (!m_player->isPlaying())
         fillFileInfoTable();
@@ -656,6 +667,12 @@ void ViewerWindow::fillFileInfoTable() {
             r, 1,
             new QTableWidgetItem(
                 QStringLiteral("%1 / %2").arg(m_player->frameShown()).arg(m_sequence->framesFound())));
+        const QPair<QString, QString> noise = m_change->noiseRow();
+        if (!noise.first.isEmpty()) {
+            fileInfoTable->setRowCount(r + 2);
+            fileInfoTable->setItem(r + 1, 0, new QTableWidgetItem(noise.first));
+            fileInfoTable->setItem(r + 1, 1, new QTableWidgetItem(noise.second));
+        }
     }
     fileInfoTable->resizeColumnsToContents();
     fileInfoTable->resizeRowsToContents();

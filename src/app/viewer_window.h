@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+class ChangeControls;
 class FrameSequence;
 class KeysAndMouseWindow;
 class PlaybackControls;
@@ -40,6 +41,8 @@ class ViewerWindow : public QMainWindow {
     // The file open, a single frame or a sequence, or null.
     const FrameSequence *openSequence() const { return m_sequence.get(); }
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
+    // The Change and Noise colourings' settings, the pins and the Depth over time dock.
+    ChangeControls &changeControls() { return *m_change; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
     RegionPanel &regionPanel() { return *m_region; }
     int currentControlMethod() const { return controlMethod; }
@@ -133,6 +136,7 @@ class ViewerWindow : public QMainWindow {
     std::unique_ptr<QTableWidget> fileInfoTable;
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
+    ChangeControls *m_change = nullptr;
     RecentFiles *m_recent = nullptr;
     RegionPanel *m_region = nullptr;
     int controlMethod = 0;

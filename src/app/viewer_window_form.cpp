@@ -457,7 +457,9 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
                                                        << QCoreApplication::translate(context, "Depth")
                                                        << QCoreApplication::translate(context, "Jet")
                                                        << QCoreApplication::translate(context, "Magma")
-                                                       << QCoreApplication::translate(context, "Viridis"));
+                                                       << QCoreApplication::translate(context, "Viridis")
+                                                       << QCoreApplication::translate(context, "Change")
+                                                       << QCoreApplication::translate(context, "Noise"));
     lightIntensityLabel->setText(QCoreApplication::translate(context, "Light Intensity"));
     label->setText(QCoreApplication::translate(context, "Min Z Color "));
     label_2->setText(QCoreApplication::translate(context, "Max Z Color"));

@@ -27,13 +27,6 @@ QString commandHelp(const QCommandLineParser &parser) {
     return text;
 }
 
-// "pelnor: message" and where the command's help is.
-int usageLine(const QString &command, const QString &message) {
-    QTextStream(stderr) << "pelnor: " << message << "\nRun 'pelnor " << command
-                        << " --help' for its arguments and options.\n";
-    return 2;
-}
-
 // The options whose value may be left out, with the value a bare one stands for and what is wrong
 // with a word after it.
 struct OptionalValue {
@@ -80,6 +73,12 @@ QString asToolMessage(QString text) {
 }
 
 } // namespace
+
+int usageLine(const QString &command, const QString &message) {
+    QTextStream(stderr) << "pelnor: " << message << "\nRun 'pelnor " << command
+                        << " --help' for its arguments and options.\n";
+    return 2;
+}
 
 int usageError(const QCommandLineParser &parser, const QString &message) {
     return usageLine(parser.positionalArguments().value(0), message);
@@ -165,6 +164,21 @@ int parse(QCommandLineParser &parser, const QStringList &arguments, const QStrin
     if (given.size() > positionals.size())
         return usageError(parser, "unexpected argument '" + given.at(positionals.size()) + "'");
     return -1;
+}
+
+bool pixelArgument(const QString &text, QPoint *pixel) {
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(\\d{1,9}),(\\d{1,9})$")).match(text);
+    *pixel = QPoint(match.captured(1).toInt(), match.captured(2).toInt());
+    return match.hasMatch();
+}
+
+QString outsideFrame(const QPoint &pixel, int width, int height) {
+    return QStringLiteral("--pixel %1,%2 lies outside the %3 x %4 frame")
+        .arg(pixel.x())
+        .arg(pixel.y())
+        .arg(width)
+        .arg(height);
 }
 
 bool parseSize(const QString &text, int *width, int *height) {

@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,12 @@ struct HeaderFacts {
 
 // "pelnor: message", where to find the command's help, and exit status 2 for wrong arguments.
 int usageError(const QCommandLineParser &parser, const QString &message);
+// The same for `command` once its parser is gone: arguments the file cannot answer.
+int usageLine(const QString &command, const QString &message);
+// "U,V", a column and a row; false for anything else.
+bool pixelArgument(const QString &text, QPoint *pixel);
+// "--pixel U,V lies outside the W x H frame".
+QString outsideFrame(const QPoint &pixel, int width, int height);
 // "pelnor: FILE: reason" and exit status 1 for a file that cannot be read or written.
 int fileError(const QString &path, const QString &reason);
 // Parses a command's arguments, its name first (the first positional argument, unlisted in the

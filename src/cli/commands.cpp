@@ -12,6 +12,7 @@
 #include "data/ptv_frame_decoder.h"
 #include "data/region.h"
 #include "data/scan_frame_store.h"
+#include "geometry/depth_maps.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
 #include "sample/sample_files.h"
@@ -19,6 +20,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <cmath>
@@ -35,6 +37,11 @@ int runInfo(const QStringList &arguments) {
     parser.addOption(pixelOption);
     parser.addOption(kRegionOption);
     parser.addOption(kRegionOutsideOption);
+    const QCommandLineOption noiseOption(
+        QStringLiteral("noise"),
+        QStringLiteral("Also print the temporal noise of a 3D video: the median over the frame of each "
+                       "pixel's depth deviation over 30 frames from the frame (reads them all)."));
+    parser.addOption(noiseOption);
     const int status = parse(parser, arguments, {QStringLiteral("FILE")});
     if (status >= 0)
         return status;
@@ -45,9 +52,9 @@ int runInfo(const QStringList &arguments) {
     const QString regionProblem = takeRegion(parser, &region);
     if (!regionProblem.isEmpty())
         return usageError(parser, regionProblem);
-    const QRegularExpressionMatch pixel =
-        QRegularExpression(QStringLiteral("^(\\d{1,9}),(\\d{1,9})$")).match(parser.value(pixelOption));
-    if (parser.isSet(pixelOption) && !pixel.hasMatch())
+    QPoint pixel;
+    const bool pixelAsked = parser.isSet(pixelOption);
+    if (pixelAsked && !pixelArgument(parser.value(pixelOption), &pixel))
         return usageError(parser, QStringLiteral("--pixel takes a column and a row, for example 320,240"));
     const QString path = parser.positionalArguments().at(1);
     ScanFrameStore store{ScanFrameStore::NoFrame{}};
@@ -55,20 +62,32 @@ int runInfo(const QStringList &arguments) {
     HeaderFacts facts;
     if (!loadScan(store, path, frame, &error, &facts))
         return fileError(path, error);
-    const int u = pixel.captured(1).toInt(), v = pixel.captured(2).toInt();
-    if (pixel.hasMatch() && (u >= store.width || v >= store.height))
-        return usageError(parser, QStringLiteral("--pixel %1,%2 lies outside the %3 x %4 frame")
-                                      .arg(u)
-                                      .arg(v)
-                                      .arg(store.width)
-                                      .arg(store.height));
+    const int u = pixel.x(), v = pixel.y();
+    if (pixelAsked && (u >= store.width || v >= store.height))
+        return usageError(parser, outsideFrame(pixel, store.width, store.height));
+    QPair<QString, QString> noiseRow;
+    if (parser.isSet(noiseOption)) {
+        FrameSource source;
+        if (!source.open(path, &error))
+            return fileError(path, error);
+        if (!source.isSequence() || source.framesFound() < 2)
+            return usageError(parser, QStringLiteral("--noise needs a 3D video of two frames or more"));
+        DepthFrames frames(source);
+        const float noise = medianNoise(frames, frame, kNoiseWindow, &error);
+        if (!error.isEmpty())
+            return fileError(path, error);
+        const auto [first, last] = frameWindow(frame, kNoiseWindow, source.framesFound());
+        noiseRow = noiseInfoRow(noise, first, last);
+    }
     computeFrameStatistics(store);
     QTextStream out(stdout);
     for (const auto &row : fileInfoRows(store, region))
         out << row.first << ' ' << row.second << '\n';
+    if (!noiseRow.first.isEmpty())
+        out << noiseRow.first << ' ' << noiseRow.second << '\n';
     for (const QString &line : facts.lines)
         out << line << '\n';
-    if (pixel.hasMatch()) {
+    if (pixelAsked) {
         // Nine digits give every float back exactly.
         out << QStringLiteral("Point at pixel (%1, %2): ").arg(u).arg(v);
         const std::optional<QVector3D> p = measuredPoint(store, u, v);
@@ -169,10 +188,13 @@ int runSample(const QStringList &arguments) {
     parser.addOption({QStringLiteral("rate"),
                       QStringLiteral("Frames per second of a .ptv sequence, default 15."),
                       QStringLiteral("FPS"), QStringLiteral("15")});
-    parser.addOption({QStringLiteral("scene"),
-                      QStringLiteral("studio (default), off-centre (one shape beside the optical axis) or "
-                                     "centre-hole (the studio with nothing measured at the image centre)."),
-                      QStringLiteral("SCENE"), QStringLiteral("studio")});
+    parser.addOption(
+        {QStringLiteral("scene"),
+         QStringLiteral(
+             "studio (default), off-centre (one shape beside the optical axis) or "
+             "centre-hole (the studio with nothing measured at the image centre) or approach (a disc "
+             "coming nearer to the camera in front of a still wall, with a camera's noise)."),
+         QStringLiteral("SCENE"), QStringLiteral("studio")});
     const int status = parse(parser, arguments, {QStringLiteral("OUT")});
     if (status >= 0)
         return status;
@@ -191,7 +213,8 @@ int runSample(const QStringList &arguments) {
                           QStringLiteral("--frames takes a count of at least 1 and --rate a rate above 0"));
     VirtualScanner::Scene kind = VirtualScanner::Studio;
     if (!sceneNamed(parser.value("scene"), &kind))
-        return usageError(parser, QStringLiteral("--scene takes studio, off-centre or centre-hole"));
+        return usageError(parser,
+                          QStringLiteral("--scene takes studio, off-centre, centre-hole or approach"));
     const QString path = parser.positionalArguments().at(1);
     const QString ending = QFileInfo(path).suffix().toLower();
     if (!writesSampleEnding(ending))
@@ -205,4 +228,95 @@ int runSample(const QStringList &arguments) {
                                      [&progress](int32_t frame) { progress.step(frame, frame + 1); });
     progress.finish();
     return written ? 0 : fileError(path, error);
+}
+
+int runSeries(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes the depth of pixels over the frames of a 3D video as comma-separated values: a header "
+        "line, then one line a frame with its index, its time in seconds and the depth at each pixel, "
+        "empty where nothing is measured. A pixel's depth is the median of the depths measured in the "
+        "K x K block around it; depth is the distance along the axis of the scanner's camera."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A .ptv file (or a single frame)."));
+    const QCommandLineOption pixelOption(
+        QStringLiteral("pixel"), QStringLiteral("Follow column U, row V; give --pixel once for each pixel."),
+        QStringLiteral("U,V"));
+    const QCommandLineOption windowOption(
+        QStringLiteral("window"),
+        QStringLiteral(
+            "The side of the block around each pixel, an odd number; default 5 (1: the pixel alone)."),
+        QStringLiteral("K"), QStringLiteral("5"));
+    const QCommandLineOption framesOption(
+        QStringLiteral("frames"),
+        QStringLiteral("Frames A to B, by index in the file from 0 (default every frame the file holds)."),
+        QStringLiteral("A-B"));
+    const QCommandLineOption outOption({QStringLiteral("o"), QStringLiteral("output")},
+                                       QStringLiteral("Write the values to OUT instead of standard output."),
+                                       QStringLiteral("OUT.csv"));
+    for (const QCommandLineOption &option : {pixelOption, windowOption, framesOption, outOption})
+        parser.addOption(option);
+    const int status = parse(parser, arguments, {QStringLiteral("FILE")});
+    if (status >= 0)
+        return status;
+    std::vector<QPoint> pixels;
+    for (const QString &value : parser.values(pixelOption)) {
+        pixels.emplace_back();
+        if (!pixelArgument(value, &pixels.back()))
+            return usageError(parser,
+                              QStringLiteral("--pixel takes a column and a row, for example 320,240"));
+    }
+    if (pixels.empty())
+        return usageError(parser, QStringLiteral("--pixel U,V is needed: the pixel to follow"));
+    bool ok = false;
+    const int window = parser.value(windowOption).toInt(&ok);
+    if (!ok || window < 1 || window % 2 == 0 || window > 99)
+        return usageError(parser, QStringLiteral("--window takes an odd number from 1 to 99, for example 5"));
+    FrameSpan span;
+    if (parser.isSet(framesOption)) {
+        const QString problem = frameRangeArgument(parser.value(framesOption), &span);
+        if (!problem.isEmpty())
+            return usageError(parser, problem);
+    }
+    const QString path = parser.positionalArguments().at(1);
+    FrameSource source;
+    QString error;
+    if (!source.open(path, &error))
+        return fileError(path, error);
+    for (const QPoint &pixel : pixels)
+        if (pixel.x() >= source.width() || pixel.y() >= source.height())
+            return usageError(parser, outsideFrame(pixel, source.width(), source.height()));
+    if (!fitFrameSpan(source, path, &span, &error))
+        return fileError(path, error);
+
+    const QString outPath = parser.value(outOption);
+    QSaveFile file(outPath);
+    file.setDirectWriteFallback(true);
+    QFile standardOut;
+    QIODevice *device = &file;
+    if (outPath.isEmpty()) {
+        standardOut.open(stdout, QIODevice::WriteOnly);
+        device = &standardOut;
+    } else if (!readyFolderOf(outPath, false, &error) || !file.open(QIODevice::WriteOnly)) {
+        return fileError(outPath, error.isEmpty() ? file.errorString() : error);
+    }
+    QTextStream out(device);
+    out << seriesHeader(pixels) << '\n';
+    ProgressLine progress(span.count());
+    DepthFrames frames(source);
+    const double rate = source.frameRate();
+    const bool read = frames.series(
+        pixels, window, span.first, span.last,
+        [&](int32_t frame, const float *values) {
+            out << seriesLine(frame, rate, values, pixels.size()) << '\n';
+            progress.step(frame, frame - span.first + 1);
+            return true;
+        },
+        &error);
+    progress.finish();
+    out.flush();
+    if (!read)
+        return fileError(path, error);
+    if (!outPath.isEmpty() && !file.commit())
+        return fileError(outPath, file.errorString());
+    return 0;
 }

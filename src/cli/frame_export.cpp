@@ -67,8 +67,12 @@ QString frameSpanArguments(const QCommandLineParser &parser, bool many, FrameSpa
                               "OUT or a video");
     if (!parser.isSet(kFramesOption))
         return {};
+    return frameRangeArgument(parser.value(kFramesOption), span);
+}
+
+QString frameRangeArgument(const QString &value, FrameSpan *span) {
     const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^(\\d{1,9})(?:-(\\d{1,9}))?$")).match(parser.value(kFramesOption));
+        QRegularExpression(QStringLiteral("^(\\d{1,9})(?:-(\\d{1,9}))?$")).match(value);
     span->first = match.captured(1).toInt();
     span->last = match.captured(2).isEmpty() ? span->first : match.captured(2).toInt();
     if (!match.hasMatch() || span->last < span->first)

@@ -23,6 +23,8 @@ extern const QCommandLineOption kFramesOption;
 // and defaults to every frame, a single file takes one frame, default 0. Returns the usage
 // problem, or empty.
 QString frameSpanArguments(const QCommandLineParser &parser, bool many, FrameSpan *span);
+// A --frames value, A-B or A: its problem, or empty.
+QString frameRangeArgument(const QString &value, FrameSpan *span);
 // Gives the bounds left open their defaults from the file, every frame it holds, and checks that the
 // span lies within those frames; false with a reason naming them. A file holding fewer frames than its
 // header promises is said once on standard error when the span was left to it.

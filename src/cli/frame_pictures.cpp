@@ -36,6 +36,11 @@ FramePictures::~FramePictures() {
         m_renderer.release();
 }
 
+void FramePictures::setValueRange(float range, float neutral) {
+    m_view.valueRange = range;
+    m_view.valueNeutral = neutral;
+}
+
 bool FramePictures::start(QString *error) {
     m_started = m_gl.create(m_options.picture, error) && m_renderer.initialize(error);
     return m_started;
@@ -70,6 +75,7 @@ bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, 
     if (m_options.legend) {
         ColorLegend scale;
         scale.setRange(m_view.colorZrange.x(), m_view.colorZrange.y());
+        scale.setValueRange(m_view.valueRange, m_view.valueNeutral);
         QPainter painter(image);
         scale.paint(painter, picture, m_options.color, sceneDecimals(m_view.framing));
     }

@@ -25,6 +25,8 @@ class FramePictures {
     FramePictures &operator=(const FramePictures &) = delete;
     ~FramePictures();
 
+    // The range of the Change and Noise colourings, the same for every frame.
+    void setValueRange(float range, float neutral);
     // The context and the renderer, on this thread; false with the reason.
     bool start(QString *error);
     // Draws the frame (its mesh built) into `image`.

@@ -13,7 +13,7 @@ const char kUsage[] =
     "Usage: pelnor COMMAND [OPTIONS]\n"
     "\n"
     "Commands:\n"
-    "  info FILE [--frame K] [--pixel U,V] [--region BOX | --region-outside BOX]\n"
+    "  info FILE [--frame K] [--pixel U,V] [--noise] [--region BOX | --region-outside BOX]\n"
     "                                 print the facts of a scan frame\n"
     "  convert IN OUT [--frame K | --frames A-B] [--hide-jumps [K]]\n"
     "                 [--region BOX | --region-outside BOX]\n"
@@ -25,7 +25,10 @@ const char kUsage[] =
     "                [--edl [STRENGTH]] [--point-size PIXELS|auto]\n"
     "                [--transparent] [--time-limit S] [--frame K | --frames A-B]\n"
     "                [--region BOX | --region-outside BOX]\n"
+    "                [--reference previous|K|mean:N] [--change-range R]\n"
     "                                 draw frames of IN as the viewer does, into images or an .mp4 video\n"
+    "  series FILE --pixel U,V [--pixel U,V ...] [--window K] [--frames A-B] [-o OUT.csv]\n"
+    "                                 write the depth at pixels over the frames of a 3D video as CSV\n"
     "\n"
     "Frames are numbered by their index in the file, from 0; --frame defaults to 0, the first frame.\n"
     "An OUT with a frame number, such as 'frames/walk_%04d.ply', writes one file per frame, named by\n"
@@ -68,9 +71,12 @@ int main(int argc, char *argv[]) {
         return runSample(arguments);
     if (command == QLatin1String("render"))
         return runRender(arguments, argv[0]);
+    if (command == QLatin1String("series"))
+        return runSeries(arguments);
     QTextStream(stderr) << "pelnor: "
                         << (command.isEmpty()
-                                ? QStringLiteral("a command is needed: info, convert, sample or render")
+                                ? QStringLiteral(
+                                      "a command is needed: info, convert, sample, render or series")
                                 : "unknown command '" + command + "'")
                         << "\nRun 'pelnor --help' for the commands and their options.\n";
     return 2;

@@ -80,8 +80,9 @@ int runRender(const QStringList &arguments, char *program) {
     if (options.timeLimit > 0)
         armTimeLimit(options.in, options.timeLimit);
     RenderFrames frames(options);
-    if (!frames.open(&options.span, &error))
-        return fileError(options.in, error);
+    bool misuse = false;
+    if (!frames.open(&options.span, &error, &misuse))
+        return misuse ? usageLine(QStringLiteral("render"), error) : fileError(options.in, error);
     std::unique_ptr<QGuiApplication> gui;
     if (options.legend) {
         core.reset();
@@ -90,6 +91,7 @@ int runRender(const QStringList &arguments, char *program) {
 
     // The first frame is read and built while OpenGL starts.
     FramePictures pictures(options);
+    pictures.setValueRange(frames.values().range(), frames.values().neutral());
     frames.startFirst(renderView(options));
     const bool drawing = pictures.start(&error);
     frames.waitForFirst();

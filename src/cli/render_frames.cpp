@@ -8,9 +8,12 @@
 
 #include <new>
 
-bool RenderFrames::open(FrameSpan *span, QString *error) {
+bool RenderFrames::open(FrameSpan *span, QString *error, bool *misuse) {
+    *misuse = false;
     return m_source.open(m_options.in, error) && fitFrameSpan(m_source, m_options.in, span, error) &&
-           !(m_options.video && m_source.isSequence() && !VideoWriter::rateFits(m_source.frameRate(), error));
+           !(m_options.video && m_source.isSequence() &&
+             !VideoWriter::rateFits(m_source.frameRate(), error)) &&
+           (!m_values.wanted() || m_values.start(span->first, error, misuse));
 }
 
 double RenderFrames::rate() const {
@@ -53,6 +56,11 @@ bool RenderFrames::build(int32_t frame, MeshedFrame &next, QString *reason) {
         m_mesh.hideDepthJumps = m_options.hideJumps;
         m_mesh.depthJumpFactor = m_options.jumpFactor;
         m_mesh.stride = DetailLevel::screenStride(first, framed, m_options.picture);
+    }
+    m_mesh.pixelValues = nullptr;
+    if (m_values.wanted() && !(m_mesh.pixelValues = m_values.valuesFor(next.frame, frame, reason))) {
+        *reason = m_options.in + ": " + *reason;
+        return false;
     }
     buildMesh(next.frame, m_mesh, next.mesh);
     next.regionKeptNothing = m_options.region.isSet() && !keepsAnyPoint(next.frame, m_options.region);

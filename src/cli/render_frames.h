@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/render_values.h"
 #include "data/frame_mesh.h"
 #include "data/frame_source.h"
 #include "render/view_state.h"
@@ -20,9 +21,11 @@ class RenderFrames {
     RenderFrames(const RenderFrames &) = delete;
     RenderFrames &operator=(const RenderFrames &) = delete;
 
-    // Opens IN and fits `span` to the frames it holds; a rate no video can hold is told here,
-    // before any frame is drawn. False with the reason.
-    bool open(FrameSpan *span, QString *error);
+    // Opens IN and fits `span` to the frames it holds; a rate no video can hold, and a colouring
+    // the file cannot give (`misuse`), are told here, before any frame is drawn. False with the reason.
+    bool open(FrameSpan *span, QString *error, bool *misuse);
+    // The range of a colouring by value, fixed by open().
+    const RenderValues &values() const { return m_values; }
     // Frames per second of the pictures: the file's, and a second for a single frame.
     double rate() const;
     // Starts preparing the first frame, seen from `view`, on a thread of its own.
@@ -36,6 +39,7 @@ class RenderFrames {
 
     const RenderOptions &m_options;
     FrameSource m_source;
+    RenderValues m_values{m_source, m_options};
     ViewState m_view;
     // Every frame is built at the first frame's stride.
     MeshSettings m_mesh;

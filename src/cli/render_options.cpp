@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QImageWriter>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <vector>
@@ -21,7 +22,7 @@ struct RenderOption {
 };
 
 const QStringList kStyles = {"shaded", "wireframe", "points"};
-const QStringList kColors = {"solid", "texture", "depth", "jet", "magma", "viridis"};
+const QStringList kColors = {"solid", "texture", "depth", "jet", "magma", "viridis", "change", "noise"};
 
 QString takeSize(const QString &value, RenderOptions &options) {
     // A file manager asks for a thumbnail by one edge.
@@ -40,8 +41,27 @@ QString takeStyle(const QString &value, RenderOptions &options) {
 
 QString takeColor(const QString &value, RenderOptions &options) {
     options.color = kColors.indexOf(value);
-    return options.color < 0 ? QStringLiteral("--color takes solid, texture, depth, jet, magma or viridis")
-                             : QString();
+    return options.color < 0
+               ? QStringLiteral("--color takes solid, texture, depth, jet, magma, viridis, change or noise")
+               : QString();
+}
+
+QString takeReference(const QString &value, RenderOptions &options) {
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(?:previous|(\\d{1,9})|mean:(\\d{1,9}))$")).match(value);
+    options.referenceFrame = match.captured(1).isEmpty() ? -1 : match.captured(1).toInt();
+    options.meanFrames = match.captured(2).toInt();
+    return match.hasMatch() && (match.captured(2).isEmpty() || options.meanFrames > 0)
+               ? QString()
+               : QStringLiteral("--reference takes previous, a frame number K or mean:N (N frames from 0)");
+}
+
+QString takeChangeRange(const QString &value, RenderOptions &options) {
+    bool ok = false;
+    options.changeRange = value.toFloat(&ok);
+    return ok && options.changeRange > 0.0f && std::isfinite(options.changeRange)
+               ? QString()
+               : QStringLiteral("--change-range takes a change of depth above 0, for example 2.5");
 }
 
 QString takeLight(const QString &value, RenderOptions &options) {
@@ -131,9 +151,23 @@ const std::vector<RenderOption> &renderOptions() {
         {{QStringLiteral("style"), QStringLiteral("shaded (default), wireframe or points."),
           QStringLiteral("STYLE"), QStringLiteral("shaded")},
          takeStyle},
-        {{QStringLiteral("color"), QStringLiteral("solid (default), texture, depth, jet, magma or viridis."),
+        {{QStringLiteral("color"),
+          QStringLiteral("solid (default), texture, depth, jet, magma, viridis, change (each pixel's depth "
+                         "minus its depth in --reference: blue nearer, red farther) or noise (each pixel's "
+                         "temporal noise over 30 frames from the frame); change and noise need a 3D video."),
           QStringLiteral("COLOR"), QStringLiteral("solid")},
          takeColor},
+        {{QStringLiteral("reference"),
+          QStringLiteral("What --color change compares each frame with: previous (default: the frame "
+                         "before it), frame K, or mean:N, the mean depth of the first N frames."),
+          QStringLiteral("previous|K|mean:N")},
+         takeReference},
+        {{QStringLiteral("change-range"),
+          QStringLiteral("The change of depth that takes --color change's full colour either way (and the "
+                         "top of --color noise's ramp); by default four times the video's median temporal "
+                         "noise. One range holds for every frame of a render."),
+          QStringLiteral("R")},
+         takeChangeRange},
         {{QStringLiteral("light"), QStringLiteral("Light intensity 0 to 100, default 13."),
           QStringLiteral("LIGHT"), QStringLiteral("13")},
          takeLight},
@@ -200,7 +234,7 @@ QString takeInAndOut(const QCommandLineParser &parser, RenderOptions &options) {
     if (!options.video &&
         !QImageWriter::supportedImageFormats().contains(options.outFiles.ending().toLatin1()))
         return QStringLiteral("OUT must end in .mp4 or an image format such as .png");
-    options.legend = options.legend && ColorLegend::coloursByDepth(options.color);
+    options.legend = options.legend && ColorLegend::hasScale(options.color);
     return frameSpanArguments(parser, options.outFiles.numbered() || options.video, &options.span);
 }
 

@@ -24,7 +24,7 @@ struct RenderOptions {
     int color = 0;
     // The view's light slider, 0 to 100.
     int light = 13;
-    // Asked for and drawn: only a colouring by depth has a legend.
+    // Asked for and drawn: only a colouring with a scale (depth, change, noise) has a legend.
     bool legend = false;
     bool transparent = false;
     // Seconds before the render is stopped; 0 for no limit.
@@ -48,6 +48,12 @@ struct RenderOptions {
     float farDepth = 0.0f;
     // Only the surface it keeps is drawn.
     Region region;
+    // What the Change colouring compares each frame with: the frame before it (referenceFrame -1 and
+    // meanFrames 0), frame referenceFrame, or the mean of the first meanFrames frames.
+    int32_t referenceFrame = -1;
+    int32_t meanFrames = 0;
+    // The change that takes the full colour (the top of the Noise ramp); 0 for four times the noise.
+    float changeRange = 0.0f;
 };
 
 // Reads render's arguments (its name first) into `options`: -1 to go on, else the exit status, its

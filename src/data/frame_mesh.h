@@ -16,6 +16,10 @@ struct MeshSettings {
     int32_t stride = 1;
     bool hideDepthJumps = false;
     float depthJumpFactor = kDefaultJumpFactor;
+    // A value a pixel (width x height), carried in the vertex colour instead of the texture, for the
+    // colourings that colour by a value; a pixel whose value is not a number is left out as one
+    // nothing measured. Null: the texture. Read only while the mesh is built.
+    const float *pixelValues = nullptr;
 };
 
 // The arrays built from one frame (geometry/mesh_builder.cpp): ten floats a sample (position or

@@ -3,6 +3,8 @@
 #include "data/scan_frame_store.h"
 #include "geometry/frame_camera.h"
 
+#include <cmath>
+
 namespace {
 
 QString number(float value) {
@@ -47,4 +49,12 @@ QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store, const
     if (cut)
         rows.append({QStringLiteral("Region:"), QStringLiteral("the points ") + region.describe()});
     return rows;
+}
+
+QPair<QString, QString> noiseInfoRow(float noise, int first, int last) {
+    return {QStringLiteral("Temporal noise:"),
+            QStringLiteral("%1 (median over the frame of each pixel's depth deviation over frames %2 to %3)")
+                .arg(std::isfinite(noise) ? number(noise) : QStringLiteral("nothing measured"))
+                .arg(first)
+                .arg(last)};
 }

@@ -18,3 +18,6 @@ QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store, const
 // The same rows with the facts already measured (measureSurface over the same region).
 QVector<QPair<QString, QString>> fileInfoRows(const ScanFrameStore &store, const SurfaceFacts &facts,
                                               const Region &region);
+
+// The row that tells the temporal noise of a 3D video (medianNoise) over frames first to last.
+QPair<QString, QString> noiseInfoRow(float noise, int first, int last);

@@ -25,6 +25,18 @@ const std::array<float, 256> &byteToColor() {
     return table;
 }
 
+// The vertex colour: the texture's, or the pixel's value in the first channel for the colourings
+// that colour by a value.
+inline void writeColour(float *out, uint32_t i, const uint8_t *rgb, const float *values,
+                        const std::array<float, 256> &color) {
+    if (values) {
+        out[6] = values[i], out[7] = 0.0f, out[8] = 0.0f;
+        return;
+    }
+    const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
+    out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+}
+
 // Where the bands of one build left their triangles: each band writes from the index slot of its
 // first row on, and the bands are then closed up in row order.
 struct Bands {
@@ -151,8 +163,11 @@ void buildCoordinateMesh(const ScanFrameStore &frame, const MeshSettings &settin
     const float *p = frame.xyz.get();
     const uint8_t *rgb = frame.rgbTexture.get();
     const uint32_t below = static_cast<uint32_t>(frame.width) * stride;
+    const float *values = mesh.settings.pixelValues;
     // A point that is not finite is no corner: it has no place on the surface.
-    auto usable = [m, p](uint32_t i) { return m[i] && isFinite(p + 3 * static_cast<size_t>(i)); };
+    auto usable = [m, p, values](uint32_t i) {
+        return m[i] && isFinite(p + 3 * static_cast<size_t>(i)) && (!values || std::isfinite(values[i]));
+    };
     buildRows(frame, mesh, usable, jumpRule(frame, mesh.settings),
               [&](float *out, uint32_t i, size_t, int, bool interior) {
                   const float *pi = p + 3 * static_cast<size_t>(i);
@@ -167,10 +182,9 @@ void buildCoordinateMesh(const ScanFrameStore &frame, const MeshSettings &settin
                       normal.normalize();
                       validity = 1.0f;
                   }
-                  const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
                   out[0] = pi[0], out[1] = pi[1], out[2] = pi[2];
                   out[3] = normal.x(), out[4] = normal.y(), out[5] = normal.z();
-                  out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+                  writeColour(out, i, rgb, values, color);
                   out[9] = validity;
               });
 }
@@ -186,7 +200,10 @@ void buildPhaseMesh(const ScanFrameStore &frame, const MeshSettings &settings, F
     const float *ph = frame.phase.get();
     const uint8_t *rgb = frame.rgbTexture.get();
     const uint32_t below = static_cast<uint32_t>(frame.width) * stride;
-    auto usable = [m, ph](uint32_t i) { return m[i] && std::isfinite(ph[i]); };
+    const float *values = mesh.settings.pixelValues;
+    auto usable = [m, ph, values](uint32_t i) {
+        return m[i] && std::isfinite(ph[i]) && (!values || std::isfinite(values[i]));
+    };
     buildRows(frame, mesh, usable, jumpRule(frame, mesh.settings),
               [&](float *out, uint32_t i, size_t x, int y, bool interior) {
                   float belowPhase = 0.0f, belowRight = 0.0f, validity = 0.0f;
@@ -194,15 +211,14 @@ void buildPhaseMesh(const ScanFrameStore &frame, const MeshSettings &settings, F
                       belowPhase = ph[i + below];
                       belowRight = ph[i + below + stride];
                       // A phase that is not finite would give the vertex program no point to draw.
-                      validity =
-                          std::isfinite(ph[i]) && std::isfinite(belowPhase) && std::isfinite(belowRight)
-                              ? 1.0f
-                              : 0.0f;
+                      validity = std::isfinite(ph[i]) && std::isfinite(belowPhase) &&
+                                         std::isfinite(belowRight) && (!values || std::isfinite(values[i]))
+                                     ? 1.0f
+                                     : 0.0f;
                   }
-                  const uint8_t *c = rgb + 3 * static_cast<size_t>(i);
                   out[0] = static_cast<float>(x), out[1] = static_cast<float>(y), out[2] = ph[i];
                   out[3] = belowPhase, out[4] = belowRight, out[5] = 0.0f;
-                  out[6] = color[c[0]], out[7] = color[c[1]], out[8] = color[c[2]];
+                  writeColour(out, i, rgb, values, color);
                   out[9] = validity;
               });
 }

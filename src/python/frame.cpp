@@ -6,6 +6,8 @@
 #include "data/pt_file.h"
 #include "data/region.h"
 #include "data/xyzm_file.h"
+#include "geometry/depth_maps.h"
+#include "geometry/file_info_rows.h"
 #include "geometry/frame_camera.h"
 #include "geometry/measured_point.h"
 #include "python/python_boundary.h"
@@ -67,28 +69,6 @@ py::array Frame::valid() {
     return m_valid;
 }
 
-py::array Frame::depth() {
-    measure();
-    if (m_depth)
-        return m_depth;
-    const py::ssize_t h = height(), w = width();
-    py::array_t<float> depth({h, w});
-    float *out = depth.mutable_data();
-    const float *points = static_cast<const float *>(py::array(m_xyz).data());
-    {
-        py::gil_scoped_release release;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const FrameCamera camera = frameCamera(*m_store);
-        // An unmeasured pixel's NaN point gives a NaN depth.
-        for (py::ssize_t i = 0; i < h * w; ++i, points += 3)
-            out[i] = camera.depth(QVector3D(points[0], points[1], points[2]));
-    }
-    depth.attr("setflags")(py::arg("write") = false);
-    if (!m_depth)
-        m_depth = depth;
-    return m_depth;
-}
-
 py::array Frame::texture() {
     const py::ssize_t h = height(), w = width();
     const uint8_t *rgb = m_store->rgbTexture.get();
@@ -123,6 +103,22 @@ py::array Frame::kept(const Region *region) {
     return inside;
 }
 
+py::array Frame::depth() {
+    if (m_depth)
+        return m_depth;
+    py::array_t<float> depth({py::ssize_t(height()), py::ssize_t(width())});
+    float *out = depth.mutable_data();
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        depthImage(*m_store, out);
+    }
+    depth.attr("setflags")(py::arg("write") = false);
+    if (!m_depth)
+        m_depth = depth;
+    return m_depth;
+}
+
 py::array Frame::points(const Region *region) {
     return xyz()[kept(region)].cast<py::array>();
 }
@@ -153,13 +149,30 @@ py::object Frame::pointAt(int64_t u, int64_t v) {
     return py::make_tuple(p->x(), p->y(), p->z());
 }
 
-py::dict Frame::facts(const Region *region) {
+py::dict Frame::facts(const Region *region, bool noise) {
     SurfaceFacts facts;
+    float temporalNoise = NAN;
+    std::pair<int32_t, int32_t> window;
+    QString error;
+    bool video = true;
     {
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(m_mutex);
         facts = m_store->measureSurface(region ? *region : Region());
+        if (noise) {
+            FrameSource source;
+            DepthFrames frames(source);
+            if (source.open(m_store->filePath, &error)) {
+                video = source.isSequence() && source.framesFound() >= 2;
+                window = frameWindow(m_index, kNoiseWindow, source.framesFound());
+                temporalNoise = video ? medianNoise(frames, m_index, kNoiseWindow, &error) : NAN;
+            }
+        }
     }
+    if (!video)
+        throw py::value_error("facts(noise=True) needs a 3D video of two frames or more");
+    if (!error.isEmpty())
+        raiseReadError(m_store->filePath, error);
     const auto range = [&](int axis) { return py::make_tuple(facts.min[axis], facts.max[axis]); };
     py::dict out;
     out["width"] = width();
@@ -170,6 +183,10 @@ py::dict Frame::facts(const Region *region) {
     out["y_range"] = range(1);
     out["z_range"] = range(2);
     out["center_of_mass"] = py::make_tuple(facts.mean.x(), facts.mean.y(), facts.mean.z());
+    if (noise) {
+        out["noise"] = temporalNoise;
+        out["noise_frames"] = py::make_tuple(window.first, window.second);
+    }
     return out;
 }
 

@@ -53,8 +53,10 @@ class Frame {
     py::array colors(const Region *region);
     // The point at column u, row v as (x, y, z), None where nothing was measured.
     py::object pointAt(int64_t u, int64_t v);
-    // The facts File Info shows, measured over every pixel the region keeps, as numbers.
-    py::dict facts(const Region *region);
+    // The facts File Info shows, measured over every pixel the region keeps, as numbers; with `noise`,
+    // also the temporal noise of the 3D video around the frame (its file read again for the window's
+    // frames).
+    py::dict facts(const Region *region, bool noise);
     // Writes the frame as .xyzm, .pt or .ply, by the name's ending, cut to the region where one is
     // given (never a .pt, which keeps the raw phase).
     void save(const QString &path, const Region *region);

@@ -1,5 +1,6 @@
 // The pelnor module: scan files, their frames as NumPy arrays, and the core's writers, for Python.
 #include "data/region.h"
+#include "geometry/depth_maps.h"
 #include "python/python_boundary.h"
 #include "python/region_binding.h"
 #include "python/scan.h"
@@ -82,15 +83,16 @@ PYBIND11_MODULE(_pelnor, m) {
                                "(H, W, 3) float32 points in scene units, NaN where nothing was measured. "
                                "Equal bit for bit to what `pelnor convert` writes to .xyzm for the frame.")
         .def_property_readonly("valid", &Frame::valid, "(H, W) bool: measured, with a finite point.")
-        .def_property_readonly("depth", &Frame::depth,
-                               "(H, W) float32 depth along the axis of the camera that measured the frame "
-                               "(its calibration's, or the camera fitted to a finished frame's grid of "
-                               "points; z where none fits), NaN where nothing was measured.")
         .def_property_readonly("texture", &Frame::texture,
                                "(H, W, 3) uint8 colours as the viewer shows them; (H, W) for a grey capture.")
         .def_property_readonly("phase", &Frame::phase,
                                "(H, W) float32 phases of a raw frame (a sequence frame smoothed as playback "
                                "smooths it); None for a finished frame.")
+        .def_property_readonly("depth", &Frame::depth,
+                               "(H, W) float32 depth of each pixel, NaN where nothing was measured. Depth "
+                               "is the distance from the scanner's camera along its optical axis (z in the "
+                               "camera's coordinates): a raw frame's camera is its calibration's, a finished "
+                               "frame's the one its grid of points shows (else z).")
         .def("points", &Frame::points, py::arg("region") = py::none(),
              "(N, 3) float32: the points of the valid pixels, row by row; with a Region, those it keeps.")
         .def("colors", &Frame::colors, py::arg("region") = py::none(),
@@ -98,10 +100,12 @@ PYBIND11_MODULE(_pelnor, m) {
         .def("point_at", &Frame::pointAt, py::arg("u"), py::arg("v"),
              "The point (x, y, z) measured at column u, row v, or None where nothing was measured. "
              "Raises IndexError for a pixel outside the frame.")
-        .def("facts", &Frame::facts, py::arg("region") = py::none(),
+        .def("facts", &Frame::facts, py::arg("region") = py::none(), py::arg("noise") = false,
              "The facts File Info shows, measured over every valid pixel (with a Region, every one it "
              "keeps): width, height, pixels, valid, x_range, y_range, z_range (each (min, max)) and "
-             "center_of_mass.")
+             "center_of_mass. With noise=True, also 'noise', the temporal noise of a 3D video (the median "
+             "over the frame of each pixel's depth deviation over 30 frames from this one, read from the "
+             "file), and 'noise_frames', those frames (first, last); ValueError for a single frame.")
         .def(
             "save",
             [](Frame &frame, const py::object &path, const Region *region) {
@@ -176,6 +180,18 @@ PYBIND11_MODULE(_pelnor, m) {
              py::arg("step") = py::none(),
              "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
              "time as the loop reaches them.")
+        .def(
+            "series",
+            [](Scan &scan, int64_t u, int64_t v, int window, const py::object &start,
+               const py::object &stop) {
+                return scan.series(u, v, window, py::slice(start, stop, py::none()));
+            },
+            py::arg("u"), py::arg("v"), py::arg("window") = kSeriesWindow, py::arg("start") = py::none(),
+            py::arg("stop") = py::none(),
+            "float32 depths at column u, row v, one a frame of range(len(scan))[start:stop]: the median of "
+            "the depths measured in the window x window block around the pixel (window odd), NaN where none "
+            "is. Depth as in Frame.depth. The same values as `pelnor series`. IndexError for a pixel "
+            "outside the frame.")
         .def("__repr__", &repr, "The file's path, frame count, size and kind.")
         // A scan travels to another process as its path, and is opened again there.
         .def(py::pickle(
@@ -217,7 +233,8 @@ PYBIND11_MODULE(_pelnor, m) {
         py::arg("path"), py::arg("scene") = "studio", py::arg("size") = std::make_pair(640, 480),
         py::arg("frames") = 30, py::arg("rate") = 15.0f,
         "Writes a synthetic capture (.pt, .xyzm) or 3D video (.ptv) of the virtual scanner, as "
-        "`pelnor sample` does. scene: 'studio', 'off-centre' or 'centre-hole'; size: (width, height).");
+        "`pelnor sample` does. scene: 'studio', 'off-centre', 'centre-hole' or 'approach' (a disc coming "
+        "nearer in front of a wall, with noise); size: (width, height).");
 
     m.attr("__name__") = "pelnor._pelnor";
 }

@@ -1,5 +1,6 @@
 #include "python/scan.h"
 
+#include "geometry/depth_maps.h"
 #include "python/python_boundary.h"
 
 #include <pybind11/numpy.h>
@@ -57,8 +58,46 @@ std::unique_ptr<Frame> Scan::frame(int64_t index) {
     }
     if (!read)
         raiseReadError(m_path, error);
+    // The frame reads its neighbours from the file for its noise.
     store->filePath = m_absolutePath;
     return std::make_unique<Frame>(static_cast<int32_t>(at), std::move(store), m_shelf);
+}
+
+py::array Scan::series(int64_t u, int64_t v, int window, const py::slice &frames) {
+    if (u < 0 || v < 0 || u >= width() || v >= height())
+        throw py::index_error(QStringLiteral("pixel (%1, %2) lies outside the %3 x %4 frame")
+                                  .arg(u)
+                                  .arg(v)
+                                  .arg(width())
+                                  .arg(height())
+                                  .toStdString());
+    if (window < 1 || window % 2 == 0)
+        throw py::value_error("window takes an odd number of pixels, 1 or more");
+    py::ssize_t first = 0, end = 0, step = 0, count = 0;
+    if (!frames.compute(size(), &first, &end, &step, &count))
+        throw py::error_already_set();
+    py::array_t<float> depths(count);
+    float *out = depths.mutable_data();
+    QString error;
+    bool read = true;
+    {
+        // A source of its own: the scan stays free for other threads while the series is read.
+        py::gil_scoped_release release;
+        FrameSource source;
+        DepthFrames reader(source);
+        const std::vector<QPoint> pixel{QPoint(int(u), int(v))};
+        read = source.open(m_path, &error) &&
+               (count == 0 || reader.series(
+                                  pixel, window, int32_t(first), int32_t(first + count - 1),
+                                  [&out](int32_t, const float *value) {
+                                      *out++ = *value;
+                                      return true;
+                                  },
+                                  &error));
+    }
+    if (!read)
+        raiseReadError(m_path, error);
+    return depths;
 }
 
 std::unique_ptr<Frame> FrameIterator::next() {

@@ -36,6 +36,9 @@ class Scan {
 
     // The frame at an index in the file; a negative index counts back from the end.
     std::unique_ptr<Frame> frame(int64_t index);
+    // The depth at pixel (u, v) in each frame of `frames` (a slice of the indices), the median of
+    // the `window` x `window` block around it (DepthFrames::series), NaN where nothing is measured.
+    py::array series(int64_t u, int64_t v, int window, const py::slice &frames);
 
   private:
     QString m_path;

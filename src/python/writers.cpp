@@ -56,7 +56,7 @@ void writeSample(const QString &path, const QString &sceneName, int32_t width, i
                  float rate) {
     VirtualScanner::Scene scene = VirtualScanner::Studio;
     if (!sceneNamed(sceneName, &scene))
-        throw py::value_error("scene takes studio, off-centre or centre-hole");
+        throw py::value_error("scene takes studio, off-centre, centre-hole or approach");
     requireFrameSize(width, height);
     if (frames < 1 || !(rate > 0.0f) || !std::isfinite(rate))
         throw py::value_error("frames takes a count of at least 1 and rate a rate above 0");

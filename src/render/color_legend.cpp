@@ -1,6 +1,7 @@
 #include "render/color_legend.h"
 
 #include "render/scene_numbers.h"
+#include "render/view_state.h"
 
 #include <QPainter>
 
@@ -48,7 +49,47 @@ constexpr int kFontPixels = 12;
 } // namespace
 
 bool ColorLegend::coloursByDepth(int materialType) {
-    return materialType >= 2 && materialType <= 5;
+    return materialType >= Depth && materialType <= Viridis;
+}
+
+bool ColorLegend::hasScale(int materialType) {
+    return coloursByDepth(materialType) || materialType == Change || materialType == Noise;
+}
+
+QColor ColorLegend::valueColor(int materialType, float value, float range, float neutral) {
+    if (materialType == Noise)
+        return ramp(kViridis, std::clamp(value / std::max(range, 1e-20f), 0.0f, 1.0f));
+    // As the fragment program's changeColour.
+    const float t = std::clamp((std::fabs(value) - neutral) / std::max(range - neutral, 1e-20f), 0.0f, 1.0f);
+    const bool nearer = value < 0.0f;
+    const ControlPoint side[] = {{0.0f, 236, 236, 236},
+                                 nearer ? ControlPoint{0.5f, 120, 172, 222}
+                                        : ControlPoint{0.5f, 238, 150, 110},
+                                 nearer ? ControlPoint{1.0f, 16, 64, 156} : ControlPoint{1.0f, 164, 16, 32}};
+    const ControlPoint &a = side[t < 0.5f ? 0 : 1], &b = side[t < 0.5f ? 1 : 2];
+    const float s = 2.0f * (t < 0.5f ? t : t - 0.5f);
+    auto mix = [s](int low, int high) { return static_cast<int>(std::lround(low + (high - low) * s)); };
+    return QColor(mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b));
+}
+
+void ColorLegend::setValueRange(float range, float neutral) {
+    m_valueRange = range;
+    m_neutral = neutral;
+}
+
+ColorLegend::Scale ColorLegend::scaleOf(int materialType) const {
+    if (materialType == Change)
+        return {m_valueRange, -m_valueRange, QStringLiteral("change (units)"), QStringLiteral("farther "),
+                QStringLiteral("nearer ")};
+    if (materialType == Noise)
+        return {m_valueRange, 0.0, QStringLiteral("noise (units)"), QString(), QString()};
+    return {topDepth(), bottomDepth(), QStringLiteral("depth (units)"), QString(), QString()};
+}
+
+QColor ColorLegend::colourAt(int materialType, double value) const {
+    if (coloursByDepth(materialType))
+        return rampColor(materialType, depthValue(value));
+    return valueColor(materialType, float(value), m_valueRange, m_neutral);
 }
 
 QColor ColorLegend::rampColor(int materialType, float depthValue) {
@@ -88,7 +129,11 @@ float ColorLegend::depthValue(double depth) const {
 }
 
 QVector<double> ColorLegend::ticks() const {
-    const double low = bottomDepth(), high = topDepth(), span = high - low;
+    return ticksBetween(bottomDepth(), topDepth());
+}
+
+QVector<double> ColorLegend::ticksBetween(double low, double high) {
+    const double span = high - low;
     QVector<double> values;
     if (!(span > 0.0) || !std::isfinite(span))
         return values;
@@ -111,9 +156,13 @@ QRect ColorLegend::rampRect(QSize view) {
 }
 
 int ColorLegend::rowOf(double depth, QSize view) const {
+    return rowAt(depth, scaleOf(Depth), view);
+}
+
+int ColorLegend::rowAt(double value, const Scale &scale, QSize view) {
     const QRect ramp = rampRect(view);
-    const double span = static_cast<double>(topDepth()) - bottomDepth();
-    const double fraction = span > 0.0 ? (topDepth() - depth) / span : 0.5;
+    const double span = scale.top - scale.bottom;
+    const double fraction = span > 0.0 ? (scale.top - value) / span : 0.5;
     return ramp.top() + static_cast<int>(std::lround(fraction * (ramp.height() - 1)));
 }
 
@@ -126,9 +175,11 @@ void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int dec
     font.setPixelSize(kFontPixels);
     painter.setFont(font);
     const QFontMetrics metrics = painter.fontMetrics();
-    const QString top = sceneNumber(topDepth(), decimals), bottom = sceneNumber(bottomDepth(), decimals);
-    const QString title = QStringLiteral("depth (units)");
-    QVector<double> inner = ticks();
+    const Scale scale = scaleOf(materialType);
+    const QString top = scale.topName + sceneNumber(scale.top, decimals),
+                  bottom = scale.bottomName + sceneNumber(scale.bottom, decimals);
+    const QString &title = scale.title;
+    QVector<double> inner = ticksBetween(scale.bottom, scale.top);
     const double step = inner.size() > 1 ? inner[1] - inner[0] : 1.0;
     const int tickDecimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
     int labelWidth = std::max(metrics.horizontalAdvance(top), metrics.horizontalAdvance(bottom));
@@ -143,25 +194,24 @@ void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int dec
     painter.fillRect(box, QColor(0, 0, 0, 150));
     for (int y = 0; y < ramp.height(); ++y) {
         const double fraction = ramp.height() > 1 ? double(y) / (ramp.height() - 1) : 0.5;
-        const double depth = topDepth() - fraction * (static_cast<double>(topDepth()) - bottomDepth());
-        painter.fillRect(ramp.left(), ramp.top() + y, ramp.width(), 1,
-                         rampColor(materialType, depthValue(depth)));
+        const double value = scale.top - fraction * (scale.top - scale.bottom);
+        painter.fillRect(ramp.left(), ramp.top() + y, ramp.width(), 1, colourAt(materialType, value));
     }
     painter.setPen(QColor(230, 230, 230));
     painter.drawRect(ramp.adjusted(-1, -1, 0, 0));
     painter.drawText(QRect(box.left(), kMargin, ramp.right() - box.left(), kTitleSpace - 6),
                      Qt::AlignRight | Qt::AlignVCenter, title);
-    auto label = [&](double depth, const QString &text) {
-        const int y = rowOf(depth, view);
+    auto label = [&](double value, const QString &text) {
+        const int y = rowAt(value, scale, view);
         painter.drawLine(ramp.left() - 5, y, ramp.left() - 2, y);
         painter.drawText(
             QRect(labelRight - labelWidth, y - metrics.height() / 2, labelWidth, metrics.height()),
             Qt::AlignRight | Qt::AlignVCenter, text);
     };
-    label(topDepth(), top);
-    label(bottomDepth(), bottom);
+    label(scale.top, top);
+    label(scale.bottom, bottom);
     for (double value : inner) {
-        const int y = rowOf(value, view);
+        const int y = rowAt(value, scale, view);
         if (y - ramp.top() >= kTickClearance && ramp.bottom() - y >= kTickClearance)
             label(value, sceneNumber(value, tickDecimals));
     }

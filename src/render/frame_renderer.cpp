@@ -182,6 +182,8 @@ void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QS
     setUniform(p, "u_centerOfMass", state.framing.centre);
     setUniform(p, "u_lightPosition", lightPosition(state));
     setUniform(p, "u_colorZrange", state.colorZrange);
+    setUniform(p, "u_valueRange", state.valueRange);
+    setUniform(p, "u_valueNeutral", state.valueNeutral);
     setUniform(p, "m_Ap", frame.m_Ap);
     setUniform(p, "m_Ac", frame.m_Ac);
     setUniform(p, "m_Tp", frame.m_Tp);

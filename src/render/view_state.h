@@ -12,7 +12,17 @@ class ScanFrameStore;
 
 // How the surface is drawn and how it is coloured; the codes of the window's lists.
 enum MeshType : int32_t { Shaded = 0, Wireframe = 1, PointCloud = 2 };
-enum MaterialType : int32_t { Solid = 0, Texture = 1, Depth = 2, Jet = 3, Magma = 4, Viridis = 5 };
+// Change and Noise colour by a value per pixel that the mesh carries (MeshSettings::pixelValues).
+enum MaterialType : int32_t {
+    Solid = 0,
+    Texture = 1,
+    Depth = 2,
+    Jet = 3,
+    Magma = 4,
+    Viridis = 5,
+    Change = 6,
+    Noise = 7
+};
 
 // The box and centre the camera is placed from, which the vertex program's spike cut reads too: the
 // statistics of the frame the view was framed on. A sequence keeps its first frame's while it plays,
@@ -70,6 +80,11 @@ struct ViewState {
     QMatrix4x4 scannerTurn;
     // Low end (depth value 1) and high end (depth value 0) of the ramps; z is always 0.
     QVector3D colorZrange;
+    // The change of depth that takes the Change colouring's last colour either way (and the noise that
+    // takes the Noise colouring's last), and the change within which a pixel stays neutral
+    // (neutralChange of the video's noise), so that a change within the noise reads as none.
+    float valueRange = 1.0f;
+    float valueNeutral = 0.0f;
     // Diffuse light factor, 0 to 10; 0 shows the base colour unlit.
     float lightIntensity = 1.3f;
     // 0 as loaded to 1 mirrored about the centre's depth.

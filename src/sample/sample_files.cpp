@@ -63,7 +63,7 @@ bool writeSample(const QString &path, int32_t width, int32_t height, int32_t fra
 }
 
 bool sceneNamed(const QString &name, VirtualScanner::Scene *scene) {
-    const int index = QStringList{"studio", "off-centre", "centre-hole"}.indexOf(name);
+    const int index = QStringList{"studio", "off-centre", "centre-hole", "approach"}.indexOf(name);
     if (index >= 0)
         *scene = static_cast<VirtualScanner::Scene>(index);
     return index >= 0;

@@ -25,7 +25,7 @@ bool writeSample(const QString &path, int32_t width, int32_t height, int32_t fra
                  QString *error, VirtualScanner::Scene scene = VirtualScanner::Studio,
                  const std::function<void(int32_t)> &frameWritten = nullptr);
 
-// The scene of a name as the front ends take it: studio, off-centre or centre-hole. False for any
+// The scene of a name as the front ends take it: studio, off-centre, centre-hole or approach. False for any
 // other name, leaving scene as it was.
 bool sceneNamed(const QString &name, VirtualScanner::Scene *scene);
 

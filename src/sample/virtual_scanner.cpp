@@ -101,6 +101,15 @@ struct Shape {
 };
 
 std::vector<Shape> sceneAt(VirtualScanner::Scene scene, double time) {
+    if (scene == VirtualScanner::Approach) {
+        // Nearer for kApproachSeconds, then back as far, and so on: a long video stays in front.
+        const double period = 2.0 * VirtualScanner::kApproachSeconds;
+        const double phase = std::fmod(time, period);
+        const double travelled = std::min(phase, period - phase) * VirtualScanner::kApproachSpeed;
+        return {
+            {Shape::Disc, {-30, 20, 600 - travelled}, {110, 0, 0}, 0.0, {0, 0, -1}, {0.95, 0.6, 0.4}, 0.2},
+            {Shape::Disc, {0, 0, 820}, {700, 0, 0}, 0.0, {0, 0, -1}, {0.6, 0.8, 0.9}, 0.05}};
+    }
     if (scene == VirtualScanner::OffCentre)
         return {{Shape::Ellipsoid, {170, 10, 600}, {80, 100, 70}, 0.5, {}, {0.95, 0.72, 0.55}, 0.15}};
     const double breathe = 1.0 + 0.06 * std::sin(2.0 * kPi * time / 2.0);
@@ -141,6 +150,18 @@ double nearestHit(const std::vector<Shape> &shapes, Vec origin, Vec direction, d
         }
     }
     return best;
+}
+
+// A normal deviate drawn from the pixel and the frame: the same capture gives the same noise.
+double noiseAt(int u, int v, double time) {
+    auto hash = [](uint64_t x) {
+        x ^= x >> 33, x *= 0xff51afd7ed558ccdull, x ^= x >> 33, x *= 0xc4ceb9fe1a85ec53ull, x ^= x >> 33;
+        return x;
+    };
+    const uint64_t key = hash(uint64_t(uint32_t(u)) << 32 ^ uint32_t(v)) ^ uint64_t(std::llround(time * 1e6));
+    const uint64_t a = hash(key), b = hash(key + 0x9e3779b97f4a7c15ull);
+    const double u1 = (double(a >> 11) + 1.0) / 9007199254740993.0, u2 = double(b >> 11) / 9007199254740992.0;
+    return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * kPi * u2);
 }
 
 uint8_t toByte(double value) {
@@ -233,7 +254,8 @@ SyntheticCapture VirtualScanner::capture(double time) const {
             const Vec colour = (0.3 + 0.7 * light) * shapes[static_cast<size_t>(which)].paint(p);
             const size_t i = static_cast<size_t>(v) * static_cast<size_t>(m_width) + static_cast<size_t>(u);
             const uint8_t rgb[3] = {toByte(colour.x), toByte(colour.y), toByte(colour.z)};
-            out.phase[i] = static_cast<float>(row);
+            const double noise = m_scene == Approach ? kPhaseNoise * noiseAt(u, v, time) : 0.0;
+            out.phase[i] = static_cast<float>(row + noise);
             out.xyz[3 * i] = static_cast<float>(p.x);
             out.xyz[3 * i + 1] = static_cast<float>(p.y);
             out.xyz[3 * i + 2] = static_cast<float>(p.z);

@@ -26,8 +26,14 @@ class VirtualScanner {
   public:
     // Studio: shapes around the optical axis in front of a tilted backdrop. OffCentre: one shape
     // 170 units to the right of the axis, nothing behind it. CentreHole: the studio with a dark
-    // patch at the image centre where nothing is measured.
-    enum Scene { Studio, OffCentre, CentreHole };
+    // patch at the image centre where nothing is measured. Approach: a flat disc facing the camera
+    // comes nearer by kApproachSpeed units a second (for kApproachSeconds, then goes back) in front
+    // of a still wall, and every phase carries the noise of a real camera, kPhaseNoise projector
+    // rows (standard deviation), new at every frame.
+    enum Scene { Studio, OffCentre, CentreHole, Approach };
+    static constexpr double kApproachSpeed = 30.0;
+    static constexpr double kApproachSeconds = 4.0;
+    static constexpr double kPhaseNoise = 0.1;
 
     VirtualScanner(int32_t width, int32_t height, Scene scene = Studio);
 

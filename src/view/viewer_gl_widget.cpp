@@ -9,6 +9,7 @@
 #include "render/scene_numbers.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QTimer>
 #include <QWindow>
 
@@ -92,7 +93,37 @@ void ViewerGLWidget::changeMeshType(int type) {
 
 void ViewerGLWidget::changeMaterialType(int type) {
     qCDebug(viewerLog).noquote() << "material type:" << type;
+    const bool valuesBefore = coloursByValue();
     m_state.materialType = type;
+    // The mesh carries the texture or the values in its colours.
+    if (m_frame && (valuesBefore || coloursByValue()))
+        rebuildMesh(m_mesh.settings.stride);
+    if (m_picker.count() > 0)
+        emit pickTextChanged(pickText());
+    update();
+}
+
+bool ViewerGLWidget::coloursByValue() const {
+    return m_state.materialType == Change || m_state.materialType == Noise;
+}
+
+void ViewerGLWidget::changeValuesChanged() {
+    if (m_frame && coloursByValue())
+        rebuildMesh(m_mesh.settings.stride);
+    if (m_picker.count() > 0)
+        emit pickTextChanged(pickText());
+}
+
+void ViewerGLWidget::setValueRange(float range, float neutral) {
+    m_state.valueRange = range;
+    m_state.valueNeutral = neutral;
+    m_legend.setValueRange(range, neutral);
+    update();
+}
+
+void ViewerGLWidget::setPins(const QVector<QPoint> &pixels, const QVector<QColor> &colours) {
+    m_pins = pixels;
+    m_pinColours = colours;
     update();
 }
 
@@ -131,7 +162,7 @@ void ViewerGLWidget::setLegendShown(bool shown) {
 }
 
 bool ViewerGLWidget::legendVisible() const {
-    return m_legendShown && m_frame && ColorLegend::coloursByDepth(m_state.materialType);
+    return m_legendShown && m_frame && ColorLegend::hasScale(m_state.materialType);
 }
 
 int ViewerGLWidget::sceneDecimals() const {
@@ -145,18 +176,17 @@ void ViewerGLWidget::clearPicks() {
 }
 
 // Reads the depth the last paint left under the cursor, turns it back into a model point with that
-// paint's matrices, and picks the pixel whose measurement lies there.
-void ViewerGLWidget::pickAt(const QPoint &position) {
-    const QString nothing = QStringLiteral("Nothing picked: no surface under the cursor");
+// paint's matrices, and finds the pixel whose measurement lies there.
+std::optional<QPoint> ViewerGLWidget::pixelAt(const QPoint &position, const QString &nothing) {
     if (!m_frame || !m_renderer.isReady() || !context() || m_renderer.indexCount() == 0) {
         emit statusMessageRequested(nothing);
-        return;
+        return std::nullopt;
     }
     const qreal ratio = devicePixelRatioF();
     const QSize framebuffer(static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
     const int x = static_cast<int>(position.x() * ratio), y = static_cast<int>(position.y() * ratio);
     if (x < 0 || y < 0 || x >= framebuffer.width() || y >= framebuffer.height())
-        return;
+        return std::nullopt;
     // The depth read back must be that of the surface drawn from every pixel.
     if (m_mesh.settings.stride != 1) {
         rebuildMesh(1);
@@ -177,25 +207,75 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     // The depth buffer holds only kept surface; the pixel found for it must be kept too.
     const std::optional<QPoint> pixel =
         drawn ? nearestMeasuredPixel(*m_frame, *drawn, m_state.region) : std::nullopt;
-    if (!pixel) {
+    if (!pixel)
         emit statusMessageRequested(nothing);
+    return pixel;
+}
+
+void ViewerGLWidget::pickAt(const QPoint &position) {
+    const std::optional<QPoint> pixel =
+        pixelAt(position, QStringLiteral("Nothing picked: no surface under the cursor"));
+    if (!pixel)
         return;
-    }
     m_picker.add(*pixel, *m_frame);
-    emit pickTextChanged(m_picker.text(sceneDecimals()));
+    emit pickTextChanged(pickText());
     update();
 }
 
-// The region's outline, picks and the legend are painted over the GL picture. The painter leaves the
-// GL state its own way, so the renderer sets again what its drawing needs at every paint.
+QString ViewerGLWidget::pickText() {
+    QString text = m_picker.text(sceneDecimals());
+    if (m_picker.count() == 0 || !coloursByValue())
+        return text;
+    const float value = m_values.valueAt(m_state.materialType, m_picker.pick(m_picker.count() - 1).pixel);
+    const QString number = sceneNumber(std::fabs(value), sceneDecimals() + 1);
+    if (!std::isfinite(value))
+        return text + (m_state.materialType == Change
+                           ? QStringLiteral("; change: not measured in both frames")
+                           : QStringLiteral("; noise: not measured"));
+    if (m_state.materialType == Noise)
+        return text + QStringLiteral("; noise %1 units").arg(number);
+    return text + (value == 0.0f
+                       ? QStringLiteral("; change 0 units")
+                       : QStringLiteral("; change %1%2 units (%3)")
+                             .arg(value < 0.0f ? QStringLiteral("-") : QStringLiteral("+"), number,
+                                  value < 0.0f ? QStringLiteral("nearer") : QStringLiteral("farther")));
+}
+
+// Each pin a dot of its colour ringed in black, with its number, where the frame measures its pixel.
+void ViewerGLWidget::paintPins(QPainter &painter) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (int i = 0; i < m_pins.size(); ++i) {
+        const std::optional<QVector3D> point = measuredPoint(*m_frame, m_pins[i].x(), m_pins[i].y());
+        const std::optional<QPointF> at =
+            point ? SurfacePicker::screenPoint(*point, m_renderer.matrices(), m_state, size()) : std::nullopt;
+        if (!at)
+            continue;
+        painter.setPen(QPen(QColor(0, 0, 0, 220), 2.0));
+        painter.setBrush(m_pinColours.value(i));
+        painter.drawEllipse(*at, 5.0, 5.0);
+        const QString number = QString::number(i + 1);
+        QPainterPath label;
+        label.addText(*at + QPointF(7, -7), painter.font(), number);
+        painter.setPen(QPen(QColor(0, 0, 0, 220), 3.0));
+        painter.drawPath(label);
+        painter.fillPath(label, m_pinColours.value(i));
+    }
+    painter.restore();
+}
+
+// The region's outline, picks, pins and the legend are painted over the GL picture. The painter leaves
+// the GL state its own way, so the renderer sets again what its drawing needs at every paint.
 void ViewerGLWidget::paintOverlay() {
     const bool legend = legendVisible();
-    if (!legend && m_picker.count() == 0 && !m_state.region.isSet())
+    if (!legend && m_picker.count() == 0 && !m_state.region.isSet() && (m_pins.isEmpty() || !m_frame))
         return;
     QPainter painter(this);
     if (m_frame)
         SurfacePicker::paintRegion(painter, m_renderer.matrices(), m_state, size());
     const int decimals = sceneDecimals();
+    if (m_frame && !m_pins.isEmpty())
+        paintPins(painter);
     if (m_picker.count() > 0)
         m_picker.paint(
             painter,
@@ -250,6 +330,8 @@ void ViewerGLWidget::buildMesh(int stride) {
     const int before = m_mesh.settings.stride;
     MeshSettings settings = m_rule;
     settings.stride = stride;
+    settings.pixelValues = m_values.values(m_state.materialType);
+    m_meshHasValues = settings.pixelValues != nullptr;
     try {
         ::buildMesh(*m_frame, settings, m_mesh);
     } catch (const std::bad_alloc &) {
@@ -340,6 +422,7 @@ void ViewerGLWidget::showFrame(const SharedFrame &frame, bool frameIt) {
         return;
     m_pictureClock.start();
     m_frame = frame;
+    m_values.show(frame);
     if (frameIt) {
         frameOn(*m_frame, m_state);
         qCDebug(viewerLog).noquote() << "mass center" << m_state.framing.centre;
@@ -356,7 +439,7 @@ void ViewerGLWidget::showFrame(const SharedFrame &frame, bool frameIt) {
     // A pick stays on its pixel: a sequence frame gives it the point measured there now.
     if (m_picker.count() > 0) {
         m_picker.refresh(*m_frame, m_state.region);
-        emit pickTextChanged(m_picker.text(sceneDecimals()));
+        emit pickTextChanged(pickText());
     }
     emit meshTypeWasChanged(m_state.meshType);
     emit materialTypeWasChanged(m_state.materialType);
@@ -408,7 +491,12 @@ void ViewerGLWidget::paintGL() {
     if (!m_pictureClock.isValid())
         m_pictureClock.start();
     static const ScanFrameStore noFrame{ScanFrameStore::NoFrame{}};
-    m_renderer.draw(m_frame ? *m_frame : noFrame, m_state, framebufferSize());
+    // A colouring by value whose values are not there yet (the noise of frames still being read)
+    // shows the surface plain meanwhile.
+    ViewState drawn = m_state;
+    if (coloursByValue() && !m_meshHasValues)
+        drawn.materialType = Solid;
+    m_renderer.draw(m_frame ? *m_frame : noFrame, drawn, framebufferSize());
     // While the picture moves, the level of detail needs to know what a picture costs: its draw is
     // waited for here, as the window would wait for it to show it anyway.
     if (moving()) {

@@ -6,10 +6,12 @@
 #include "render/detail_level.h"
 #include "render/frame_renderer.h"
 #include "render/view_state.h"
+#include "view/change_values.h"
 #include "view/surface_picker.h"
 
 #include <memory>
 
+#include <QColor>
 #include <QElapsedTimer>
 #include <QMatrix4x4>
 #include <QOpenGLWidget>
@@ -18,6 +20,8 @@
 #include <QVector2D>
 #include <QVector3D>
 #include <QVector>
+
+#include <optional>
 
 #include <cstdint>
 
@@ -115,6 +119,16 @@ class ViewerGLWidget : public QOpenGLWidget {
     // Decimals that suit lengths in the frame now shown.
     int sceneDecimals() const;
 
+    // What the Change and Noise colourings colour by: the reference of the change and the noise map
+    // (change_values.h). The frame on screen is coloured again at once.
+    ChangeValues &changeValues() { return m_values; }
+    void changeValuesChanged();
+    // The change that takes the Change colouring's last colour, and the change within which a pixel
+    // stays neutral (ViewState::valueRange).
+    void setValueRange(float range, float neutral);
+    // The pinned pixels, each marked in its colour where the frame on screen measures it.
+    void setPins(const QVector<QPoint> &pixels, const QVector<QColor> &colours);
+
   signals:
     void clicked();
     void meshTypeWasChanged(int type);
@@ -124,6 +138,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     void statusMessageRequested(const QString &text);
     // What the picks say (empty without picks), whenever a pick or the frame under it changes.
     void pickTextChanged(const QString &text);
+    // Ctrl + left click on the surface asks for a pin at the pixel that measured it.
+    void pinRequested(const QPoint &pixel);
     // The depth range of the colour ramps (lowEnd gets the ramp's last colour, highEnd its first),
     // when it changes and when a frame is loaded.
     void colorRangeChanged(float lowEnd, float highEnd);
@@ -171,8 +187,15 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The view's letter keys and Escape, answered wherever the focus is in the view's window.
     void answerKeys();
     void colorRangeWasSet();
+    // The measured pixel under a position of the view, read back from the picture drawn at full
+    // detail; said in the status bar when there is none.
+    std::optional<QPoint> pixelAt(const QPoint &position, const QString &nothing);
     void pickAt(const QPoint &position);
+    // The picks' text, with the Change or Noise value at the last pick.
+    QString pickText();
+    void paintPins(QPainter &painter);
     void paintOverlay();
+    bool coloursByValue() const;
 
     SharedFrame m_frame;
     FrameMesh m_mesh;
@@ -207,4 +230,9 @@ class ViewerGLWidget : public QOpenGLWidget {
     int m_movingPictures = 0;
     DepthColors m_depthColors;
     double m_wheelStep = 0.0;
+    ChangeValues m_values;
+    // Whether the mesh on screen carries values (else a colouring by value has none yet: solid).
+    bool m_meshHasValues = false;
+    QVector<QPoint> m_pins;
+    QVector<QColor> m_pinColours;
 };

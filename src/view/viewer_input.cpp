@@ -49,6 +49,13 @@ void ViewerGLWidget::rotateModel(float ax, float ay, float az) {
 
 void ViewerGLWidget::mousePressEvent(QMouseEvent *event) {
     m_lastMousePos = event->pos();
+    if ((event->modifiers() & Qt::ControlModifier) && event->button() == Qt::LeftButton) {
+        m_pickGesture = true;
+        if (const std::optional<QPoint> pixel =
+                pixelAt(event->pos(), QStringLiteral("Nothing pinned: no surface under the cursor")))
+            emit pinRequested(*pixel);
+        return;
+    }
     if ((event->modifiers() & Qt::ShiftModifier) && isDragButton(event->button())) {
         m_pickGesture = true;
         if (event->button() == Qt::LeftButton)
@@ -151,6 +158,8 @@ void ViewerGLWidget::answerKeys() {
         const int current = m_state.materialType;
         material(current == Depth ? Jet : current == Jet ? Magma : current == Magma ? Viridis : Depth);
     });
+    key("X", [=] { material(Change); });
+    key("N", [=] { material(Noise); });
     key("S", [=] { mesh(Shaded); });
     key("W", [=] { mesh(Wireframe); });
     key("P", [=] { mesh(PointCloud); });
@@ -167,6 +176,9 @@ QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
         {QStringLiteral("C"), QStringLiteral("Solid colour")},
         {QStringLiteral("T"), QStringLiteral("Camera texture")},
         {QStringLiteral("D"), QStringLiteral("Depth colours: grey, jet, magma, viridis in turn")},
+        {QStringLiteral("X"),
+         QStringLiteral("Change of depth against the reference: blue nearer, red farther")},
+        {QStringLiteral("N"), QStringLiteral("Temporal noise of each pixel over 30 frames")},
         {QStringLiteral("S"), QStringLiteral("Shaded surface")},
         {QStringLiteral("W"), QStringLiteral("Wireframe")},
         {QStringLiteral("P"), QStringLiteral("Point cloud")},
@@ -181,6 +193,8 @@ QVector<QPair<QString, QString>> ViewerGLWidget::keysAndMouse() {
         {QStringLiteral("Shift + left click"),
          QStringLiteral("Pick a point of the surface; a second pick measures the distance to the first")},
         {QStringLiteral("Shift + right click"), QStringLiteral("Clear the picks")},
+        {QStringLiteral("Ctrl + left click"),
+         QStringLiteral("Pin a pixel (up to eight): its depth over time is plotted in Depth over time")},
         {QStringLiteral("Wheel"),
          QStringLiteral("Nothing (zoom is a drag), or zoom about the centre once Mouse wheel zooms is set")},
     };

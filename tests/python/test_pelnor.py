@@ -156,6 +156,9 @@ def unpickle_after_deleting(scan_or_frame, path):
         (lambda files, folder: pelnor.sample(folder / "s.pt", size=(0, 48)), ValueError),
         (lambda files, folder: pelnor.sample(folder / "s.png"), ValueError),
         (lambda files, folder: pelnor.sample(folder / "no" / "s.ptv", size=(8, 6)), FileNotFoundError),
+        (lambda files, folder: pelnor.open(files["ptv"]).series(8, 0), IndexError),
+        (lambda files, folder: pelnor.open(files["ptv"]).series(0, 0, window=4), ValueError),
+        (lambda files, folder: pelnor.open(files["pt"])[0].facts(noise=True), ValueError),
     ],
 )
 def test_misuse_raises_python_errors(tmp_path, misuse, error):
@@ -168,6 +171,35 @@ def test_misuse_raises_python_errors(tmp_path, misuse, error):
         misuse(files, tmp_path)
     if error is FileNotFoundError and raised.value.filename.endswith("no"):
         assert raised.value.filename == str(tmp_path / "no")
+
+
+@pytest.mark.parametrize("start, stop", [(None, None), (2, 5), (-3, None)])
+def test_depth_over_time_is_what_the_tool_says(tmp_path, start, stop):
+    """A disc coming nearer by 2 units a frame: its series is the ramp `pelnor series` writes, each
+    value the median of frame.depth's 5 x 5 block, a pixel never measured NaN; the noise is info's."""
+    path = tmp_path / "approach.ptv"
+    pelnor.sample(path, scene="approach", size=(96, 72), frames=8, rate=15)
+    scan = pelnor.open(path)
+    frames = list(range(len(scan)))[start:stop]
+    (u, v), gap = (30, 38), (48, 71)
+    series, never = scan.series(u, v, start=start, stop=stop), scan.series(*gap, start=start, stop=stop)
+    assert series.dtype == np.float32 and series.shape == (len(frames),) and np.isnan(never).all()
+    np.testing.assert_allclose(np.diff(series), -2.0, atol=0.3)
+    for value, k in zip(series, frames):
+        block = scan[k].depth[v - 2 : v + 3, u - 2 : u + 3]
+        assert value == np.sort(block[np.isfinite(block)])[(np.isfinite(block).sum() - 1) // 2]
+    span = [] if start is None else ["--frames", f"{frames[0]}-{frames[-1]}"]
+    tool = [os.environ["PELNOR_BIN"], "series", path, "--pixel", f"{u},{v}", "--pixel", "48,71"] + span
+    lines = subprocess.run(tool, capture_output=True, text=True, check=True).stdout.splitlines()
+    assert [int(line.split(",")[0]) for line in lines[1:]] == frames
+    np.testing.assert_allclose([float(line.split(",")[2]) for line in lines[1:]], series, rtol=1e-6)
+    assert all(line.endswith(",") for line in lines[1:])
+    facts = scan[frames[0]].facts(noise=True)
+    info = [os.environ["PELNOR_BIN"], "info", path, "--noise", "--frame", str(frames[0])]
+    said = subprocess.run(info, capture_output=True, text=True, check=True).stdout
+    noise = re.search(r"Temporal noise: (\S+) \(.* over frames (\d+) to (\d+)\)", said)
+    assert facts["noise"] == pytest.approx(float(noise[1]), rel=1e-5) and facts["noise"] > 0
+    assert facts["noise_frames"] == (int(noise[2]), int(noise[3]))
 
 
 def test_broken_files_open_or_say_why(tmp_path):
