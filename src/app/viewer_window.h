@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+class DepthScaleControl;
 class FrameSequence;
 class KeysAndMouseWindow;
 class PlaybackControls;
@@ -15,6 +16,7 @@ class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
 class ViewerWindowForm;
+class ViewsMenu;
 
 // The one main window: the 3D view in the middle, the tool bar of view commands, the dock of
 // rendering settings, and the commands that open, play and save scans.
@@ -40,6 +42,8 @@ class ViewerWindow : public QMainWindow {
     const FrameSequence *openSequence() const { return m_sequence.get(); }
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
+    // The Views menu and the session of the scan on screen.
+    ViewsMenu &views() { return *m_views; }
     int currentControlMethod() const { return controlMethod; }
 
     // How long a message that something failed stays in the status bar.
@@ -64,6 +68,8 @@ class ViewerWindow : public QMainWindow {
     void firstFrame();
     void lastFrame();
     void showKeysAndMouse();
+    // A text for the status bar: a failure stays longer.
+    void showMessage(const QString &text, bool failed);
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,6 +85,8 @@ class ViewerWindow : public QMainWindow {
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);
     void showDepthRange(float lowEnd, float highEnd);
+    // The depth sliders stand where the colours' range is.
+    void followSliders();
     // Shows frame `frame` of the open sequence (clamped to the file); `pause` stops playback first.
     void seekSequence(int frame, bool pause);
     void setSequenceControlsEnabled(bool enabled);
@@ -119,6 +127,8 @@ class ViewerWindow : public QMainWindow {
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
     RecentFiles *m_recent = nullptr;
+    DepthScaleControl *m_depthScale = nullptr;
+    ViewsMenu *m_views = nullptr;
     int controlMethod = 0;
     int instanceId = -1;
 };

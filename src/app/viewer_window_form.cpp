@@ -250,6 +250,11 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     fitColorsButton = new QPushButton(dockWidgetContents);
     fitColorsButton->setObjectName(QStringLiteral("fitColorsButton"));
     formLayout->insertRow(5, fitColorsButton);
+    depthScaleLabel = new QLabel(dockWidgetContents);
+    depthScaleLabel->setObjectName(QStringLiteral("depthScaleLabel"));
+    depthScaleComboBox = new QComboBox(dockWidgetContents);
+    depthScaleComboBox->setObjectName(QStringLiteral("depthScaleComboBox"));
+    formLayout->insertRow(6, depthScaleLabel, depthScaleComboBox);
     wheelZoomsCheckBox = new QCheckBox(dockWidgetContents);
     wheelZoomsCheckBox->setObjectName(QStringLiteral("wheelZoomsCheckBox"));
     wheelStepSpinBox = new QDoubleSpinBox(dockWidgetContents);
@@ -428,9 +433,20 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
                                                  << QCoreApplication::translate(context, "full"));
     detailComboBox->setToolTip(actionFullDetail->toolTip());
     setTexts(actionFitColors, "Fit colours to this frame",
-             "Spread the depth colours over the depths this frame measures, nearest to farthest (F)", "F");
+             "Spread the depth colours over the bulk of the depths each frame measures, as it is shown (F)",
+             "F");
     fitColorsButton->setText(actionFitColors->text());
     fitColorsButton->setToolTip(actionFitColors->toolTip());
+    depthScaleLabel->setText(QCoreApplication::translate(context, "Colour scale"));
+    depthScaleComboBox->clear();
+    depthScaleComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "first frame")
+                                                     << QCoreApplication::translate(context, "this frame")
+                                                     << QCoreApplication::translate(context, "whole video")
+                                                     << QCoreApplication::translate(context, "fixed"));
+    depthScaleComboBox->setToolTip(QCoreApplication::translate(
+        context, "Where the depth colours' range comes from: the first frame shown, each frame as it is "
+                 "shown, the bulk of the depths of every frame of a 3D video (measured while it plays), "
+                 "or the sliders"));
     wheelZoomsCheckBox->setText(QCoreApplication::translate(context, "Mouse wheel zooms"));
     wheelStepSpinBox->setToolTip(
         QCoreApplication::translate(context, "How much nearer each notch of the wheel brings the model"));

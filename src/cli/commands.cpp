@@ -13,6 +13,7 @@
 #include "data/scan_frame_store.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
+#include "render/scan_session.h"
 #include "sample/sample_files.h"
 
 #include <QCommandLineParser>
@@ -85,6 +86,12 @@ int runConvert(const QStringList &arguments) {
     parser.addOption(kFrameOption);
     parser.addOption(kFramesOption);
     parser.addOption(kHideJumpsOption);
+    const QCommandLineOption sessionOption(
+        QStringLiteral("session"),
+        QStringLiteral("A session of the viewer (File, \"Export session...\"), checked whole before "
+                       "anything is read."),
+        QStringLiteral("FILE"));
+    parser.addOption(sessionOption);
     const int status = parse(parser, arguments, {QStringLiteral("IN"), QStringLiteral("OUT")});
     if (status >= 0)
         return status;
@@ -106,6 +113,11 @@ int runConvert(const QStringList &arguments) {
         return usageError(parser, kJumpFactorProblem);
     if (hideJumps && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
+
+    // A session is read whole, or the export stops at its first wrong key.
+    ScanSession session;
+    if (parser.isSet(sessionOption) && !session.readFile(parser.value(sessionOption), &error))
+        return fileError(parser.value(sessionOption), error);
 
     MeshSettings settings;
     settings.hideDepthJumps = hideJumps;

@@ -18,6 +18,9 @@ ViewState renderView(const RenderOptions &options) {
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
     view.transparentBackground = options.transparent;
+    // A view's turn, pan, zoom and mirror, which the framing placed later leaves as they are.
+    if (options.camera)
+        options.camera->applyTo(view);
     // A range given stands for every frame, as one the viewer's sliders set.
     if (options.givenDepths)
         view.colorZrange = QVector3D(options.nearDepth, options.farDepth, 0.0f);
@@ -41,18 +44,27 @@ bool FramePictures::start(QString *error) {
 // camera holds still as in playback.
 void FramePictures::takeFirst(const ScanFrameStore &first) {
     frameOn(first, m_view);
-    // As the viewer's fit: the first frame's measured depths, kept by the frames after it. A frame
-    // that measures nothing keeps the framing box's range, as the viewer keeps its own.
-    const SurfaceFacts measured = m_options.fitDepths ? first.measureSurface() : SurfaceFacts();
-    if (measured.validCount > 0) {
-        m_view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
-        m_view.depthRangeTaken = true;
-    }
+    // As the viewer's fit: the bulk of the first frame's measured depths, kept by the frames after
+    // it. A frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
+    if (m_options.fitDepths)
+        fit(first);
+}
+
+void FramePictures::fit(const ScanFrameStore &frame) {
+    m_depths.clear();
+    m_depths.add(frame);
+    float nearDepth = 0.0f, farDepth = 0.0f;
+    if (!m_depths.fittedRange(&nearDepth, &farDepth))
+        return;
+    m_view.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
+    m_view.depthRangeTaken = true;
 }
 
 bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, QString *reason) {
     if (frame == m_options.span.first)
         takeFirst(next.frame);
+    else if (m_options.fitEachFrame)
+        fit(next.frame);
     // The colours are placed as the viewer places them for the frames it shows.
     takeFirstDepthRange(m_view);
     const QSize picture = m_options.picture;
@@ -65,6 +77,7 @@ bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, 
     if (m_options.legend) {
         ColorLegend scale;
         scale.setRange(m_view.colorZrange.x(), m_view.colorZrange.y());
+        scale.setNote(depthScaleName(m_options.depthScale));
         QPainter painter(image);
         scale.paint(painter, picture, m_options.color, sceneDecimals(m_view.framing));
     }

@@ -5,6 +5,7 @@
 #include "cli/picture_output.h"
 #include "cli/render_frames.h"
 #include "cli/render_options.h"
+#include "sequence/sequence_depths.h"
 
 #include <QGuiApplication>
 
@@ -82,6 +83,15 @@ int runRender(const QStringList &arguments, char *program) {
     RenderFrames frames(options);
     if (!frames.open(&options.span, &error))
         return fileError(options.in, error);
+    // One scale for every frame: the whole file's depths, measured before the first is drawn.
+    if (options.sequenceDepths) {
+        SequenceDepths depths;
+        if (!measureSequenceDepths(options.in, &depths, &error))
+            return fileError(options.in, error);
+        options.givenDepths = true;
+        options.nearDepth = depths.nearDepth;
+        options.farDepth = depths.farDepth;
+    }
     std::unique_ptr<QGuiApplication> gui;
     if (options.legend) {
         core.reset();

@@ -71,6 +71,9 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
+    // The z of every measured pixel with a finite point, NaN elsewhere: pixelCount values into `z`
+    // (the depths the colour ramps follow, for their percentiles: depth_distribution.h).
+    void measureDepths(float *z) const;
 
     // Statistics
     QVector3D boundingBoxMin;

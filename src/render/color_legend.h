@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QRect>
+#include <QString>
 #include <QVector>
 
 class QPainter;
@@ -19,6 +20,10 @@ class ColorLegend {
     // The range as the fragment program reads it: lowEnd gets the depth value 1, highEnd 0. The
     // ends may be swapped; the legend still runs from the smaller depth at the bottom.
     void setRange(float lowEnd, float highEnd);
+    // Where the range comes from ("first frame", "whole video, provisional"), said under the ramp;
+    // empty says nothing.
+    void setNote(const QString &note) { m_note = note; }
+    const QString &note() const { return m_note; }
     float bottomDepth() const;
     float topDepth() const;
     // The depth value of a depth, as the fragment program computes it.
@@ -34,4 +39,5 @@ class ColorLegend {
   private:
     float m_lowEnd = 0.0f;
     float m_highEnd = 1.0f;
+    QString m_note;
 };
