@@ -536,8 +536,8 @@ class TestGeometry : public QObject {
             QVERIFY2(std::fabs(end.first - end.second) <= end.second / 2048.0f,
                      qPrintable(QString("%1 against %2").arg(double(end.first)).arg(double(end.second))));
         QVERIFY(farDepth < 1000.0f && nearDepth > all.front());
-        QCOMPARE(fitted.percentile(0.0), all.front());
-        QCOMPARE(fitted.percentile(1.0), all.back());
+        // The ends are those of the points themselves, to the bit.
+        QVERIFY(fitted.percentile(0.0) == all.front() && fitted.percentile(1.0) == all.back());
         fitted.clear();
         QVERIFY(!fitted.fittedRange(&nearDepth, &farDepth) && fitted.count() == 0);
     }

@@ -1051,6 +1051,7 @@ class TestWindow : public QObject {
     // only the window itself hands the keys back once a dialog has closed). After a dialog, Space
     // plays and pauses at once, whatever has the focus. A number typed into a field of the dock is the
     // field's, and no key typed there reaches a shortcut; Escape leaves the field for the view's keys.
+    // A shifted number key stores a view.
     void keysThroughTheServer_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<bool>("windowManager");
@@ -1094,6 +1095,9 @@ class TestWindow : public QObject {
                 v.counter() == frame && !v.view().isPlaying() && v.window.isVisible());
         QVERIFY(xdotool({"key", "5"}));
         QTRY_VERIFY(v.ui.actionMirrorModel->isChecked());
+        // Ctrl+Shift+2 arrives as Ctrl+@ from a keyboard that shifts 2 to @; it stores view 2 all the same.
+        QVERIFY(xdotool({"key", "ctrl+shift+2"}));
+        QTRY_VERIFY(v.window.views().session().views.count(2) == 1);
         factor->setValue(5.0); // as the next tests expect the first run
     }
 

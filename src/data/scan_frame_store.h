@@ -54,6 +54,8 @@ class ScanFrameStore {
 
     // Triangulation (triangulation.cpp), single precision throughout.
     QVector3D phaseToCoordinate(float u, float v, float phase) const;
+    // Its z alone, the same to the bit, at a third of the cost.
+    float phaseToDepth(float u, float v, float phase) const;
     // The point at (u, v) with the mean phase of the valid pixels of the 4 x 4 window there,
     // clipped to the frame; not finite when the window holds no valid pixel with a finite phase.
     QVector3D triangulateAveraged(float u, float v) const;
@@ -71,7 +73,7 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
-    // The z of every measured pixel with a finite point, NaN elsewhere: pixelCount values into `z`
+    // The z of every measured pixel where it is finite, NaN elsewhere: pixelCount values into `z`
     // (the depths the colour ramps follow, for their percentiles: depth_distribution.h).
     void measureDepths(float *z) const;
 

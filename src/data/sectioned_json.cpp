@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -25,6 +26,10 @@ QJsonObject laidOver(QJsonObject under, const QJsonObject &over) {
 }
 
 } // namespace
+
+double jsonFloat(float value) {
+    return QString::number(static_cast<double>(value), 'g', 9).toDouble();
+}
 
 QString jsonKey(const QString &where, const QString &key) {
     return where.isEmpty() ? key : where + QLatin1Char('.') + key;
@@ -94,7 +99,19 @@ QByteArray SectionedJson::text() const {
     root.insert(kSchema, m_schema);
     root.insert(kVersion, m_version);
     root.insert(kUnits, m_units);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    // A list of numbers (a turn, a pan) reads best on one line.
+    const QString indented = QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    static const QRegularExpression numbers(QStringLiteral(R"(\[\s*([-+0-9.eE]+(?:,\s*[-+0-9.eE]+)*)\s*\])"));
+    static const QRegularExpression space(QStringLiteral(R"(,\s*)"));
+    QString text;
+    int from = 0;
+    for (auto it = numbers.globalMatch(indented); it.hasNext();) {
+        const QRegularExpressionMatch list = it.next();
+        text += indented.midRef(from, list.capturedStart() - from) + QLatin1Char('[') +
+                list.captured(1).replace(space, QStringLiteral(", ")) + QLatin1Char(']');
+        from = list.capturedEnd();
+    }
+    return (text + indented.midRef(from)).toUtf8();
 }
 
 bool SectionedJson::writeText(const QString &path, const QByteArray &text, QString *error) {

@@ -43,5 +43,9 @@ class SectionedJson {
     QJsonObject m_root;
 };
 
+// A float as a number of at most nine digits, which reads back as the same float: 808.827026 rather
+// than 808.8270263671875.
+double jsonFloat(float value);
+
 // Where a key lies in a document, as a message names it: 'views.3.turn'.
 QString jsonKey(const QString &where, const QString &key);

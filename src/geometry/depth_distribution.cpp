@@ -64,6 +64,8 @@ void DepthDistribution::clear() {
 float DepthDistribution::percentile(double fraction) const {
     if (m_count == 0)
         return 0.0f;
+    if (fraction <= 0.0 || fraction >= 1.0)
+        return fraction <= 0.0 ? m_min : m_max;
     // The rank among the sorted depths, from 0; between two ranks the depth lies between theirs.
     const double rank = std::clamp(fraction, 0.0, 1.0) * static_cast<double>(m_count - 1);
     uint64_t before = 0;

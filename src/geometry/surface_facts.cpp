@@ -30,26 +30,6 @@ struct RowFacts {
     }
 };
 
-// Hands visit(index, point) the point of every measured pixel of row y: the file's coordinates, or
-// a raw frame's triangulated from its phase.
-template <typename Visit> void forMeasuredPoints(const ScanFrameStore &frame, int y, Visit visit) {
-    const bool fromPhase = frame.frameKind != XyzmFrame;
-    const int64_t rowStart = static_cast<int64_t>(y) * frame.width;
-    for (int x = 0; x < frame.width; ++x) {
-        const int64_t i = rowStart + x;
-        if (!frame.mask[i])
-            continue;
-        if (!fromPhase) {
-            visit(i, frame.xyz.get() + 3 * i);
-            continue;
-        }
-        const QVector3D q =
-            frame.phaseToCoordinate(static_cast<float>(x), static_cast<float>(y), frame.phase[i]);
-        const float p[3] = {q.x(), q.y(), q.z()};
-        visit(i, p);
-    }
-}
-
 } // namespace
 
 SurfaceFacts ScanFrameStore::measureSurface() const {
@@ -57,10 +37,23 @@ SurfaceFacts ScanFrameStore::measureSurface() const {
     if (width < 1 || height < 1 || !mask)
         return facts;
     std::vector<RowFacts> rows(static_cast<size_t>(height));
+    const bool fromPhase = frameKind != XyzmFrame;
     RowPool::instance().forRows(height, [&](int first, int end) {
         for (int y = first; y < end; ++y) {
             RowFacts &row = rows[static_cast<size_t>(y)];
-            forMeasuredPoints(*this, y, [&row](int64_t, const float *p) { row.add(p); });
+            const int64_t rowStart = static_cast<int64_t>(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const int64_t i = rowStart + x;
+                if (!mask[i])
+                    continue;
+                if (!fromPhase) {
+                    row.add(xyz.get() + 3 * i);
+                    continue;
+                }
+                const QVector3D q = phaseToCoordinate(static_cast<float>(x), static_cast<float>(y), phase[i]);
+                const float p[3] = {q.x(), q.y(), q.z()};
+                row.add(p);
+            }
         }
     });
     RowFacts all;
@@ -86,13 +79,19 @@ SurfaceFacts ScanFrameStore::measureSurface() const {
 void ScanFrameStore::measureDepths(float *z) const {
     if (width < 1 || height < 1 || !mask)
         return;
+    const bool fromPhase = frameKind != XyzmFrame;
     RowPool::instance().forRows(height, [&](int first, int end) {
         const float none = std::numeric_limits<float>::quiet_NaN();
-        std::fill(z + static_cast<int64_t>(first) * width, z + static_cast<int64_t>(end) * width, none);
-        for (int y = first; y < end; ++y)
-            forMeasuredPoints(*this, y, [z](int64_t i, const float *p) {
-                if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]))
-                    z[i] = p[2];
-            });
+        for (int y = first; y < end; ++y) {
+            const int64_t rowStart = static_cast<int64_t>(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const int64_t i = rowStart + x;
+                const float depth = !mask[i] ? none
+                                    : fromPhase
+                                        ? phaseToDepth(static_cast<float>(x), static_cast<float>(y), phase[i])
+                                        : xyz[3 * i + 2];
+                z[i] = std::isfinite(depth) ? depth : none;
+            }
+        }
     });
 }

@@ -58,10 +58,11 @@ bool CameraView::operator==(const CameraView &other) const {
 }
 
 QJsonObject CameraView::toJson() const {
-    return {{QStringLiteral("turn"), QJsonArray{double(turn.x()), double(turn.y()), double(turn.z())}},
-            {QStringLiteral("pan"), QJsonArray{double(panX), double(panY)}},
-            {QStringLiteral("zoom"), double(zoom)},
-            {QStringLiteral("mirrored"), mirrored}};
+    return {
+        {QStringLiteral("turn"), QJsonArray{jsonFloat(turn.x()), jsonFloat(turn.y()), jsonFloat(turn.z())}},
+        {QStringLiteral("pan"), QJsonArray{jsonFloat(panX), jsonFloat(panY)}},
+        {QStringLiteral("zoom"), jsonFloat(zoom)},
+        {QStringLiteral("mirrored"), mirrored}};
 }
 
 bool CameraView::fromJson(const QJsonObject &object, const QString &where, QString *problem) {

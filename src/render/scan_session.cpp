@@ -101,8 +101,8 @@ QJsonValue writeColours(const ScanSession &session) {
     if (!session.colours)
         return QJsonValue();
     return QJsonObject{{QStringLiteral("scale"), depthScaleKey(session.colours->scale)},
-                       {QStringLiteral("near"), double(session.colours->nearDepth)},
-                       {QStringLiteral("far"), double(session.colours->farDepth)},
+                       {QStringLiteral("near"), jsonFloat(session.colours->nearDepth)},
+                       {QStringLiteral("far"), jsonFloat(session.colours->farDepth)},
                        {QStringLiteral("provisional"), session.colours->provisional}};
 }
 

@@ -4,7 +4,20 @@
 #include "data/scan_frame_store.h"
 #include "geometry/depth_distribution.h"
 
+#include "support/row_pool.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <new>
+
+namespace {
+
+// How much less the scan's thread counts than the others, as `nice` counts it.
+constexpr int kBackgroundNice = 10;
+
+} // namespace
 
 bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *error,
                            const std::atomic<bool> *stop) {
@@ -43,6 +56,10 @@ void SequenceDepthScan::start(const QString &path, Done done) {
     stop();
     m_stop = false;
     m_thread = std::thread([this, path, done = std::move(done)] {
+        // Playback comes first: this thread takes the processor time the picture leaves, and never
+        // the row workers the picture's passes wait for.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kBackgroundNice);
+        RowPool::keepPassesOnThisThread();
         SequenceDepths depths;
         QString error;
         const bool measured = measureSequenceDepths(path, &depths, &error, &m_stop);
