@@ -88,7 +88,7 @@ int runConvert(const QStringList &arguments) {
     parser.addOption(kHideJumpsOption);
     const QCommandLineOption sessionOption(
         QStringLiteral("session"),
-        QStringLiteral("A session of the viewer (File, \"Export session...\"), checked whole before "
+        QStringLiteral("A session of the viewer (Views, \"Export session...\"), checked whole before "
                        "anything is read."),
         QStringLiteral("FILE"));
     parser.addOption(sessionOption);

@@ -151,7 +151,7 @@ const std::vector<RenderOption> &renderOptions() {
              return QString();
          }},
         {{QStringLiteral("session"),
-          QStringLiteral("Draw as the viewer's session in FILE (File, \"Export session...\") left the scan: "
+          QStringLiteral("Draw as the viewer's session in FILE (Views, \"Export session...\") left the scan: "
                          "its view on screen and its colour scale, where --view and --depth-range do not "
                          "say otherwise."),
           QStringLiteral("FILE")},
