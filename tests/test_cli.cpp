@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -42,6 +43,24 @@ QRect differing(const QImage &a, const QImage &b) {
 // The count of vertices or faces that a PLY header gives.
 int plyCount(const QByteArray &ply, const char *element) {
     return QRegularExpression(QString("\nelement %1 (\\d+)\n").arg(element)).match(ply).captured(1).toInt();
+}
+
+// The points of a PLY file, sorted; none where a face names a vertex it does not hold.
+std::vector<std::array<float, 3>> pointsIn(const QString &path) {
+    const QByteArray file = readAll(path);
+    const int count = plyCount(file, "vertex"), faces = plyCount(file, "face");
+    const char *body = file.constData() + file.indexOf("end_header\n") + 11;
+    std::vector<std::array<float, 3>> points(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k)
+        std::memcpy(points[size_t(k)].data(), body + 27 * k, 12);
+    for (int f = 0; f < faces * 3; ++f) {
+        int32_t index = -1;
+        std::memcpy(&index, body + 27 * count + 13 * (f / 3) + 1 + 4 * (f % 3), 4);
+        if (index < 0 || index >= count)
+            return {};
+    }
+    std::sort(points.begin(), points.end());
+    return points;
 }
 
 // A machine without any display or session, as under cron or in a thumbnailer's sandbox.
@@ -161,6 +180,9 @@ class TestCli : public QObject {
         writeAll(path("far-off.json"), QByteArray(view).replace("-4000", "-4e9"));
         writeAll(path("session.json"), R"({"schema": "pelnor-session", "version": 1,
                                            "views": {"3": {"turn": [0, 0], "pan": [0, 0], "zoom": 0}}})");
+        writeAll(path("flatbox.json"),
+                 R"({"schema": "pelnor-session", "version": 1, "region": {"centre": [0, 0, 0],
+                                           "size": [1, 0, 1], "angles": [0, 0, 0], "keep": "inside"}})");
         writeAll(path("newer.json"), R"({"schema": "pelnor-session", "version": 7})");
         writeAll(path("scaled.json"), R"({"schema": "pelnor-session", "version": 1,
                                           "colours": {"scale": "sideways", "near": 1, "far": 2}})");
@@ -350,6 +372,8 @@ class TestCli : public QObject {
             {"@/session.json: 'views.3.turn': "});
         row("session of no scale", {"render", "@/scan.pt", "@/never.png", "--session", "@/scaled.json"}, 1,
             {"'colours.scale': "});
+        row("session region of no volume",
+            {"convert", "@/scan.pt", "@/never.ply", "--session", "@/flatbox.json"}, 1, {"'region.size': "});
         row("session newer", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/newer.json"}, 1,
             {"'version': 7 is newer"});
         row("session missing", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/missing.json"}, 1,
@@ -358,6 +382,19 @@ class TestCli : public QObject {
             {"render", "@/scan.pt", "@/never.png", "--turn", "0,9", "--view", "@/far.view.json"}, 2,
             {"--turn and --view"});
         row("render, broken", {"render", "@/broken.pt", "@/never.png"}, 1, {"@/broken.pt: "});
+        row("region of five numbers", {"info", "@/scan.pt", "--region", "0,0,500,9,9"}, 2,
+            {"two opposite corners"});
+        row("region not a number", {"convert", "@/scan.pt", "@/never.ply", "--region", "0,0,nan,9,9,900"}, 2,
+            {"--region: every number of a region must be finite"});
+        row("region of no volume",
+            {"convert", "@/scan.pt", "@/never.xyzm", "--region-outside", "0,0,5,9,9,5"}, 2,
+            {"--region-outside: the box has no volume"});
+        row("region beyond all", {"render", "@/scan.pt", "@/never.png", "--region", "0,0,0,9,9,inf"}, 2,
+            {"must be finite"});
+        row("two regions",
+            {"render", "@/scan.pt", "@/never.png", "--region", "0,0,0,9,9,9", "--region-outside",
+             "0,0,0,9,9,9"},
+            2, {"exclude each other"});
     }
     void answers() {
         QFETCH(QStringList, arguments);
@@ -558,6 +595,72 @@ class TestCli : public QObject {
                                "--color", "jet", "--legend", "--view", path("far.view.json")})
                      .copy(corner),
                  first);
+    }
+
+    // A region cuts a PLY down to the points in its box and the triangles between them, the outside to
+    // the others: the two hold the whole frame's points between them, each once; every frame of a
+    // sequence alike; a viewer's session cuts to its region. (An .xyzm cut: the Python module's
+    // region test.)
+    void regionCutsExports_data() {
+        QTest::addColumn<QString>("in");
+        QTest::newRow("raw capture") << "scan.pt";
+        QTest::newRow("finished capture") << "scan.xyzm";
+        QTest::newRow("sequence, a file a frame") << "walk.ptv";
+    }
+    void regionCutsExports() {
+        QFETCH(QString, in);
+        const bool numbered = in.endsWith(".ptv");
+        const QString out = numbered ? "%1_%d.ply" : "%1.ply";
+        const QVector3D lo(-100, -80, 600), hi(120, 100, 720);
+        const QString box = "-100,-80,600,120,100,720";
+        const QStringList frames = numbered ? QStringList{"--frames", "1-2"} : QStringList();
+        // The same box kept outside by a viewer's session.
+        writeAll(path("box.json"),
+                 R"({"schema": "pelnor-session", "version": 1, "region": {"centre": [10, 10, 660],
+                                       "size": [220, 180, 120], "angles": [0, 0, 0], "keep": "outside"}})");
+        for (const QStringList &cut : {QStringList{"whole"},
+                                       {"inside", "--region", box},
+                                       {"outside", "--region-outside", box},
+                                       {"session", "--session", path("box.json")}})
+            QCOMPARE(
+                pelnor(QStringList{"convert", path(in), path(out.arg(cut[0]))} + frames + cut.mid(1)).status,
+                0);
+        for (const int frame : numbered ? QList<int>{1, 2} : QList<int>{0}) {
+            const auto points = [&](const char *cut) {
+                return pointsIn(path(QString(out).replace("%d", QString::number(frame)).arg(cut)));
+            };
+            const auto whole = points("whole"), inside = points("inside"), outside = points("outside");
+            std::vector<std::array<float, 3>> both(inside);
+            both.insert(both.end(), outside.begin(), outside.end());
+            std::sort(both.begin(), both.end());
+            QVERIFY(!inside.empty() && !outside.empty() && both == whole && points("session") == outside);
+            for (const auto &p : inside)
+                for (int a = 0; a < 3; ++a)
+                    QVERIFY(p[size_t(a)] >= lo[a] - 1e-3f && p[size_t(a)] <= hi[a] + 1e-3f);
+        }
+    }
+
+    // A region that keeps nothing of a frame leaves its file or picture empty, said, with status 1;
+    // a .pt keeps the raw phase of the whole frame, as is said; a render draws the region alone.
+    void regionKeepingNothingIsSaid() {
+        const QString far = "-9,-9,5000,9,9,5001";
+        const Run empty = pelnor({"convert", pt, path("empty.ply"), "--region", far});
+        QVERIFY2(empty.status == 1 &&
+                     empty.err == "pelnor: " + path("empty.ply") + ": the region keeps no point of frame 0\n",
+                 qPrintable(empty.err));
+        QCOMPARE(plyCount(readAll(path("empty.ply")), "vertex"), 0);
+        const Run nothing =
+            pelnor({"render", pt, path("nothing.png"), "--size", "64x48", "--region", far}, headless());
+        QImage background(64, 48, QImage::Format_RGB32);
+        background.fill(kBackground);
+        QVERIFY(nothing.status == 1 && nothing.err.contains("keeps no point of frame 0") &&
+                QImage(path("nothing.png")) == background);
+        const Run raw = pelnor({"convert", pt, path("raw.pt"), "--region", far});
+        QVERIFY(raw.status == 0 && raw.err.contains("does not apply to a .pt"));
+        QCOMPARE(readAll(path("raw.pt")).mid(20), readAll(pt).mid(20));
+        const QImage whole = render(pt, {"--size", "160x120"}),
+                     cut = render(pt, {"--size", "160x120", "--region-outside", "-100,-80,600,120,100,720"});
+        QVERIFY(!whole.isNull() && !cut.isNull() && whole != cut);
     }
 
     // Pictures of known colours come back from FFmpeg's decoder in number, size, rate, order and colour.

@@ -171,12 +171,13 @@ class TestInstall : public QObject {
     // types and menu entries belong to the system: the package leaves them to the system's triggers,
     // and an install straight from the build refreshes them.
     void debianPackage() {
-        const QString fields = run("dpkg-deb", {"-f", package, "Version", "Depends"}).out;
+        const QString fields = run("dpkg-deb", {"-f", package, "Version", "Depends", "Recommends"}).out;
         for (const char *needed : {"libqt5core5a", "libqt5gui5", "libqt5widgets5", "libqt5svg5", "libopengl0",
                                    "libegl1", "libegl-mesa0", "libgl1-mesa-dri", "python3-numpy"})
             QVERIFY2(fields.contains(needed), qPrintable(QString(needed) + " missing in " + fields));
         // Thumbnails need no virtual screen.
         QVERIFY2(!fields.contains("xvfb") && !fields.contains("xauth"), qPrintable(fields));
+        QVERIFY2(fields.contains("Recommends: python3-dask, python3-distributed\n"), qPrintable(fields));
         const QString version = run(root + "/usr/bin/pelnor", {"--version"}).out.section(' ', 1).trimmed();
         QVERIFY2(!version.isEmpty() && fields.contains("Version: " + version + "\n"), qPrintable(fields));
         // The installed tool finds its video module where the package puts it.
@@ -188,10 +189,13 @@ class TestInstall : public QObject {
         QVERIFY2(filmed.status == 0 && QFileInfo(video).size() > 0, qPrintable(filmed.err));
 
         QVERIFY(!run("dpkg-deb", {"-c", package}).out.contains(".cache"));
-        // Debian's python3 imports the module from where the package puts it.
+        // Debian's python3 imports the module from where the package puts it, without Dask until
+        // pelnor.dask is asked for.
         QProcessEnvironment python = QProcessEnvironment::systemEnvironment();
         python.insert("PYTHONPATH", root + "/usr/" PELNOR_PYTHON_DIR);
-        const Run imported = run(PELNOR_PYTHON, {"-c", "import pelnor; print(pelnor.__file__)"}, python);
+        const char *script = "import sys, pelnor\nassert 'dask' not in sys.modules\nimport pelnor.dask\n"
+                             "print(pelnor.__file__)";
+        const Run imported = run(PELNOR_PYTHON, {"-c", script}, python);
         QVERIFY2(imported.status == 0 && imported.out.startsWith(root), qPrintable(imported.err));
         const QString local = dir.filePath("local");
         const Run install = run("cmake", {"--install", PELNOR_BUILD_DIR, "--prefix", local});

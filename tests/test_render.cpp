@@ -357,6 +357,65 @@ class TestRender : public QObject {
                  qPrintable(QString("%1 differ, %2 away from rims").arg(differing).arg(awayFromRims)));
     }
 
+    // The fragments are cut by the processor's own test: every point drawn with a region is one it
+    // keeps, and where the whole frame's front surface is kept the picture and its depths are the whole
+    // frame's, elsewhere something farther or nothing; for a raw capture triangulated on the GPU in a
+    // turned box, and a finished one keeping the outside. Only points within the depth buffer's
+    // rounding of a face may go either way.
+    void regionCutsAsTheProcessorDoes_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("raw capture, inside a turned box") << "pt" << true;
+        QTest::newRow("finished capture, outside") << "xyzm" << false;
+    }
+    void regionCutsAsTheProcessorDoes() {
+        QFETCH(QString, ending);
+        QFETCH(bool, inside);
+        QVERIFY(loadCapture(store, VirtualScanner(320, 240).capture(0.3), ending));
+        state.lightIntensity = lightForSlider(13);
+        state.rotation = QVector3D(20, 30, 0);
+        present();
+        const int w = kSize.width(), h = kSize.height();
+        std::vector<float> wholeDepths(size_t(w * h)), cutDepths(size_t(w * h));
+        const QImage whole = draw();
+        renderer.readDepths(QRect(QPoint(0, 0), kSize), h, wholeDepths.data());
+        const Region region{QVector3D(0, 0, 690), QVector3D(300, 260, 140), QVector3D(10, -20, 30), inside};
+        state.region = region;
+        const QImage cut = draw();
+        renderer.readDepths(QRect(QPoint(0, 0), kSize), h, cutDepths.data());
+        state = ViewState();
+        state.lightIntensity = 0.0f;
+
+        const ViewMatrices &m = renderer.matrices();
+        const QMatrix4x4 toModel = (m.projection * m.view * m.model).inverted(), toBox = region.worldToBox();
+        const RegionTest test(region);
+        // The point drawn at pixel i, and whether it lies within the depth buffer's rounding of a face.
+        const auto drawn = [&](int i, float depth) {
+            const QVector4D p =
+                toModel * QVector4D(2.0f * (i % w + 0.5f) / w - 1.0f, 2.0f * (i / w + 0.5f) / h - 1.0f,
+                                    2.0f * depth - 1.0f, 1.0f);
+            return p.toVector3D() / p.w();
+        };
+        const auto nearFace = [&](const QVector3D &p) {
+            const QVector3D b = toBox.map(p);
+            return std::min({std::fabs(std::fabs(b.x()) - 1), std::fabs(std::fabs(b.y()) - 1),
+                             std::fabs(std::fabs(b.z()) - 1)}) < 0.02f;
+        };
+        int kept = 0, cutAway = 0;
+        for (int i = 0; i < w * h; ++i) { // GL's rows, bottom up
+            const QPoint pixel(i % w, h - 1 - i / w);
+            const QVector3D shown = drawn(i, cutDepths[size_t(i)]), front = drawn(i, wholeDepths[size_t(i)]);
+            QVERIFY(cutDepths[size_t(i)] == 1.0f || nearFace(shown) || test.keeps(shown));
+            if (wholeDepths[size_t(i)] == 1.0f || nearFace(front))
+                continue;
+            const bool same =
+                cutDepths[size_t(i)] == wholeDepths[size_t(i)] && cut.pixel(pixel) == whole.pixel(pixel);
+            QVERIFY(test.keeps(front) ? same : cutDepths[size_t(i)] > wholeDepths[size_t(i)]);
+            ++(test.keeps(front) ? kept : cutAway);
+        }
+        QVERIFY2(kept > 5000 && cutAway > 5000, qPrintable(QString("%1 %2").arg(kept).arg(cutAway)));
+    }
+
     void cleanupTestCase() { renderer.release(); }
 };
 

@@ -123,6 +123,18 @@ class TestScanFiles : public QObject {
             QCOMPARE(store.mask[i], texture[size_t(i * bytesPerPixel)]);
             QVERIFY(!store.mask[i] || store.monoTexture[i]);
         }
+        if (colour)
+            return;
+        // A pixel left unmeasured with its texture byte still there is saved without texture, so
+        // it reads back unmeasured; the frame itself keeps its texture.
+        store.mask[1] = 0;
+        const uint8_t texel = store.monoTexture[1];
+        ScanFrameStore reloaded;
+        QVERIFY(savePtFile(store, dir.filePath("out.pt"), &error) &&
+                loadPtFile(reloaded, dir.filePath("out.pt"), &error));
+        for (int i = 0; i < n; ++i)
+            QCOMPARE(reloaded.mask[i] != 0, store.mask[i] != 0);
+        QVERIFY(texel != 0 && store.monoTexture[1] == texel);
     }
 
     // Every broken file is refused with its reason and leaves the frame shown before as it was,
@@ -150,7 +162,8 @@ class TestScanFiles : public QObject {
                 const char *fault = drawableFrameFault(store, mesh);
                 QVERIFY2(!fault, qPrintable(file.name + ": " + fault));
                 // A PLY holds exactly the points the facts count, each of them finite.
-                QVERIFY(FrameFiles::saveFrame(dir.filePath("saved.ply"), store, MeshSettings(), &error));
+                QVERIFY(FrameFiles::saveFrame(dir.filePath("saved.ply"), store, MeshSettings(), Region(),
+                                              &error));
                 const QByteArray ply = readAll(dir.filePath("saved.ply"));
                 const int vertices =
                     QString(ply.mid(ply.indexOf("vertex ") + 7, 12)).section('\n', 0, 0).toInt();
@@ -203,7 +216,7 @@ class TestScanFiles : public QObject {
         for (const bool hide : {false, true}) {
             MeshSettings settings;
             settings.hideDepthJumps = hide;
-            QVERIFY(FrameFiles::saveFrame(dir.filePath("cut.ply"), store, settings, &error));
+            QVERIFY(FrameFiles::saveFrame(dir.filePath("cut.ply"), store, settings, Region(), &error));
             const QByteArray ply = readAll(dir.filePath("cut.ply"));
             QVERIFY2(ply.contains(hide ? "vertex 72\n" : "vertex 75\n") &&
                          ply.contains(hide ? "face 110\n" : "face 111\n"),

@@ -1,6 +1,7 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
 #include "app/range_save.h"
+#include "app/region_panel.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_command_line.h"
@@ -463,6 +464,66 @@ class TestWindow : public QObject {
         QCOMPARE(ui.depthScaleComboBox->currentText(), "fixed");
     }
 
+    // The Region dock cuts what the window does alike: the picture, picks (a click on a cut-away part
+    // picks what lies behind it), File Info, which says "in region", and Save; a region that keeps
+    // nothing leaves the view empty and says so; Clear, or another file, brings the whole frame back.
+    void regionCutsViewPicksFactsAndSaves() {
+        Viewer v;
+        v.window.openFile(pt);
+        // Turned aside, the eye sees the backdrop behind the ball at the left, which the camera saw
+        // beside it; the ball's front is the nearest point left of the big shape.
+        v.view().rotateModel(0, -40, 0);
+        const QImage whole = v.view().grabFramebuffer();
+        QVector3D front(0, 0, 1e9f);
+        for (int i = 0; i < v.store().pixelCount; ++i)
+            if (const auto p = measuredPoint(v.store(), i % kWidth, i / kWidth);
+                p && p->x() < -120.0f && p->z() < front.z())
+                front = *p;
+        const QPoint ball =
+            SurfacePicker::screenPoint(front, v.view().matrices(), v.view().viewState(), v.view().size())
+                ->toPoint();
+        const auto rows = [&] { return listed(v.window.fileInformationWindow()); };
+        const auto spinBox = [&](const char *name) { return v.window.findChild<QDoubleSpinBox *>(name); };
+
+        // Fit to frame keeps every point; the far part, behind the point picked, keeps what lies behind.
+        v.window.findChild<QPushButton *>("regionFitButton")->click();
+        const SurfaceFacts all = v.store().measureSurface();
+        QVERIFY(rows().at(5) ==
+                qMakePair(QString("Valid coordinates in region:"), QString::number(all.validCount)));
+        const float nearZ = front.z() + 30.0f;
+        spinBox("regionSizeZ")->setValue(double(all.max.z() - nearZ + 1.0f));
+        spinBox("regionCentreZ")->setValue(double(all.max.z() + 1.0f + nearZ) / 2.0);
+        const Region region = v.window.regionPanel().region();
+        QVERIFY(region.isSet() && v.view().viewState().region == region &&
+                rows() == fileInfoRows(v.store(), region) && v.view().grabFramebuffer() != whole);
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, ball);
+        const SurfacePicker::Pick behind = v.view().picker().pick(0);
+        QVERIFY2(behind.point && behind.point->z() > nearZ && RegionTest(region).keeps(*behind.point),
+                 qPrintable(v.ui.pickStatusLabel->text()));
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("far.ply")));
+        const QByteArray vertices =
+            "\nelement vertex " + QByteArray::number(qlonglong(v.store().measureSurface(region).validCount));
+        QVERIFY(readAll(path("far.ply")).contains(vertices + "\n"));
+
+        // Keeping the outside of the whole frame's box keeps nothing.
+        v.window.findChild<QPushButton *>("regionFitButton")->click();
+        v.window.findChild<QComboBox *>("regionKeepComboBox")->setCurrentIndex(1);
+        QVERIFY(v.status().contains("The region keeps no point of this frame"));
+        v.view().clearPicks();
+        QTest::mouseClick(&v.view(), Qt::LeftButton, Qt::ShiftModifier, ball);
+        QVERIFY(v.status().startsWith("Nothing picked") && rows().at(5).second == "0");
+        QVERIFY(v.answer(v.ui.actionSave3DFile, path("nothing.xyzm")));
+        QVERIFY2(v.status() ==
+                     "Saved nothing.xyzm: the region keeps no point of this frame, so the file holds none",
+                 qPrintable(v.status()));
+        v.window.findChild<QPushButton *>("regionClearButton")->click();
+        QVERIFY(!v.view().viewState().region.isSet() && rows() == fileInfoRows(v.store()) &&
+                v.view().grabFramebuffer() == whole);
+        v.window.regionPanel().setRegion(region);
+        v.window.openFile(xyzm);
+        QVERIFY(!v.window.regionPanel().region().isSet() && !v.view().viewState().region.isSet());
+    }
+
     // The keys and the timeline step, seek and play a sequence: each shows exactly the frame it names,
     // never past either end; the slider and the readout follow, File Info tells a paused frame's facts,
     // and playing goes on from a frame sought.
@@ -827,9 +888,9 @@ class TestWindow : public QObject {
         QVERIFY(v.view().cameraView() == CameraView());
     }
 
-    // What a user set up for a scan (views and their names, the view on screen, the colour scale) is
-    // there when it opens again, in the next run too; it travels as a file, checked whole; a broken
-    // session is set aside and said once; forgetting it opens the scan as new.
+    // What a user set up for a scan (views and their names, the view on screen, the colour scale, the
+    // region) is there when it opens again, in the next run too; it travels as a file, checked whole; a
+    // broken session is set aside and said once; forgetting it opens the scan as new.
     void sessionsKeptPerScan() {
         CameraView left;
         {
@@ -840,6 +901,7 @@ class TestWindow : public QObject {
             v.view().rotateModel(10.0f, 35.0f, 0.0f);
             v.ui.materialTypeComboBox->setCurrentIndex(Jet);
             v.ui.sliderMinZ->setValue(30);
+            v.window.regionPanel().setRegion(Region::fromCorners({-50, -40, 600}, {60, 50, 700}, false));
             left = v.view().cameraView();
             QVERIFY(v.window.views().exportSession(path("shared.json")));
         }
@@ -851,11 +913,14 @@ class TestWindow : public QObject {
         QVERIFY(v.view().cameraView() == left);
         QCOMPARE(v.window.views().showAction(3)->text(), "View 3: from the front");
         QCOMPARE(v.ui.depthScaleComboBox->currentText(), "fixed");
+        const Region region = Region::fromCorners({-50, -40, 600}, {60, 50, 700}, false);
+        QVERIFY(v.window.regionPanel().region() == region && v.view().viewState().region == region);
         const QVector3D range = v.view().viewState().colorZrange;
 
         // Imported: all of it, or with a wrong key nothing of it.
         v.window.views().forgetAction()->trigger();
-        QVERIFY(!QFile::exists(kept) && v.view().cameraView() == CameraView());
+        QVERIFY(!QFile::exists(kept) && v.view().cameraView() == CameraView() &&
+                !v.view().viewState().region.isSet());
         QCOMPARE(v.window.views().showAction(3)->text(), "View 3 (none yet)");
         writeAll(path("wrong.json"), readAll(path("shared.json")).replace("\"fixed\"", "\"sideways\""));
         QVERIFY(!v.window.views().importSession(path("wrong.json")));
@@ -892,7 +957,7 @@ class TestWindow : public QObject {
         QTRY_COMPARE(legend.note(), "whole video");
         SequenceDepths whole;
         QString error;
-        QVERIFY(measureSequenceDepths(ptv, &whole, &error));
+        QVERIFY(measureSequenceDepths(ptv, Region(), &whole, &error));
         QVERIFY(legend.bottomDepth() == whole.nearDepth && legend.topDepth() == whole.farDepth);
         QVERIFY(v.status().startsWith("Colours span the whole video: "));
         QVERIFY(sequenceAdvances(v));

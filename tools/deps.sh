@@ -5,12 +5,13 @@
 # the virtual screen the widget tests use, where a window manager (openbox) runs for some of them
 # and xdotool types as a user does; the third installing and packaging (menu entries, file
 # types, the Debian package, the sandbox a file manager runs thumbnailers in); the fourth, video
-# export; the fifth, the Python module and its tests.
+# export; the fifth, the Python module and its tests (Dask, which the package recommends, for
+# pelnor.dask).
 PELNOR_PACKAGES="cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5svg5 clang-format
     libopengl-dev libegl-dev libegl1 libegl-mesa0 libgl1-mesa-dri libgl-dev xvfb xauth openbox xdotool
     desktop-file-utils shared-mime-info xdg-utils libfile-mimeinfo-perl dpkg-dev file bubblewrap
     pkg-config libavcodec-dev libavformat-dev libswscale-dev libavutil-dev
-    pybind11-dev python3-dev python3-numpy python3-pytest"
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-dask python3-distributed"
 # Extras that tools/coverage.sh installs for itself; CI does not need them.
 PELNOR_COVERAGE_PACKAGES="gcovr"
 

@@ -1,6 +1,7 @@
 #version 150 core
 // Colours each fragment by the chosen material (solid, texture, or depth through a grey, jet,
-// magma or viridis ramp) and lights it from in front of the surface.
+// magma or viridis ramp) and lights it from in front of the surface; what the region cuts away is
+// left out.
 
 uniform int materialType;
 uniform float u_lightIntensity;
@@ -12,11 +13,14 @@ uniform mediump vec3 u_centerOfMass;
 // In the frame's coordinates, on the eye's side of the surface.
 uniform mediump vec3 u_lightPosition;
 uniform mediump vec3 u_colorZrange;
+// 0 keeps every fragment, 1 those inside the region's box, 2 those outside it.
+uniform int u_regionKeeps;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
 varying mediump vec4 v_textureColor;
 varying highp float v_validity;
+varying highp vec3 v_boxPosition;
 
 const vec4 jetColors[6] = vec4[6](
     vec4(0.0, 0.0, 131.0, 255.0) / 255.0,
@@ -86,6 +90,8 @@ vec4 ramp9(vec4 colors[9], float edges[9], float x)
 void main()
 {
     if (v_validity == 0.0)
+        discard;
+    if (u_regionKeeps != 0 && all(lessThanEqual(abs(v_boxPosition), vec3(1.0))) != (u_regionKeeps == 1))
         discard;
 
     // A range without width (a flat first frame) shows the ramp's middle rather than dividing by 0.

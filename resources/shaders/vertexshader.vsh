@@ -1,7 +1,7 @@
 #version 150 core
 // Turns each vertex into a surface point: phase frames are triangulated here from the camera
 // pixel, its phase and the calibration; coordinate frames arrive as points. Then the mirror blend
-// and the rejection of depth spikes.
+// and the rejection of depth spikes; the point in the region's box goes on to the fragments.
 
 attribute highp vec4 a_position;
 attribute mediump vec4 a_normal;
@@ -23,11 +23,14 @@ uniform highp vec3 m_Tc;
 uniform mediump float m_isCaptured;
 // Pixels between neighbouring samples: 1 at full detail, more on the coarser levels.
 uniform highp float u_meshStride;
+// From the scan's coordinates into the region's box, the cube from -1 to 1.
+uniform highp mat4 u_worldToBox;
 
 varying highp vec4 v_position;
 varying mediump vec4 v_normal;
 varying mediump vec4 v_textureColor;
 varying highp float v_validity;
+varying highp vec3 v_boxPosition;
 
 // The inverse of the matrix whose rows are the columns of a, by its adjugate.
 highp mat3 inverseMatrix(highp mat3 a)
@@ -64,6 +67,10 @@ void main()
         normal = normalize(cross(p1 - p2, p1 - p3));
         position = p1;
     }
+
+    // The region cuts the scan as measured, before any mirroring; linear in the position, so the
+    // fragments get it exactly where the surface crosses the box's faces.
+    v_boxPosition = (u_worldToBox * vec4(position, 1.0)).xyz;
 
     highp float p = u_percentageMirrored;
     position.z = p * (2.0 * u_centerOfMass.z - position.z) + (1.0 - p) * position.z;

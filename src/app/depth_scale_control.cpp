@@ -50,6 +50,13 @@ void DepthScaleControl::fileOpened(const QString &path, const std::optional<Sess
         startMeasuring();
 }
 
+void DepthScaleControl::regionChanged() {
+    if (m_view.depthColors().scale() != DepthScale::Sequence)
+        return;
+    m_view.setDepthScale(DepthScale::Sequence);
+    startMeasuring();
+}
+
 SessionColours DepthScaleControl::current() const {
     const QVector3D range = m_view.viewState().colorZrange;
     const DepthColors &colours = m_view.depthColors();
@@ -61,10 +68,11 @@ void DepthScaleControl::startMeasuring() {
         return;
     const uint64_t generation = ++m_generation;
     m_clock.start();
-    m_scan.start(m_path, [this, generation](bool ok, const SequenceDepths &depths, const QString &error) {
-        QMetaObject::invokeMethod(
-            this, [=] { measured(generation, ok, depths, error); }, Qt::QueuedConnection);
-    });
+    m_scan.start(m_path, m_view.viewState().region,
+                 [this, generation](bool ok, const SequenceDepths &depths, const QString &error) {
+                     QMetaObject::invokeMethod(
+                         this, [=] { measured(generation, ok, depths, error); }, Qt::QueuedConnection);
+                 });
 }
 
 void DepthScaleControl::measured(uint64_t generation, bool ok, const SequenceDepths &depths,

@@ -27,6 +27,8 @@ class DepthScaleControl : public QObject {
     // video's is measured again for this file. A whole video's range kept is taken as it is where it
     // was measured from this very file (`rangeHolds`).
     void fileOpened(const QString &path, const std::optional<SessionColours> &kept, bool rangeHolds);
+    // The region changed: a whole video's range is measured again over what it keeps.
+    void regionChanged();
     // The scale on screen, for a session.
     SessionColours current() const;
 

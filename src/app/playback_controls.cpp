@@ -113,7 +113,7 @@ void PlaybackControls::saveRange(const QString &name) {
                             false);
         return;
     }
-    const FrameFiles files(numbered, m_view.meshSettings());
+    const FrameFiles files(numbered, m_view.meshSettings(), m_view.viewState().region);
     const QString sequence = m_player.sequence() ? m_player.sequence()->path() : QString();
     if (!m_save->start(sequence, m_player.loopRange(), numbered, files, &said)) {
         emit rangeSaveEnded(said, false);

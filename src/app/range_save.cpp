@@ -49,7 +49,7 @@ bool RangeSave::start(const QString &path, const LoopRange &range, const OutputN
 
 void RangeSave::run(const OutputName &name, const FrameFiles &files) {
     const QString cancelled = QStringLiteral("cancelled");
-    int32_t written = 0;
+    int32_t written = 0, empty = 0;
     QString error;
     FramePipeline pipeline;
     const bool saved = pipeline.run(
@@ -67,6 +67,7 @@ void RangeSave::run(const OutputName &name, const FrameFiles &files) {
             }
             if (!files.write(frame, meshed, reason))
                 return false;
+            empty += meshed.regionKeptNothing;
             emit progressed(++written);
             return true;
         },
@@ -84,6 +85,9 @@ void RangeSave::run(const OutputName &name, const FrameFiles &files) {
     else
         said = QStringLiteral("Could not save frames %1 to %2: %3")
                    .arg(QString::number(m_first), QString::number(m_last), error);
+    // Files without a point are written as asked, and said.
+    if (empty > 0)
+        said += QStringLiteral("; the region keeps no point of %1 of them").arg(empty);
     if (!saved && written == 1)
         said += QStringLiteral("; %1 is written").arg(fileOf(m_first));
     else if (!saved && written > 1)

@@ -4,12 +4,14 @@
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
 #include "app/recent_files.h"
+#include "app/region_panel.h"
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
 #include "app/views_menu.h"
 #include "app/window_placement.h"
 #include "data/frame_files.h"
+#include "data/region.h"
 #include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 #include "geometry/file_info_rows.h"
@@ -195,6 +197,19 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
         settings.value(kFrameCacheKey, static_cast<int>(FrameSequence::defaultBudget() / kMegabyte)).toInt());
     connect(ui->frameCacheSpinBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &ViewerWindow::followFrameCache);
+
+    // A tab beside the settings, so that a window of 800 x 600 still holds both; a layout the user
+    // left is restored over it.
+    m_region = new RegionPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_region);
+    tabifyDockWidget(ui->dockWidget, m_region);
+    ui->dockWidget->raise();
+    connect(m_region, &RegionPanel::regionChanged, this, &ViewerWindow::followRegion);
+    connect(m_region, &RegionPanel::fitRequested, this, &ViewerWindow::fitRegionToFrame);
+    // The region is part of a scan's session: kept with it, and there again when the scan opens.
+    m_views->addPart(
+        {[this](ScanSession &session) { session.region = m_region->region(); },
+         [this](const ScanSession &session) { m_region->setRegion(session.region.value_or(Region())); }});
 }
 
 ViewerWindow::~ViewerWindow() {
@@ -243,6 +258,7 @@ void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const Q
     const QString path = sequence->path();
     m_sequence = std::move(sequence);
     view().clearPicks();
+    m_region->clear();
     followSequenceHeader();
     ui->timelineBar->showPace(-1.0);
     setSequenceControlsEnabled(true);
@@ -279,6 +295,9 @@ void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QS
     setSequenceControlsEnabled(false);
     view().clearPicks();
     m_views->leaveScan();
+    // A box in one scan's coordinates means nothing in another's: the region lasts while its file is
+    // open.
+    m_region->clear();
     view().showFrame(frame, true);
     ui->actionViewFileInfo->setEnabled(true);
     ui->actionSaveScreenshot->setEnabled(true);
@@ -367,10 +386,20 @@ void ViewerWindow::save3DFile() {
     }
     // The frame on screen, shared with the view and the cache, is only read.
     QString error;
-    if (FrameFiles::saveFrame(name, *shown, view().meshSettings(), &error))
-        showStatusMessage(QStringLiteral("Saved ") + lastPathComponent(name));
-    else
+    const Region &region = view().viewState().region;
+    const bool cuts = region.isSet() && FrameFiles::cutsToRegion(QFileInfo(name).suffix().toLower());
+    const bool empty = cuts && !keepsAnyPoint(*shown, region);
+    if (!FrameFiles::saveFrame(name, *shown, view().meshSettings(), region, &error)) {
         showFailure(QStringLiteral("Could not save "), lastPathComponent(name), error);
+        return;
+    }
+    QString said = QStringLiteral("Saved ") + lastPathComponent(name);
+    if (region.isSet() && !cuts)
+        said += QStringLiteral(": a .pt keeps the raw phase of the whole frame, which the region does not "
+                               "apply to");
+    if (empty)
+        said += QStringLiteral(": the region keeps no point of this frame, so the file holds none");
+    ui->statusBar->showMessage(said, region.isSet() ? kFailureMessageMs : kStatusMessageMs);
 }
 
 void ViewerWindow::viewFileInfo() {
@@ -608,7 +637,11 @@ void ViewerWindow::fillFileInfoTable() {
         return;
     fileInfoTable->clear();
     fileInfoTable->setWindowTitle(QStringLiteral("About ") + shown->fileName);
-    const QVector<QPair<QString, QString>> rows = fileInfoRows(*shown);
+    const Region &region = view().viewState().region;
+    const SurfaceFacts facts = shown->measureSurface(region);
+    if (region.isSet() && facts.validCount == 0)
+        sayRegionKeepsNothing();
+    const QVector<QPair<QString, QString>> rows = fileInfoRows(*shown, facts, region);
     for (int r = 0; r < rows.size(); ++r) {
         fileInfoTable->setRowCount(r + 1);
         fileInfoTable->setItem(r, 0, new QTableWidgetItem(rows.at(r).first));
@@ -672,6 +705,36 @@ void ViewerWindow::followFrameCache() {
     if (m_sequence)
         m_sequence->setBudget(frameCacheBudget());
     QSettings().setValue(kFrameCacheKey, ui->frameCacheSpinBox->value());
+}
+
+void ViewerWindow::followRegion() {
+    const Region region = m_region->region();
+    view().setRegion(region);
+    m_depthScale->regionChanged();
+    const ScanFrameStore *shown = shownFrame();
+    if (!shown)
+        return;
+    // While playing, the facts would be stale at once: only the emptiness is said.
+    if (!m_player->isPlaying())
+        fillFileInfoTable();
+    else if (region.isSet() && !keepsAnyPoint(*shown, region))
+        sayRegionKeepsNothing();
+}
+
+void ViewerWindow::fitRegionToFrame() {
+    const ScanFrameStore *shown = shownFrame();
+    const SurfaceFacts facts = shown ? shown->measureSurface() : SurfaceFacts();
+    if (facts.validCount == 0) {
+        showStatusMessage(QStringLiteral("Nothing measured to fit the region to"));
+        return;
+    }
+    m_region->fitTo(facts);
+}
+
+void ViewerWindow::sayRegionKeepsNothing() {
+    ui->statusBar->showMessage(
+        QStringLiteral("The region keeps no point of this frame: nothing is drawn, picked or saved"),
+        kFailureMessageMs);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent *event) {

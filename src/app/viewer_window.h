@@ -12,6 +12,7 @@ class KeysAndMouseWindow;
 class PlaybackControls;
 class Player;
 class RecentFiles;
+class RegionPanel;
 class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
@@ -42,6 +43,7 @@ class ViewerWindow : public QMainWindow {
     const FrameSequence *openSequence() const { return m_sequence.get(); }
     QTableWidget &fileInformationWindow() { return *fileInfoTable; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
+    RegionPanel &regionPanel() { return *m_region; }
     // The Views menu and the session of the scan on screen.
     ViewsMenu &views() { return *m_views; }
     int currentControlMethod() const { return controlMethod; }
@@ -117,6 +119,11 @@ class ViewerWindow : public QMainWindow {
     // The frame cache's budget likewise goes to the open sequence and is remembered.
     void followFrameCache();
     int64_t frameCacheBudget() const;
+    // The region of the panel goes to the view; the facts follow it, and a region that keeps nothing
+    // of the frame on screen is said.
+    void followRegion();
+    void fitRegionToFrame();
+    void sayRegionKeepsNothing();
 
     std::unique_ptr<ViewerWindowForm> ui;
     // The file open, by frame index, with its cache; the player plays it when it is a sequence.
@@ -127,6 +134,7 @@ class ViewerWindow : public QMainWindow {
     KeysAndMouseWindow *keysAndMouse = nullptr;
     PlaybackControls *m_playback = nullptr;
     RecentFiles *m_recent = nullptr;
+    RegionPanel *m_region = nullptr;
     DepthScaleControl *m_depthScale = nullptr;
     ViewsMenu *m_views = nullptr;
     int controlMethod = 0;

@@ -121,6 +121,8 @@ void ViewsMenu::applySession(const ScanSession &session, bool keepCamera) {
     if (!keepCamera)
         applyCamera(session.camera.value_or(CameraView()));
     m_scale.fileOpened(m_scanPath, session.colours, session.scanBytes == QFileInfo(m_scanPath).size());
+    for (const Part &part : m_parts)
+        part.second(session);
     followViews();
 }
 
@@ -134,6 +136,8 @@ ScanSession ViewsMenu::collected() const {
     ScanSession session = m_session;
     session.camera = m_view.cameraView();
     session.colours = m_scale.current();
+    for (const Part &part : m_parts)
+        part.first(session);
     const QFileInfo scan(m_scanPath);
     session.scanName = scan.fileName();
     session.scanBytes = scan.size();

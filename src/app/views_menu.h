@@ -8,6 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
 
 class DepthScaleControl;
 class QAction;
@@ -37,6 +40,12 @@ class ViewsMenu : public QObject {
     // A scan was opened and is on screen: its session is applied. With "Keep the view when opening
     // another file" on, a scan of the size of the one before keeps the camera as it is.
     void enterScan(const QString &path, int32_t width, int32_t height);
+
+    // A part of the session kept elsewhere (the region's dock, say): `collect` puts what is on
+    // screen into the session when it is written, `apply` takes a session read whole, when a scan
+    // opens or one is imported, whether or not the session holds that part.
+    using Part = std::pair<std::function<void(ScanSession &)>, std::function<void(const ScanSession &)>>;
+    void addPart(Part part) { m_parts.push_back(std::move(part)); }
 
     const ScanSession &session() const { return m_session; }
     QMenu *menu() const { return m_menu; }
@@ -98,4 +107,5 @@ class ViewsMenu : public QObject {
     int32_t m_height = 0;
     // The number stored or shown last, which "Name view" names.
     int m_lastNumber = 1;
+    std::vector<Part> m_parts;
 };

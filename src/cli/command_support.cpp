@@ -3,6 +3,7 @@
 #include "data/binary_file.h"
 #include "data/frame_source.h"
 #include "data/pt_file.h"
+#include "data/region.h"
 #include "data/scan_format.h"
 #include "data/scan_frame_store.h"
 
@@ -71,6 +72,48 @@ int usageError(const QCommandLineParser &parser, const QString &message) {
 int fileError(const QString &path, const QString &reason) {
     QTextStream(stderr) << "pelnor: " << path << ": " << reason << "\n";
     return 1;
+}
+
+const QCommandLineOption kRegionOption(
+    QStringLiteral("region"),
+    QStringLiteral("Keep only what lies inside the box with corners X0,Y0,Z0 and X1,Y1,Z1, in the scan's "
+                   "coordinates (faces included)."),
+    QStringLiteral("X0,Y0,Z0,X1,Y1,Z1"));
+const QCommandLineOption
+    kRegionOutsideOption(QStringLiteral("region-outside"),
+                         QStringLiteral("Keep only what lies outside that box, to cut a part away."),
+                         QStringLiteral("X0,Y0,Z0,X1,Y1,Z1"));
+
+QString regionOf(const QString &value, bool inside, Region *region) {
+    const QString name = inside ? QStringLiteral("--region") : QStringLiteral("--region-outside");
+    const QStringList parts = value.split(QLatin1Char(','));
+    float numbers[6] = {};
+    bool ok = parts.size() == 6;
+    for (int i = 0; i < 6 && ok; ++i)
+        numbers[i] = parts[i].trimmed().toFloat(&ok);
+    if (!ok)
+        return name + QStringLiteral(" takes two opposite corners of a box, X0,Y0,Z0,X1,Y1,Z1, for "
+                                     "example -200,-200,500,200,200,800");
+    *region = Region::fromCorners(QVector3D(numbers[0], numbers[1], numbers[2]),
+                                  QVector3D(numbers[3], numbers[4], numbers[5]), inside);
+    const QString problem = Region::problem(region->centre, region->size, region->angles);
+    return problem.isEmpty() ? problem : name + ": " + problem;
+}
+
+QString takeRegion(const QCommandLineParser &parser, Region *region) {
+    *region = Region();
+    if (parser.isSet(kRegionOption) && parser.isSet(kRegionOutsideOption))
+        return QStringLiteral("--region and --region-outside exclude each other: give one box");
+    if (parser.isSet(kRegionOption))
+        return regionOf(parser.value(kRegionOption), true, region);
+    if (parser.isSet(kRegionOutsideOption))
+        return regionOf(parser.value(kRegionOutsideOption), false, region);
+    return {};
+}
+
+void sayRegionKeptNothing(int frame, const QString &path) {
+    QTextStream(stderr)
+        << QStringLiteral("pelnor: %1: the region keeps no point of frame %2\n").arg(path).arg(frame);
 }
 
 const QCommandLineOption

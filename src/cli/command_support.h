@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class ScanFrameStore;
+struct Region;
 
 // What a file's header said beyond the frame itself, for `info`.
 struct HeaderFacts {
@@ -36,6 +37,17 @@ extern const QString kJumpFactorProblem;
 bool jumpFactorOf(const QString &value, float *factor);
 // Reads --hide-jumps; false for a factor that is no number above 0.
 bool takeHideJumps(const QCommandLineParser &parser, bool *hide, float *factor);
+
+// --region X0,Y0,Z0,X1,Y1,Z1 and --region-outside: the axis-aligned box between two opposite corners,
+// keeping what lies inside it or what lies outside.
+extern const QCommandLineOption kRegionOption;
+extern const QCommandLineOption kRegionOutsideOption;
+// The region an option's value gives (`inside` for --region); the problem with one it refuses, or empty.
+QString regionOf(const QString &value, bool inside, Region *region);
+// Reads whichever of the two is given; a region not set when neither is. The problem, or empty.
+QString takeRegion(const QCommandLineParser &parser, Region *region);
+// "pelnor: PATH: the region keeps no point of frame K", on standard error.
+void sayRegionKeptNothing(int frame, const QString &path);
 
 // Loads a scan file by its ending as the viewer opens it; for a sequence, frame `frame` (its index
 // in the file) is decoded as playback decodes it. A single-frame file holds frame 0 only.

@@ -10,6 +10,7 @@
 #include "data/output_name.h"
 #include "data/pt_file.h"
 #include "data/ptv_frame_decoder.h"
+#include "data/region.h"
 #include "data/scan_frame_store.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
@@ -33,12 +34,18 @@ int runInfo(const QStringList &arguments) {
                                          QStringLiteral("Also print the point measured at column U, row V."),
                                          QStringLiteral("U,V"));
     parser.addOption(pixelOption);
+    parser.addOption(kRegionOption);
+    parser.addOption(kRegionOutsideOption);
     const int status = parse(parser, arguments, {QStringLiteral("FILE")});
     if (status >= 0)
         return status;
     int frame = 0;
     if (!frameNumber(parser, &frame))
         return usageError(parser, QStringLiteral("--frame takes a frame number, from 0"));
+    Region region;
+    const QString regionProblem = takeRegion(parser, &region);
+    if (!regionProblem.isEmpty())
+        return usageError(parser, regionProblem);
     const QRegularExpressionMatch pixel =
         QRegularExpression(QStringLiteral("^(\\d{1,9}),(\\d{1,9})$")).match(parser.value(pixelOption));
     if (parser.isSet(pixelOption) && !pixel.hasMatch())
@@ -58,18 +65,19 @@ int runInfo(const QStringList &arguments) {
                                       .arg(store.height));
     computeFrameStatistics(store);
     QTextStream out(stdout);
-    for (const auto &row : fileInfoRows(store))
+    for (const auto &row : fileInfoRows(store, region))
         out << row.first << ' ' << row.second << '\n';
     for (const QString &line : facts.lines)
         out << line << '\n';
     if (pixel.hasMatch()) {
         // Nine digits give every float back exactly.
         out << QStringLiteral("Point at pixel (%1, %2): ").arg(u).arg(v);
-        if (const std::optional<QVector3D> p = measuredPoint(store, u, v))
+        const std::optional<QVector3D> p = measuredPoint(store, u, v);
+        if (p && RegionTest(region).keeps(*p))
             out << QString::number(double(p->x()), 'g', 9) << ' ' << QString::number(double(p->y()), 'g', 9)
                 << ' ' << QString::number(double(p->z()), 'g', 9) << '\n';
         else
-            out << "nothing measured\n";
+            out << (p ? "outside the region\n" : "nothing measured\n");
     }
     return 0;
 }
@@ -86,9 +94,12 @@ int runConvert(const QStringList &arguments) {
     parser.addOption(kFrameOption);
     parser.addOption(kFramesOption);
     parser.addOption(kHideJumpsOption);
+    parser.addOption(kRegionOption);
+    parser.addOption(kRegionOutsideOption);
     const QCommandLineOption sessionOption(
         QStringLiteral("session"),
-        QStringLiteral("A session of the viewer (Views, \"Export session...\"), checked whole before "
+        QStringLiteral("Cut to the region of the viewer's session in FILE (Views, \"Export session...\") "
+                       "where --region and --region-outside give none; the session is checked whole before "
                        "anything is read."),
         QStringLiteral("FILE"));
     parser.addOption(sessionOption);
@@ -113,17 +124,33 @@ int runConvert(const QStringList &arguments) {
         return usageError(parser, kJumpFactorProblem);
     if (hideJumps && ending != QLatin1String("ply"))
         return usageError(parser, QStringLiteral("--hide-jumps needs a .ply OUT: only a mesh has triangles"));
-
-    // A session is read whole, or the export stops at its first wrong key.
+    Region region;
+    error = takeRegion(parser, &region);
+    if (!error.isEmpty())
+        return usageError(parser, error);
+    // A session is read whole, or the export stops at its first wrong key; its region cuts where no
+    // box is given.
     ScanSession session;
     if (parser.isSet(sessionOption) && !session.readFile(parser.value(sessionOption), &error))
         return fileError(parser.value(sessionOption), error);
+    if (session.region && !region.isSet())
+        region = *session.region;
+    // Said, not refused: a script converting every capture with one box gets its .pt files whole.
+    if (region.isSet() && !FrameFiles::cutsToRegion(ending))
+        QTextStream(stderr) << "pelnor: the region does not apply to a .pt, which keeps the raw phase of "
+                               "the whole frame\n";
 
     MeshSettings settings;
     settings.hideDepthJumps = hideJumps;
     settings.depthJumpFactor = jumpFactor;
-    const FrameFiles files(out, settings);
+    const FrameFiles files(out, settings, region);
+    // A frame the region keeps nothing of is written, empty, and said; the tool then ends with 1.
+    bool emptied = false;
     const auto write = [&](int32_t frame, MeshedFrame &shaped, QString *reason) {
+        if (shaped.regionKeptNothing) {
+            sayRegionKeptNothing(frame, out.pathFor(frame));
+            emptied = true;
+        }
         return files.write(frame, shaped, reason);
     };
     // A folder that cannot take the one file is named before anything is read.
@@ -141,7 +168,8 @@ int runConvert(const QStringList &arguments) {
         files.shape(shaped);
         return true;
     };
-    return exportFrames(span, prepare, write);
+    const int outcome = exportFrames(span, prepare, write);
+    return outcome == 0 && emptied ? 1 : outcome;
 }
 
 int runSample(const QStringList &arguments) {

@@ -18,6 +18,7 @@ ViewState renderView(const RenderOptions &options) {
     // Kept within a turn, as dragging keeps it.
     view.rotation = QVector3D(std::fmod(options.turnX, 360.0f), std::fmod(options.turnY, 360.0f), 0.0f);
     view.transparentBackground = options.transparent;
+    view.region = options.region;
     // A view's turn, pan, zoom and mirror, which the framing placed later leaves as they are.
     if (options.camera)
         options.camera->applyTo(view);
@@ -44,15 +45,16 @@ bool FramePictures::start(QString *error) {
 // camera holds still as in playback.
 void FramePictures::takeFirst(const ScanFrameStore &first) {
     frameOn(first, m_view);
-    // As the viewer's fit: the bulk of the first frame's measured depths, kept by the frames after
-    // it. A frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
+    // As the viewer's fit: the bulk of the first frame's measured depths in the region, kept by the
+    // frames after it. A frame that measures nothing keeps the framing box's range, as the viewer
+    // keeps its own.
     if (m_options.fitDepths)
         fit(first);
 }
 
 void FramePictures::fit(const ScanFrameStore &frame) {
     m_depths.clear();
-    m_depths.add(frame);
+    m_depths.add(frame, m_options.region);
     float nearDepth = 0.0f, farDepth = 0.0f;
     if (!m_depths.fittedRange(&nearDepth, &farDepth))
         return;

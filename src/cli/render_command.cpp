@@ -86,7 +86,7 @@ int runRender(const QStringList &arguments, char *program) {
     // One scale for every frame: the whole file's depths, measured before the first is drawn.
     if (options.sequenceDepths) {
         SequenceDepths depths;
-        if (!measureSequenceDepths(options.in, &depths, &error))
+        if (!measureSequenceDepths(options.in, options.region, &depths, &error))
             return fileError(options.in, error);
         options.givenDepths = true;
         options.nearDepth = depths.nearDepth;
@@ -112,7 +112,13 @@ int runRender(const QStringList &arguments, char *program) {
     const auto prepare = [&frames](int32_t frame, MeshedFrame &next, QString *reason) {
         return frames.prepare(frame, next, reason);
     };
+    // A frame the region keeps nothing of is drawn, empty, and said; the tool then ends with 1.
+    bool emptied = false;
     const auto draw = [&](int32_t frame, MeshedFrame &next, QString *reason) {
+        if (next.regionKeptNothing) {
+            sayRegionKeptNothing(frame, output.pathFor(frame));
+            emptied = true;
+        }
         QImage image;
         if (pictures.draw(frame, next, &image, reason) && output.write(frame, std::move(image), reason))
             return true;
@@ -123,5 +129,7 @@ int runRender(const QStringList &arguments, char *program) {
         exportFrames(options.span, prepare, draw, options.video ? output.pathFor(0) : QString());
     if (outcome != 0)
         return outcome; // an unfinished video is dropped with the output, leaving no file behind
-    return output.finish(&error) ? 0 : fileError(output.pathFor(0), error);
+    if (!output.finish(&error))
+        return fileError(output.pathFor(0), error);
+    return emptied ? 1 : 0;
 }

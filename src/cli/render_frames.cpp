@@ -55,5 +55,6 @@ bool RenderFrames::build(int32_t frame, MeshedFrame &next, QString *reason) {
         m_mesh.stride = DetailLevel::screenStride(first, framed, m_options.picture);
     }
     buildMesh(next.frame, m_mesh, next.mesh);
+    next.regionKeptNothing = m_options.region.isSet() && !keepsAnyPoint(next.frame, m_options.region);
     return true;
 }

@@ -92,6 +92,17 @@ QString takeDepthRange(const QString &value, RenderOptions &options) {
                                 "example 500,900, fit or sequence");
 }
 
+QString takeRegionInside(const QString &value, RenderOptions &options) {
+    return regionOf(value, true, &options.region);
+}
+
+// --region is taken first: both given is one box too many.
+QString takeRegionOutside(const QString &value, RenderOptions &options) {
+    if (options.region.isSet())
+        return QStringLiteral("--region and --region-outside exclude each other: give one box");
+    return regionOf(value, false, &options.region);
+}
+
 // In the order the help lists them and their values are checked. Made on first use: the options
 // shared with other commands are made before main starts, in no order.
 const std::vector<RenderOption> &renderOptions() {
@@ -142,6 +153,8 @@ const std::vector<RenderOption> &renderOptions() {
                          "the same scale. By default they span the first frame's framing box."),
           QStringLiteral("NEAR,FAR|fit|sequence")},
          takeDepthRange},
+        {kRegionOption, takeRegionInside},
+        {kRegionOutsideOption, takeRegionOutside},
         {{QStringLiteral("view"),
           QStringLiteral("Place the camera as the view in FILE says, a view the viewer copied (Views, \"Copy "
                          "view\") and saved as a file."),
@@ -152,8 +165,8 @@ const std::vector<RenderOption> &renderOptions() {
          }},
         {{QStringLiteral("session"),
           QStringLiteral("Draw as the viewer's session in FILE (Views, \"Export session...\") left the scan: "
-                         "its view on screen and its colour scale, where --view and --depth-range do not "
-                         "say otherwise."),
+                         "its view on screen, colour scale and region, where --view, --depth-range and "
+                         "--region do not say otherwise."),
           QStringLiteral("FILE")},
          [](const QString &value, RenderOptions &options) {
              options.sessionFile = value;
@@ -215,6 +228,8 @@ bool readViewFiles(const QCommandLineParser &parser, RenderOptions &options, QSt
             options.camera = session.camera;
         if (session.colours && !parser.isSet(QStringLiteral("depth-range")))
             takeSessionColours(*session.colours, options);
+        if (session.region && !options.region.isSet())
+            options.region = *session.region;
     }
     if (!options.viewFile.isEmpty()) {
         CameraView view;

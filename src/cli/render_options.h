@@ -2,6 +2,7 @@
 
 #include "cli/frame_export.h"
 #include "data/output_name.h"
+#include "data/region.h"
 #include "render/camera_view.h"
 #include "render/depth_colors.h"
 
@@ -46,6 +47,8 @@ struct RenderOptions {
     bool sequenceDepths = false;
     float nearDepth = 0.0f;
     float farDepth = 0.0f;
+    // Only the surface it keeps is drawn.
+    Region region;
     // What the legend says of the scale.
     DepthScale depthScale = DepthScale::FirstFrame;
     // A view file (--view) and a session (--session): the camera placed as they say, after the

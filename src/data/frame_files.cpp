@@ -34,8 +34,12 @@ bool FrameFiles::writesEnding(const QString &ending) {
     return ending == QLatin1String("xyzm") || ending == QLatin1String("pt") || ending == QLatin1String("ply");
 }
 
+bool FrameFiles::cutsToRegion(const QString &ending) {
+    return takesCoordinates(ending);
+}
+
 bool FrameFiles::saveFrame(const QString &path, const ScanFrameStore &frame, const MeshSettings &settings,
-                           QString *error) {
+                           const Region &region, QString *error) {
     const QString ending = QFileInfo(path).suffix().toLower();
     if (!writesEnding(ending)) {
         if (error)
@@ -47,9 +51,10 @@ bool FrameFiles::saveFrame(const QString &path, const ScanFrameStore &frame, con
     try {
         OutputName name;
         name.parse(QString(path).replace(QLatin1Char('%'), QLatin1String("%%")), nullptr);
-        const FrameFiles files(name, settings);
+        const FrameFiles files(name, settings, region);
         MeshedFrame shaped;
-        const bool copies = takesCoordinates(ending) && frame.frameKind != XyzmFrame;
+        // A shared frame is triangulated or cut in a copy of its own.
+        const bool copies = takesCoordinates(ending) && (frame.frameKind != XyzmFrame || region.isSet());
         if (copies) {
             shaped.frame = frame.duplicate();
             files.shape(shaped);
@@ -64,8 +69,8 @@ bool FrameFiles::saveFrame(const QString &path, const ScanFrameStore &frame, con
     }
 }
 
-FrameFiles::FrameFiles(const OutputName &name, const MeshSettings &settings)
-    : m_name(name), m_ending(name.ending()), m_settings(settings) {
+FrameFiles::FrameFiles(const OutputName &name, const MeshSettings &settings, const Region &region)
+    : m_name(name), m_ending(name.ending()), m_settings(settings), m_region(region) {
     // Files hold every pixel.
     m_settings.stride = 1;
 }
@@ -73,6 +78,9 @@ FrameFiles::FrameFiles(const OutputName &name, const MeshSettings &settings)
 void FrameFiles::shape(MeshedFrame &shaped) const {
     if (takesCoordinates(m_ending) && shaped.frame.frameKind != XyzmFrame)
         shaped.frame.computeCoordinatesFromPhase();
+    shaped.regionKeptNothing = false;
+    if (takesCoordinates(m_ending) && m_region.isSet())
+        shaped.regionKeptNothing = cutToRegion(shaped.frame, m_region) == 0;
     if (m_ending == QLatin1String("ply"))
         buildCoordinateMesh(shaped.frame, m_settings, shaped.mesh);
 }

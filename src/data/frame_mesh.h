@@ -36,6 +36,8 @@ struct FrameMesh {
 struct MeshedFrame {
     ScanFrameStore frame{ScanFrameStore::NoFrame{}};
     FrameMesh mesh;
+    // The region asked for keeps no point of the frame: its file or picture shows nothing.
+    bool regionKeptNothing = false;
 };
 
 // The mesh builders (geometry/mesh_builder.cpp): ten floats per sample and the triangle list of the

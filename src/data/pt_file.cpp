@@ -205,21 +205,17 @@ bool savePtFile(const ScanFrameStore &store, const QString &path, QString *error
     // frame itself stays as it is.
     const uint8_t *mono = store.monoTexture.get();
     const uint8_t *mask = store.mask.get();
-    const size_t n = static_cast<size_t>(std::max(store.pixelCount, 0));
+    const int64_t n = store.pixelCount;
     std::unique_ptr<uint8_t[]> masked;
-    for (size_t i = 0; i < n; ++i) {
-        if (mask[i] || !mono[i])
-            continue;
+    if (std::any_of(mono, mono + n, [&](const uint8_t &byte) { return byte && !mask[&byte - mono]; })) {
+        masked = tryAllocate<uint8_t>(n);
         if (!masked) {
-            masked = tryAllocate<uint8_t>(static_cast<int64_t>(n));
-            if (!masked) {
-                if (error)
-                    *error = outOfMemoryMessage(store.width, store.height);
-                return false;
-            }
-            std::copy_n(mono, n, masked.get());
+            if (error)
+                *error = outOfMemoryMessage(store.width, store.height);
+            return false;
         }
-        masked[i] = 0;
+        for (int64_t i = 0; i < n; ++i)
+            masked[i] = mask[i] ? mono[i] : 0;
     }
     return writePtFile(path, store.phase.get(), masked ? masked.get() : mono, header, error);
 }

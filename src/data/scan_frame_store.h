@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+struct Region;
+
 // Frame kinds: where the frame in the store came from.
 enum FrameKind : int32_t { XyzmFrame = 0, PtFrame = 1, PtvFrame = 2 };
 
@@ -73,9 +75,12 @@ class ScanFrameStore {
     // Every measured pixel, not a sample (surface_facts.cpp); phase frames are triangulated on the
     // worker threads. The framing estimates above stay the view's own.
     SurfaceFacts measureSurface() const;
-    // The z of every measured pixel where it is finite, NaN elsewhere: pixelCount values into `z`
-    // (the depths the colour ramps follow, for their percentiles: depth_distribution.h).
-    void measureDepths(float *z) const;
+    // The same over the points the region keeps.
+    SurfaceFacts measureSurface(const Region &region) const;
+    // The z of every measured pixel where it is finite and the region keeps the point, NaN elsewhere:
+    // pixelCount values into `z` (the depths the colour ramps follow, for their percentiles:
+    // depth_distribution.h).
+    void measureDepths(float *z, const Region &region) const;
 
     // Statistics
     QVector3D boundingBoxMin;

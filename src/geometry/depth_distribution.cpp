@@ -1,5 +1,6 @@
 #include "geometry/depth_distribution.h"
 
+#include "data/region.h"
 #include "data/scan_frame_store.h"
 
 #include <algorithm>
@@ -28,10 +29,14 @@ float fromOrderedBits(uint32_t ordered) {
 } // namespace
 
 void DepthDistribution::add(const ScanFrameStore &frame) {
+    add(frame, Region());
+}
+
+void DepthDistribution::add(const ScanFrameStore &frame, const Region &region) {
     if (frame.pixelCount < 1 || !frame.mask)
         return;
     m_depths.resize(static_cast<size_t>(frame.pixelCount));
-    frame.measureDepths(m_depths.data());
+    frame.measureDepths(m_depths.data(), region);
     add(m_depths.data(), frame.pixelCount);
 }
 

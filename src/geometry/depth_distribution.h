@@ -4,6 +4,7 @@
 #include <vector>
 
 class ScanFrameStore;
+struct Region;
 
 // How the measured depths (the frames' z, which the colour ramps follow) of one frame or of many are
 // spread, so that a colour scale can span the bulk of them and leave out a few stray points. A
@@ -16,8 +17,10 @@ class DepthDistribution {
     static constexpr double kFitLow = 0.01;
     static constexpr double kFitHigh = 0.99;
 
-    // Adds the depth of every measured pixel of the frame.
+    // Adds the depth of every measured pixel of the frame; with a region, of those whose point it
+    // keeps.
     void add(const ScanFrameStore &frame);
+    void add(const ScanFrameStore &frame, const Region &region);
     // Adds `count` depths; those not finite are left out.
     void add(const float *depths, int64_t count);
     void clear();

@@ -30,7 +30,9 @@ std::optional<QVector3D> measuredPoint(const ScanFrameStore &store, int u, int v
     return p;
 }
 
-std::optional<QPoint> nearestMeasuredPixel(const ScanFrameStore &store, const QVector3D &point) {
+std::optional<QPoint> nearestMeasuredPixel(const ScanFrameStore &store, const QVector3D &point,
+                                           const Region &region) {
+    const RegionTest test(region);
     int u0 = 0, v0 = 0, u1 = store.width - 1, v1 = store.height - 1;
     if (store.frameKind != XyzmFrame) {
         // The camera row and column the point projects to, as the triangulation assumed them.
@@ -50,7 +52,7 @@ std::optional<QPoint> nearestMeasuredPixel(const ScanFrameStore &store, const QV
     for (int v = v0; v <= v1; ++v) {
         for (int u = u0; u <= u1; ++u) {
             const std::optional<QVector3D> p = measuredPoint(store, u, v);
-            if (!p)
+            if (!p || !test.keeps(*p))
                 continue;
             const float d = (*p - point).lengthSquared();
             if (d < bestDistance) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/region.h"
+
 #include <QPoint>
 #include <QVector3D>
 
@@ -14,5 +16,7 @@ std::optional<QVector3D> measuredPoint(const ScanFrameStore &store, int u, int v
 
 // The measured pixel whose point lies nearest to `point`, a point read back from the drawn surface.
 // A phase frame looks only near the pixel the camera sees the point at; a coordinate frame has no
-// camera to ask and looks at every pixel. Empty when no measured pixel qualifies.
-std::optional<QPoint> nearestMeasuredPixel(const ScanFrameStore &store, const QVector3D &point);
+// camera to ask and looks at every pixel. Only pixels whose point the region keeps qualify; empty when
+// none does.
+std::optional<QPoint> nearestMeasuredPixel(const ScanFrameStore &store, const QVector3D &point,
+                                           const Region &region = Region());

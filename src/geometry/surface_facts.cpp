@@ -1,3 +1,4 @@
+#include "data/region.h"
 #include "data/scan_frame_store.h"
 #include "support/row_pool.h"
 
@@ -18,8 +19,8 @@ struct RowFacts {
     float max[3] = {-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
                     -std::numeric_limits<float>::infinity()};
 
-    void add(const float *p) {
-        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    void add(const float *p, const RegionTest &region) {
+        if (!region.keeps(p))
             return;
         for (int a = 0; a < 3; ++a) {
             sum[a] += p[a];
@@ -33,6 +34,11 @@ struct RowFacts {
 } // namespace
 
 SurfaceFacts ScanFrameStore::measureSurface() const {
+    return measureSurface(Region());
+}
+
+SurfaceFacts ScanFrameStore::measureSurface(const Region &region) const {
+    const RegionTest test(region);
     SurfaceFacts facts;
     if (width < 1 || height < 1 || !mask)
         return facts;
@@ -47,12 +53,12 @@ SurfaceFacts ScanFrameStore::measureSurface() const {
                 if (!mask[i])
                     continue;
                 if (!fromPhase) {
-                    row.add(xyz.get() + 3 * i);
+                    row.add(xyz.get() + 3 * i, test);
                     continue;
                 }
                 const QVector3D q = phaseToCoordinate(static_cast<float>(x), static_cast<float>(y), phase[i]);
                 const float p[3] = {q.x(), q.y(), q.z()};
-                row.add(p);
+                row.add(p, test);
             }
         }
     });
@@ -76,9 +82,10 @@ SurfaceFacts ScanFrameStore::measureSurface() const {
     return facts;
 }
 
-void ScanFrameStore::measureDepths(float *z) const {
+void ScanFrameStore::measureDepths(float *z, const Region &region) const {
     if (width < 1 || height < 1 || !mask)
         return;
+    const RegionTest test(region);
     const bool fromPhase = frameKind != XyzmFrame;
     RowPool::instance().forRows(height, [&](int first, int end) {
         const float none = std::numeric_limits<float>::quiet_NaN();
@@ -86,10 +93,17 @@ void ScanFrameStore::measureDepths(float *z) const {
             const int64_t rowStart = static_cast<int64_t>(y) * width;
             for (int x = 0; x < width; ++x) {
                 const int64_t i = rowStart + x;
-                const float depth = !mask[i] ? none
-                                    : fromPhase
-                                        ? phaseToDepth(static_cast<float>(x), static_cast<float>(y), phase[i])
-                                        : xyz[3 * i + 2];
+                const float u = static_cast<float>(x), v = static_cast<float>(y);
+                float depth = none;
+                if (mask[i] && test.keepsAll()) {
+                    depth = fromPhase ? phaseToDepth(u, v, phase[i]) : xyz[3 * i + 2];
+                } else if (mask[i]) {
+                    // The region tests the whole point.
+                    const QVector3D q = fromPhase ? phaseToCoordinate(u, v, phase[i]) : QVector3D();
+                    const float triangulated[3] = {q.x(), q.y(), q.z()};
+                    const float *p = fromPhase ? triangulated : xyz.get() + 3 * i;
+                    depth = test.keeps(p) ? p[2] : none;
+                }
                 z[i] = std::isfinite(depth) ? depth : none;
             }
         }

@@ -4,7 +4,9 @@
 #include "data/measured_coordinates.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
+#include "data/region.h"
 #include "data/xyzm_file.h"
+#include "geometry/frame_camera.h"
 #include "geometry/measured_point.h"
 #include "python/python_boundary.h"
 
@@ -65,6 +67,28 @@ py::array Frame::valid() {
     return m_valid;
 }
 
+py::array Frame::depth() {
+    measure();
+    if (m_depth)
+        return m_depth;
+    const py::ssize_t h = height(), w = width();
+    py::array_t<float> depth({h, w});
+    float *out = depth.mutable_data();
+    const float *points = static_cast<const float *>(py::array(m_xyz).data());
+    {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const FrameCamera camera = frameCamera(*m_store);
+        // An unmeasured pixel's NaN point gives a NaN depth.
+        for (py::ssize_t i = 0; i < h * w; ++i, points += 3)
+            out[i] = camera.depth(QVector3D(points[0], points[1], points[2]));
+    }
+    depth.attr("setflags")(py::arg("write") = false);
+    if (!m_depth)
+        m_depth = depth;
+    return m_depth;
+}
+
 py::array Frame::texture() {
     const py::ssize_t h = height(), w = width();
     const uint8_t *rgb = m_store->rgbTexture.get();
@@ -81,13 +105,31 @@ py::object Frame::phase() {
     return view(py::dtype::of<float>(), {h, w}, {w * size, size}, m_store->phase.get());
 }
 
-py::array Frame::points() {
-    return xyz()[valid()].cast<py::array>();
+py::array Frame::kept(const Region *region) {
+    measure();
+    if (!region || !region->isSet())
+        return m_valid;
+    py::array_t<bool> inside({py::ssize_t(height()), py::ssize_t(width())});
+    bool *out = inside.mutable_data();
+    const float *points = m_xyz.cast<py::array_t<float>>().data();
+    const int64_t n = m_store->pixelCount;
+    {
+        // Points not measured are NaN, which no region keeps.
+        py::gil_scoped_release release;
+        const RegionTest test(*region);
+        for (int64_t i = 0; i < n; ++i)
+            out[i] = test.keeps(points + 3 * i);
+    }
+    return inside;
 }
 
-py::array Frame::colors() {
+py::array Frame::points(const Region *region) {
+    return xyz()[kept(region)].cast<py::array>();
+}
+
+py::array Frame::colors(const Region *region) {
     const py::ssize_t h = height(), w = width();
-    return view(py::dtype::of<uint8_t>(), {h, w, 3}, {3 * w, 3, 1}, m_store->rgbTexture.get())[valid()]
+    return view(py::dtype::of<uint8_t>(), {h, w, 3}, {3 * w, 3, 1}, m_store->rgbTexture.get())[kept(region)]
         .cast<py::array>();
 }
 
@@ -111,12 +153,12 @@ py::object Frame::pointAt(int64_t u, int64_t v) {
     return py::make_tuple(p->x(), p->y(), p->z());
 }
 
-py::dict Frame::facts() {
+py::dict Frame::facts(const Region *region) {
     SurfaceFacts facts;
     {
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(m_mutex);
-        facts = m_store->measureSurface();
+        facts = m_store->measureSurface(region ? *region : Region());
     }
     const auto range = [&](int axis) { return py::make_tuple(facts.min[axis], facts.max[axis]); };
     py::dict out;
@@ -131,17 +173,31 @@ py::dict Frame::facts() {
     return out;
 }
 
-void Frame::save(const QString &path) {
+void Frame::save(const QString &path, const Region *region) {
     const QString ending = QFileInfo(path).suffix().toLower();
     if (!FrameFiles::writesEnding(ending))
         throw py::value_error((path + ": the name must end in .xyzm, .pt or .ply").toStdString());
+    const Region cut = region ? *region : Region();
+    if (cut.isSet() && !FrameFiles::cutsToRegion(ending))
+        throw py::value_error(
+            (path + ": a .pt keeps the raw phase of the whole frame, which no region applies to")
+                .toStdString());
     QString error;
-    bool written = false;
+    bool written = false, empty = false;
     {
         py::gil_scoped_release release;
         std::lock_guard<std::mutex> lock(m_mutex);
-        written = FrameFiles::saveFrame(path, *m_store, MeshSettings(), &error);
+        empty = cut.isSet() && !keepsAnyPoint(*m_store, cut);
+        written = FrameFiles::saveFrame(path, *m_store, MeshSettings(), cut, &error);
     }
+    // An empty file is written as asked, and said: a script must see it.
+    if (written && empty &&
+        PyErr_WarnEx(PyExc_UserWarning,
+                     (path + QStringLiteral(": the region keeps no point of frame %1").arg(m_index))
+                         .toUtf8()
+                         .constData(),
+                     1) < 0)
+        throw py::error_already_set();
     // Only a finished frame refuses a writer; every other failure is the disk's.
     if (!written && ending == QLatin1String("pt") && m_store->frameKind == XyzmFrame)
         throw py::value_error((path + ": " + error).toStdString());

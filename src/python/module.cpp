@@ -1,5 +1,7 @@
 // The pelnor module: scan files, their frames as NumPy arrays, and the core's writers, for Python.
+#include "data/region.h"
 #include "python/python_boundary.h"
+#include "python/region_binding.h"
 #include "python/scan.h"
 #include "python/writers.h"
 
@@ -44,7 +46,11 @@ py::list frameList(Scan &scan, const py::slice &slice) {
 
 } // namespace
 
-PYBIND11_MODULE(pelnor, m) {
+// The compiled half of the pelnor package, whose __init__.py hands on every name.
+PYBIND11_MODULE(_pelnor, m) {
+    // Classes and functions take their module's name as they are made: pelnor, as users import them
+    // (reprs, signatures, pickle).
+    m.attr("__name__") = "pelnor";
     m.attr("__version__") = PELNOR_VERSION;
     m.doc() = "Structured-light scans (.xyzm, .pt, .ptv) as NumPy arrays: every frame of a 3D video by "
               "its index, triangulated by the same code as the Pelnor viewer and the pelnor tool.";
@@ -56,10 +62,17 @@ PYBIND11_MODULE(pelnor, m) {
         PyExc_UserWarning, nullptr);
     m.attr("ShortSequenceWarning") = shortWarning;
 
+    bindRegion(m);
+
     py::class_<Frame>(m, "Frame",
                       "One frame of a scan, read whole. Its arrays stay valid after the frame and the "
-                      "scan are gone; the arrays of its properties are read-only (copy one to change it).")
+                      "scan are gone; the arrays of its properties are read-only (copy one to change it). "
+                      "A frame pickles as its file's path and its index, and is read again from the file "
+                      "where it is unpickled.")
         .def_property_readonly("index", &Frame::index, "Index of the frame in its file, from 0.")
+        .def_property_readonly(
+            "path", [](const Frame &frame) { return frame.path().toStdString(); },
+            "The absolute path of the file the frame was read from.")
         .def_property_readonly("width", &Frame::width, "Frame width in pixels (columns).")
         .def_property_readonly("height", &Frame::height, "Frame height in pixels (rows).")
         .def_property_readonly("kind", &Frame::kind,
@@ -69,25 +82,43 @@ PYBIND11_MODULE(pelnor, m) {
                                "(H, W, 3) float32 points in scene units, NaN where nothing was measured. "
                                "Equal bit for bit to what `pelnor convert` writes to .xyzm for the frame.")
         .def_property_readonly("valid", &Frame::valid, "(H, W) bool: measured, with a finite point.")
+        .def_property_readonly("depth", &Frame::depth,
+                               "(H, W) float32 depth along the axis of the camera that measured the frame "
+                               "(its calibration's, or the camera fitted to a finished frame's grid of "
+                               "points; z where none fits), NaN where nothing was measured.")
         .def_property_readonly("texture", &Frame::texture,
                                "(H, W, 3) uint8 colours as the viewer shows them; (H, W) for a grey capture.")
         .def_property_readonly("phase", &Frame::phase,
                                "(H, W) float32 phases of a raw frame (a sequence frame smoothed as playback "
                                "smooths it); None for a finished frame.")
-        .def("points", &Frame::points, "(N, 3) float32: the points of the valid pixels, row by row.")
-        .def("colors", &Frame::colors, "(N, 3) uint8: the colours of the same pixels as points().")
+        .def("points", &Frame::points, py::arg("region") = py::none(),
+             "(N, 3) float32: the points of the valid pixels, row by row; with a Region, those it keeps.")
+        .def("colors", &Frame::colors, py::arg("region") = py::none(),
+             "(N, 3) uint8: the colours of the same pixels as points(region).")
         .def("point_at", &Frame::pointAt, py::arg("u"), py::arg("v"),
              "The point (x, y, z) measured at column u, row v, or None where nothing was measured. "
              "Raises IndexError for a pixel outside the frame.")
-        .def("facts", &Frame::facts,
-             "The facts File Info shows, measured over every valid pixel: width, height, pixels, valid, "
-             "x_range, y_range, z_range (each (min, max)) and center_of_mass.")
+        .def("facts", &Frame::facts, py::arg("region") = py::none(),
+             "The facts File Info shows, measured over every valid pixel (with a Region, every one it "
+             "keeps): width, height, pixels, valid, x_range, y_range, z_range (each (min, max)) and "
+             "center_of_mass.")
         .def(
-            "save", [](Frame &frame, const py::object &path) { frame.save(pathArgument(path)); },
-            py::arg("path"),
-            "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does. "
-            "A finished frame holds no phase to write as .pt (ValueError); a file that cannot be "
-            "written raises OSError.")
+            "save",
+            [](Frame &frame, const py::object &path, const Region *region) {
+                frame.save(pathArgument(path), region);
+            },
+            py::arg("path"), py::arg("region") = py::none(),
+            "Writes the frame as .xyzm, .pt or .ply, by the name's ending, as the viewer's Save does; "
+            "with a Region, only the points it keeps (a UserWarning when it keeps none). A finished "
+            "frame holds no phase to write as .pt, and a .pt takes no region (ValueError); a file that "
+            "cannot be written raises OSError.")
+        // A frame travels to another process as its file and index, and is read again there.
+        .def(py::pickle(
+            [](const Frame &frame) { return py::make_tuple(frame.path().toStdString(), frame.index()); },
+            [](const py::tuple &state) {
+                Scan scan(pathArgument(state[0]));
+                return scan.frame(state[1].cast<int64_t>());
+            }))
         .def(
             "__repr__",
             [](const Frame &frame) {
@@ -107,7 +138,9 @@ PYBIND11_MODULE(pelnor, m) {
 
     py::class_<Scan>(m, "Scan",
                      "An open scan file: its frames by index, read and decoded when asked for. Made by "
-                     "pelnor.open(). Threads may read the same scan; each read releases the GIL.")
+                     "pelnor.open(). Threads may read the same scan; each read releases the GIL. A scan "
+                     "pickles as its file's absolute path and is opened again where it is unpickled, "
+                     "raising FileNotFoundError there if the file has gone.")
         .def_property_readonly(
             "path", [](const Scan &scan) { return scan.path().toStdString(); }, "The file's path.")
         .def("__len__", &Scan::size, "Frames the file holds (fewer than header_frame_count when cut short).")
@@ -143,7 +176,11 @@ PYBIND11_MODULE(pelnor, m) {
              py::arg("step") = py::none(),
              "The frames with the indices range(len(scan))[start:stop:step] would give, read one at a "
              "time as the loop reaches them.")
-        .def("__repr__", &repr, "The file's path, frame count, size and kind.");
+        .def("__repr__", &repr, "The file's path, frame count, size and kind.")
+        // A scan travels to another process as its path, and is opened again there.
+        .def(py::pickle(
+            [](const Scan &scan) { return py::make_tuple(scan.absolutePath().toStdString()); },
+            [](const py::tuple &state) { return std::make_unique<Scan>(pathArgument(state[0])); }));
 
     m.def(
         "open",
@@ -181,4 +218,6 @@ PYBIND11_MODULE(pelnor, m) {
         py::arg("frames") = 30, py::arg("rate") = 15.0f,
         "Writes a synthetic capture (.pt, .xyzm) or 3D video (.ptv) of the virtual scanner, as "
         "`pelnor sample` does. scene: 'studio', 'off-centre' or 'centre-hole'; size: (width, height).");
+
+    m.attr("__name__") = "pelnor._pelnor";
 }

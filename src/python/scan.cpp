@@ -4,7 +4,9 @@
 
 #include <pybind11/numpy.h>
 
-Scan::Scan(const QString &path) : m_path(path) {
+#include <QFileInfo>
+
+Scan::Scan(const QString &path) : m_path(path), m_absolutePath(QFileInfo(path).absoluteFilePath()) {
     QString error;
     bool opened = false;
     {
@@ -55,6 +57,7 @@ std::unique_ptr<Frame> Scan::frame(int64_t index) {
     }
     if (!read)
         raiseReadError(m_path, error);
+    store->filePath = m_absolutePath;
     return std::make_unique<Frame>(static_cast<int32_t>(at), std::move(store), m_shelf);
 }
 

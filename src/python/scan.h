@@ -20,6 +20,9 @@ class Scan {
     explicit Scan(const QString &path);
 
     const QString &path() const { return m_path; }
+    // The path as it stood when the scan was opened, whatever folder another process works in: what
+    // a pickled scan, and every frame read from it, carries.
+    const QString &absolutePath() const { return m_absolutePath; }
     // Frames the file holds; a sequence cut short holds fewer than its header promises.
     int32_t size() const { return m_source.framesFound(); }
     int32_t promised() const { return m_source.frameCount(); }
@@ -36,6 +39,7 @@ class Scan {
 
   private:
     QString m_path;
+    QString m_absolutePath;
     FrameSource m_source;
     std::mutex m_mutex;
     // Null for a single frame, which is read once.

@@ -1,5 +1,6 @@
 #include "render/depth_colors.h"
 
+#include "data/region.h"
 #include "data/scan_frame_store.h"
 #include "render/view_state.h"
 
@@ -42,7 +43,7 @@ void DepthColors::setLastColourSlider(ViewState &state, int value) const {
 
 bool DepthColors::fit(ViewState &state, const ScanFrameStore &frame) {
     m_depths.clear();
-    m_depths.add(frame);
+    m_depths.add(frame, state.region);
     float nearDepth = 0.0f, farDepth = 0.0f;
     if (!m_depths.fittedRange(&nearDepth, &farDepth))
         return false;

@@ -41,7 +41,8 @@ class DepthColors {
     // low end; the ends stay at least one unit apart.
     void setFirstColourSlider(ViewState &state, int value) const;
     void setLastColourSlider(ViewState &state, int value) const;
-    // Spans the ramps over the bulk of the depths the frame measures; false when it measures nothing.
+    // Spans the ramps over the bulk of the depths the frame measures (of the points the view's region
+    // keeps); false when it measures nothing there.
     bool fit(ViewState &state, const ScanFrameStore &frame);
     // Spans the ramps from `nearDepth` to `farDepth`, depths fitted elsewhere (a whole video's).
     void setFitted(ViewState &state, float nearDepth, float farDepth);

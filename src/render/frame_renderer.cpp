@@ -249,6 +249,11 @@ void FrameRenderer::draw(const ScanFrameStore &frame, const ViewState &state, QS
     setUniform(p, "m_isCaptured", static_cast<float>(frame.frameKind));
     setUniform(p, "u_percentageMirrored", state.mirrorBlend);
     setUniform(p, "u_meshStride", static_cast<float>(m_meshStride));
+    // The processor's test, RegionTest, with the same matrix: 0 keeps everything, 1 the inside, 2 the
+    // outside.
+    const bool cut = state.region.isSet();
+    setUniform(p, "u_regionKeeps", cut ? (state.region.keepInside ? 1 : 2) : 0);
+    setUniform(p, "u_worldToBox", cut ? state.region.worldToBox() : QMatrix4x4());
 
     glShadeModel(GL_SMOOTH);
     if (state.meshType == Shaded)

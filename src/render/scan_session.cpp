@@ -1,5 +1,6 @@
 #include "render/scan_session.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <cmath>
@@ -124,6 +125,47 @@ QJsonValue writeScan(const ScanSession &session) {
                        {QStringLiteral("bytes"), static_cast<double>(session.scanBytes)}};
 }
 
+bool readRegion(ScanSession &session, const QJsonValue &value, QString *problem) {
+    const QJsonObject fields = value.toObject();
+    Region region;
+    QVector3D *numbers[] = {&region.centre, &region.size, &region.angles};
+    const char *keys[] = {"centre", "size", "angles"};
+    for (int k = 0; k < 3; ++k) {
+        const QJsonArray array = fields.value(QLatin1String(keys[k])).toArray();
+        float read[3] = {NAN, NAN, NAN};
+        for (int a = 0; a < 3 && array.size() == 3; ++a)
+            if (array.at(a).isDouble() && std::fabs(array.at(a).toDouble()) <= double(kLargestViewShift))
+                read[a] = static_cast<float>(array.at(a).toDouble());
+        if (!std::isfinite(read[0] + read[1] + read[2]))
+            return wrong(QStringLiteral("region.") + QLatin1String(keys[k]),
+                         QStringLiteral("three finite numbers of at most 1e7 in size are needed"), problem);
+        *numbers[k] = QVector3D(read[0], read[1], read[2]);
+    }
+    const QString box = Region::problem(region.centre, region.size, region.angles);
+    if (!box.isEmpty())
+        return wrong(QStringLiteral("region.size"), box, problem);
+    const QString keep = fields.value(QStringLiteral("keep")).toString();
+    if (keep != QLatin1String("inside") && keep != QLatin1String("outside"))
+        return wrong(QStringLiteral("region.keep"), QStringLiteral("inside or outside"), problem);
+    region.keepInside = keep == QLatin1String("inside");
+    session.region = region;
+    return true;
+}
+
+QJsonValue writeRegion(const ScanSession &session) {
+    if (!session.region || !session.region->isSet())
+        return QJsonValue();
+    const auto triple = [](const QVector3D &v) {
+        return QJsonArray{jsonFloat(v.x()), jsonFloat(v.y()), jsonFloat(v.z())};
+    };
+    const Region &region = *session.region;
+    return QJsonObject{
+        {QStringLiteral("centre"), triple(region.centre)},
+        {QStringLiteral("size"), triple(region.size)},
+        {QStringLiteral("angles"), triple(region.angles)},
+        {QStringLiteral("keep"), region.keepInside ? QStringLiteral("inside") : QStringLiteral("outside")}};
+}
+
 // The sections this program knows. Each must be an object; its reader checks every field before it
 // takes any.
 struct Section {
@@ -132,10 +174,9 @@ struct Section {
     QJsonValue (*write)(const ScanSession &);
 };
 const std::vector<Section> kSections = {
-    {"scan", readScan, writeScan},
-    {"camera", readCamera, writeCamera},
-    {"views", readViews, writeViews},
-    {"colours", readColours, writeColours},
+    {"scan", readScan, writeScan},       {"camera", readCamera, writeCamera},
+    {"views", readViews, writeViews},    {"colours", readColours, writeColours},
+    {"region", readRegion, writeRegion},
 };
 
 } // namespace
@@ -183,5 +224,6 @@ bool ScanSession::writeFile(const QString &path, QString *error) const {
 
 bool ScanSession::holdsNothing() const {
     return views.empty() && (!camera || *camera == CameraView()) &&
-           (!colours || colours->scale == DepthScale::FirstFrame) && m_document.isEmpty();
+           (!colours || colours->scale == DepthScale::FirstFrame) && (!region || !region->isSet()) &&
+           m_document.isEmpty();
 }

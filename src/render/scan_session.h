@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/region.h"
 #include "data/sectioned_json.h"
 #include "render/camera_view.h"
 #include "render/depth_colors.h"
@@ -26,7 +27,7 @@ struct NamedView {
 };
 
 // What a user set up for one scan, to find it as it was left: the views kept under 1 to 9, the view
-// on screen, the colour scale. Written as a sectioned JSON document ("schema": "pelnor-session")
+// on screen, the colour scale, the region. Written as a sectioned JSON document ("schema": "pelnor-session")
 // whose every known section is checked before any of it is taken; sections this program does not
 // know, and keys it does not know within those it does, are written back as they were read.
 //
@@ -44,6 +45,8 @@ class ScanSession {
     // The view on screen when the scan was left.
     std::optional<CameraView> camera;
     std::optional<SessionColours> colours;
+    // The region of interest the scan was cut to.
+    std::optional<Region> region;
     // The file the session was made for, for a person reading it and to tell whether a range
     // measured from it still holds: its name and size in bytes (-1 unknown).
     QString scanName;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/region.h"
+
 #include <QMatrix4x4>
 #include <QSize>
 #include <QVector3D>
@@ -25,9 +27,9 @@ struct Framing {
 };
 
 // Everything a picture depends on besides the frame: the style and colouring, the framing, where the
-// eye is, how the model is turned and moved, the light, the depth range of the colour ramps and the
-// mirror blend. The window's view changes it from the mouse and the keyboard; the tool sets it from
-// its options.
+// eye is, how the model is turned and moved, the light, the depth range of the colour ramps, the
+// mirror blend and the region. The window's view changes it from the mouse and the keyboard; the
+// tool sets it from its options.
 struct ViewState {
     int32_t meshType = Shaded;
     int32_t materialType = Solid;
@@ -54,6 +56,8 @@ struct ViewState {
     bool transparentBackground = false;
     // The ramps take the depth range of the first frame shown; later frames keep it.
     bool depthRangeTaken = false;
+    // Only the surface the region keeps is drawn, cut exactly at the box's faces.
+    Region region;
 };
 
 // The three matrices of one picture, kept so that picks and overlays use those of the picture shown.

@@ -54,8 +54,9 @@ bool writesSampleEnding(const QString &ending) {
     return ending == QLatin1String("pt") || ending == QLatin1String("xyzm") || ending == QLatin1String("ptv");
 }
 
-bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate, QString *error,
-                 VirtualScanner::Scene scene, const std::function<void(int32_t)> &frameWritten) {
+bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
+                 QString *error, VirtualScanner::Scene scene,
+                 const std::function<void(int32_t)> &frameWritten) {
     if (QFileInfo(path).suffix().toLower() == QLatin1String("ptv"))
         return writeSampleSequence(path, width, height, frames, rate, error, scene, frameWritten);
     return writeSampleFile(path, width, height, error, scene);

@@ -21,8 +21,8 @@ bool writesSampleEnding(const QString &ending);
 // Writes a sample in the format the ending of the path names: a capture (.pt), its true surface
 // (.xyzm) or a sequence of `frames` at `rate` frames per second (.ptv); the one place the front ends'
 // sample commands pick a writer. `frameWritten` hears of each frame of a sequence once it is written.
-bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate, QString *error,
-                 VirtualScanner::Scene scene = VirtualScanner::Studio,
+bool writeSample(const QString &path, int32_t width, int32_t height, int32_t frames, float rate,
+                 QString *error, VirtualScanner::Scene scene = VirtualScanner::Studio,
                  const std::function<void(int32_t)> &frameWritten = nullptr);
 
 // The scene of a name as the front ends take it: studio, off-centre or centre-hole. False for any

@@ -19,7 +19,7 @@ constexpr int kBackgroundNice = 10;
 
 } // namespace
 
-bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *error,
+bool measureSequenceDepths(const QString &path, const Region &region, SequenceDepths *out, QString *error,
                            const std::atomic<bool> *stop) {
     FrameSource source;
     if (!source.open(path, error))
@@ -35,7 +35,7 @@ bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *er
             }
             if (!source.readFrame(k, frame, error))
                 return false;
-            depths.add(frame);
+            depths.add(frame, region);
         }
     } catch (const std::bad_alloc &) {
         *error = QStringLiteral("not enough memory to measure the depths of a %1 x %2 frame")
@@ -44,7 +44,8 @@ bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *er
         return false;
     }
     if (!depths.fittedRange(&out->nearDepth, &out->farDepth)) {
-        *error = QStringLiteral("no frame measures any depth");
+        *error = region.isSet() ? QStringLiteral("the region keeps no point of any frame")
+                                : QStringLiteral("no frame measures any depth");
         return false;
     }
     out->frames = frames;
@@ -52,17 +53,17 @@ bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *er
     return true;
 }
 
-void SequenceDepthScan::start(const QString &path, Done done) {
+void SequenceDepthScan::start(const QString &path, const Region &region, Done done) {
     stop();
     m_stop = false;
-    m_thread = std::thread([this, path, done = std::move(done)] {
+    m_thread = std::thread([this, path, region, done = std::move(done)] {
         // Playback comes first: this thread takes the processor time the picture leaves, and never
         // the row workers the picture's passes wait for.
         setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kBackgroundNice);
         RowPool::keepPassesOnThisThread();
         SequenceDepths depths;
         QString error;
-        const bool measured = measureSequenceDepths(path, &depths, &error, &m_stop);
+        const bool measured = measureSequenceDepths(path, region, &depths, &error, &m_stop);
         if (!m_stop)
             done(measured, depths, error);
     });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/region.h"
+
 #include <QString>
 
 #include <atomic>
@@ -18,9 +20,9 @@ struct SequenceDepths {
 };
 
 // Reads every frame the file holds through a FrameSource of its own (no cache is touched) and
-// measures their depths, on the calling thread. False with the reason when a frame cannot be read
-// or none measures anything; false with an empty reason when `stop` turned true first.
-bool measureSequenceDepths(const QString &path, SequenceDepths *out, QString *error,
+// measures their depths (of the points the region keeps), on the calling thread. False with the reason when a
+// frame cannot be read or none measures anything; false with an empty reason when `stop` turned true first.
+bool measureSequenceDepths(const QString &path, const Region &region, SequenceDepths *out, QString *error,
                            const std::atomic<bool> *stop = nullptr);
 
 // measureSequenceDepths on a thread of its own, for the viewer, which plays on meanwhile.
@@ -36,7 +38,7 @@ class SequenceDepthScan {
     ~SequenceDepthScan() { stop(); }
 
     // Stops any scan still running, then scans `path`.
-    void start(const QString &path, Done done);
+    void start(const QString &path, const Region &region, Done done);
     // Stops the scan after the frame being read and waits for it.
     void stop();
 

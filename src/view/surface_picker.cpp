@@ -17,9 +17,13 @@ void SurfacePicker::add(const QPoint &pixel, const ScanFrameStore &store) {
     m_picks.push_back({pixel, measuredPoint(store, pixel.x(), pixel.y())});
 }
 
-void SurfacePicker::refresh(const ScanFrameStore &store) {
-    for (Pick &pick : m_picks)
+void SurfacePicker::refresh(const ScanFrameStore &store, const Region &region) {
+    const RegionTest test(region);
+    for (Pick &pick : m_picks) {
         pick.point = measuredPoint(store, pick.pixel.x(), pick.pixel.y());
+        if (pick.point && !test.keeps(*pick.point))
+            pick.point.reset();
+    }
 }
 
 namespace {
@@ -161,4 +165,30 @@ std::optional<QPointF> SurfacePicker::screenPoint(const QVector3D &point, const 
         return std::nullopt;
     return QPointF((clip.x() / clip.w() + 1.0f) / 2.0f * size.width(),
                    (1.0f - clip.y() / clip.w()) / 2.0f * size.height());
+}
+
+void SurfacePicker::paintRegion(QPainter &painter, const ViewMatrices &matrices, const ViewState &state,
+                                QSize size) {
+    if (!state.region.isSet())
+        return;
+    const QMatrix4x4 toWorld = state.region.boxToWorld();
+    std::array<std::optional<QPointF>, 8> corners;
+    for (int k = 0; k < 8; ++k)
+        corners[static_cast<size_t>(k)] = screenPoint(
+            toWorld.map(QVector3D(k & 1 ? 1.0f : -1.0f, k & 2 ? 1.0f : -1.0f, k & 4 ? 1.0f : -1.0f)),
+            matrices, state, size);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Dark under light, as the picks: the outline stays visible on every colouring.
+    for (const auto &[colour, width] : {std::pair{QColor(0, 0, 0, 160), 3.0}, {QColor(90, 200, 255), 1.5}}) {
+        painter.setPen(QPen(colour, width));
+        // Corners k and k with one bit flipped share an edge.
+        for (int k = 0; k < 8; ++k)
+            for (int bit = 1; bit < 8; bit <<= 1) {
+                const auto &a = corners[static_cast<size_t>(k)], &b = corners[static_cast<size_t>(k | bit)];
+                if (!(k & bit) && a && b)
+                    painter.drawLine(*a, *b);
+            }
+    }
+    painter.restore();
 }

@@ -14,6 +14,7 @@
 class QPainter;
 class QRect;
 class ScanFrameStore;
+struct Region;
 struct ViewMatrices;
 struct ViewState;
 
@@ -31,8 +32,9 @@ class SurfacePicker {
     // Adds a pick at the pixel; a third pick starts again.
     void add(const QPoint &pixel, const ScanFrameStore &store);
     void clear() { m_picks.clear(); }
-    // Takes the points of the picked pixels from the frame now in the store.
-    void refresh(const ScanFrameStore &store);
+    // Takes the points of the picked pixels from the frame now in the store; a point the region
+    // cuts away is none.
+    void refresh(const ScanFrameStore &store, const Region &region);
     int count() const { return static_cast<int>(m_picks.size()); }
     const Pick &pick(int index) const { return m_picks.at(static_cast<size_t>(index)); }
     // Both picks measured: their distance; otherwise negative.
@@ -63,6 +65,10 @@ class SurfacePicker {
     // Where a picture of `size` shows a model point, with the mirror blend of `state` applied.
     static std::optional<QPointF> screenPoint(const QVector3D &point, const ViewMatrices &matrices,
                                               const ViewState &state, QSize size);
+    // The twelve edges of the state's region over the picture, while it is set; an edge with an end
+    // behind the eye is left out.
+    static void paintRegion(QPainter &painter, const ViewMatrices &matrices, const ViewState &state,
+                            QSize size);
 
   private:
     std::vector<Pick> m_picks;

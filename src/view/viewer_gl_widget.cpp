@@ -222,7 +222,9 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     doneCurrent();
     const std::optional<QVector3D> drawn = SurfacePicker::modelPointNear(
         QPoint(x, y), block, depths.data(), framebuffer, m_renderer.matrices(), m_state);
-    const std::optional<QPoint> pixel = drawn ? nearestMeasuredPixel(*m_frame, *drawn) : std::nullopt;
+    // The depth buffer holds only kept surface; the pixel found for it must be kept too.
+    const std::optional<QPoint> pixel =
+        drawn ? nearestMeasuredPixel(*m_frame, *drawn, m_state.region) : std::nullopt;
     if (!pixel) {
         emit statusMessageRequested(nothing);
         return;
@@ -232,13 +234,15 @@ void ViewerGLWidget::pickAt(const QPoint &position) {
     update();
 }
 
-// Picks and the legend are painted over the GL picture. The painter leaves the GL state its own
-// way, so the renderer sets again what its drawing needs at every paint.
+// The region's outline, picks and the legend are painted over the GL picture. The painter leaves the
+// GL state its own way, so the renderer sets again what its drawing needs at every paint.
 void ViewerGLWidget::paintOverlay() {
     const bool legend = legendVisible();
-    if (!legend && m_picker.count() == 0)
+    if (!legend && m_picker.count() == 0 && !m_state.region.isSet())
         return;
     QPainter painter(this);
+    if (m_frame)
+        SurfacePicker::paintRegion(painter, m_renderer.matrices(), m_state, size());
     const int decimals = sceneDecimals();
     if (m_picker.count() > 0)
         m_picker.paint(
@@ -258,6 +262,15 @@ void ViewerGLWidget::setTransparentBackground(bool on) {
         QSurfaceFormat withAlpha = format();
         withAlpha.setAlphaBufferSize(8);
         setFormat(withAlpha);
+    }
+    update();
+}
+
+void ViewerGLWidget::setRegion(const Region &region) {
+    m_state.region = region;
+    if (m_frame && m_picker.count() > 0) {
+        m_picker.refresh(*m_frame, region);
+        emit pickTextChanged(m_picker.text(sceneDecimals()));
     }
     update();
 }
@@ -381,7 +394,7 @@ void ViewerGLWidget::showFrame(const SharedFrame &frame, bool frameIt) {
     colorRangeWasSet();
     // A pick stays on its pixel: a sequence frame gives it the point measured there now.
     if (m_picker.count() > 0) {
-        m_picker.refresh(*m_frame);
+        m_picker.refresh(*m_frame, m_state.region);
         emit pickTextChanged(m_picker.text(sceneDecimals()));
     }
     emit meshTypeWasChanged(m_state.meshType);

@@ -82,6 +82,9 @@ class ViewerGLWidget : public QOpenGLWidget {
 
     // Clears to no colour at all where no surface is drawn, so a grabbed image can lie on any page.
     void setTransparentBackground(bool on);
+    // Draws only the surface the region keeps, with the box's outline while it is set; picks land only
+    // on kept surface, and a pick the region cuts away measures nothing. Every frame after keeps it.
+    void setRegion(const Region &region);
     // Leaves out (or keeps) the triangles of the surface that join different depths; the factor is
     // how many pixel footprints an edge may span (depth_jumps.h). The frame on screen follows.
     void setDepthJumpRule(bool hide, double factor);

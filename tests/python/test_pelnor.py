@@ -1,12 +1,13 @@
 """The pelnor module against the virtual scanner's surfaces, the pelnor tool and broken files."""
+import concurrent.futures
 import gc
 import multiprocessing
 import os
+import pickle
 import re
 import subprocess
 import sys
 import warnings
-from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import numpy as np
@@ -122,10 +123,19 @@ def read_after_deleting(scan, path):
     scan[0]
 
 
+def unpickle_after_deleting(scan_or_frame, path):
+    """A scan or frame is opened again where it is unpickled: there, its file is gone."""
+    data = pickle.dumps(scan_or_frame)
+    path.unlink()
+    pickle.loads(data)
+
+
 @pytest.mark.parametrize(
     "misuse, error",
     [
         (lambda files, folder: pelnor.open(folder / "missing.ptv"), FileNotFoundError),
+        (lambda files, folder: unpickle_after_deleting(pelnor.open(files["ptv"]), files["ptv"]), FileNotFoundError),
+        (lambda files, folder: unpickle_after_deleting(pelnor.open(files["pt"])[0], files["pt"]), FileNotFoundError),
         (lambda files, folder: pelnor.open(folder), IsADirectoryError),
         (lambda files, folder: pelnor.open(files["pt"].rename(folder / "scan.txt")), ValueError),
         (lambda files, folder: pelnor.open(files["ptv"])[6], IndexError),
@@ -201,23 +211,52 @@ def test_threads_read_what_one_reader_reads(tmp_path):
     def read(k):  # most from one shared scan, every third from a scan of its own
         return bits((shared if k % 3 else pelnor.open(path))[k % 6].xyz)
 
-    with ThreadPoolExecutor(2) as pool:
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
         for k, xyz in zip(range(72), pool.map(read, range(72))):
             np.testing.assert_array_equal(xyz, alone[k % 6])
 
 
-def depth_bits(path, k):
-    return bits(pelnor.open(path)[k].xyz)
+def read_in_worker(scan_and_index):
+    scan, k = scan_and_index
+    frame = scan[k]
+    return bits(frame.xyz), frame
 
 
-@pytest.mark.parametrize("method", ["fork", "spawn", "forkserver"])
-def test_worker_processes_read_what_the_parent_reads(files, method):
-    """The parent's row threads already run when the workers start; a hung worker fails the test."""
-    alone = [bits(frame.xyz) for frame in pelnor.open(files["ptv"])]
-    with multiprocessing.get_context(method).Pool(2) as pool:
-        read = pool.starmap_async(depth_bits, [(files["ptv"], k) for k in range(6)]).get(timeout=120)
-    for xyz, mine in zip(read, alone):
-        np.testing.assert_array_equal(xyz, mine)
+@pytest.mark.parametrize(
+    "pool, method",
+    [("Pool", "fork"), ("Pool", "spawn"), ("Pool", "forkserver")]
+    + [("ProcessPoolExecutor", "forkserver"), ("ThreadPoolExecutor", None)],
+)
+def test_workers_read_what_the_parent_reads(files, pool, method):
+    """Scans go to the workers pickled, frames come back pickled; the parent's row threads already
+    run when the workers start, and a hung worker fails the test."""
+    scan = pelnor.open(files["ptv"])
+    alone = [bits(frame.xyz) for frame in scan]
+    work = [(scan, k) for k in range(6)]
+    if pool == "Pool":
+        with multiprocessing.get_context(method).Pool(2) as workers:
+            read = workers.map_async(read_in_worker, work).get(timeout=120)
+    else:
+        context = {"mp_context": multiprocessing.get_context(method)} if method else {}
+        with getattr(concurrent.futures, pool)(2, **context) as workers:
+            read = list(workers.map(read_in_worker, work, timeout=120))
+    for k, (xyz, frame) in enumerate(read):
+        np.testing.assert_array_equal(xyz, alone[k])
+        assert (frame.path, frame.index) == (str(files["ptv"]), k)
+        np.testing.assert_array_equal(bits(frame.xyz), alone[k])
+
+
+@pytest.mark.parametrize("kind", ["pt", "ptv"])
+def test_depth_is_measured_from_the_camera(files, tmp_path, kind):
+    """A frame turned and moved away from its camera keeps its depths: the camera is fitted to it."""
+    frame = pelnor.open(files[kind])[0]
+    np.testing.assert_array_equal(np.isnan(frame.depth), ~frame.valid)
+    c, s = np.cos(0.5), np.sin(0.5)
+    turn = np.array([[c, 0, s], [0, 1, 0], [-s, 0, c]]) @ np.array([[1, 0, 0], [0, c, -s], [0, s, c]])
+    pelnor.save_xyzm(tmp_path / "moved.xyzm", frame.xyz @ turn.T + (300, -200, 500))
+    moved = pelnor.open(tmp_path / "moved.xyzm")[0]
+    np.testing.assert_allclose(moved.depth, frame.depth, rtol=1e-3)
+    assert np.abs(moved.xyz[..., 2] - frame.depth)[frame.valid].min() > 1
 
 
 def test_import_leaves_the_allocator_alone(files):
@@ -263,3 +302,48 @@ def test_readme_example_runs(tmp_path, monkeypatch):
         monkeypatch.delenv(name, raising=False)
     exec(compile(example, "README.md", "exec"), {})
     assert (tmp_path / "walk.ptv").exists()
+
+
+@pytest.mark.parametrize("kind", ["pt", "xyzm"])
+def test_region_keeps_the_points_in_its_box(files, tmp_path, kind):
+    """A region's points against its box picked by hand (a quarter turn about z swaps its x and y
+    edges), its colours and facts those of the same pixels, the outside the rest, a save what convert
+    writes, and numbers that make no box refused."""
+    frame = pelnor.open(files[kind])[0]
+    lo, hi = np.array([-100, -80, 600]), np.array([120, 100, 720])
+    region = pelnor.Region(lo, hi)
+    turned = pelnor.Region(centre=(lo + hi) / 2, size=(180, 220, 120), angles=(0, 0, 90))
+    xyz, valid = frame.xyz, frame.valid
+    with np.errstate(invalid="ignore"):
+        inside = valid & np.all((xyz >= lo) & (xyz <= hi), axis=2)
+        near = valid & np.any(np.abs(np.abs(xyz - (lo + hi) / 2) - (hi - lo) / 2) < 1e-3, axis=2)
+    rows = lambda a: np.ascontiguousarray(a, np.float32).view(np.dtype((np.void, 12))).ravel()
+    for box in (region, turned):
+        points = frame.points(region=box)
+        # Only a point within rounding of a face may go either way.
+        assert np.isin(rows(xyz[inside & ~near]), rows(points)).all()
+        assert np.isin(rows(points), rows(xyz[inside | near])).all()
+        kept = valid & np.isin(rows(xyz), rows(points)).reshape(valid.shape)
+        np.testing.assert_array_equal(points, xyz[kept])
+        np.testing.assert_array_equal(frame.colors(box), frame.texture[kept])
+        frame.save(tmp_path / "cut.xyzm", region=box)
+        np.testing.assert_array_equal(pelnor.open(tmp_path / "cut.xyzm")[0].valid, kept)
+        facts = frame.facts(box)
+        assert facts["valid"] == len(points) > 100
+        assert facts["x_range"] == (points[:, 0].min(), points[:, 0].max())
+        np.testing.assert_allclose(facts["center_of_mass"], points.mean(axis=0), rtol=1e-5)
+    assert len(frame.points(pelnor.Region(lo, hi, outside=True))) + len(frame.points(region)) == valid.sum()
+    frame.save(tmp_path / "saved.ply", region=region)
+    box = "-100,-80,600,120,100,720"
+    subprocess.run([os.environ["PELNOR_BIN"], "convert", files[kind], tmp_path / "out.ply", "--region", box], check=True)
+    assert (tmp_path / "saved.ply").read_bytes() == (tmp_path / "out.ply").read_bytes()
+    with pytest.warns(UserWarning, match="keeps no point"):
+        frame.save(tmp_path / "empty.xyzm", region=pelnor.Region((0, 0, 5000), (1, 1, 5001)))
+    for lo_, hi_ in (((0, 0, 0), (1, 0, 1)), ((0, 0, 0), (1, 1, np.nan)), ((0, 0, 0), (np.inf, 1, 1))):
+        with pytest.raises(ValueError):
+            pelnor.Region(lo_, hi_)
+    with pytest.raises(ValueError):
+        pelnor.Region(centre=(0, 0, 0), size=(1, -1, 1))
+    if kind == "pt":
+        with pytest.raises(ValueError, match="raw phase"):
+            frame.save(tmp_path / "raw.pt", region=region)
