@@ -176,6 +176,21 @@ class TestCli : public QObject {
             if (file.name == "threebytes.pt" || file.name == "beyond.ptv")
                 writeAll(path(file.name), file.bytes);
         writeAll(path("untimed.pt"), readAll(pt).replace(4, 16, QByteArray(16, '\0'))); // no capture time
+        // Views and sessions as the viewer writes them, and as they go wrong.
+        const QByteArray view = R"({"schema": "pelnor-view", "version": 1, "turn": [0, 0, 0], "pan": [0, 0],
+                                    "zoom": -4000, "mirrored": false})";
+        writeAll(path("far.view.json"), view);
+        writeAll(path("notjson.json"), "turn: 10");
+        writeAll(path("turned.json"), QByteArray(view).replace("[0, 0, 0]", "[0, 400, 0]"));
+        writeAll(path("far-off.json"), QByteArray(view).replace("-4000", "-4e9"));
+        writeAll(path("session.json"), R"({"schema": "pelnor-session", "version": 1,
+                                           "views": {"3": {"turn": [0, 0], "pan": [0, 0], "zoom": 0}}})");
+        writeAll(path("flatbox.json"),
+                 R"({"schema": "pelnor-session", "version": 1, "region": {"centre": [0, 0, 0],
+                                           "size": [1, 0, 1], "angles": [0, 0, 0], "keep": "inside"}})");
+        writeAll(path("newer.json"), R"({"schema": "pelnor-session", "version": 7})");
+        writeAll(path("scaled.json"), R"({"schema": "pelnor-session", "version": 1,
+                                          "colours": {"scale": "sideways", "near": 1, "far": 2}})");
         PtvHeader header; // rates beyond what a video can play
         header.width = header.height = 2, header.frameCount = 1;
         for (float rate : {1e-6f, 1e9f}) {
@@ -382,6 +397,28 @@ class TestCli : public QObject {
             {"--reference takes previous"});
         row("change range of none", {"render", "@/walk.ptv", "@/never.png", "--change-range", "0"}, 2);
         row("render, missing", {"render", "@/missing.pt", "@/never.png"}, 1, {"@/missing.pt: "});
+        row("view not JSON", {"render", "@/scan.pt", "@/never.png", "--view", "@/notjson.json"}, 1,
+            {"@/notjson.json: not JSON"});
+        row("view turned too far", {"render", "@/scan.pt", "@/never.png", "--view", "@/turned.json"}, 1,
+            {"@/turned.json: 'turn': "});
+        row("view zoomed out of range", {"render", "@/scan.pt", "@/never.png", "--view", "@/far-off.json"}, 1,
+            {"'zoom': "});
+        row("session as a view", {"render", "@/scan.pt", "@/never.png", "--view", "@/session.json"}, 1,
+            {"'schema': \"pelnor-session\" is not \"pelnor-view\""});
+        row("session view of two angles",
+            {"render", "@/scan.pt", "@/never.png", "--session", "@/session.json"}, 1,
+            {"@/session.json: 'views.3.turn': "});
+        row("session of no scale", {"render", "@/scan.pt", "@/never.png", "--session", "@/scaled.json"}, 1,
+            {"'colours.scale': "});
+        row("session region of no volume",
+            {"convert", "@/scan.pt", "@/never.ply", "--session", "@/flatbox.json"}, 1, {"'region.size': "});
+        row("session newer", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/newer.json"}, 1,
+            {"'version': 7 is newer"});
+        row("session missing", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/missing.json"}, 1,
+            {"@/missing.json: "});
+        row("turn and view",
+            {"render", "@/scan.pt", "@/never.png", "--turn", "0,9", "--view", "@/far.view.json"}, 2,
+            {"--turn and --view"});
         row("render, broken", {"render", "@/broken.pt", "@/never.png"}, 1, {"@/broken.pt: "});
         row("region of five numbers", {"info", "@/scan.pt", "--region", "0,0,500,9,9"}, 2,
             {"two opposite corners"});
@@ -622,9 +659,36 @@ class TestCli : public QObject {
         QFile::remove(fifo);
     }
 
+    // --depth-range sequence draws every frame of a 3D video on one scale: frames 0 and 20, drawn
+    // alone, carry the same legend, where fitted to each frame they do not (the scene moves). The
+    // camera stands far back (--view), so the legend lies over the background alone.
+    void sequenceOnOneScale() {
+        const QString walk = path("long.ptv");
+        QCOMPARE(pelnor({"sample", walk, "--size", "64x48", "--frames", "24"}).status, 0);
+        const QRect corner(160, 0, 160, 180);
+        auto legend = [&](const char *frame, const char *range) {
+            const QImage image =
+                render(walk, {"--frame", frame, "--depth-range", range, "--size", "320x240", "--color", "jet",
+                              "--legend", "--view", path("far.view.json")});
+            return image.copy(corner);
+        };
+        const QImage first = legend("0", "sequence"), later = legend("20", "sequence");
+        QVERIFY(!first.isNull() && first == later);
+        QVERIFY(legend("0", "fit") != legend("20", "fit"));
+        QVERIFY(first != legend("0", "fit"));
+        // A session's whole-video scale is the same scale.
+        writeAll(path("whole.json"), R"({"schema": "pelnor-session", "version": 1,
+                                         "colours": {"scale": "sequence", "near": 0, "far": 1}})");
+        QCOMPARE(render(walk, {"--frame", "20", "--session", path("whole.json"), "--size", "320x240",
+                               "--color", "jet", "--legend", "--view", path("far.view.json")})
+                     .copy(corner),
+                 first);
+    }
+
     // A region cuts a PLY down to the points in its box and the triangles between them, the outside to
     // the others: the two hold the whole frame's points between them, each once; every frame of a
-    // sequence alike. (An .xyzm cut: the Python module's region test.)
+    // sequence alike; a viewer's session cuts to its region. (An .xyzm cut: the Python module's
+    // region test.)
     void regionCutsExports_data() {
         QTest::addColumn<QString>("in");
         QTest::newRow("raw capture") << "scan.pt";
@@ -638,8 +702,14 @@ class TestCli : public QObject {
         const QVector3D lo(-100, -80, 600), hi(120, 100, 720);
         const QString box = "-100,-80,600,120,100,720";
         const QStringList frames = numbered ? QStringList{"--frames", "1-2"} : QStringList();
-        for (const QStringList &cut :
-             {QStringList{"whole"}, {"inside", "--region", box}, {"outside", "--region-outside", box}})
+        // The same box kept outside by a viewer's session.
+        writeAll(path("box.json"),
+                 R"({"schema": "pelnor-session", "version": 1, "region": {"centre": [10, 10, 660],
+                                       "size": [220, 180, 120], "angles": [0, 0, 0], "keep": "outside"}})");
+        for (const QStringList &cut : {QStringList{"whole"},
+                                       {"inside", "--region", box},
+                                       {"outside", "--region-outside", box},
+                                       {"session", "--session", path("box.json")}})
             QCOMPARE(
                 pelnor(QStringList{"convert", path(in), path(out.arg(cut[0]))} + frames + cut.mid(1)).status,
                 0);
@@ -651,7 +721,7 @@ class TestCli : public QObject {
             std::vector<std::array<float, 3>> both(inside);
             both.insert(both.end(), outside.begin(), outside.end());
             std::sort(both.begin(), both.end());
-            QVERIFY(!inside.empty() && !outside.empty() && both == whole);
+            QVERIFY(!inside.empty() && !outside.empty() && both == whole && points("session") == outside);
             for (const auto &p : inside)
                 for (int a = 0; a < 3; ++a)
                     QVERIFY(p[size_t(a)] >= lo[a] - 1e-3f && p[size_t(a)] <= hi[a] + 1e-3f);

@@ -4,6 +4,7 @@
 #include "data/region.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/depth_distribution.h"
 #include "geometry/depth_jumps.h"
 #include "geometry/depth_maps.h"
 #include "geometry/file_info_rows.h"
@@ -678,6 +679,53 @@ class TestGeometry : public QObject {
 
     // A corner that is not a number, whichever coordinate or depth it lacks, makes a jump of both
     // triangles it belongs to (corners top-left, right, below, below-right); the cell's other stays.
+    // A fitted colour scale spans the 1st to the 99th percentile of the measured depths: those of the
+    // depths themselves within a bin (a two-thousandth of a depth), over one frame or two frames at
+    // once, and a few stray far points that set the extremes leave it where the surface is.
+    void fitsSpanTheBulkOfTheDepths_data() {
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<int>("strays");
+        QTest::newRow("phases") << true << 0;
+        QTest::newRow("coordinates, stray far points") << false << 25;
+    }
+    void fitsSpanTheBulkOfTheDepths() {
+        QFETCH(bool, raw);
+        QFETCH(int, strays);
+        const VirtualScanner scanner(160, 120, VirtualScanner::OffCentre);
+        DepthDistribution fitted;
+        std::vector<float> all;
+        for (double time : {0.0, 1.5}) {
+            ScanFrameStore store;
+            loadCaptureInto(store, scanner.capture(time), raw);
+            for (int i = 0, stray = 0; i < store.pixelCount && stray < strays; i += 97)
+                if (store.mask[i])
+                    store.xyz[3 * i + 2] = 5000.0f + float(stray++);
+            fitted.add(store);
+            ScanFrameStore points = store.duplicate();
+            if (raw)
+                points.computeCoordinatesFromPhase();
+            for (int i = 0; i < store.pixelCount; ++i)
+                if (store.mask[i])
+                    all.push_back(points.xyz[3 * i + 2]);
+            if (strays > 0) // the extremes reach the strays
+                QVERIFY(store.measureSurface().max.z() >= 5000.0f);
+        }
+        QCOMPARE(fitted.count(), int64_t(all.size()));
+        std::sort(all.begin(), all.end());
+        const auto exact = [&all](double fraction) { return all[size_t(fraction * double(all.size() - 1))]; };
+        float nearDepth = 0.0f, farDepth = 0.0f;
+        QVERIFY(fitted.fittedRange(&nearDepth, &farDepth));
+        for (const auto &end :
+             {std::make_pair(nearDepth, exact(0.01)), std::make_pair(farDepth, exact(0.99))})
+            QVERIFY2(std::fabs(end.first - end.second) <= end.second / 2048.0f,
+                     qPrintable(QString("%1 against %2").arg(double(end.first)).arg(double(end.second))));
+        QVERIFY(farDepth < 1000.0f && nearDepth > all.front());
+        // The ends are those of the points themselves, to the bit.
+        QVERIFY(fitted.percentile(0.0) == all.front() && fitted.percentile(1.0) == all.back());
+        fitted.clear();
+        QVERIFY(!fitted.fittedRange(&nearDepth, &farDepth) && fitted.count() == 0);
+    }
+
     void depthJumpsTakeCornersWithoutNumbers() {
         ScanFrameStore store; // a camera of unit focal length 5 units behind the origin
         store.frameKind = PtFrame;

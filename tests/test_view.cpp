@@ -1,4 +1,5 @@
 #include "drawn_frames.h"
+#include "geometry/depth_distribution.h"
 #include "geometry/measured_point.h"
 #include "run_program.h"
 #include "view/viewer_gl_widget.h"
@@ -104,9 +105,13 @@ class TestView : public QObject {
         // The colours fitted to the frame in the viewer: the tool's fit, and the measured range given.
         QTest::newRow("magma, fitted") << QStringList{"--color", "magma", "--depth-range", "fit"}
                                        << int(Shaded) << int(Magma) << 13 << 0.0;
-        QTest::newRow("depth, measured range given")
-            << QStringList{"--color", "depth", "--depth-range", "@measured"} << int(Shaded) << int(Depth)
-            << 13 << 0.0;
+        QTest::newRow("depth, fitted range given")
+            << QStringList{"--color", "depth", "--depth-range", "@fitted"} << int(Shaded) << int(Depth) << 13
+            << 0.0;
+        // A view copied in the viewer (its text on the clipboard) and saved: turned, moved, mirrored.
+        QTest::newRow("jet, fitted, a view copied")
+            << QStringList{"--color", "jet", "--depth-range", "fit", "--view", "@view"} << int(Shaded)
+            << int(Jet) << 13 << 0.0;
     }
     void drawsWhatTheToolDraws() {
         QFETCH(QStringList, options);
@@ -120,10 +125,19 @@ class TestView : public QObject {
         QVERIFY(writeSampleFile(scan, 160, 120, &error, VirtualScanner::OffCentre));
         QVERIFY(loadPtFile(store, scan, &error));
         store.frameKind = PtFrame;
-        const SurfaceFacts measured = store.measureSurface();
-        options.replaceInStrings("@measured", QString("%1,%2")
-                                                  .arg(double(measured.min.z()), 0, 'g', 9)
-                                                  .arg(double(measured.max.z()), 0, 'g', 9));
+        DepthDistribution depths;
+        depths.add(store);
+        float nearDepth = 0.0f, farDepth = 0.0f;
+        QVERIFY(depths.fittedRange(&nearDepth, &farDepth));
+        options.replaceInStrings(
+            "@fitted", QString("%1,%2").arg(double(nearDepth), 0, 'g', 9).arg(double(farDepth), 0, 'g', 9));
+        CameraView camera;
+        if (options.contains("@view")) {
+            camera.turn = QVector3D(25.0f, -40.0f, 15.0f);
+            camera.panX = 4.0f, camera.panY = -3.0f, camera.zoom = 30.0f, camera.mirrored = true;
+            writeAll(dir.filePath("copied.json"), camera.toText());
+            options.replaceInStrings("@view", dir.filePath("copied.json"));
+        }
         QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
         headless.remove("DISPLAY");
         const Run rendered =
@@ -140,7 +154,9 @@ class TestView : public QObject {
         view->changeLightIntensity(light);
         if (eyeDome > 0.0)
             view->setEyeDome(1u << style, eyeDome, EyeDome::kDefaultRadius);
+        view->applyCameraView(camera);
         const QImage drawn = draw().convertToFormat(QImage::Format_RGB888);
+        view->applyCameraView(CameraView());
         view->setEyeDome(kDefaultEyeDomeStyles, EyeDome::kDefaultStrength, EyeDome::kDefaultRadius);
         view->changeLightIntensity(0);
         view->changeMeshType(Shaded);
@@ -179,9 +195,10 @@ class TestView : public QObject {
         QFETCH(int, material);
         QFETCH(bool, eyeDome);
         setCoordinateFrame(store, 60, 40, 4.0f, [](float x, float) { return 500.0f + std::round(x / 1.2f); });
+        view->setDepthScale(DepthScale::FirstFrame);
         const QVector3D rangeBefore = view->viewState().colorZrange;
         show();
-        QCOMPARE(view->viewState().colorZrange, rangeBefore); // only the first frame of the run sets it
+        QCOMPARE(view->viewState().colorZrange, rangeBefore); // the first frame's scale stays
         view->changeMaxZ(80);
         view->changeMinZ(20);
         view->changeMaterialType(material);

@@ -9,6 +9,7 @@
 #include "app/viewer_command_line.h"
 #include "app/viewer_window.h"
 #include "app/viewer_window_form.h"
+#include "app/views_menu.h"
 #include "app/window_placement.h"
 #include "data/binary_file.h"
 #include "data/frame_mesh.h"
@@ -16,12 +17,14 @@
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
 #include "data/xyzm_file.h"
+#include "geometry/depth_distribution.h"
 #include "geometry/depth_maps.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
 #include "playback/player.h"
 #include "render/scene_numbers.h"
 #include "sample/sample_files.h"
+#include "sequence/sequence_depths.h"
 #include "sequence_frames.h"
 #include "test_support.h"
 #include "view/viewer_gl_widget.h"
@@ -162,8 +165,9 @@ class TestWindow : public QObject {
 
   private slots:
     void initTestCase() {
-        // What the windows remember goes to a folder of the test's own, never the user's settings.
+        // What the windows remember goes to folders of the test's own, never the user's settings or data.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
         Q_INIT_RESOURCE(icons);
         Q_INIT_RESOURCE(style);
         const QString sheet = QString::fromUtf8(readAll(QStringLiteral(":qdarkstyle/style.qss")));
@@ -184,6 +188,9 @@ class TestWindow : public QObject {
                      writeSampleSequence(twoFps, kWidth, kHeight, 6, 2.0f, &error),
                  qPrintable(error));
     }
+
+    // Every test starts without the sessions of the tests before.
+    void init() { QVERIFY(QDir(dir.filePath("data")).removeRecursively()); }
 
     // The keys reach their actions, each does what its text says; dock and view stay in step.
     void actionsDoWhatTheySay() {
@@ -442,18 +449,23 @@ class TestWindow : public QObject {
         QCOMPARE(v.view().picker().count(), 0);
 
         // A capture at another depth keeps the first one's colours, flat where it lies nearer than they
-        // reach, until F fits them to the depths it measures: the legend and the depths shown follow,
-        // and a slider moved from where it stands then changes the range by its step.
+        // reach, until F fits them to the bulk of the depths it measures: the legend, the depths shown
+        // and the scale named follow, and a slider moved from where it stands then changes the range by
+        // its step and fixes it.
         QString error;
         QVERIFY(writeSampleFile(path("aside.pt"), kWidth, kHeight, &error, VirtualScanner::OffCentre));
         v.window.openFile(path("aside.pt"));
-        const SurfaceFacts facts = v.store().measureSurface();
-        QVERIFY(legend.bottomDepth() > facts.min.z());
+        DepthDistribution depths;
+        depths.add(v.store());
+        float nearest = 0.0f, farthest = 0.0f;
+        QVERIFY(depths.fittedRange(&nearest, &farthest) && legend.bottomDepth() > nearest);
         QTest::keyClick(v.window.windowHandle(), Qt::Key_F);
-        QVERIFY(legend.bottomDepth() == facts.min.z() && legend.topDepth() == facts.max.z());
-        QCOMPARE(ui.labelMinZDepth->text(), sceneNumber(facts.max.z(), v.view().sceneDecimals()));
+        QVERIFY(legend.bottomDepth() == nearest && legend.topDepth() == farthest);
+        QCOMPARE(ui.labelMinZDepth->text(), sceneNumber(farthest, v.view().sceneDecimals()));
+        QCOMPARE(ui.depthScaleComboBox->currentText(), "this frame");
         ui.sliderMinZ->setValue(ui.sliderMinZ->value() + 1);
-        QVERIFY(std::fabs(legend.topDepth() - facts.max.z()) < 0.03f * (facts.max.z() - facts.min.z()));
+        QVERIFY(std::fabs(legend.topDepth() - farthest) < 0.03f * (farthest - nearest));
+        QCOMPARE(ui.depthScaleComboBox->currentText(), "fixed");
     }
 
     // The Region dock cuts what the window does alike: the picture, picks (a click on a cut-away part
@@ -934,6 +946,127 @@ class TestWindow : public QObject {
         QVERIFY(!next.view().meshSettings().hideDepthJumps);
     }
 
+    // Ctrl+Shift+N stores the view on screen, Ctrl+N shows it again: the same picture after the
+    // camera moved. Views go to the clipboard and back as text; text that is no view changes nothing.
+    // With "Keep the view when opening another file" a file of the same size keeps the camera; without
+    // it a file opens at rest.
+    void viewsStoredAndShown() {
+        Viewer v;
+        QWindow *window = v.window.windowHandle();
+        v.window.openFile(pt);
+        v.view().rotateModel(20.0f, -30.0f, 5.0f);
+        QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY2(v.status().startsWith("Stored the view on screen as view 2"), qPrintable(v.status()));
+        const QImage stored = v.view().grabFramebuffer();
+        v.view().rotateModel(0.0f, 50.0f, 0.0f);
+        v.ui.actionMirrorModel->trigger();
+        QVERIFY(v.view().grabFramebuffer() != stored);
+        QTest::keyClick(window, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(!v.ui.actionMirrorModel->isChecked() && !v.view().isAnimatingMirror());
+        QCOMPARE(v.view().grabFramebuffer(), stored);
+        QTest::keyClick(window, Qt::Key_7, Qt::ControlModifier);
+        QVERIFY(v.status().startsWith("No view 7 yet"));
+
+        ViewsMenu &views = v.window.views();
+        views.copyAction()->trigger();
+        const CameraView copied = v.view().cameraView();
+        QGuiApplication::clipboard()->setText(QGuiApplication::clipboard()->text().replace("-30", "-3000"));
+        views.pasteAction()->trigger();
+        QVERIFY2(v.status().contains("the clipboard: 'turn': "), qPrintable(v.status()));
+        QVERIFY(v.view().cameraView() == copied);
+        v.view().resetModelRotation();
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(copied.toText()));
+        views.pasteAction()->trigger();
+        QVERIFY(v.view().cameraView() == copied && copied != CameraView());
+
+        // Another file of the same size: kept with the setting on, at rest with it off (the first run).
+        QVERIFY(!views.keepViewAction()->isChecked());
+        views.keepViewAction()->trigger();
+        v.window.openFile(xyzm);
+        QVERIFY(v.view().cameraView() == copied);
+        views.keepViewAction()->trigger();
+        v.window.openFile(pt);
+        QVERIFY(v.view().cameraView() == copied); // its own session's view
+        v.window.openFile(ptv2);
+        QVERIFY(v.view().cameraView() == CameraView());
+    }
+
+    // What a user set up for a scan (views and their names, the view on screen, the colour scale, the
+    // region) is there when it opens again, in the next run too; it travels as a file, checked whole; a
+    // broken session is set aside and said once; forgetting it opens the scan as new.
+    void sessionsKeptPerScan() {
+        CameraView left;
+        {
+            Viewer v;
+            v.window.openFile(pt);
+            v.window.views().storeAction(3)->trigger();
+            v.window.views().nameView(3, "from the front");
+            v.view().rotateModel(10.0f, 35.0f, 0.0f);
+            v.ui.materialTypeComboBox->setCurrentIndex(Jet);
+            v.ui.sliderMinZ->setValue(30);
+            v.window.regionPanel().setRegion(Region::fromCorners({-50, -40, 600}, {60, 50, 700}, false));
+            left = v.view().cameraView();
+            QVERIFY(v.window.views().exportSession(path("shared.json")));
+        }
+        const QString kept = SessionStore::pathFor(pt);
+        // Kept in the data folder, nothing beside the scan but the file exported there.
+        QVERIFY(QFile::exists(kept) && QDir(dir.path()).entryList({"*.json"}) == QStringList{"shared.json"});
+        Viewer v;
+        v.window.openFile(pt);
+        QVERIFY(v.view().cameraView() == left);
+        QCOMPARE(v.window.views().showAction(3)->text(), "View 3: from the front");
+        QCOMPARE(v.ui.depthScaleComboBox->currentText(), "fixed");
+        const Region region = Region::fromCorners({-50, -40, 600}, {60, 50, 700}, false);
+        QVERIFY(v.window.regionPanel().region() == region && v.view().viewState().region == region);
+        const QVector3D range = v.view().viewState().colorZrange;
+
+        // Imported: all of it, or with a wrong key nothing of it.
+        v.window.views().forgetAction()->trigger();
+        QVERIFY(!QFile::exists(kept) && v.view().cameraView() == CameraView() &&
+                !v.view().viewState().region.isSet());
+        QCOMPARE(v.window.views().showAction(3)->text(), "View 3 (none yet)");
+        writeAll(path("wrong.json"), readAll(path("shared.json")).replace("\"fixed\"", "\"sideways\""));
+        QVERIFY(!v.window.views().importSession(path("wrong.json")));
+        QVERIFY2(v.status().startsWith("Could not import wrong.json: 'colours.scale': "),
+                 qPrintable(v.status()));
+        QVERIFY(v.view().cameraView() == CameraView() && v.window.views().session().views.empty());
+        QVERIFY(v.window.views().importSession(path("shared.json")));
+        QVERIFY(v.view().cameraView() == left && v.view().viewState().colorZrange == range);
+        QCOMPARE(v.window.views().showAction(3)->text(), "View 3: from the front");
+
+        // A session that cannot be read: said once, kept aside, never written over.
+        v.window.openFile(xyzm);
+        writeAll(kept, "{ torn");
+        v.window.openFile(pt);
+        QVERIFY2(v.status().startsWith("Could not read the session of scan.pt: not JSON"),
+                 qPrintable(v.status()));
+        QCOMPARE(readAll(kept.chopped(5) + ".unreadable.json"), QByteArray("{ torn"));
+        v.window.openFile(xyzm);
+        v.window.statusBar()->clearMessage();
+        v.window.openFile(pt);
+        QVERIFY2(v.status().isEmpty(), qPrintable(v.status()));
+    }
+
+    // A whole video's colour scale is measured while the video plays on: provisional at first, then the
+    // bulk of the depths of every frame, as the tool measures it.
+    void wholeVideoScale() {
+        Viewer v;
+        v.window.openFile(ptv);
+        v.ui.materialTypeComboBox->setCurrentIndex(Viridis);
+        emit v.ui.depthScaleComboBox->activated(int(DepthScale::Sequence));
+        const ColorLegend &legend = v.view().colorLegend();
+        QCOMPARE(legend.note(), "whole video, provisional");
+        QVERIFY(sequenceAdvances(v));
+        QTRY_COMPARE(legend.note(), "whole video");
+        SequenceDepths whole;
+        QString error;
+        QVERIFY(measureSequenceDepths(ptv, Region(), &whole, &error));
+        QVERIFY(legend.bottomDepth() == whole.nearDepth && legend.topDepth() == whole.farDepth);
+        QVERIFY(v.status().startsWith("Colours span the whole video: "));
+        QVERIFY(sequenceAdvances(v));
+        QCOMPARE(legend.topDepth(), whole.farDepth); // every frame on the one scale
+    }
+
     // Open Recent keeps the last ten files opened, newest first, each once; a file gone from the disk
     // leaves it when chosen, said. The list, the window's size and dock, and the last folder of a
     // dialog are read by the next run; --reset-settings asks the next run to forget them.
@@ -1086,6 +1219,7 @@ class TestWindow : public QObject {
     // only the window itself hands the keys back once a dialog has closed). After a dialog, Space
     // plays and pauses at once, whatever has the focus. A number typed into a field of the dock is the
     // field's, and no key typed there reaches a shortcut; Escape leaves the field for the view's keys.
+    // A shifted number key stores a view.
     void keysThroughTheServer_data() {
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<bool>("windowManager");
@@ -1129,6 +1263,9 @@ class TestWindow : public QObject {
                 v.counter() == frame && !v.view().isPlaying() && v.window.isVisible());
         QVERIFY(xdotool({"key", "5"}));
         QTRY_VERIFY(v.ui.actionMirrorModel->isChecked());
+        // Ctrl+Shift+2 arrives as Ctrl+@ from a keyboard that shifts 2 to @; it stores view 2 all the same.
+        QVERIFY(xdotool({"key", "ctrl+shift+2"}));
+        QTRY_VERIFY(v.window.views().session().views.count(2) == 1);
         factor->setValue(5.0); // as the next tests expect the first run
     }
 

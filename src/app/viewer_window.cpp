@@ -1,6 +1,7 @@
 #include "app/viewer_window.h"
 
 #include "app/change_controls.h"
+#include "app/depth_scale_control.h"
 #include "app/keys_and_mouse_window.h"
 #include "app/playback_controls.h"
 #include "app/recent_files.h"
@@ -8,6 +9,7 @@
 #include "app/scan_file_names.h"
 #include "app/timeline_bar.h"
 #include "app/viewer_window_form.h"
+#include "app/views_menu.h"
 #include "app/window_placement.h"
 #include "data/frame_files.h"
 #include "data/region.h"
@@ -114,8 +116,17 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
         showFailure(QStringLiteral("Could not open "), lastPathComponent(path),
                     QStringLiteral("the file is gone from the disk, and from Open Recent"));
     });
-    // Escape ends the program without closing the window, so the layout is kept at the end too.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { saveWindowLayout(*this); });
+    m_depthScale = new DepthScaleControl(*ui->depthScaleComboBox, view(), this);
+    m_views = new ViewsMenu(*this, ui->menuHelp, view(), *ui->actionMirrorModel, *m_depthScale);
+    for (QObject *source : std::initializer_list<QObject *>{m_depthScale, m_views})
+        connect(source, SIGNAL(statusMessage(QString, bool)), this, SLOT(showMessage(QString, bool)));
+    connect(m_depthScale, &DepthScaleControl::rangeKept, this, &ViewerWindow::followSliders);
+    // Escape ends the program without closing the window, so the layout and the session are kept at
+    // the end too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        saveWindowLayout(*this);
+        m_views->leaveScan();
+    });
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::statusMessageRequested, this,
             &ViewerWindow::showStatusMessage);
     connect(ui->viewerOpenGLWidget, &ViewerGLWidget::pickTextChanged, ui->pickStatusLabel, &QLabel::setText);
@@ -151,6 +162,8 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     view().changeLightIntensity(ui->lightIntensityHorizontalSlider->value());
     ui->sliderMinZ->setValue(1);
     ui->sliderMaxZ->setValue(100);
+    // Set by the window, not by a hand: the first frame still takes its own range.
+    view().setDepthScale(DepthScale::FirstFrame);
     followColouring(ui->materialTypeComboBox->currentIndex());
 
     // An expanding spacer pushes File Info to the right end of the tool bar.
@@ -241,9 +254,14 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     ui->dockWidget->raise();
     connect(m_region, &RegionPanel::regionChanged, this, &ViewerWindow::followRegion);
     connect(m_region, &RegionPanel::fitRequested, this, &ViewerWindow::fitRegionToFrame);
+    // The region is part of a scan's session: kept with it, and there again when the scan opens.
+    m_views->addPart(
+        {[this](ScanSession &session) { session.region = m_region->region(); },
+         [this](const ScanSession &session) { m_region->setRegion(session.region.value_or(Region())); }});
 }
 
 ViewerWindow::~ViewerWindow() {
+    m_views->leaveScan();
     // The player lets go of the sequence before the sequence goes.
     m_player->stop();
 }
@@ -279,6 +297,7 @@ void ViewerWindow::openFile(QString path) {
 
 void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const QString &name) {
     QString error;
+    m_views->leaveScan();
     // The player reads the first frame before it lets go of what it shows.
     if (!m_player->play(*sequence, &error)) {
         showFailure(QStringLiteral("Could not open "), name, error);
@@ -302,6 +321,7 @@ void ViewerWindow::openSequence(std::unique_ptr<FrameSequence> sequence, const Q
     }
     setWindowTitle(name + QStringLiteral(" | 3D Video Viewer"));
     m_recent->add(path);
+    m_views->enterScan(path, m_sequence->width(), m_sequence->height());
 }
 
 void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QString &name) {
@@ -323,6 +343,7 @@ void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QS
     }
     setSequenceControlsEnabled(false);
     view().clearPicks();
+    m_views->leaveScan();
     // A box in one scan's coordinates means nothing in another's: the region lasts while its file is
     // open.
     m_region->clear();
@@ -335,10 +356,17 @@ void ViewerWindow::openSingleFrame(std::unique_ptr<FrameSequence> file, const QS
     ui->actionSetControlMethodRotate->setChecked(true);
     setWindowTitle(name + QStringLiteral(" | Pelnor Viewer"));
     m_recent->add(path);
+    m_views->enterScan(path, m_sequence->width(), m_sequence->height());
 }
 
 void ViewerWindow::showStatusMessage(QString text) {
     ui->statusBar->showMessage(text, kStatusMessageMs);
+}
+
+void ViewerWindow::showMessage(const QString &text, bool failed) {
+    if (failed)
+        qCDebug(viewerLog).noquote() << text;
+    ui->statusBar->showMessage(text, failed ? kFailureMessageMs : kStatusMessageMs);
 }
 
 void ViewerWindow::showFailure(const QString &what, const QString &name, const QString &reason) {
@@ -555,9 +583,9 @@ void ViewerWindow::followSequenceHeader() {
 // The depth sliders and their depths mean something only while the colouring follows depth.
 void ViewerWindow::followColouring(int materialType) {
     const bool byDepth = ColorLegend::coloursByDepth(materialType);
-    for (QWidget *widget :
-         std::initializer_list<QWidget *>{ui->label, ui->sliderMinZ, ui->labelMinZDepth, ui->label_2,
-                                          ui->sliderMaxZ, ui->labelMaxZDepth, ui->fitColorsButton})
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+             ui->label, ui->sliderMinZ, ui->labelMinZDepth, ui->label_2, ui->sliderMaxZ, ui->labelMaxZDepth,
+             ui->fitColorsButton, ui->depthScaleLabel, ui->depthScaleComboBox})
         widget->setEnabled(byDepth);
 }
 
@@ -566,6 +594,17 @@ void ViewerWindow::showDepthRange(float lowEnd, float highEnd) {
     const int decimals = view().sceneDecimals();
     ui->labelMinZDepth->setText(sceneNumber(highEnd, decimals));
     ui->labelMaxZDepth->setText(sceneNumber(lowEnd, decimals));
+    // A range the sliders did not set (a fit, a whole video's): they show where it stands. A fixed
+    // range is the sliders' own.
+    if (view().depthColors().scale() != DepthScale::Fixed)
+        followSliders();
+}
+
+void ViewerWindow::followSliders() {
+    const QVector3D range = view().viewState().colorZrange;
+    const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
+    ui->sliderMinZ->setValue(view().sliderForDepth(range.y()));
+    ui->sliderMaxZ->setValue(view().sliderForDepth(range.x()));
 }
 
 void ViewerWindow::setSequenceControlsEnabled(bool enabled) {
@@ -702,12 +741,8 @@ void ViewerWindow::showDetail(int stride) {
 }
 
 void ViewerWindow::fitColorsToFrame() {
-    if (!view().fitColorRangeToFrame())
-        return;
-    // The view has the exact depths; the sliders only show where they stand.
-    const QSignalBlocker minBlocker(ui->sliderMinZ), maxBlocker(ui->sliderMaxZ);
-    ui->sliderMinZ->setValue(view().sliderForDepth(view().viewState().colorZrange.y()));
-    ui->sliderMaxZ->setValue(view().sliderForDepth(view().viewState().colorZrange.x()));
+    // The sliders follow the range fitted (showDepthRange).
+    view().fitColorRangeToFrame();
 }
 
 void ViewerWindow::followEyeDome() {
@@ -759,6 +794,7 @@ void ViewerWindow::followFrameCache() {
 void ViewerWindow::followRegion() {
     const Region region = m_region->region();
     view().setRegion(region);
+    m_depthScale->regionChanged();
     const ScanFrameStore *shown = shownFrame();
     if (!shown)
         return;
@@ -790,6 +826,7 @@ void ViewerWindow::closeEvent(QCloseEvent *event) {
                                         QStringLiteral(" closing...\n");
     emit viewerWindowDidClose(instanceId);
     saveWindowLayout(*this);
+    m_views->leaveScan();
     // File Info is a window of its own: left open, it would keep the program running.
     fileInfoTable->close();
     QMainWindow::closeEvent(event);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class ChangeControls;
+class DepthScaleControl;
 class FrameSequence;
 class KeysAndMouseWindow;
 class PlaybackControls;
@@ -17,6 +18,7 @@ class QTableWidget;
 class ScanFrameStore;
 class ViewerGLWidget;
 class ViewerWindowForm;
+class ViewsMenu;
 
 // The one main window: the 3D view in the middle, the tool bar of view commands, the dock of
 // rendering settings, and the commands that open, play and save scans.
@@ -45,6 +47,8 @@ class ViewerWindow : public QMainWindow {
     ChangeControls &changeControls() { return *m_change; }
     KeysAndMouseWindow *keysAndMouseWindow() const { return keysAndMouse; }
     RegionPanel &regionPanel() { return *m_region; }
+    // The Views menu and the session of the scan on screen.
+    ViewsMenu &views() { return *m_views; }
     int currentControlMethod() const { return controlMethod; }
 
     // How long a message that something failed stays in the status bar.
@@ -69,6 +73,8 @@ class ViewerWindow : public QMainWindow {
     void firstFrame();
     void lastFrame();
     void showKeysAndMouse();
+    // A text for the status bar: a failure stays longer.
+    void showMessage(const QString &text, bool failed);
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -84,6 +90,8 @@ class ViewerWindow : public QMainWindow {
     // Plain functions, not slots: the window's slot list stays as the form connects it by name.
     void followColouring(int materialType);
     void showDepthRange(float lowEnd, float highEnd);
+    // The depth sliders stand where the colours' range is.
+    void followSliders();
     // Shows frame `frame` of the open sequence (clamped to the file); `pause` stops playback first.
     void seekSequence(int frame, bool pause);
     void setSequenceControlsEnabled(bool enabled);
@@ -139,6 +147,8 @@ class ViewerWindow : public QMainWindow {
     ChangeControls *m_change = nullptr;
     RecentFiles *m_recent = nullptr;
     RegionPanel *m_region = nullptr;
+    DepthScaleControl *m_depthScale = nullptr;
+    ViewsMenu *m_views = nullptr;
     int controlMethod = 0;
     int instanceId = -1;
 };

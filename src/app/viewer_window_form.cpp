@@ -283,6 +283,12 @@ void ViewerWindowForm::setupUi(QMainWindow *ViewerWindow) {
     pointSizeSpinBox->setRange(0, 64);
     pointSizeSpinBox->setSuffix(QStringLiteral(" px"));
     formLayout->insertRow(4, pointSizeLabel, pointSizeSpinBox);
+    depthScaleLabel = new QLabel(dockWidgetContents);
+    depthScaleLabel->setObjectName(QStringLiteral("depthScaleLabel"));
+    depthScaleComboBox = new QComboBox(dockWidgetContents);
+    depthScaleComboBox->setObjectName(QStringLiteral("depthScaleComboBox"));
+    // Under the fit button, which the eye-dome rows above have moved to row 7.
+    formLayout->insertRow(8, depthScaleLabel, depthScaleComboBox);
     wheelZoomsCheckBox = new QCheckBox(dockWidgetContents);
     wheelZoomsCheckBox->setObjectName(QStringLiteral("wheelZoomsCheckBox"));
     wheelStepSpinBox = new QDoubleSpinBox(dockWidgetContents);
@@ -486,9 +492,20 @@ void ViewerWindowForm::retranslateUi(QMainWindow *ViewerWindow) {
                                                  << QCoreApplication::translate(context, "full"));
     detailComboBox->setToolTip(actionFullDetail->toolTip());
     setTexts(actionFitColors, "Fit colours to this frame",
-             "Spread the depth colours over the depths this frame measures, nearest to farthest (F)", "F");
+             "Spread the depth colours over the bulk of the depths each frame measures, as it is shown (F)",
+             "F");
     fitColorsButton->setText(actionFitColors->text());
     fitColorsButton->setToolTip(actionFitColors->toolTip());
+    depthScaleLabel->setText(QCoreApplication::translate(context, "Colour scale"));
+    depthScaleComboBox->clear();
+    depthScaleComboBox->insertItems(0, QStringList() << QCoreApplication::translate(context, "first frame")
+                                                     << QCoreApplication::translate(context, "this frame")
+                                                     << QCoreApplication::translate(context, "whole video")
+                                                     << QCoreApplication::translate(context, "fixed"));
+    depthScaleComboBox->setToolTip(QCoreApplication::translate(
+        context, "Where the depth colours' range comes from: the first frame shown, each frame as it is "
+                 "shown, the bulk of the depths of every frame of a 3D video (measured while it plays), "
+                 "or the sliders"));
     wheelZoomsCheckBox->setText(QCoreApplication::translate(context, "Mouse wheel zooms"));
     wheelStepSpinBox->setToolTip(
         QCoreApplication::translate(context, "How much nearer each notch of the wheel brings the model"));

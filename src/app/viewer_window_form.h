@@ -108,6 +108,9 @@ class ViewerWindowForm {
     // The depth colours fitted to the frame on screen: a key, and a button under the depth sliders.
     QAction *actionFitColors = nullptr;
     QPushButton *fitColorsButton = nullptr;
+    // Where the depth colours' range comes from: the first frame, this frame, the whole video, fixed.
+    QLabel *depthScaleLabel = nullptr;
+    QComboBox *depthScaleComboBox = nullptr;
     // Whether the wheel zooms, and the share of the distance a notch takes, in percent.
     QCheckBox *wheelZoomsCheckBox = nullptr;
     QDoubleSpinBox *wheelStepSpinBox = nullptr;

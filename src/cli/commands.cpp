@@ -15,6 +15,7 @@
 #include "geometry/depth_maps.h"
 #include "geometry/file_info_rows.h"
 #include "geometry/measured_point.h"
+#include "render/scan_session.h"
 #include "sample/sample_files.h"
 
 #include <QCommandLineParser>
@@ -114,6 +115,13 @@ int runConvert(const QStringList &arguments) {
     parser.addOption(kHideJumpsOption);
     parser.addOption(kRegionOption);
     parser.addOption(kRegionOutsideOption);
+    const QCommandLineOption sessionOption(
+        QStringLiteral("session"),
+        QStringLiteral("Cut to the region of the viewer's session in FILE (Views, \"Export session...\") "
+                       "where --region and --region-outside give none; the session is checked whole before "
+                       "anything is read."),
+        QStringLiteral("FILE"));
+    parser.addOption(sessionOption);
     const int status = parse(parser, arguments, {QStringLiteral("IN"), QStringLiteral("OUT")});
     if (status >= 0)
         return status;
@@ -139,6 +147,13 @@ int runConvert(const QStringList &arguments) {
     error = takeRegion(parser, &region);
     if (!error.isEmpty())
         return usageError(parser, error);
+    // A session is read whole, or the export stops at its first wrong key; its region cuts where no
+    // box is given.
+    ScanSession session;
+    if (parser.isSet(sessionOption) && !session.readFile(parser.value(sessionOption), &error))
+        return fileError(parser.value(sessionOption), error);
+    if (session.region && !region.isSet())
+        region = *session.region;
     // Said, not refused: a script converting every capture with one box gets its .pt files whole.
     if (region.isSet() && !FrameFiles::cutsToRegion(ending))
         QTextStream(stderr) << "pelnor: the region does not apply to a .pt, which keeps the raw phase of "

@@ -22,6 +22,9 @@ ViewState renderView(const RenderOptions &options) {
     view.eyeDome.styles = options.eyeDomeGiven ? 1u << options.style : kDefaultEyeDomeStyles;
     view.eyeDome.strength = options.eyeDomeStrength;
     view.pointPixels = options.pointPixels;
+    // A view's turn, pan, zoom and mirror, which the framing placed later leaves as they are.
+    if (options.camera)
+        options.camera->applyTo(view);
     // A range given stands for every frame, as one the viewer's sliders set.
     if (options.givenDepths)
         view.colorZrange = QVector3D(options.nearDepth, options.farDepth, 0.0f);
@@ -50,19 +53,28 @@ bool FramePictures::start(QString *error) {
 // camera holds still as in playback.
 void FramePictures::takeFirst(const ScanFrameStore &first) {
     frameOn(first, m_view);
-    // As the viewer's fit: the first frame's measured depths in the region, kept by the frames after it. A
-    // frame that measures nothing keeps the framing box's range, as the viewer keeps its own.
-    const SurfaceFacts measured =
-        m_options.fitDepths ? first.measureSurface(m_options.region) : SurfaceFacts();
-    if (measured.validCount > 0) {
-        m_view.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
-        m_view.depthRangeTaken = true;
-    }
+    // As the viewer's fit: the bulk of the first frame's measured depths in the region, kept by the
+    // frames after it. A frame that measures nothing keeps the framing box's range, as the viewer
+    // keeps its own.
+    if (m_options.fitDepths)
+        fit(first);
+}
+
+void FramePictures::fit(const ScanFrameStore &frame) {
+    m_depths.clear();
+    m_depths.add(frame, m_options.region);
+    float nearDepth = 0.0f, farDepth = 0.0f;
+    if (!m_depths.fittedRange(&nearDepth, &farDepth))
+        return;
+    m_view.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
+    m_view.depthRangeTaken = true;
 }
 
 bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, QString *reason) {
     if (frame == m_options.span.first)
         takeFirst(next.frame);
+    else if (m_options.fitEachFrame)
+        fit(next.frame);
     // The colours are placed as the viewer places them for the frames it shows.
     takeFirstDepthRange(m_view);
     const QSize picture = m_options.picture;
@@ -76,6 +88,8 @@ bool FramePictures::draw(int32_t frame, const MeshedFrame &next, QImage *image, 
         ColorLegend scale;
         scale.setRange(m_view.colorZrange.x(), m_view.colorZrange.y());
         scale.setValueRange(m_view.valueRange, m_view.valueNeutral);
+        if (ColorLegend::coloursByDepth(m_options.color))
+            scale.setNote(depthScaleName(m_options.depthScale));
         QPainter painter(image);
         scale.paint(painter, picture, m_options.color, sceneDecimals(m_view.framing));
     }

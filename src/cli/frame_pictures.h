@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/frame_mesh.h"
+#include "geometry/depth_distribution.h"
 #include "render/frame_renderer.h"
 #include "render/headless_context.h"
 #include "render/view_state.h"
@@ -12,7 +13,7 @@
 
 struct RenderOptions;
 
-// The view for the options of a render: its light, turn, background and a depth range given.
+// The view for the options of a render: its light, turn or view, background and a depth range given.
 ViewState renderView(const RenderOptions &options);
 
 // Draws the frames of a render into pictures, as the viewer's view shows them: in a headless
@@ -34,10 +35,13 @@ class FramePictures {
 
   private:
     void takeFirst(const ScanFrameStore &first);
+    // Spans the ramps over the bulk of the frame's measured depths.
+    void fit(const ScanFrameStore &frame);
 
     const RenderOptions &m_options;
     HeadlessContext m_gl;
     FrameRenderer m_renderer;
     bool m_started = false;
     ViewState m_view;
+    DepthDistribution m_depths;
 };

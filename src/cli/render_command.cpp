@@ -5,6 +5,7 @@
 #include "cli/picture_output.h"
 #include "cli/render_frames.h"
 #include "cli/render_options.h"
+#include "sequence/sequence_depths.h"
 
 #include <QGuiApplication>
 
@@ -83,6 +84,15 @@ int runRender(const QStringList &arguments, char *program) {
     bool misuse = false;
     if (!frames.open(&options.span, &error, &misuse))
         return misuse ? usageLine(QStringLiteral("render"), error) : fileError(options.in, error);
+    // One scale for every frame: the whole file's depths, measured before the first is drawn.
+    if (options.sequenceDepths) {
+        SequenceDepths depths;
+        if (!measureSequenceDepths(options.in, options.region, &depths, &error))
+            return fileError(options.in, error);
+        options.givenDepths = true;
+        options.nearDepth = depths.nearDepth;
+        options.farDepth = depths.farDepth;
+    }
     std::unique_ptr<QGuiApplication> gui;
     if (options.legend) {
         core.reset();

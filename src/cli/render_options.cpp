@@ -2,6 +2,7 @@
 
 #include "cli/command_support.h"
 #include "render/color_legend.h"
+#include "render/scan_session.h"
 #include "render/view_state.h"
 
 #include <QCommandLineParser>
@@ -114,7 +115,8 @@ QString takeTurn(const QString &value, RenderOptions &options) {
 
 QString takeDepthRange(const QString &value, RenderOptions &options) {
     options.fitDepths = value == QLatin1String("fit");
-    if (options.fitDepths)
+    options.sequenceDepths = value == QLatin1String("sequence");
+    if (options.fitDepths || options.sequenceDepths)
         return {};
     const QStringList depths = value.split(QLatin1Char(','));
     bool nearOk = false, farOk = false;
@@ -125,7 +127,7 @@ QString takeDepthRange(const QString &value, RenderOptions &options) {
                    std::isfinite(options.farDepth) && options.nearDepth < options.farDepth
                ? QString()
                : QStringLiteral("--depth-range takes NEAR,FAR, two depths with NEAR the smaller, for "
-                                "example 500,900, or fit");
+                                "example 500,900, fit or sequence");
 }
 
 QString takeRegionInside(const QString &value, RenderOptions &options) {
@@ -209,12 +211,31 @@ const std::vector<RenderOption> &renderOptions() {
          takeTurn},
         {{QStringLiteral("depth-range"),
           QStringLiteral("Spread the depth colours over depths NEAR to FAR, so that renders of different "
-                         "captures share one scale, or with 'fit' over the depths the first frame measures "
-                         "(the range File Info shows). By default they span the first frame's framing box."),
-          QStringLiteral("NEAR,FAR|fit")},
+                         "captures share one scale; with 'fit' over the bulk of the depths the first frame "
+                         "measures (the 1st to the 99th percentile), with 'sequence' over the bulk of the "
+                         "depths of every frame of the file, so that each frame of a 3D video is drawn on "
+                         "the same scale. By default they span the first frame's framing box."),
+          QStringLiteral("NEAR,FAR|fit|sequence")},
          takeDepthRange},
         {kRegionOption, takeRegionInside},
         {kRegionOutsideOption, takeRegionOutside},
+        {{QStringLiteral("view"),
+          QStringLiteral("Place the camera as the view in FILE says, a view the viewer copied (Views, \"Copy "
+                         "view\") and saved as a file."),
+          QStringLiteral("FILE")},
+         [](const QString &value, RenderOptions &options) {
+             options.viewFile = value;
+             return QString();
+         }},
+        {{QStringLiteral("session"),
+          QStringLiteral("Draw as the viewer's session in FILE (Views, \"Export session...\") left the scan: "
+                         "its view on screen, colour scale and region, where --view, --depth-range and "
+                         "--region do not say otherwise."),
+          QStringLiteral("FILE")},
+         [](const QString &value, RenderOptions &options) {
+             options.sessionFile = value;
+             return QString();
+         }},
     };
     return options;
 }
@@ -235,7 +256,58 @@ QString takeInAndOut(const QCommandLineParser &parser, RenderOptions &options) {
         !QImageWriter::supportedImageFormats().contains(options.outFiles.ending().toLatin1()))
         return QStringLiteral("OUT must end in .mp4 or an image format such as .png");
     options.legend = options.legend && ColorLegend::hasScale(options.color);
+    if (!options.viewFile.isEmpty() && parser.isSet(QStringLiteral("turn")))
+        return QStringLiteral("--turn and --view both place the camera: give one of them");
     return frameSpanArguments(parser, options.outFiles.numbered() || options.video, &options.span);
+}
+
+// The colour scale a session keeps, where --depth-range gave none.
+void takeSessionColours(const SessionColours &colours, RenderOptions &options) {
+    switch (colours.scale) {
+    case DepthScale::FirstFrame:
+        break;
+    case DepthScale::ThisFrame:
+        options.fitDepths = options.fitEachFrame = true;
+        break;
+    case DepthScale::Sequence:
+        options.sequenceDepths = true;
+        break;
+    case DepthScale::Fixed:
+        options.givenDepths = true;
+        options.nearDepth = colours.nearDepth;
+        options.farDepth = colours.farDepth;
+        break;
+    }
+}
+
+// The view and session files, read once the arguments are known: what they say, or the file and the
+// key that is wrong.
+bool readViewFiles(const QCommandLineParser &parser, RenderOptions &options, QString *path, QString *error) {
+    if (!options.sessionFile.isEmpty()) {
+        ScanSession session;
+        *path = options.sessionFile;
+        if (!session.readFile(options.sessionFile, error))
+            return false;
+        if (session.camera && !parser.isSet(QStringLiteral("turn")))
+            options.camera = session.camera;
+        if (session.colours && !parser.isSet(QStringLiteral("depth-range")))
+            takeSessionColours(*session.colours, options);
+        if (session.region && !options.region.isSet())
+            options.region = *session.region;
+    }
+    if (!options.viewFile.isEmpty()) {
+        CameraView view;
+        *path = options.viewFile;
+        if (!view.readFile(options.viewFile, error))
+            return false;
+        options.camera = view;
+    }
+    const bool oneFrame = !options.video && !options.outFiles.numbered();
+    options.depthScale = options.givenDepths                                       ? DepthScale::Fixed
+                         : options.sequenceDepths                                  ? DepthScale::Sequence
+                         : options.fitEachFrame || (options.fitDepths && oneFrame) ? DepthScale::ThisFrame
+                                                                                   : DepthScale::FirstFrame;
+    return true;
 }
 
 } // namespace
@@ -265,5 +337,8 @@ int readRenderOptions(const QStringList &arguments, RenderOptions *options) {
             return usageError(parser, problem);
     }
     const QString problem = takeInAndOut(parser, *options);
-    return problem.isEmpty() ? -1 : usageError(parser, problem);
+    if (!problem.isEmpty())
+        return usageError(parser, problem);
+    QString path, error;
+    return readViewFiles(parser, *options, &path, &error) ? -1 : fileError(path, error);
 }

@@ -3,10 +3,14 @@
 #include "cli/frame_export.h"
 #include "data/output_name.h"
 #include "data/region.h"
+#include "render/camera_view.h"
+#include "render/depth_colors.h"
 
 #include <QSize>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // What `pelnor render` is asked for, read from its arguments. A new option is one member here, one
 // entry of the options' table in render_options.cpp and a mention in the tool's help (main.cpp).
@@ -40,10 +44,13 @@ struct RenderOptions {
     // Degrees about the picture's horizontal and vertical axes.
     float turnX = 0.0f;
     float turnY = 0.0f;
-    // The ramps' depths: given (NEAR to FAR), fitted to the first frame's measured depths, or, with
-    // neither, the first frame's framing box.
+    // The ramps' depths: given (NEAR to FAR), fitted to the first frame's measured depths (or to
+    // each frame's, the scale "this frame" of a session), fitted to every frame of the file at once,
+    // or, with none of these, the first frame's framing box.
     bool givenDepths = false;
     bool fitDepths = false;
+    bool fitEachFrame = false;
+    bool sequenceDepths = false;
     float nearDepth = 0.0f;
     float farDepth = 0.0f;
     // Only the surface it keeps is drawn.
@@ -54,6 +61,13 @@ struct RenderOptions {
     int32_t meanFrames = 0;
     // The change that takes the full colour (the top of the Noise ramp); 0 for four times the noise.
     float changeRange = 0.0f;
+    // What the legend says of the scale.
+    DepthScale depthScale = DepthScale::FirstFrame;
+    // A view file (--view) and a session (--session): the camera placed as they say, after the
+    // framing; a session also sets the colour scale where --depth-range does not.
+    QString viewFile;
+    QString sessionFile;
+    std::optional<CameraView> camera;
 };
 
 // Reads render's arguments (its name first) into `options`: -1 to go on, else the exit status, its

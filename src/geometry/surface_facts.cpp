@@ -81,3 +81,31 @@ SurfaceFacts ScanFrameStore::measureSurface(const Region &region) const {
     }
     return facts;
 }
+
+void ScanFrameStore::measureDepths(float *z, const Region &region) const {
+    if (width < 1 || height < 1 || !mask)
+        return;
+    const RegionTest test(region);
+    const bool fromPhase = frameKind != XyzmFrame;
+    RowPool::instance().forRows(height, [&](int first, int end) {
+        const float none = std::numeric_limits<float>::quiet_NaN();
+        for (int y = first; y < end; ++y) {
+            const int64_t rowStart = static_cast<int64_t>(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const int64_t i = rowStart + x;
+                const float u = static_cast<float>(x), v = static_cast<float>(y);
+                float depth = none;
+                if (mask[i] && test.keepsAll()) {
+                    depth = fromPhase ? phaseToDepth(u, v, phase[i]) : xyz[3 * i + 2];
+                } else if (mask[i]) {
+                    // The region tests the whole point.
+                    const QVector3D q = fromPhase ? phaseToCoordinate(u, v, phase[i]) : QVector3D();
+                    const float triangulated[3] = {q.x(), q.y(), q.z()};
+                    const float *p = fromPhase ? triangulated : xyz.get() + 3 * i;
+                    depth = test.keeps(p) ? p[2] : none;
+                }
+                z[i] = std::isfinite(depth) ? depth : none;
+            }
+        }
+    });
+}

@@ -44,6 +44,29 @@ QVector3D ScanFrameStore::phaseToCoordinate(float u, float v, float phi) const {
     return point;
 }
 
+// The z of phaseToCoordinate, by the same operations in the same order, without the x and y.
+float ScanFrameStore::phaseToDepth(float u, float v, float phi) const {
+    float e[3][3];
+    for (int k = 0; k < 3; ++k) {
+        e[0][k] = u * m_Ac(2, k) - m_Ac(0, k);
+        e[1][k] = v * m_Ac(2, k) - m_Ac(1, k);
+        e[2][k] = phi * m_Ap(2, k) - m_Ap(1, k);
+    }
+    const float b[3] = {m_Tc[0] - u * m_Tc[2], m_Tc[1] - v * m_Tc[2], m_Tp[1] - phi * m_Tp[2]};
+    const float c00 = e[1][1] * e[2][2] - e[2][1] * e[1][2];
+    const float c01 = e[2][0] * e[1][2] - e[1][0] * e[2][2];
+    const float c02 = e[1][0] * e[2][1] - e[2][0] * e[1][1];
+    const float det = (e[0][1] * c01 + e[0][0] * c00) + e[0][2] * c02;
+    const float r0 = c02 / det;
+    const float r1 = (e[0][1] * e[2][0] - e[0][0] * e[2][1]) / det;
+    const float r2 = (e[0][0] * e[1][1] - e[0][1] * e[1][0]) / det;
+    float sum = 0.0f;
+    sum += r0 * b[0];
+    sum += r1 * b[1];
+    sum += r2 * b[2];
+    return sum;
+}
+
 QVector3D ScanFrameStore::triangulateAveraged(float u, float v) const {
     float sum = 0.0f;
     int count = 0;

@@ -187,9 +187,14 @@ void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int dec
         labelWidth = std::max(labelWidth, metrics.horizontalAdvance(sceneNumber(value, tickDecimals)));
 
     const int labelRight = ramp.left() - 8;
-    const int boxLeft =
-        std::min(labelRight - labelWidth, ramp.right() - metrics.horizontalAdvance(title)) - 8;
-    const QRect box(QPoint(boxLeft, kMargin - 4), QPoint(ramp.right() + 6, ramp.bottom() + metrics.height()));
+    const int boxLeft = std::min({labelRight - labelWidth, ramp.right() - metrics.horizontalAdvance(title),
+                                  ramp.right() - metrics.horizontalAdvance(m_note)}) -
+                        8;
+    // The note has a line of its own under the ramp's last label.
+    const int noteTop = ramp.bottom() + metrics.height() / 2 + 2;
+    const QRect box(QPoint(boxLeft, kMargin - 4),
+                    QPoint(ramp.right() + 6, m_note.isEmpty() ? ramp.bottom() + metrics.height()
+                                                              : noteTop + metrics.height() + 2));
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(box, QColor(0, 0, 0, 150));
     for (int y = 0; y < ramp.height(); ++y) {
@@ -208,6 +213,9 @@ void ColorLegend::paint(QPainter &painter, QSize view, int materialType, int dec
             QRect(labelRight - labelWidth, y - metrics.height() / 2, labelWidth, metrics.height()),
             Qt::AlignRight | Qt::AlignVCenter, text);
     };
+    if (!m_note.isEmpty())
+        painter.drawText(QRect(box.left(), noteTop, ramp.right() - box.left(), metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, m_note);
     label(scale.top, top);
     label(scale.bottom, bottom);
     for (double value : inner) {

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QRect>
+#include <QString>
 #include <QVector>
 
 class QPainter;
@@ -24,6 +25,10 @@ class ColorLegend {
     // The range as the fragment program reads it: lowEnd gets the depth value 1, highEnd 0. The
     // ends may be swapped; the legend still runs from the smaller depth at the bottom.
     void setRange(float lowEnd, float highEnd);
+    // Where the range comes from ("first frame", "whole video, provisional"), said under the ramp;
+    // empty says nothing.
+    void setNote(const QString &note) { m_note = note; }
+    const QString &note() const { return m_note; }
     float bottomDepth() const;
     float topDepth() const;
     // The depth value of a depth, as the fragment program computes it.
@@ -53,4 +58,5 @@ class ColorLegend {
     float m_highEnd = 1.0f;
     float m_valueRange = 1.0f;
     float m_neutral = 0.0f;
+    QString m_note;
 };

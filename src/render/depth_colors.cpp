@@ -1,5 +1,6 @@
 #include "render/depth_colors.h"
 
+#include "data/region.h"
 #include "data/scan_frame_store.h"
 #include "render/view_state.h"
 
@@ -40,11 +41,60 @@ void DepthColors::setLastColourSlider(ViewState &state, int value) const {
         range.setY(range.x() + 1.0f);
 }
 
-bool DepthColors::fit(ViewState &state, const SurfaceFacts &measured) {
-    if (measured.validCount == 0)
+bool DepthColors::fit(ViewState &state, const ScanFrameStore &frame) {
+    m_depths.clear();
+    m_depths.add(frame, state.region);
+    float nearDepth = 0.0f, farDepth = 0.0f;
+    if (!m_depths.fittedRange(&nearDepth, &farDepth))
         return false;
-    m_fittedDepths = QVector2D(measured.min.z(), measured.max.z());
-    m_fittedBox = QVector2D(state.framing.boxMin.z(), state.framing.boxMax.z());
-    state.colorZrange = QVector3D(measured.min.z(), measured.max.z(), 0.0f);
+    setFitted(state, nearDepth, farDepth);
     return true;
+}
+
+void DepthColors::setFitted(ViewState &state, float nearDepth, float farDepth) {
+    m_fittedDepths = QVector2D(nearDepth, farDepth);
+    m_fittedBox = QVector2D(state.framing.boxMin.z(), state.framing.boxMax.z());
+    state.colorZrange = QVector3D(nearDepth, farDepth, 0.0f);
+    state.depthRangeTaken = true;
+}
+
+void DepthColors::setScale(DepthScale scale, bool provisional) {
+    m_scale = scale;
+    m_provisional = provisional && scale == DepthScale::Sequence;
+}
+
+QString DepthColors::legendNote() const {
+    return m_provisional ? depthScaleName(m_scale) + QStringLiteral(", provisional")
+                         : depthScaleName(m_scale);
+}
+
+namespace {
+
+struct ScaleNames {
+    DepthScale scale;
+    const char *name;
+    const char *key;
+};
+constexpr ScaleNames kScaleNames[] = {{DepthScale::FirstFrame, "first frame", "first-frame"},
+                                      {DepthScale::ThisFrame, "this frame", "this-frame"},
+                                      {DepthScale::Sequence, "whole video", "sequence"},
+                                      {DepthScale::Fixed, "fixed", "fixed"}};
+
+} // namespace
+
+QString depthScaleName(DepthScale scale) {
+    return QLatin1String(kScaleNames[static_cast<int>(scale)].name);
+}
+
+QString depthScaleKey(DepthScale scale) {
+    return QLatin1String(kScaleNames[static_cast<int>(scale)].key);
+}
+
+bool depthScaleOfKey(const QString &key, DepthScale *scale) {
+    for (const ScaleNames &names : kScaleNames)
+        if (key == QLatin1String(names.key)) {
+            *scale = names.scale;
+            return true;
+        }
+    return false;
 }

@@ -13,6 +13,8 @@ constexpr int kMinRowsPerBand = 32;
 // Set once the pool is whole, for the handler fork() runs in the child.
 RowPool *g_pool = nullptr;
 
+thread_local bool t_passesAlone = false;
+
 } // namespace
 
 RowPool &RowPool::instance() {
@@ -63,9 +65,13 @@ void RowPool::setThreadCount(int count) {
     m_threadCount = std::max(1, count);
 }
 
+void RowPool::keepPassesOnThisThread() {
+    t_passesAlone = true;
+}
+
 void RowPool::run(int rows, void (*call)(void *, int, int), void *context) {
     const int bands = std::max(1, std::min(m_threadCount, rows / kMinRowsPerBand));
-    if (bands == 1) {
+    if (bands == 1 || t_passesAlone) {
         call(context, 0, rows);
         return;
     }

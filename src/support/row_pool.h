@@ -23,6 +23,9 @@ class RowPool {
     }
     // Threads used per pass, the calling one included; 1 runs everything on the calling thread.
     void setThreadCount(int count);
+    // The passes the calling thread starts from now on run on it alone, as with one thread: a job in
+    // the background (a whole video's depths) then never holds the workers that playback waits for.
+    static void keepPassesOnThisThread();
     int threadCount() const { return m_threadCount; }
 
     RowPool(const RowPool &) = delete;

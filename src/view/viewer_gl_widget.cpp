@@ -43,6 +43,7 @@ ViewerGLWidget::ViewerGLWidget(QWidget *parent) : QOpenGLWidget(parent) {
     // As `pelnor render` starts, so that a picture of the tool is one of the view.
     m_state.eyeDome.styles = kDefaultEyeDomeStyles;
     m_state.pointPixels = kAutomaticPointSize;
+    m_legend.setNote(m_depthColors.legendNote());
     m_stillTimer = new QTimer(this);
     m_stillTimer->setSingleShot(true);
     m_stillTimer->setInterval(kRestMilliseconds);
@@ -132,26 +133,76 @@ int ViewerGLWidget::sliderForDepth(float depth) const {
 }
 
 bool ViewerGLWidget::fitColorRangeToFrame() {
-    if (!m_depthColors.fit(m_state, m_frame ? m_frame->measureSurface(m_state.region) : SurfaceFacts())) {
+    if (!m_frame || !m_depthColors.fit(m_state, *m_frame)) {
         emit statusMessageRequested(QStringLiteral("Nothing measured to fit the colours to"));
         return false;
     }
-    colorRangeWasSet();
+    followDepthScale(DepthScale::ThisFrame, false);
     return true;
 }
 
+void ViewerGLWidget::setDepthScale(DepthScale scale) {
+    switch (scale) {
+    case DepthScale::FirstFrame:
+        // Before any frame the range stays, and the first frame takes its own.
+        m_state.depthRangeTaken = false;
+        if (m_frame)
+            takeFirstDepthRange(m_state);
+        break;
+    case DepthScale::ThisFrame:
+        fitColorRangeToFrame();
+        return;
+    case DepthScale::Sequence:
+        if (m_frame)
+            m_depthColors.fit(m_state, *m_frame);
+        break;
+    case DepthScale::Fixed:
+        break;
+    }
+    followDepthScale(scale, scale == DepthScale::Sequence);
+}
+
+void ViewerGLWidget::setDepthRange(DepthScale scale, float nearDepth, float farDepth, bool provisional) {
+    m_depthColors.setFitted(m_state, nearDepth, farDepth);
+    followDepthScale(scale, provisional);
+}
+
+void ViewerGLWidget::followDepthScale(DepthScale scale, bool provisional) {
+    const bool changed = scale != m_depthColors.scale();
+    m_depthColors.setScale(scale, provisional);
+    colorRangeWasSet();
+    if (changed)
+        emit depthScaleChanged(static_cast<int>(scale));
+}
+
+CameraView ViewerGLWidget::cameraView() const {
+    CameraView view = CameraView::of(m_state);
+    view.mirrored = m_shouldMirrorGeo;
+    return view;
+}
+
+void ViewerGLWidget::applyCameraView(const CameraView &view) {
+    view.applyTo(m_state);
+    m_shouldMirrorGeo = view.mirrored;
+    m_isAnimatingMirror = false;
+    m_mirrorClock.invalidate();
+    update();
+}
+
+// A slider moved by hand fixes the range where it puts it.
 void ViewerGLWidget::changeMinZ(int minZ) {
     m_depthColors.setFirstColourSlider(m_state, minZ);
-    colorRangeWasSet();
+    followDepthScale(DepthScale::Fixed, false);
 }
 
 void ViewerGLWidget::changeMaxZ(int maxZ) {
     m_depthColors.setLastColourSlider(m_state, maxZ);
-    colorRangeWasSet();
+    followDepthScale(DepthScale::Fixed, false);
 }
 
 void ViewerGLWidget::colorRangeWasSet() {
     m_legend.setRange(m_state.colorZrange.x(), m_state.colorZrange.y());
+    m_legend.setNote(m_depthColors.legendNote());
     emit colorRangeChanged(m_state.colorZrange.x(), m_state.colorZrange.y());
     update();
 }
@@ -433,7 +484,10 @@ void ViewerGLWidget::showFrame(const SharedFrame &frame, bool frameIt) {
         m_playing ? m_detail.next(screenStride(), true, m_lastPictureMs, m_playingIntervalMs) : 1;
     buildMesh(stride);
     uploadWhenReady();
-    takeFirstDepthRange(m_state);
+    if (m_depthColors.scale() == DepthScale::ThisFrame)
+        m_depthColors.fit(m_state, *m_frame);
+    else
+        takeFirstDepthRange(m_state);
     // Also for a range that stays: its numbers are written with the digits of the new frame.
     colorRangeWasSet();
     // A pick stays on its pixel: a sequence frame gives it the point measured there now.

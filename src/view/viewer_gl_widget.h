@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/frame_mesh.h"
+#include "render/camera_view.h"
 #include "render/color_legend.h"
 #include "render/depth_colors.h"
 #include "render/detail_level.h"
@@ -61,10 +62,22 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The keys the view answers and what its drags do, as (key or drag, effect) rows.
     static QVector<QPair<QString, QString>> keysAndMouse();
 
-    // Colours the depths the frame on screen measures, from its nearest point to its farthest (the
-    // range File Info shows), and lets the depth sliders reach them while the frame's box stays.
-    // False, said in the status bar, when the frame measures nothing: the colours keep their range.
+    // Colours the bulk of the depths the frame on screen measures (the 1st to the 99th percentile)
+    // and keeps each frame shown after it so fitted (the scale "this frame"); the depth sliders reach
+    // those depths while the frame's box stays. False, said in the status bar, when the frame
+    // measures nothing: the colours keep their range.
     bool fitColorRangeToFrame();
+    // Takes the colours' range by the scale's rule from the frame on screen: the first frame's box
+    // (that of the framing; before any frame, the next frame shown takes its own), a fit to this
+    // frame (and each after it), or, for a whole video until its range comes, a fit to this frame
+    // marked provisional; fixed keeps the range as it is.
+    void setDepthScale(DepthScale scale);
+    // A range worked out elsewhere: a whole video's, or one a session kept.
+    void setDepthRange(DepthScale scale, float nearDepth, float farDepth, bool provisional = false);
+    const DepthColors &depthColors() const { return m_depthColors; }
+    // The camera as a user placed it (turn, pan, zoom, mirror), and placing it so at once.
+    CameraView cameraView() const;
+    void applyCameraView(const CameraView &view);
     // Where a depth slider (0 far, 100 near) stands for a depth; the inverse of what it sets.
     int sliderForDepth(float depth) const;
     // The share of its distance each notch of the wheel brings the model nearer, about the view's
@@ -143,6 +156,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The depth range of the colour ramps (lowEnd gets the ramp's last colour, highEnd its first),
     // when it changes and when a frame is loaded.
     void colorRangeChanged(float lowEnd, float highEnd);
+    // The scale the range comes from changed (a DepthScale): a slider moved, F, a choice.
+    void depthScaleChanged(int scale);
     // The frame handed over last has been painted, or will not be while the window is out of sight.
     void framePainted();
     // The picture is drawn at another stride: 1 at full detail, more while moving.
@@ -190,6 +205,8 @@ class ViewerGLWidget : public QOpenGLWidget {
     // The measured pixel under a position of the view, read back from the picture drawn at full
     // detail; said in the status bar when there is none.
     std::optional<QPoint> pixelAt(const QPoint &position, const QString &nothing);
+    // The range now comes from `scale`: the legend says so, and whoever follows the scale hears it.
+    void followDepthScale(DepthScale scale, bool provisional);
     void pickAt(const QPoint &position);
     // The picks' text, with the Change or Noise value at the last pick.
     QString pickText();
