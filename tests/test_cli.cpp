@@ -189,6 +189,8 @@ class TestCli : public QObject {
                  R"({"schema": "pelnor-session", "version": 1, "region": {"centre": [0, 0, 0],
                                            "size": [1, 0, 1], "angles": [0, 0, 0], "keep": "inside"}})");
         writeAll(path("newer.json"), R"({"schema": "pelnor-session", "version": 7})");
+        writeAll(path("halfpin.json"), R"({"schema": "pelnor-session", "version": 1,
+                                           "pins": {"pixels": [[3, 4], [5]]}})");
         writeAll(path("scaled.json"), R"({"schema": "pelnor-session", "version": 1,
                                           "colours": {"scale": "sideways", "near": 1, "far": 2}})");
         PtvHeader header; // rates beyond what a video can play
@@ -412,6 +414,8 @@ class TestCli : public QObject {
             {"'colours.scale': "});
         row("session region of no volume",
             {"convert", "@/scan.pt", "@/never.ply", "--session", "@/flatbox.json"}, 1, {"'region.size': "});
+        row("session pin of one number",
+            {"render", "@/walk.ptv", "@/never.png", "--session", "@/halfpin.json"}, 1, {"'pins.pixels.1': "});
         row("session newer", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/newer.json"}, 1,
             {"'version': 7 is newer"});
         row("session missing", {"convert", "@/scan.pt", "@/never.ply", "--session", "@/missing.json"}, 1,

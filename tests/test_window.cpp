@@ -1045,6 +1045,18 @@ class TestWindow : public QObject {
         v.window.statusBar()->clearMessage();
         v.window.openFile(pt);
         QVERIFY2(v.status().isEmpty(), qPrintable(v.status()));
+
+        // A video's pins and the reference set come back with it; a session names them by pixel and frame.
+        ChangeControls &change = v.window.changeControls();
+        v.window.openFile(ptv);
+        v.ui.actionReplay->trigger();
+        change.restore({QPoint(10, 12), QPoint(40, 30)}, SessionReference{2, 0});
+        v.window.openFile(pt);
+        QVERIFY(change.pins().isEmpty() && !change.reference());
+        v.window.openFile(ptv);
+        QVERIFY(change.pins() == QVector<QPoint>({QPoint(10, 12), QPoint(40, 30)}) && change.reference() &&
+                change.reference()->frame == 2 && change.referenceFrame() == 2);
+        QVERIFY(readAll(SessionStore::pathFor(ptv)).contains("\"frame\": 2"));
     }
 
     // A whole video's colour scale is measured while the video plays on: provisional at first, then the

@@ -249,6 +249,41 @@ void ChangeControls::pin(const QPoint &pixel) {
     emit statusMessage(tr("Pinned pixel (%1, %2)").arg(pixel.x()).arg(pixel.y()));
 }
 
+const QVector<QPoint> &ChangeControls::pins() const {
+    return m_plot->pins();
+}
+
+std::optional<SessionReference> ChangeControls::reference() const {
+    const int choice = m_reference->currentIndex();
+    if (choice == SetFrame && m_referenceFrame >= 0)
+        return SessionReference{m_referenceFrame, 0};
+    if (choice == MeanOfFirst)
+        return SessionReference{-1, m_meanFrames->value()};
+    return std::nullopt;
+}
+
+void ChangeControls::restore(const QVector<QPoint> &pins, const std::optional<SessionReference> &reference) {
+    if (!m_sequence)
+        return;
+    m_plot->clearPins();
+    for (const QPoint &pixel : pins)
+        if (pixel.x() < m_sequence->width() && pixel.y() < m_sequence->height())
+            m_plot->addPin(pixel);
+    const bool frameHeld = reference && reference->frame >= 0 && reference->frame < m_sequence->framesFound();
+    {
+        const QSignalBlocker blocker(m_reference);
+        m_referenceFrame = frameHeld ? reference->frame : -1;
+        if (reference && reference->meanFrames > 0)
+            m_meanFrames->setValue(reference->meanFrames);
+        m_reference->setCurrentIndex(frameHeld                                ? SetFrame
+                                     : reference && reference->meanFrames > 0 ? MeanOfFirst
+                                                                              : PreviousFrame);
+    }
+    if (frameHeld)
+        ui.timelineBar->showReference(m_referenceFrame);
+    followReference();
+}
+
 void ChangeControls::pinsChanged() {
     m_view.setPins(m_plot->pins(), m_plot->colours());
     // Only the pins not read through yet are read; none stops the reading.

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "render/scan_session.h"
+
 #include <QObject>
 #include <QPair>
 #include <QPoint>
 #include <QString>
+#include <QVector>
+
+#include <optional>
 
 class DepthAnalysis;
 class DepthPlotDock;
@@ -42,6 +47,12 @@ class ChangeControls : public QObject {
     QDoubleSpinBox &rangeBox() { return *m_range; }
     // The reference frame set, or -1.
     int referenceFrame() const { return m_referenceFrame; }
+    // What a scan's session keeps: the pins, and the reference when it is not the frame before.
+    const QVector<QPoint> &pins() const;
+    std::optional<SessionReference> reference() const;
+    // Takes them back for the video just opened; pins outside its frames and a frame it does not
+    // hold are passed over.
+    void restore(const QVector<QPoint> &pins, const std::optional<SessionReference> &reference);
 
   signals:
     void seekRequested(int frame, bool pause);

@@ -258,6 +258,12 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent), ui(std::make_
     m_views->addPart(
         {[this](ScanSession &session) { session.region = m_region->region(); },
          [this](const ScanSession &session) { m_region->setRegion(session.region.value_or(Region())); }});
+    m_views->addPart(
+        {[this](ScanSession &session) {
+             session.pins = m_change->pins();
+             session.reference = m_change->reference();
+         },
+         [this](const ScanSession &session) { m_change->restore(session.pins, session.reference); }});
 }
 
 ViewerWindow::~ViewerWindow() {

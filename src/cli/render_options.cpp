@@ -294,6 +294,11 @@ bool readViewFiles(const QCommandLineParser &parser, RenderOptions &options, QSt
             takeSessionColours(*session.colours, options);
         if (session.region && !options.region.isSet())
             options.region = *session.region;
+        // The reference the Change colouring was set to in the viewer.
+        if (session.reference && !parser.isSet(QStringLiteral("reference"))) {
+            options.referenceFrame = session.reference->frame;
+            options.meanFrames = session.reference->meanFrames;
+        }
     }
     if (!options.viewFile.isEmpty()) {
         CameraView view;

@@ -173,10 +173,74 @@ struct Section {
     bool (*read)(ScanSession &, const QJsonValue &, QString *);
     QJsonValue (*write)(const ScanSession &);
 };
+// Pins as {"pixels": [[column, row], ...]}, whole numbers.
+bool readPins(ScanSession &session, const QJsonValue &value, QString *problem) {
+    const QJsonValue list = value.toObject().value(QStringLiteral("pixels"));
+    const QJsonArray pins = list.toArray();
+    if (!list.isArray() || pins.size() > ScanSession::kMostPins)
+        return wrong(QStringLiteral("pins.pixels"), QStringLiteral("a list of at most 8 pixels"), problem);
+    QVector<QPoint> read;
+    for (int k = 0; k < pins.size(); ++k) {
+        const QJsonArray pixel = pins.at(k).toArray();
+        const double u = pixel.size() == 2 ? pixel.at(0).toDouble(-1) : -1,
+                     v = pixel.size() == 2 ? pixel.at(1).toDouble(-1) : -1;
+        if (!(u >= 0 && v >= 0 && u <= 1e6 && v <= 1e6 && u == std::floor(u) && v == std::floor(v)))
+            return wrong(QStringLiteral("pins.pixels.%1").arg(k),
+                         QStringLiteral("a column and a row, whole numbers from 0"), problem);
+        read.push_back(QPoint(int(u), int(v)));
+    }
+    session.pins = read;
+    return true;
+}
+
+QJsonValue writePins(const ScanSession &session) {
+    if (session.pins.isEmpty())
+        return QJsonValue();
+    QJsonArray pins;
+    for (const QPoint &pixel : session.pins)
+        pins.append(QJsonArray{pixel.x(), pixel.y()});
+    return QJsonObject{{QStringLiteral("pixels"), pins}};
+}
+
+// {"frame": K} or {"mean of first": N}.
+bool readReference(ScanSession &session, const QJsonValue &value, QString *problem) {
+    const QJsonObject fields = value.toObject();
+    const auto whole = [](const QJsonValue &number, double least) {
+        const double n = number.toDouble(-1);
+        return number.isDouble() && n >= least && n <= 1e7 && n == std::floor(n) ? int32_t(n) : -1;
+    };
+    SessionReference reference;
+    if (fields.contains(QStringLiteral("frame"))) {
+        reference.frame = whole(fields.value(QStringLiteral("frame")), 0);
+        if (reference.frame < 0)
+            return wrong(QStringLiteral("reference.frame"), QStringLiteral("a frame's index, from 0"),
+                         problem);
+    } else {
+        reference.meanFrames = whole(fields.value(QStringLiteral("mean of first")), 1);
+        if (reference.meanFrames < 1)
+            return wrong(QStringLiteral("reference.mean of first"),
+                         QStringLiteral("a count of frames, from 1"), problem);
+    }
+    session.reference = reference;
+    return true;
+}
+
+QJsonValue writeReference(const ScanSession &session) {
+    if (!session.reference)
+        return QJsonValue();
+    if (session.reference->frame >= 0)
+        return QJsonObject{{QStringLiteral("frame"), session.reference->frame}};
+    return QJsonObject{{QStringLiteral("mean of first"), session.reference->meanFrames}};
+}
+
 const std::vector<Section> kSections = {
-    {"scan", readScan, writeScan},       {"camera", readCamera, writeCamera},
-    {"views", readViews, writeViews},    {"colours", readColours, writeColours},
+    {"scan", readScan, writeScan},
+    {"camera", readCamera, writeCamera},
+    {"views", readViews, writeViews},
+    {"colours", readColours, writeColours},
     {"region", readRegion, writeRegion},
+    {"pins", readPins, writePins},
+    {"reference", readReference, writeReference},
 };
 
 } // namespace
@@ -225,5 +289,5 @@ bool ScanSession::writeFile(const QString &path, QString *error) const {
 bool ScanSession::holdsNothing() const {
     return views.empty() && (!camera || *camera == CameraView()) &&
            (!colours || colours->scale == DepthScale::FirstFrame) && (!region || !region->isSet()) &&
-           m_document.isEmpty();
+           pins.isEmpty() && !reference && m_document.isEmpty();
 }

@@ -5,7 +5,9 @@
 #include "render/camera_view.h"
 #include "render/depth_colors.h"
 
+#include <QPoint>
 #include <QString>
+#include <QVector>
 
 #include <cstdint>
 #include <map>
@@ -20,6 +22,16 @@ struct SessionColours {
     bool provisional = false;
 };
 
+// What the Change colouring compared with: a frame set (frame 0 or more), or the mean of the first
+// meanFrames frames (1 or more); the frame before each frame needs no keeping.
+struct SessionReference {
+    int32_t frame = -1;
+    int32_t meanFrames = 0;
+    bool operator==(const SessionReference &other) const {
+        return frame == other.frame && meanFrames == other.meanFrames;
+    }
+};
+
 // A view kept under a number, with the name a user gave it (empty for none).
 struct NamedView {
     QString name;
@@ -27,9 +39,10 @@ struct NamedView {
 };
 
 // What a user set up for one scan, to find it as it was left: the views kept under 1 to 9, the view
-// on screen, the colour scale, the region. Written as a sectioned JSON document ("schema": "pelnor-session")
-// whose every known section is checked before any of it is taken; sections this program does not
-// know, and keys it does not know within those it does, are written back as they were read.
+// on screen, the colour scale, the region, the pinned pixels and the change's reference. Written as a
+// sectioned JSON document ("schema": "pelnor-session") whose every known section is checked before any of it
+// is taken; sections this program does not know, and keys it does not know within those it does, are written
+// back as they were read.
 //
 // A new section is a member here, a reader and a writer in scan_session.cpp, and one row of the
 // table there (kSections); what it holds is checked when the document is read, so that a front end
@@ -47,6 +60,10 @@ class ScanSession {
     std::optional<SessionColours> colours;
     // The region of interest the scan was cut to.
     std::optional<Region> region;
+    // Pixels pinned for their depth over time (column, row), in the order they were pinned.
+    static constexpr int kMostPins = 8;
+    QVector<QPoint> pins;
+    std::optional<SessionReference> reference;
     // The file the session was made for, for a person reading it and to tell whether a range
     // measured from it still holds: its name and size in bytes (-1 unknown).
     QString scanName;
