@@ -130,13 +130,7 @@ py::array Frame::colors(const Region *region) {
 }
 
 py::object Frame::pointAt(int64_t u, int64_t v) {
-    if (u < 0 || v < 0 || u >= width() || v >= height())
-        throw py::index_error(QStringLiteral("pixel (%1, %2) lies outside the %3 x %4 frame")
-                                  .arg(u)
-                                  .arg(v)
-                                  .arg(width())
-                                  .arg(height())
-                                  .toStdString());
+    requirePixel(u, v, width(), height());
     std::optional<QVector3D> p;
     {
         // Another thread may hold the frame for a whole triangulation: wait without the GIL.

@@ -39,3 +39,13 @@ void raiseWriteError(const QString &path, const QString &reason) {
     PyErr_SetString(PyExc_OSError, (path + ": " + reason).toUtf8().constData());
     throw py::error_already_set();
 }
+
+void requirePixel(int64_t u, int64_t v, int32_t width, int32_t height) {
+    if (u < 0 || v < 0 || u >= width || v >= height)
+        throw py::index_error(QStringLiteral("pixel (%1, %2) lies outside the %3 x %4 frame")
+                                  .arg(u)
+                                  .arg(v)
+                                  .arg(width)
+                                  .arg(height)
+                                  .toStdString());
+}

@@ -64,13 +64,7 @@ std::unique_ptr<Frame> Scan::frame(int64_t index) {
 }
 
 py::array Scan::series(int64_t u, int64_t v, int window, const py::slice &frames) {
-    if (u < 0 || v < 0 || u >= width() || v >= height())
-        throw py::index_error(QStringLiteral("pixel (%1, %2) lies outside the %3 x %4 frame")
-                                  .arg(u)
-                                  .arg(v)
-                                  .arg(width())
-                                  .arg(height())
-                                  .toStdString());
+    requirePixel(u, v, width(), height());
     if (window < 1 || window % 2 == 0)
         throw py::value_error("window takes an odd number of pixels, 1 or more");
     py::ssize_t first = 0, end = 0, step = 0, count = 0;
