@@ -2,8 +2,6 @@
 
 #include "data/binary_file.h"
 #include "data/frame_mesh.h"
-#include "data/frame_pipeline.h"
-#include "data/frame_source.h"
 #include "data/ply_file.h"
 #include "data/pt_file.h"
 #include "data/scan_frame_store.h"
@@ -93,25 +91,4 @@ bool FrameFiles::write(int32_t frame, const MeshedFrame &shaped, QString *error)
     if (!written && error)
         *error = path + ": " + *error;
     return written;
-}
-
-bool FrameFiles::writeFrames(FrameSource &source, int32_t first, int32_t last, int32_t *written,
-                             QString *error) const {
-    *written = 0;
-    FramePipeline pipeline;
-    return pipeline.run(
-        first, last,
-        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
-            if (!source.readFrame(frame, meshed.frame, reason))
-                return false;
-            shape(meshed);
-            return true;
-        },
-        [&](int32_t frame, MeshedFrame &meshed, QString *reason) {
-            if (!write(frame, meshed, reason))
-                return false;
-            ++*written;
-            return true;
-        },
-        error);
 }

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-class FrameSource;
 class ScanFrameStore;
 
 // Frames written one file each, as .xyzm, .pt or .ply by the ending of the name: the one place an
@@ -36,11 +35,6 @@ class FrameFiles {
     void shape(MeshedFrame &frame) const;
     // Writes the file of frame `frame`; the reason of a failure starts with the file's path.
     bool write(int32_t frame, const MeshedFrame &shaped, QString *error) const;
-    // Reads frames first to last of the source and writes their files, the next frame read and
-    // shaped while one is written. Stops at the first failure: `written` files, those of the frames
-    // before it, are complete.
-    bool writeFrames(FrameSource &source, int32_t first, int32_t last, int32_t *written,
-                     QString *error) const;
 
   private:
     OutputName m_name;
