@@ -428,6 +428,9 @@ class TestCli : public QObject {
             {"two opposite corners"});
         row("region not a number", {"convert", "@/scan.pt", "@/never.ply", "--region", "0,0,nan,9,9,900"}, 2,
             {"--region: every number of a region must be finite"});
+        row("one scale for a video, of a region empty in every frame",
+            {"render", "@/walk.ptv", "@/never.png", "--depth-range", "sequence", "--region", "0,0,0,9,9,9"},
+            1, {"the region keeps no point of any frame"});
         row("region of no volume",
             {"convert", "@/scan.pt", "@/never.xyzm", "--region-outside", "0,0,5,9,9,5"}, 2,
             {"--region-outside: the box has no volume"});

@@ -1000,13 +1000,27 @@ class TestWindow : public QObject {
             Viewer v;
             v.window.openFile(pt);
             v.window.views().storeAction(3)->trigger();
-            v.window.views().nameView(3, "from the front");
+            // Named in its dialog, key by key: the keys reach the dialog, not the view's shortcuts.
+            QTimer asked;
+            QObject::connect(&asked, &QTimer::timeout, [&] {
+                auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                if (!dialog || !dialog->isVisible())
+                    return;
+                asked.stop();
+                hasKeyboardFocus(dialog);
+                for (const char c : QByteArray(" from the front "))
+                    QTest::keyClick(dialog->windowHandle(), c);
+                dialog->accept();
+            });
+            asked.start(20);
+            v.window.views().nameAction()->trigger();
             v.view().rotateModel(10.0f, 35.0f, 0.0f);
             v.ui.materialTypeComboBox->setCurrentIndex(Jet);
             v.ui.sliderMinZ->setValue(30);
             v.window.regionPanel().setRegion(Region::fromCorners({-50, -40, 600}, {60, 50, 700}, false));
             left = v.view().cameraView();
-            QVERIFY(v.window.views().exportSession(path("shared.json")));
+            QVERIFY(v.answer(v.window.views().exportAction(), path("shared"))); // the ending is added
+            QCOMPARE(v.offered, "scan.session.json");
         }
         const QString kept = SessionStore::pathFor(pt);
         // Kept in the data folder, nothing beside the scan but the file exported there.
@@ -1026,11 +1040,11 @@ class TestWindow : public QObject {
                 !v.view().viewState().region.isSet());
         QCOMPARE(v.window.views().showAction(3)->text(), "View 3 (none yet)");
         writeAll(path("wrong.json"), readAll(path("shared.json")).replace("\"fixed\"", "\"sideways\""));
-        QVERIFY(!v.window.views().importSession(path("wrong.json")));
+        QVERIFY(v.answer(v.window.views().importAction(), path("wrong.json")));
         QVERIFY2(v.status().startsWith("Could not import wrong.json: 'colours.scale': "),
                  qPrintable(v.status()));
         QVERIFY(v.view().cameraView() == CameraView() && v.window.views().session().views.empty());
-        QVERIFY(v.window.views().importSession(path("shared.json")));
+        QVERIFY(v.answer(v.window.views().importAction(), path("shared.json")));
         QVERIFY(v.view().cameraView() == left && v.view().viewState().colorZrange == range);
         QCOMPARE(v.window.views().showAction(3)->text(), "View 3: from the front");
 

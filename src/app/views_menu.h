@@ -51,6 +51,7 @@ class ViewsMenu : public QObject {
     QMenu *menu() const { return m_menu; }
     QAction *storeAction(int number) const { return m_storeAs[static_cast<size_t>(number - 1)]; }
     QAction *showAction(int number) const { return m_show[static_cast<size_t>(number - 1)]; }
+    QAction *nameAction() const { return m_name; }
     QAction *copyAction() const { return m_copy; }
     QAction *pasteAction() const { return m_paste; }
     QAction *keepViewAction() const { return m_keepView; }
