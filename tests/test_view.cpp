@@ -378,13 +378,14 @@ class TestView : public QObject {
             QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(150, 150));
             return view->picker().count() == 1 ? view->picker().pick(0).pixel : QPoint(-1, -1);
         };
+        // Coarser still where pictures take longer than a drag allows (a slow or busy machine).
         const QPoint atRest = pickCentre();
         turn();
-        QCOMPARE(view->detailStride(), 2);
+        QVERIFY(view->detailStride() >= 2);
         QTRY_COMPARE(view->detailStride(), 1);
         turn();
         view->rotateModel(0.0f, -7.5f, 0.0f); // back where the first pick was made, still coarse
-        QCOMPARE(view->detailStride(), 2);
+        QVERIFY(view->detailStride() >= 2);
         QVERIFY(atRest.x() >= 0 && pickCentre() == atRest);
         view->setAutomaticDetail(false);
         turn();
